@@ -1,0 +1,41 @@
+// How one finished message reaches an SMTP server. The mailer builds the envelope and the
+// message text; a transport only carries them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+enum class SmtpSecurity {
+    Plain,        // no TLS at all, no STARTTLS
+    StartTls,     // plain connect, then STARTTLS, which the server must offer
+    ImplicitTls,  // TLS from the first byte
+};
+
+struct SmtpDelivery {
+    std::string host;  // a host name or address, nothing else
+    int port = 25;     // 1 to 65535
+    SmtpSecurity security = SmtpSecurity::Plain;
+    bool login = false;  // log in with user and password; otherwise never
+    std::string user;
+    std::string password;
+    std::string mail_from;                // the envelope sender: a bare address
+    std::vector<std::string> recipients;  // the envelope recipients: bare addresses, at least one
+    std::string message;                  // the whole message, headers and body, CRLF line ends
+};
+
+struct SmtpResult {
+    int code = 0;         // 0: the server accepted the message; otherwise why not
+    std::string message;  // for a non-zero code, what went wrong, for a person to read
+};
+
+class SmtpTransport {
+public:
+    virtual ~SmtpTransport() = default;
+    // Delivers the message or fails; never throws, never waits without bound. The caller has
+    // checked that host, addresses, user and password hold no CR, LF or NUL.
+    virtual SmtpResult Deliver(const SmtpDelivery& delivery) = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,134 @@
+// The state of the window controls that the forms own. A form is a plain class made of
+// these; the Qt layer draws them and keeps its widgets in step through the observers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillet {
+
+// Something a view can watch: `Changed` runs after every change of the state, made by code
+// or by the user.
+class Observable {
+public:
+    void Observe(std::function<void()> observer) { observer_ = std::move(observer); }
+
+protected:
+    void Notify() const {
+        if (observer_) {
+            observer_();
+        }
+    }
+
+private:
+    std::function<void()> observer_;
+};
+
+class TextBox : public Observable {
+public:
+    const std::string& Text() const { return text_; }
+    void SetText(std::string text) {
+        text_ = std::move(text);
+        Notify();
+    }
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled) {
+        enabled_ = enabled;
+        Notify();
+    }
+
+private:
+    std::string text_;
+    bool enabled_ = true;
+};
+
+// A check box's state: 0 cleared, 1 checked, 2 grayed. Every reader treats a state other than
+// 0 as on.
+class CheckBox : public Observable {
+public:
+    int16_t Value() const { return value_; }
+    bool IsOn() const { return value_ != 0; }
+    // Sets the state; a change of the state, by code or by the user, runs the Click handler.
+    void SetValue(int16_t value) {
+        if (value == value_) {
+            return;
+        }
+        value_ = value;
+        Notify();
+        if (click_) {
+            click_();
+        }
+    }
+    void OnClick(std::function<void()> handler) { click_ = std::move(handler); }
+
+private:
+    int16_t value_ = 0;
+    std::function<void()> click_;
+};
+
+struct Colour {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    friend bool operator==(const Colour&, const Colour&) = default;
+};
+
+class Label : public Observable {
+public:
+    const std::string& Caption() const { return caption_; }
+    void SetCaption(std::string caption) {
+        caption_ = std::move(caption);
+        Notify();
+    }
+    Colour ForeColor() const { return fore_color_; }
+    void SetForeColor(Colour colour) {
+        fore_color_ = colour;
+        Notify();
+    }
+
+private:
+    std::string caption_;
+    Colour fore_color_;
+};
+
+// An ordered list of text entries, each of which may be selected (extended selection).
+class ListBox : public Observable {
+public:
+    int ListCount() const { return static_cast<int>(entries_.size()); }
+    // The entry at a 0-based position; the caller keeps `index` within ListCount().
+    const std::string& List(int index) const { return entries_.at(static_cast<size_t>(index)); }
+    bool Selected(int index) const { return selected_.at(static_cast<size_t>(index)); }
+
+    void AddItem(std::string entry) {
+        entries_.push_back(std::move(entry));
+        selected_.push_back(false);
+        Notify();
+    }
+    void RemoveItem(int index) {
+        entries_.erase(entries_.begin() + index);
+        selected_.erase(selected_.begin() + index);
+        Notify();
+    }
+    void SetList(int index, std::string entry) {
+        entries_.at(static_cast<size_t>(index)) = std::move(entry);
+        Notify();
+    }
+    void SetSelected(int index, bool selected) {
+        selected_.at(static_cast<size_t>(index)) = selected;
+        Notify();
+    }
+    void Clear() {
+        entries_.clear();
+        selected_.clear();
+        Notify();
+    }
+
+private:
+    std::vector<std::string> entries_;
+    std::vector<bool> selected_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,10 @@
+#include "support/program_wide.h"
+
+namespace quillet {
+
+ProgramWide& Program() {
+    static ProgramWide program;
+    return program;
+}
+
+}  // namespace quillet
