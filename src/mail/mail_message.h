@@ -1,0 +1,50 @@
+// The text of one outgoing message and the addresses of its envelope.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+struct MailContent {
+    std::string sender_name;     // shown as the From name, blanks kept
+    std::string sender_address;  // the From address
+    std::string subject;
+    std::string body;  // plain text, any line ends
+};
+
+// The whole message: From, Date, Message-ID, Subject, MIME-Version and Content-Type headers
+// (no To, Cc or Bcc: every recipient is a blind copy), a blank line and the body, every line
+// ending in CRLF. CR and LF in the name or subject become blanks; non-ASCII there goes in
+// RFC 2047 encoded words; a name with specials or outer blanks is quoted. The body is sent as
+// 7bit when it is plain ASCII with short lines, otherwise quoted-printable. Texts are UTF-8;
+// bytes that are not valid UTF-8 are sent as U+FFFD.
+std::string BuildMessage(const MailContent& content, std::chrono::system_clock::time_point date,
+                         std::string_view message_id);
+
+// A fresh "<...@domain>" identifier, unique per call, with the domain of `sender_address`
+// when it has a usable one.
+std::string NewMessageId(std::string_view sender_address);
+
+// Every line end (CRLF, a lone CR or a lone LF) made CRLF.
+std::string ToCrlf(std::string_view text);
+
+// Quoted-printable of UTF-8 text (RFC 2045): lines of at most 76 characters, line ends kept
+// as CRLF.
+std::string EncodeQuotedPrintable(std::string_view text);
+
+// The bare address of one recipient or sender entry: blanks trimmed, and "Name <addr>" gives
+// "addr". Empty when nothing is left.
+std::string EnvelopeAddress(std::string_view entry);
+
+// The entries of a comma-separated address list, in order, as bare addresses; empty entries
+// (",," or a trailing comma) are dropped.
+std::vector<std::string> SplitAddressList(std::string_view list);
+
+// Whether text holds CR, LF or NUL, which must never reach an SMTP command.
+bool HoldsLineBreakOrNul(std::string_view text);
+
+}  // namespace quillet

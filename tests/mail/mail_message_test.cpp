@@ -1,0 +1,187 @@
+#include "mail/mail_message.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+using std::chrono::system_clock;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 2;
+    }
+    return lines;
+}
+
+// The unfolded value of a header, empty when the message has none.
+std::string Header(const std::string& message, const std::string& name) {
+    const std::string head = "\r\n" + message.substr(0, message.find("\r\n\r\n") + 2);
+    size_t pos = head.find("\r\n" + name + ": ");
+    if (pos == std::string::npos) {
+        return {};
+    }
+    pos += name.size() + 4;
+    std::string value;
+    while (true) {
+        const size_t end = head.find("\r\n", pos);
+        value += head.substr(pos, end - pos);
+        if (end + 2 >= head.size() || head[end + 2] != ' ') {
+            return value;
+        }
+        pos = end + 2;
+    }
+}
+
+std::string Body(const std::string& message) { return message.substr(message.find("\r\n\r\n") + 4); }
+
+std::string DecodeQuotedPrintable(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && text.compare(i + 1, 2, "\r\n") == 0) {
+            i += 2;
+        } else if (text[i] == '=') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string Build(const MailContent& content) {
+    return BuildMessage(content, system_clock::now(), "<id@example.com>");
+}
+
+TEST(BuildMessageTest, HasEveryHeaderButNoVisibleRecipient) {
+    const std::string m = Build({"Order Desk", "desk@example.com", "CVT order # 77", "line"});
+    EXPECT_EQ(Header(m, "From"), "Order Desk <desk@example.com>");
+    EXPECT_EQ(Header(m, "Subject"), "CVT order # 77");
+    EXPECT_EQ(Header(m, "Message-ID"), "<id@example.com>");
+    EXPECT_EQ(Header(m, "MIME-Version"), "1.0");
+    EXPECT_EQ(Header(m, "Content-Type"), "text/plain; charset=UTF-8");
+    EXPECT_FALSE(Header(m, "Date").empty());
+    for (const char* name : {"To", "Cc", "Bcc"}) {
+        EXPECT_EQ(m.find(std::string("\r\n") + name + ":"), std::string::npos) << name;
+    }
+    EXPECT_EQ(Body(m), "line\r\n");
+    for (const auto& line : Lines(m)) {
+        EXPECT_EQ(line.find('\r'), std::string::npos);
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+    }
+}
+
+TEST(BuildMessageTest, DateIsInTheMailFormat) {
+    const std::string m =
+        BuildMessage({"a", "a@b", "s", "b"}, system_clock::from_time_t(0), "<x@y>");
+    // Whatever the local zone, the form is "Day, DD Mon YYYY HH:MM:SS +ZZZZ".
+    const std::string date = Header(m, "Date");
+    ASSERT_EQ(date.size(), 31u) << date;
+    EXPECT_EQ(date.substr(3, 2), ", ");
+    EXPECT_TRUE(date[26] == '+' || date[26] == '-') << date;
+}
+
+struct NameCase {
+    const char* name;
+    const char* from;
+};
+
+class DisplayNameTest : public testing::TestWithParam<NameCase> {};
+
+TEST_P(DisplayNameTest, FromHeaderKeepsTheNameReadable) {
+    const std::string m = Build({GetParam().name, "desk@example.com", "s", "b"});
+    EXPECT_EQ(Header(m, "From"), GetParam().from);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DisplayNameTest,
+    testing::Values(NameCase{"Order Desk", "Order Desk <desk@example.com>"},
+                    NameCase{"Desk, Inc.", "\"Desk, Inc.\" <desk@example.com>"},
+                    NameCase{" Desk ", "\" Desk \" <desk@example.com>"},
+                    NameCase{"Say \"hi\"", "\"Say \\\"hi\\\"\" <desk@example.com>"},
+                    NameCase{"Desk\r\nBcc: evil@x", "\"Desk  Bcc: evil@x\" <desk@example.com>"},
+                    NameCase{"Jürgen", "=?UTF-8?B?SsO8cmdlbg==?= <desk@example.com>"},
+                    NameCase{"", "<desk@example.com>"}));
+
+TEST(BuildMessageTest, SubjectLineBreaksBecomeBlanks) {
+    const std::string m = Build({"n", "a@b", "CVT order # 1\r\nBcc: evil@example.com", "b"});
+    EXPECT_EQ(Header(m, "Subject"), "CVT order # 1  Bcc: evil@example.com");
+    EXPECT_EQ(Header(m, "Bcc"), "");
+}
+
+TEST(BuildMessageTest, NonAsciiSubjectIsEncodedInShortWords) {
+    const std::string subject = "Ordre n° 77 – " + std::string(60, 'x') + " €";
+    const std::string m = Build({"n", "a@b", subject, "b"});
+    const std::string header = Header(m, "Subject");
+    EXPECT_EQ(header.rfind("=?UTF-8?B?", 0), 0u) << header;
+    for (const auto& line : Lines(m.substr(0, m.find("\r\n\r\n")))) {
+        EXPECT_LE(line.size(), 78u) << line;
+    }
+}
+
+TEST(BuildMessageTest, BodyLineEndsBecomeCrlfAndDotsStay) {
+    const std::string m = Build({"n", "a@b", "s", "one\n.two\r\nthree\rfour"});
+    EXPECT_EQ(Header(m, "Content-Transfer-Encoding"), "7bit");
+    EXPECT_EQ(Body(m), "one\r\n.two\r\nthree\r\nfour\r\n");
+}
+
+TEST(BuildMessageTest, NonAsciiOrLongBodyIsQuotedPrintableAndDecodesBack) {
+    const std::vector<std::string> bodies = {
+        "Prix: 12,5 € – achat",
+        std::string(2000, 'a'),
+        "tail blank é\nand tab\t\n= sign",
+        "broken \xC3 utf8",
+    };
+    for (const auto& body : bodies) {
+        const std::string m = Build({"n", "a@b", "s", body});
+        ASSERT_EQ(Header(m, "Content-Transfer-Encoding"), "quoted-printable") << body;
+        const std::string encoded = Body(m);
+        for (const auto& line : Lines(encoded)) {
+            EXPECT_LE(line.size(), 76u);
+            EXPECT_NE(line.back(), ' ');
+            for (char c : line) {
+                EXPECT_LT(static_cast<unsigned char>(c), 0x80);
+            }
+        }
+        std::string expected = ToCrlf(body);
+        if (body == "broken \xC3 utf8") {
+            expected = "broken \xEF\xBF\xBD utf8";
+        }
+        EXPECT_EQ(DecodeQuotedPrintable(encoded), expected + "\r\n") << body;
+    }
+}
+
+TEST(AddressTest, EnvelopeAddressesComeBare) {
+    EXPECT_EQ(EnvelopeAddress("  bob@example.com "), "bob@example.com");
+    EXPECT_EQ(EnvelopeAddress("Bob Smith <bob@example.com>"), "bob@example.com");
+    EXPECT_EQ(EnvelopeAddress("< bob@example.com >"), "bob@example.com");
+    EXPECT_EQ(EnvelopeAddress("   "), "");
+    EXPECT_EQ(SplitAddressList("a@x.com,Bee <b@x.com> , ,c@x.com,"),
+              (std::vector<std::string>{"a@x.com", "b@x.com", "c@x.com"}));
+    EXPECT_TRUE(HoldsLineBreakOrNul("a@x.com\r\nRCPT TO:<c@x>"));
+    EXPECT_TRUE(HoldsLineBreakOrNul(std::string("a@x\0", 4)));
+    EXPECT_FALSE(HoldsLineBreakOrNul("a@x.com"));
+}
+
+TEST(MessageIdTest, UniqueAndFromTheSenderDomain) {
+    const std::string a = NewMessageId("Desk <desk@example.com>");
+    const std::string b = NewMessageId("desk@example.com");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.substr(a.find('@')), "@example.com>");
+    const std::string odd = NewMessageId("desk@exa mple>");
+    EXPECT_EQ(odd.substr(odd.find('@')), "@quillet.localdomain>");
+}
+
+}  // namespace
+}  // namespace quillet
