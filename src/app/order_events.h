@@ -1,0 +1,50 @@
+// The events of the order-notification control, with their parameters under their own names.
+// `Answer` of Connect and QueryConnected is written by the handler: the value after it is
+// what the control reads back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace quillet {
+
+struct OrderPlaced {
+    std::string OrderId;
+    int32_t Side = 0;
+    int32_t Quantity = 0;
+    std::string Symbol;
+    int32_t OrderType = 0;
+    double StopPrice = 0;
+    double LimitPrice = 0;
+    std::string Info1, Info2, Info3, Info4, Info5, Info6;
+};
+
+struct OrderCancelled {
+    std::string OrderId;
+};
+
+struct OrderModified {
+    std::string OrderId;
+    double NewStopPrice = 0;
+    double NewLimitPrice = 0;
+};
+
+struct QueryConnected {
+    std::string Text1, Text2, Text3;
+    int32_t Answer = 0;
+};
+
+struct Connect {
+    std::string Text1, Text2;
+    int32_t Answer = 0;
+};
+
+struct Disconnect {};
+
+struct Shutdown {};
+
+using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected,
+                                Connect, Disconnect, Shutdown>;
+
+}  // namespace quillet
