@@ -9,9 +9,13 @@ namespace quillet {
 namespace {
 
 // Empty once leading and trailing space characters are gone.
-bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
 
-bool HasAt(const std::string& text) { return text.find('@') != std::string::npos; }
+bool HasAt(const std::string& text) {
+    return text.find('@') != std::string::npos;
+}
 
 // The first problem with the settings, in the order a user fixes them; empty when none.
 std::optional<std::string> FirstSettingsError(const formEmailSetup& form) {
@@ -81,10 +85,10 @@ void formEmailSetup::EmailReport() {
     const int32_t authenticate = chkAuthRequired.Value();
     const int32_t use_ssl = chkSSL.Value();
     const ProgramWide& program = Program();
-    const int32_t result = SendEmailUsingCDO(
-        txtSMTPserver.Text(), port, authenticate, txtAccountName.Text(), txtPassword.Text(),
-        use_ssl, txtDisplayName.Text(), txtEmail.Text(), "", bcc, program.EmailSubject,
-        program.EmailBody);
+    const int32_t result =
+        SendEmailUsingCDO(txtSMTPserver.Text(), port, authenticate, txtAccountName.Text(),
+                          txtPassword.Text(), use_ssl, txtDisplayName.Text(), txtEmail.Text(), "",
+                          bcc, program.EmailSubject, program.EmailBody);
 
     if (result != 0) {
         lblLog.SetForeColor(kLogRed);

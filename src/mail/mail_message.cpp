@@ -52,7 +52,7 @@ std::string EncodedWords(std::string_view text) {
         if (!out.empty()) {
             out += "\r\n ";
         }
-        out += "=?UTF-8?B?" + Base64Encode(text.substr(0, take)) + "?=";
+        out += "=?UTF-8?B?" + Base64EncodeBytes(text.substr(0, take)) + "?=";
         text.remove_prefix(take);
     }
     return out;
@@ -111,9 +111,9 @@ std::string DateHeader(std::chrono::system_clock::time_point date) {
     const long abs_minutes = offset_minutes < 0 ? -offset_minutes : offset_minutes;
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
-                  kDays[tm.tm_wday], tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900,
-                  tm.tm_hour, tm.tm_min, tm.tm_sec, offset_minutes < 0 ? '-' : '+',
-                  abs_minutes / 60, abs_minutes % 60);
+                  kDays[tm.tm_wday], tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour,
+                  tm.tm_min, tm.tm_sec, offset_minutes < 0 ? '-' : '+', abs_minutes / 60,
+                  abs_minutes % 60);
     return buffer;
 }
 
@@ -248,8 +248,7 @@ std::string NewMessageId(std::string_view sender_address) {
     }
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char id[64];
-    std::snprintf(id, sizeof id, "%016llx.%016llx",
-                  static_cast<unsigned long long>(random()),
+    std::snprintf(id, sizeof id, "%016llx.%016llx", static_cast<unsigned long long>(random()),
                   static_cast<unsigned long long>(
                       std::chrono::system_clock::now().time_since_epoch().count()));
     return "<" + std::string(id) + "@" + domain + ">";

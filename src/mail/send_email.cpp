@@ -26,8 +26,8 @@ bool IsHostText(const std::string& host) {
     }
     for (char c : host) {
         const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' ||
-                        c == ':' || c == '[' || c == ']';
+                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == ':' ||
+                        c == '[' || c == ']';
         if (!ok) {
             return false;
         }
@@ -60,7 +60,7 @@ int32_t SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) 
     SmtpDelivery delivery;
     delivery.host = host;
     delivery.port = request.port;
-    delivery.security = !request.ssl ? SmtpSecurity::Plain
+    delivery.security = !request.ssl                       ? SmtpSecurity::Plain
                         : request.port == kImplicitTlsPort ? SmtpSecurity::ImplicitTls
                                                            : SmtpSecurity::StartTls;
     delivery.login = request.login;

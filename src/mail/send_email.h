@@ -9,10 +9,10 @@
 namespace quillet {
 
 // Result codes of our own, apart from the transport's (libcurl's are below 100).
-inline constexpr int32_t kSendUnsafeText = 1001;     // CR, LF or NUL in an address or login
-inline constexpr int32_t kSendNoRecipient = 1002;    // the blind-copy list names nobody
-inline constexpr int32_t kSendBadPort = 1003;        // the port is not 1 to 65535
-inline constexpr int32_t kSendBadServer = 1004;      // no server name, or not a host name
+inline constexpr int32_t kSendUnsafeText = 1001;       // CR, LF or NUL in an address or login
+inline constexpr int32_t kSendNoRecipient = 1002;      // the blind-copy list names nobody
+inline constexpr int32_t kSendBadPort = 1003;          // the port is not 1 to 65535
+inline constexpr int32_t kSendBadServer = 1004;        // no server name, or not a host name
 inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
 
 struct SendRequest {

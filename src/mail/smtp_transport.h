@@ -31,7 +31,7 @@ struct SmtpResult {
 };
 
 class SmtpTransport {
-public:
+  public:
     virtual ~SmtpTransport() = default;
     // Delivers the message or fails; never throws, never waits without bound. The caller has
     // checked that host, addresses, user and password hold no CR, LF or NUL.

@@ -2,8 +2,11 @@
 
 namespace quillet {
 
-formEmailSetup::formEmailSetup(SmtpTransport& transport) : transport_(transport) {}
+formEmailSetup::formEmailSetup(SmtpTransport& transport, ProfileFile& settings_file)
+    : transport_(transport), settings_file_(settings_file) {}
 
-void formEmailSetup::LogMessage(const std::string& text) { lblLog.SetCaption(text); }
+void formEmailSetup::LogMessage(const std::string& text) {
+    lblLog.SetCaption(text);
+}
 
 }  // namespace quillet

@@ -6,22 +6,29 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "support/controls.h"
 
 namespace quillet {
 
+class ProfileFile;
 class SmtpTransport;
 
 inline constexpr Colour kLogRed{200, 0, 0};
 inline constexpr Colour kLogBlack{0, 0, 0};
 inline constexpr Colour kLogGreen{0, 128, 0};
 
+// The most recipients the settings file is read for, so that a damaged count can neither
+// stall the start nor fill the memory.
+inline constexpr int kMaxStoredRecipients = 10000;
+
 class formEmailSetup {
-public:
-    // Mail goes out through `transport`, which must outlive the form.
-    explicit formEmailSetup(SmtpTransport& transport);
+  public:
+    // Mail goes out through `transport`; the settings are kept in `settings_file`. Both must
+    // outlive the form.
+    formEmailSetup(SmtpTransport& transport, ProfileFile& settings_file);
     formEmailSetup(const formEmailSetup&) = delete;
     formEmailSetup& operator=(const formEmailSetup&) = delete;
 
@@ -57,8 +64,24 @@ public:
                               const std::string& ToAddr, const std::string& bcc,
                               const std::string& Subject, const std::string& TextBody);
 
-private:
+    // The settings file: every key and value in Base64 with "$" for "=", in the section
+    // "Quillet". A missing key reads as empty text.
+    std::string INIfileReadOneItem(const std::string& key);
+    // Stages `value` (blanks around it dropped) under `key`, or the key's removal when nothing
+    // is left of it; the file changes at the next save.
+    void INIfileWriteOneItem(const std::string& key, const std::string& value);
+    // Fills the nine settings from the file, which is read afresh. A check state outside 0 to
+    // 2 reads as 0; a recipient count that is negative or not a number reads as 0, and one
+    // above kMaxStoredRecipients as that bound. Gives the reason when the file exists but
+    // cannot be read (the settings are then empty).
+    std::optional<std::string> INIfileRead();
+    // Writes the nine settings to the file in one replacement. Gives the reason when the file
+    // could not be written; it is then as it was.
+    std::optional<std::string> INIfileWrite();
+
+  private:
     SmtpTransport& transport_;
+    ProfileFile& settings_file_;
 };
 
 }  // namespace quillet

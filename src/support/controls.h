@@ -13,22 +13,22 @@ namespace quillet {
 // Something a view can watch: `Changed` runs after every change of the state, made by code
 // or by the user.
 class Observable {
-public:
+  public:
     void Observe(std::function<void()> observer) { observer_ = std::move(observer); }
 
-protected:
+  protected:
     void Notify() const {
         if (observer_) {
             observer_();
         }
     }
 
-private:
+  private:
     std::function<void()> observer_;
 };
 
 class TextBox : public Observable {
-public:
+  public:
     const std::string& Text() const { return text_; }
     void SetText(std::string text) {
         text_ = std::move(text);
@@ -40,7 +40,7 @@ public:
         Notify();
     }
 
-private:
+  private:
     std::string text_;
     bool enabled_ = true;
 };
@@ -48,7 +48,7 @@ private:
 // A check box's state: 0 cleared, 1 checked, 2 grayed. Every reader treats a state other than
 // 0 as on.
 class CheckBox : public Observable {
-public:
+  public:
     int16_t Value() const { return value_; }
     bool IsOn() const { return value_ != 0; }
     // Sets the state; a change of the state, by code or by the user, runs the Click handler.
@@ -64,7 +64,7 @@ public:
     }
     void OnClick(std::function<void()> handler) { click_ = std::move(handler); }
 
-private:
+  private:
     int16_t value_ = 0;
     std::function<void()> click_;
 };
@@ -77,7 +77,7 @@ struct Colour {
 };
 
 class Label : public Observable {
-public:
+  public:
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption) {
         caption_ = std::move(caption);
@@ -89,14 +89,14 @@ public:
         Notify();
     }
 
-private:
+  private:
     std::string caption_;
     Colour fore_color_;
 };
 
 // An ordered list of text entries, each of which may be selected (extended selection).
 class ListBox : public Observable {
-public:
+  public:
     int ListCount() const { return static_cast<int>(entries_.size()); }
     // The entry at a 0-based position; the caller keeps `index` within ListCount().
     const std::string& List(int index) const { return entries_.at(static_cast<size_t>(index)); }
@@ -126,7 +126,7 @@ public:
         Notify();
     }
 
-private:
+  private:
     std::vector<std::string> entries_;
     std::vector<bool> selected_;
 };

@@ -7,6 +7,7 @@
 
 #include "mail/send_email.h"
 #include "mail/smtp_transport.h"
+#include "platform/profile/ini_file.h"
 #include "settings/form_email_setup.h"
 #include "support/program_wide.h"
 
@@ -15,13 +16,20 @@ namespace {
 
 // Records what would have gone to the server and answers with a chosen code.
 class RecordingTransport : public SmtpTransport {
-public:
+  public:
     SmtpResult Deliver(const SmtpDelivery& delivery) override {
         deliveries.push_back(delivery);
         return {code, code == 0 ? "" : "refused"};
     }
     std::vector<SmtpDelivery> deliveries;
     int code = 0;
+};
+
+// A form whose settings file is never touched by these tests.
+struct Form {
+    RecordingTransport transport;
+    IniFile settings{"/nonexistent/quillet.ini"};
+    formEmailSetup form{transport, settings};
 };
 
 void FillValid(formEmailSetup& form) {
@@ -45,8 +53,8 @@ struct ValidationCase {
 class EmailReportValidationTest : public testing::TestWithParam<ValidationCase> {};
 
 TEST_P(EmailReportValidationTest, FirstProblemIsShownInRedAndNothingIsSent) {
-    RecordingTransport transport;
-    formEmailSetup form(transport);
+    Form f;
+    auto& [transport, settings, form] = f;
     FillValid(form);
     GetParam().spoil(form);
     form.EmailReport();
@@ -55,7 +63,9 @@ TEST_P(EmailReportValidationTest, FirstProblemIsShownInRedAndNothingIsSent) {
     EXPECT_TRUE(transport.deliveries.empty());
 }
 
-void ClearList(formEmailSetup& f) { f.lstSendTo.Clear(); }
+void ClearList(formEmailSetup& f) {
+    f.lstSendTo.Clear();
+}
 
 INSTANTIATE_TEST_SUITE_P(
     InOrder, EmailReportValidationTest,
@@ -105,8 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ValidationCase>& info) { return info.param.name; });
 
 TEST(EmailReportTest, SendsOneMessageToAllRecipientsAsBlindCopies) {
-    RecordingTransport transport;
-    formEmailSetup form(transport);
+    Form f;
+    auto& [transport, settings, form] = f;
     FillValid(form);
     form.txtPort.SetText("25.5");
     form.chkSSL.SetValue(2);  // grayed counts as on
@@ -130,9 +140,9 @@ TEST(EmailReportTest, SendsOneMessageToAllRecipientsAsBlindCopies) {
 }
 
 TEST(EmailReportTest, LabelIsClearedWhileSendingAndRedOnFailure) {
-    RecordingTransport transport;
+    Form f;
+    auto& [transport, settings, form] = f;
     transport.code = 7;
-    formEmailSetup form(transport);
     FillValid(form);
     form.lblLog.SetCaption("old text");
     std::vector<std::string> seen;
@@ -145,8 +155,8 @@ TEST(EmailReportTest, LabelIsClearedWhileSendingAndRedOnFailure) {
 }
 
 TEST(EmailReportTest, WithoutAuthenticationNoLoginIsSentEvenWhenFilled) {
-    RecordingTransport transport;
-    formEmailSetup form(transport);
+    Form f;
+    auto& [transport, settings, form] = f;
     FillValid(form);
     form.chkAuthRequired.SetValue(0);
     form.txtPassword.SetText("");
@@ -168,8 +178,9 @@ class SendPlainTextMailTest : public testing::TestWithParam<SendCase> {};
 
 TEST_P(SendPlainTextMailTest, RefusesUnsafeInputBeforeTheNetwork) {
     RecordingTransport transport;
-    SendRequest request{"mail.example.com", 587, true, "user", "pw", false, "Desk",
-                        "desk@example.com", "a@example.com", "s", "b"};
+    SendRequest request{
+        "mail.example.com", 587, true, "user", "pw", false, "Desk", "desk@example.com",
+        "a@example.com",    "s", "b"};
     GetParam().change(request);
     const int32_t code = SendPlainTextMail(transport, request);
     if (GetParam().code < 0) {
@@ -194,8 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                  -1, SmtpSecurity::ImplicitTls},
         SendCase{"SslElsewhereIsStartTls", [](SendRequest& r) { r.ssl = true; }, -1,
                  SmtpSecurity::StartTls},
-        SendCase{"ServerWithBlanks", [](SendRequest& r) { r.server = " mail.example.com "; },
-                 -1},
+        SendCase{"ServerWithBlanks", [](SendRequest& r) { r.server = " mail.example.com "; }, -1},
         SendCase{"RecipientInjection",
                  [](SendRequest& r) { r.bcc = "a@example.com\r\nRCPT TO:<evil@x.com>"; },
                  kSendUnsafeText},
@@ -207,8 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
         SendCase{"PortZero", [](SendRequest& r) { r.port = 0; }, kSendBadPort},
         SendCase{"PortNegative", [](SendRequest& r) { r.port = -25; }, kSendBadPort},
         SendCase{"PortTooLarge", [](SendRequest& r) { r.port = 65536; }, kSendBadPort},
-        SendCase{"ServerIsAUrl", [](SendRequest& r) { r.server = "evil.com/x?y"; },
-                 kSendBadServer},
+        SendCase{"ServerIsAUrl", [](SendRequest& r) { r.server = "evil.com/x?y"; }, kSendBadServer},
         SendCase{"ServerWithUser", [](SendRequest& r) { r.server = "user@evil.com"; },
                  kSendBadServer},
         SendCase{"SenderOnlyBlanks", [](SendRequest& r) { r.sender_address = " <> "; },

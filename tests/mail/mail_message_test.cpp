@@ -43,7 +43,9 @@ std::string Header(const std::string& message, const std::string& name) {
     }
 }
 
-std::string Body(const std::string& message) { return message.substr(message.find("\r\n\r\n") + 4); }
+std::string Body(const std::string& message) {
+    return message.substr(message.find("\r\n\r\n") + 4);
+}
 
 std::string DecodeQuotedPrintable(const std::string& text) {
     std::string out;

@@ -21,23 +21,18 @@ TEST_P(ReadWholeNumberTest, ReadsLeadingNumberRoundedHalfToEven) {
 
 INSTANTIATE_TEST_SUITE_P(
     PortTexts, ReadWholeNumberTest,
-    testing::Values(WholeNumberCase{"25", 25}, WholeNumberCase{"465 (SSL)", 465},
-                    WholeNumberCase{"25.5", 26}, WholeNumberCase{"24.5", 24},
-                    WholeNumberCase{"-2.5", -2}, WholeNumberCase{"x25", 0},
-                    WholeNumberCase{"", 0}, WholeNumberCase{" 2 5", 25},
-                    WholeNumberCase{"\t5\n87", 587}, WholeNumberCase{"+25", 25},
-                    WholeNumberCase{"-", 0}, WholeNumberCase{".", 0},
-                    WholeNumberCase{".5", 0}, WholeNumberCase{"1.5", 2},
-                    WholeNumberCase{"2.5e1", 25}, WholeNumberCase{"25e", 25},
-                    WholeNumberCase{"25e+", 25}, WholeNumberCase{"1E3x", 1000},
-                    WholeNumberCase{"5.", 5}, WholeNumberCase{"25\r", 25},
-                    WholeNumberCase{"2147483647", 2147483647},
-                    WholeNumberCase{"-2147483648", -2147483647 - 1},
-                    WholeNumberCase{"2147483647.5", std::nullopt},
-                    WholeNumberCase{"2147483648", std::nullopt},
-                    WholeNumberCase{"99999999999999999999", std::nullopt},
-                    WholeNumberCase{"1e999", std::nullopt},
-                    WholeNumberCase{"1e-999", 0}));
+    testing::Values(
+        WholeNumberCase{"25", 25}, WholeNumberCase{"465 (SSL)", 465}, WholeNumberCase{"25.5", 26},
+        WholeNumberCase{"24.5", 24}, WholeNumberCase{"-2.5", -2}, WholeNumberCase{"x25", 0},
+        WholeNumberCase{"", 0}, WholeNumberCase{" 2 5", 25}, WholeNumberCase{"\t5\n87", 587},
+        WholeNumberCase{"+25", 25}, WholeNumberCase{"-", 0}, WholeNumberCase{".", 0},
+        WholeNumberCase{".5", 0}, WholeNumberCase{"1.5", 2}, WholeNumberCase{"2.5e1", 25},
+        WholeNumberCase{"25e", 25}, WholeNumberCase{"25e+", 25}, WholeNumberCase{"1E3x", 1000},
+        WholeNumberCase{"5.", 5}, WholeNumberCase{"25\r", 25},
+        WholeNumberCase{"2147483647", 2147483647}, WholeNumberCase{"-2147483648", -2147483647 - 1},
+        WholeNumberCase{"2147483647.5", std::nullopt}, WholeNumberCase{"2147483648", std::nullopt},
+        WholeNumberCase{"99999999999999999999", std::nullopt},
+        WholeNumberCase{"1e999", std::nullopt}, WholeNumberCase{"1e-999", 0}));
 
 TEST(ReadLeadingNumberTest, KeepsFractionsAndGivesInfinityPastDoubleRange) {
     EXPECT_DOUBLE_EQ(ReadLeadingNumber("12.75 apples"), 12.75);

@@ -1,0 +1,252 @@
+#include "platform/profile/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/unique_fd.h"
+
+namespace quillet {
+namespace {
+
+constexpr size_t kMaxValue = 511;
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The line without its line end.
+std::string_view Content(const std::string& line) {
+    std::string_view content = line;
+    if (!content.empty() && content.back() == '\n') {
+        content.remove_suffix(1);
+    }
+    if (!content.empty() && content.back() == '\r') {
+        content.remove_suffix(1);
+    }
+    return content;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The section name of a header line "[name]", or nothing for other lines.
+std::optional<std::string_view> SectionName(std::string_view content) {
+    content = Trim(content);
+    if (content.empty() || content.front() != '[') {
+        return std::nullopt;
+    }
+    content.remove_prefix(1);
+    return Trim(content.substr(0, content.find(']')));
+}
+
+bool EndsWithNewline(const std::string& line) {
+    return !line.empty() && line.back() == '\n';
+}
+
+std::string ErrorText(const std::string& what, const std::string& path, int error) {
+    return what + " " + path + ": " + std::strerror(error);
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string Folder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::optional<std::string> IniFile::Load() {
+    lines_.clear();
+    dirty_ = false;
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        return ErrorText("cannot read", path_, errno);
+    }
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrorText("cannot read", path_, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        const size_t stop = end == std::string::npos ? text.size() : end + 1;
+        lines_.push_back(text.substr(start, stop - start));
+        start = stop;
+    }
+    return std::nullopt;
+}
+
+IniFile::Found IniFile::Find(std::string_view section, std::string_view key) const {
+    Found found;
+    bool in_section = false;
+    bool in_first_section = false;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const std::string_view content = Content(lines_[i]);
+        if (const auto name = SectionName(content)) {
+            in_section = SameName(*name, section);
+            in_first_section = in_section && found.insert_after == std::string::npos;
+            if (in_first_section) {
+                found.insert_after = i;
+            }
+            continue;
+        }
+        const auto equals = content.find('=');
+        if (!in_section || equals == std::string_view::npos) {
+            continue;
+        }
+        // New keys go after the last entry of the first section of that name.
+        if (in_first_section) {
+            found.insert_after = i;
+        }
+        const std::string_view name = Trim(content.substr(0, equals));
+        if (!found.entry && SameName(name, key)) {
+            found.entry =
+                Entry{i, std::string(name), std::string(Trim(content.substr(equals + 1)))};
+        }
+    }
+    return found;
+}
+
+std::string IniFile::GetString(std::string_view section, std::string_view key,
+                               std::string_view fallback) const {
+    const Found found = Find(section, key);
+    std::string value = found.entry ? found.entry->value : std::string(fallback);
+    if (found.entry && value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    if (value.size() > kMaxValue) {
+        value.resize(kMaxValue);
+    }
+    return value;
+}
+
+void IniFile::SetString(std::string_view section, std::string_view key,
+                        std::optional<std::string_view> value) {
+    const Found found = Find(section, key);
+    if (found.entry) {
+        if (!value) {
+            lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(found.entry->line));
+        } else {
+            if (found.entry->key == key && found.entry->value == *value) {
+                return;
+            }
+            lines_[found.entry->line] = std::string(key) + "=" + std::string(*value) + "\r\n";
+        }
+        dirty_ = true;
+        return;
+    }
+    if (!value) {
+        return;
+    }
+    const std::string entry = std::string(key) + "=" + std::string(*value) + "\r\n";
+    if (found.insert_after == std::string::npos) {
+        if (!lines_.empty() && !EndsWithNewline(lines_.back())) {
+            lines_.back() += "\r\n";
+        }
+        lines_.push_back("[" + std::string(section) + "]\r\n");
+        lines_.push_back(entry);
+    } else {
+        std::string& before = lines_[found.insert_after];
+        if (!EndsWithNewline(before)) {
+            before += "\r\n";
+        }
+        lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(found.insert_after + 1), entry);
+    }
+    dirty_ = true;
+}
+
+std::optional<std::string> IniFile::Save() {
+    if (!dirty_) {
+        return std::nullopt;
+    }
+    std::string text;
+    for (const auto& line : lines_) {
+        text += line;
+    }
+    mode_t mode = S_IRUSR | S_IWUSR;
+    struct stat existing {};
+    if (::stat(path_.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    }
+    std::string temp = path_ + ".XXXXXX";
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd) {
+        return ErrorText("cannot write", path_, errno);
+    }
+    int error = 0;
+    if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::close(fd.release()) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(temp.c_str(), path_.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return ErrorText("cannot write", path_, error);
+    }
+    // The rename itself reaches the disk with the folder.
+    UniqueFd folder(::open(Folder(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder) {
+        ::fsync(folder.get());
+    }
+    dirty_ = false;
+    return std::nullopt;
+}
+
+}  // namespace quillet

@@ -1,0 +1,101 @@
+// Moving the live settings between the dialog's controls and the settings file.
+#include <algorithm>
+#include <string>
+
+#include "settings/form_email_setup.h"
+#include "settings/profile_file.h"
+#include "support/base64.h"
+#include "support/number_text.h"
+
+namespace quillet {
+namespace {
+
+constexpr std::string_view kSection = "Quillet";
+constexpr const char* kCountKey = "lstSendTo.ListCount";
+
+std::string TrimSpaces(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool IsMissingMark(const std::string& text) {
+    return text == "-1";
+}
+
+std::string FileKey(int index) {
+    return "File" + std::to_string(index);
+}
+
+// A stored check state; anything but 0, 1 or 2 reads as cleared.
+int16_t CheckState(const std::string& text) {
+    const auto value = ReadWholeNumber(text).value_or(0);
+    return value >= 0 && value <= 2 ? static_cast<int16_t>(value) : 0;
+}
+
+// A stored count, held within 0 and kMaxStoredRecipients.
+int Count(const std::string& text) {
+    return std::clamp(ReadWholeNumber(text).value_or(0), 0, kMaxStoredRecipients);
+}
+
+}  // namespace
+
+std::string formEmailSetup::INIfileReadOneItem(const std::string& key) {
+    // No stored form holds "-", so the fallback comes back only for a missing key.
+    const std::string stored = settings_file_.GetString(kSection, Base64EncodeForINI(key), "-1");
+    return IsMissingMark(stored) ? std::string() : Base64DecodeFromINI(stored);
+}
+
+void formEmailSetup::INIfileWriteOneItem(const std::string& key, const std::string& value) {
+    const std::string stored = Base64EncodeForINI(TrimSpaces(value));
+    if (stored.empty()) {
+        settings_file_.SetString(kSection, Base64EncodeForINI(key), std::nullopt);
+    } else {
+        settings_file_.SetString(kSection, Base64EncodeForINI(key), stored);
+    }
+}
+
+std::optional<std::string> formEmailSetup::INIfileRead() {
+    auto error = settings_file_.Load();
+    txtDisplayName.SetText(INIfileReadOneItem("txtDisplayName"));
+    txtEmail.SetText(INIfileReadOneItem("txtEmail"));
+    txtSMTPserver.SetText(INIfileReadOneItem("txtSMTPserver"));
+    txtPort.SetText(INIfileReadOneItem("txtPort"));
+    chkSSL.SetValue(CheckState(INIfileReadOneItem("chkSSL")));
+    chkAuthRequired.SetValue(CheckState(INIfileReadOneItem("chkAuthRequired")));
+    txtAccountName.SetText(INIfileReadOneItem("txtAccountName"));
+    txtPassword.SetText(INIfileReadOneItem("txtPassword"));
+    const int count = Count(INIfileReadOneItem(kCountKey));
+    for (int i = 1; i <= count; ++i) {
+        lstSendTo.AddItem(INIfileReadOneItem(FileKey(i)));
+    }
+    return error;
+}
+
+std::optional<std::string> formEmailSetup::INIfileWrite() {
+    // Start from the file as it is now, so that lines written by others are kept.
+    if (auto error = settings_file_.Load()) {
+        return error;
+    }
+    INIfileWriteOneItem("txtDisplayName", txtDisplayName.Text());
+    INIfileWriteOneItem("txtEmail", txtEmail.Text());
+    INIfileWriteOneItem("txtSMTPserver", txtSMTPserver.Text());
+    INIfileWriteOneItem("txtPort", txtPort.Text());
+    INIfileWriteOneItem("chkSSL", std::to_string(chkSSL.Value()));
+    INIfileWriteOneItem("chkAuthRequired", std::to_string(chkAuthRequired.Value()));
+    INIfileWriteOneItem("txtAccountName", txtAccountName.Text());
+    INIfileWriteOneItem("txtPassword", txtPassword.Text());
+    const int old_count = Count(INIfileReadOneItem(kCountKey));
+    for (int i = 1; i <= old_count; ++i) {
+        INIfileWriteOneItem(FileKey(i), "");
+    }
+    INIfileWriteOneItem(kCountKey, std::to_string(lstSendTo.ListCount()));
+    for (int i = 1; i <= lstSendTo.ListCount(); ++i) {
+        INIfileWriteOneItem(FileKey(i), lstSendTo.List(i - 1));
+    }
+    return settings_file_.Save();
+}
+
+}  // namespace quillet
