@@ -44,7 +44,7 @@ struct Disconnect {};
 
 struct Shutdown {};
 
-using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected,
-                                Connect, Disconnect, Shutdown>;
+using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
+                                Disconnect, Shutdown>;
 
 }  // namespace quillet

@@ -14,6 +14,7 @@
 namespace quillet {
 
 class ProfileFile;
+class Screen;
 class SmtpTransport;
 
 inline constexpr Colour kLogRed{200, 0, 0};
@@ -26,9 +27,9 @@ inline constexpr int kMaxStoredRecipients = 10000;
 
 class formEmailSetup {
   public:
-    // Mail goes out through `transport`; the settings are kept in `settings_file`. Both must
-    // outlive the form.
-    formEmailSetup(SmtpTransport& transport, ProfileFile& settings_file);
+    // Mail goes out through `transport`; the settings are kept in `settings_file`; messages
+    // and prompts go to `screen`. All three must outlive the form.
+    formEmailSetup(SmtpTransport& transport, ProfileFile& settings_file, Screen& screen);
     formEmailSetup(const formEmailSetup&) = delete;
     formEmailSetup& operator=(const formEmailSetup&) = delete;
 
@@ -45,6 +46,13 @@ class formEmailSetup {
 
     // The status line: the outcome of the latest mailing, in its colour.
     Label lblLog;
+
+    // Load: fills the settings from the settings file. A file that exists but cannot be read
+    // is reported on the screen, and the settings are then empty.
+    void Form_Load();
+    // Unload: writes the settings to the settings file. A failed save is reported on the
+    // screen, naming the file and the reason; the unload goes on.
+    void Form_Unload();
 
     // Sets the caption of lblLog to `text`; leaves its colour alone.
     void LogMessage(const std::string& text);
@@ -82,6 +90,7 @@ class formEmailSetup {
   private:
     SmtpTransport& transport_;
     ProfileFile& settings_file_;
+    Screen& screen_;
 };
 
 }  // namespace quillet

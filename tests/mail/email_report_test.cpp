@@ -10,26 +10,20 @@
 #include "platform/profile/ini_file.h"
 #include "settings/form_email_setup.h"
 #include "support/program_wide.h"
+#include "support/recording_transport.h"
+#include "support/scripted_screen.h"
 
 namespace quillet {
 namespace {
 
-// Records what would have gone to the server and answers with a chosen code.
-class RecordingTransport : public SmtpTransport {
-  public:
-    SmtpResult Deliver(const SmtpDelivery& delivery) override {
-        deliveries.push_back(delivery);
-        return {code, code == 0 ? "" : "refused"};
-    }
-    std::vector<SmtpDelivery> deliveries;
-    int code = 0;
-};
+using test::RecordingTransport;
 
 // A form whose settings file is never touched by these tests.
 struct Form {
     RecordingTransport transport;
     IniFile settings{"/nonexistent/quillet.ini"};
-    formEmailSetup form{transport, settings};
+    test::ScriptedScreen screen;
+    formEmailSetup form{transport, settings, screen};
 };
 
 void FillValid(formEmailSetup& form) {
@@ -54,7 +48,7 @@ class EmailReportValidationTest : public testing::TestWithParam<ValidationCase> 
 
 TEST_P(EmailReportValidationTest, FirstProblemIsShownInRedAndNothingIsSent) {
     Form f;
-    auto& [transport, settings, form] = f;
+    auto& [transport, settings, screen, form] = f;
     FillValid(form);
     GetParam().spoil(form);
     form.EmailReport();
@@ -116,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EmailReportTest, SendsOneMessageToAllRecipientsAsBlindCopies) {
     Form f;
-    auto& [transport, settings, form] = f;
+    auto& [transport, settings, screen, form] = f;
     FillValid(form);
     form.txtPort.SetText("25.5");
     form.chkSSL.SetValue(2);  // grayed counts as on
@@ -141,7 +135,7 @@ TEST(EmailReportTest, SendsOneMessageToAllRecipientsAsBlindCopies) {
 
 TEST(EmailReportTest, LabelIsClearedWhileSendingAndRedOnFailure) {
     Form f;
-    auto& [transport, settings, form] = f;
+    auto& [transport, settings, screen, form] = f;
     transport.code = 7;
     FillValid(form);
     form.lblLog.SetCaption("old text");
@@ -156,7 +150,7 @@ TEST(EmailReportTest, LabelIsClearedWhileSendingAndRedOnFailure) {
 
 TEST(EmailReportTest, WithoutAuthenticationNoLoginIsSentEvenWhenFilled) {
     Form f;
-    auto& [transport, settings, form] = f;
+    auto& [transport, settings, screen, form] = f;
     FillValid(form);
     form.chkAuthRequired.SetValue(0);
     form.txtPassword.SetText("");

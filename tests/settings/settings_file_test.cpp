@@ -7,6 +7,7 @@
 #include "platform/profile/ini_file.h"
 #include "settings/form_email_setup.h"
 #include "support/base64.h"
+#include "support/scripted_screen.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -26,7 +27,8 @@ struct Settings {
     explicit Settings(const std::string& path) : file(path) {}
     NoTransport transport;
     IniFile file;
-    formEmailSetup form{transport, file};
+    test::ScriptedScreen screen;
+    formEmailSetup form{transport, file, screen};
 };
 
 std::vector<std::string> Entries(const ListBox& list) {

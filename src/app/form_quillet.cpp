@@ -1,0 +1,95 @@
+#include "app/form_quillet.h"
+
+#include "app/order_lines.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/program_wide.h"
+#include "support/screen.h"
+
+namespace quillet {
+namespace {
+
+// The value the platform reads as true.
+constexpr int32_t kTrue = -1;
+
+}  // namespace
+
+formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator)
+    : setup_(setup), screen_(screen), decimal_separator_(std::move(decimal_separator)) {}
+
+void formQuillet::Form_Load() {
+    setup_.Get();
+}
+
+void formQuillet::Form_Unload() {
+    setup_.Unload();
+}
+
+void formQuillet::cmdEmailSetup_Click() {
+    screen_.ShowSetupDialogModal(setup_.Get());
+}
+
+void formQuillet::CVTOrders1_OrderPlaced(const OrderPlaced& event) {
+    if (!connected_) {
+        return;
+    }
+    const std::string line = OrderLine(event, decimal_separator_);
+    List1.AddItem(line);
+    SendEmail(event.OrderId, line);
+}
+
+void formQuillet::CVTOrders1_OrderCancelled(const OrderCancelled& event) {
+    const std::string line = OrderLine(event);
+    List1.AddItem(line);
+    SendEmail(event.OrderId, line);
+}
+
+void formQuillet::CVTOrders1_OrderModified(const OrderModified& event) {
+    List1.AddItem(OrderLine(event, decimal_separator_));
+    SendEmail(event.OrderId, ModifiedOrderMailBody(event, decimal_separator_));
+}
+
+void formQuillet::CVTOrders1_QueryConnected(QueryConnected& event) {
+    if (connected_) {
+        event.Answer = kTrue;
+    }
+}
+
+void formQuillet::CVTOrders1_Connect(Connect& event) {
+    if (connected_) {
+        return;
+    }
+    screen_.ShowMainWindow();
+    connected_ = true;
+    event.Answer = kTrue;
+}
+
+void formQuillet::CVTOrders1_Disconnect() {
+    connected_ = false;
+}
+
+void formQuillet::CVTOrders1_Shutdown() {
+    screen_.UnloadMainWindow();
+}
+
+void formQuillet::HandleEvent(OrderEvent& event) {
+    struct Dispatch {
+        formQuillet& form;
+        void operator()(OrderPlaced& e) { form.CVTOrders1_OrderPlaced(e); }
+        void operator()(OrderCancelled& e) { form.CVTOrders1_OrderCancelled(e); }
+        void operator()(OrderModified& e) { form.CVTOrders1_OrderModified(e); }
+        void operator()(QueryConnected& e) { form.CVTOrders1_QueryConnected(e); }
+        void operator()(Connect& e) { form.CVTOrders1_Connect(e); }
+        void operator()(Disconnect&) { form.CVTOrders1_Disconnect(); }
+        void operator()(Shutdown&) { form.CVTOrders1_Shutdown(); }
+    };
+    std::visit(Dispatch{*this}, event);
+}
+
+void formQuillet::SendEmail(const std::string& orderid, const std::string& buf) {
+    ProgramWide& program = Program();
+    program.EmailSubject = "CVT order # " + orderid;
+    program.EmailBody = buf;
+    setup_.Get().EmailReport();
+}
+
+}  // namespace quillet

@@ -1,0 +1,30 @@
+// The one setup dialog of the run: loaded on first use, unloaded by the main window's unload
+// or by the dialog's close box, and loaded again, from the settings file, by the next use.
+#pragma once
+
+#include <memory>
+
+#include "settings/form_email_setup.h"
+
+namespace quillet {
+
+class SetupDialogSlot {
+  public:
+    // The dependencies of the dialog; all must outlive the slot.
+    SetupDialogSlot(SmtpTransport& transport, ProfileFile& settings_file, Screen& screen);
+    ~SetupDialogSlot();
+
+    bool IsLoaded() const { return form_ != nullptr; }
+    // The dialog, loaded first (which reads the settings file) when it is not.
+    formEmailSetup& Get();
+    // Unloads the dialog (which writes the settings file); nothing when it is not loaded.
+    void Unload();
+
+  private:
+    SmtpTransport& transport_;
+    ProfileFile& settings_file_;
+    Screen& screen_;
+    std::unique_ptr<formEmailSetup> form_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,43 @@
+// What the forms ask of the window system: windows shown and unloaded, message boxes, the
+// one-line prompt, the mouse pointer and the help viewer. The Qt layer provides it; tests
+// script it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+class formEmailSetup;
+
+enum class MessageIcon { Critical, Exclamation, Information };
+
+class Screen {
+  public:
+    virtual ~Screen() = default;
+
+    // Shows the main window, modeless.
+    virtual void ShowMainWindow() = 0;
+    // Unloads the main window, which ends the program once its unload has run. A modal dialog
+    // that is showing is closed first.
+    virtual void UnloadMainWindow() = 0;
+
+    // Shows the setup dialog modally and returns when it is hidden or unloaded.
+    virtual void ShowSetupDialogModal(formEmailSetup& dialog) = 0;
+    // Hides the setup dialog, ending its modal display.
+    virtual void HideSetupDialog() = 0;
+
+    // A message box with one OK button; returns when it is dismissed. Without a screen the
+    // message goes to standard error.
+    virtual void ShowMessage(const std::string& text, const std::string& title,
+                             MessageIcon icon) = 0;
+    // Asks for one line of text; empty when cancelled.
+    virtual std::string InputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& default_text) = 0;
+    // The hourglass while `busy`, the default pointer otherwise.
+    virtual void SetBusyPointer(bool busy) = 0;
+    // Opens a help file with the desktop's viewer for it; gives the reason when it cannot.
+    virtual std::optional<std::string> OpenHelpFile(const std::string& path) = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,57 @@
+// A Screen for tests: records what the forms show and answers prompts from a script.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "support/screen.h"
+
+namespace quillet::test {
+
+class ScriptedScreen : public Screen {
+  public:
+    struct Message {
+        std::string text;
+        std::string title;
+        MessageIcon icon;
+    };
+
+    void ShowMainWindow() override { ++main_window_shown; }
+    void UnloadMainWindow() override { ++main_window_unloaded; }
+    void ShowSetupDialogModal(formEmailSetup&) override { ++setup_dialog_shown; }
+    void HideSetupDialog() override { ++setup_dialog_hidden; }
+    void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
+        messages.push_back({text, title, icon});
+    }
+    std::string InputBox(const std::string& prompt, const std::string& title,
+                         const std::string& default_text) override {
+        prompts.push_back({prompt, title, default_text});
+        if (answers.empty()) {
+            return "";
+        }
+        std::string answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void SetBusyPointer(bool busy) override { busy_pointer.push_back(busy); }
+    std::optional<std::string> OpenHelpFile(const std::string& path) override {
+        help_opened.push_back(path);
+        return std::nullopt;
+    }
+
+    int main_window_shown = 0;
+    int main_window_unloaded = 0;
+    int setup_dialog_shown = 0;
+    int setup_dialog_hidden = 0;
+    std::vector<Message> messages;
+    struct Prompt {
+        std::string prompt, title, default_text;
+    };
+    std::vector<Prompt> prompts;
+    std::deque<std::string> answers;  // the next InputBox answers; empty text when used up
+    std::vector<bool> busy_pointer;
+    std::vector<std::string> help_opened;
+};
+
+}  // namespace quillet::test
