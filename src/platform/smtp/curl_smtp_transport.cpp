@@ -1,0 +1,216 @@
+#include "platform/smtp/curl_smtp_transport.h"
+
+#include <curl/curl.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+namespace quillet {
+namespace {
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+// libcurl's global set-up, done once for the whole program before the first easy handle.
+CURLcode GlobalInit() {
+    static std::once_flag once;
+    static CURLcode result = CURLE_OK;
+    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+    return result;
+}
+
+SmtpResult Failure(CURLcode code, std::string message) {
+    if (message.empty()) {
+        message = curl_easy_strerror(code);
+    }
+    return SmtpResult{static_cast<int>(code), std::move(message)};
+}
+
+bool HasLineBreakOrNul(const std::string& text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+}
+
+// A host that cannot be put into a URL as it stands (it would change the URL's meaning) is
+// refused rather than passed on.
+bool IsUsableHost(const std::string& host) {
+    if (host.empty()) {
+        return false;
+    }
+    // A '%' is only a zone separator, and only in an IPv6 address.
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return std::none_of(host.begin(), host.end(), [ipv6](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7f || (c == '%' && !ipv6) ||
+               std::strchr("/\\?#@[]<>\"`{}|^", c) != nullptr;
+    });
+}
+
+// "smtp://host:port" or "smtps://host:port"; an IPv6 address goes in brackets, with its zone
+// separator written as "%25".
+std::string ServerUrl(const SmtpDelivery& delivery) {
+    std::string host;
+    if (delivery.host.find(':') != std::string::npos) {
+        host = "[";
+        for (char c : delivery.host) {
+            host += c == '%' ? std::string("%25") : std::string(1, c);
+        }
+        host += "]";
+    } else {
+        host = delivery.host;
+    }
+    const char* scheme = delivery.security == SmtpSecurity::ImplicitTls ? "smtps://" : "smtp://";
+    return scheme + host + ":" + std::to_string(delivery.port);
+}
+
+std::string Angled(const std::string& address) {
+    return "<" + address + ">";
+}
+
+// The message handed to libcurl piece by piece.
+struct Upload {
+    const std::string* text;
+    size_t offset = 0;
+};
+
+size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
+    auto* upload = static_cast<Upload*>(user);
+    const size_t wanted = size * count;
+    const size_t left = upload->text->size() - upload->offset;
+    const size_t n = std::min(wanted, left);
+    std::memcpy(buffer, upload->text->data() + upload->offset, n);
+    upload->offset += n;
+    return n;
+}
+
+long AtLeastOneMs(std::chrono::milliseconds duration) {
+    return static_cast<long>(std::max<std::chrono::milliseconds::rep>(duration.count(), 1));
+}
+
+// libcurl 7.88 takes the reply time-out in whole seconds only; round up, never 0 (which would
+// mean libcurl's own default).
+long WholeSecondsRoundedUp(std::chrono::milliseconds duration) {
+    const auto ms = std::max<std::chrono::milliseconds::rep>(duration.count(), 1);
+    return static_cast<long>((ms + 999) / 1000);
+}
+
+// After a failure libcurl may still keep the connection, and then says QUIT when the handle
+// goes and awaits the reply for up to the reply time-out once more, past the total time-out. A
+// server that has just stalled would hold us that long again, so the receiving side is shut
+// first: the QUIT still goes out, and its reply is "end of connection" at once.
+void ForgoQuit(CURL* curl) {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+        socket != CURL_SOCKET_BAD) {
+        shutdown(socket, SHUT_RD);
+    }
+}
+
+}  // namespace
+
+CurlSmtpTransport::CurlSmtpTransport() = default;
+
+CurlSmtpTransport::CurlSmtpTransport(Options options) : options_(std::move(options)) {}
+
+SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
+    if (!IsUsableHost(delivery.host)) {
+        return Failure(CURLE_URL_MALFORMAT, "Not a usable server name: \"" + delivery.host + "\"");
+    }
+    if (delivery.port < 1 || delivery.port > 65535) {
+        return Failure(CURLE_URL_MALFORMAT, "Port out of range: " + std::to_string(delivery.port));
+    }
+    if (delivery.recipients.empty()) {
+        // Without a recipient libcurl would send HELP instead of the message, and succeed.
+        return Failure(CURLE_BAD_FUNCTION_ARGUMENT, "No recipient for the message");
+    }
+    // libcurl copies these into SMTP commands as they are; a line break would add a command.
+    bool unsafe = HasLineBreakOrNul(delivery.mail_from) || HasLineBreakOrNul(delivery.user) ||
+                  HasLineBreakOrNul(delivery.password);
+    for (const auto& recipient : delivery.recipients) {
+        unsafe = unsafe || HasLineBreakOrNul(recipient);
+    }
+    if (unsafe) {
+        return Failure(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in an address or login");
+    }
+
+    if (const CURLcode init = GlobalInit(); init != CURLE_OK) {
+        return Failure(init, "");
+    }
+
+    // All that the easy handle points to is made before it, so that it outlives the handle,
+    // which may still report an error or say QUIT as it goes.
+    char error_text[CURL_ERROR_SIZE] = {};
+    Upload upload{&delivery.message};
+    const std::string url = ServerUrl(delivery);
+    const std::string mail_from = Angled(delivery.mail_from);
+    Slist recipients;
+    for (const auto& recipient : delivery.recipients) {
+        curl_slist* appended = curl_slist_append(recipients.get(), Angled(recipient).c_str());
+        if (appended == nullptr) {
+            return Failure(CURLE_OUT_OF_MEMORY, "");
+        }
+        (void)recipients.release();  // now owned through `appended`, which heads the same list
+        recipients.reset(appended);
+    }
+
+    EasyHandle easy(curl_easy_init());
+    if (!easy) {
+        return Failure(CURLE_FAILED_INIT, "");
+    }
+    CURL* const curl = easy.get();
+
+    // Every option is set, and the first refusal stops the send.
+    CURLcode set = CURLE_OK;
+    auto option = [&](CURLoption which, auto value) {
+        if (set == CURLE_OK) {
+            set = curl_easy_setopt(curl, which, value);
+        }
+    };
+    option(CURLOPT_ERRORBUFFER, error_text);
+    option(CURLOPT_URL, url.c_str());
+    option(CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    option(CURLOPT_PROXY, "");
+    option(CURLOPT_NOSIGNAL, 1L);
+    option(CURLOPT_USE_SSL, delivery.security == SmtpSecurity::StartTls
+                                ? static_cast<long>(CURLUSESSL_ALL)
+                                : static_cast<long>(CURLUSESSL_NONE));
+    option(CURLOPT_SSL_VERIFYPEER, 1L);
+    option(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options_.ca_file.empty()) {
+        option(CURLOPT_CAINFO, options_.ca_file.c_str());
+    }
+    option(CURLOPT_CONNECTTIMEOUT_MS, AtLeastOneMs(options_.connect_timeout));
+    option(CURLOPT_SERVER_RESPONSE_TIMEOUT, WholeSecondsRoundedUp(options_.reply_timeout));
+    option(CURLOPT_TIMEOUT_MS, AtLeastOneMs(options_.total_timeout));
+    if (delivery.login) {
+        option(CURLOPT_USERNAME, delivery.user.c_str());
+        option(CURLOPT_PASSWORD, delivery.password.c_str());
+    }
+    option(CURLOPT_MAIL_FROM, mail_from.c_str());
+    option(CURLOPT_MAIL_RCPT, recipients.get());
+    option(CURLOPT_UPLOAD, 1L);
+    option(CURLOPT_READFUNCTION, &ReadMessage);
+    option(CURLOPT_READDATA, &upload);
+    option(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(delivery.message.size()));
+    if (set != CURLE_OK) {
+        return Failure(set, error_text);
+    }
+
+    const CURLcode performed = curl_easy_perform(curl);
+    if (performed != CURLE_OK) {
+        ForgoQuit(curl);
+        return Failure(performed, error_text);
+    }
+    return SmtpResult{};
+}
+
+}  // namespace quillet

@@ -1,0 +1,203 @@
+#include "support/smtp_test_server.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+extern char** environ;
+
+namespace quillet::test {
+namespace {
+
+constexpr auto kStartLimit = std::chrono::seconds(15);
+constexpr const char* kPython = "/usr/bin/python3";
+constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
+
+const char* ModeName(SmtpTestServer::Mode mode) {
+    switch (mode) {
+        case SmtpTestServer::Mode::Plain:
+            return "plain";
+        case SmtpTestServer::Mode::StartTls:
+            return "starttls";
+        case SmtpTestServer::Mode::ImplicitTls:
+            return "implicit_tls";
+        case SmtpTestServer::Mode::Silent:
+            return "silent";
+        case SmtpTestServer::Mode::StallAfterData:
+            return "stall_after_data";
+    }
+    return "plain";
+}
+
+// Closes a file descriptor when it goes.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { Reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void Reset() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+        fd_ = -1;
+    }
+
+  private:
+    int fd_;
+};
+
+// Reads the first line the server writes, waiting at most until `deadline`. Nothing when the
+// server ends or says nothing in time.
+std::optional<std::string> ReadFirstLine(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::string line;
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            return std::nullopt;
+        }
+        char c = 0;
+        const ssize_t n = read(fd, &c, 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return std::nullopt;
+        }
+        if (c == '\n') {
+            return line;
+        }
+        line += c;
+    }
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+SmtpTestServer::SmtpTestServer(Config config) {
+    std::string dir_template =
+        (std::filesystem::temp_directory_path() / "quillet-smtp-XXXXXX").string();
+    if (mkdtemp(dir_template.data()) == nullptr) {
+        ADD_FAILURE() << "Cannot create a work folder for the SMTP test server";
+        return;
+    }
+    work_dir_ = dir_template;
+    ca_file_ = work_dir_ + "/ca.pem";
+
+    const nlohmann::json settings = {
+        {"mode", ModeName(config.mode)},
+        {"require_auth", config.require_auth},
+        {"user", config.user},
+        {"password", config.password},
+        {"refused_recipients", config.refused_recipients},
+    };
+    std::ofstream(work_dir_ + "/config.json") << settings.dump();
+
+    int pipe_ends[2];
+    if (pipe2(pipe_ends, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "Cannot create a pipe for the SMTP test server";
+        return;
+    }
+    Fd read_end(pipe_ends[0]);
+    Fd write_end(pipe_ends[1]);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Its own process group, so that stopping it also stops an openssl it may be running.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    std::string python = kPython;
+    std::string script = kScript;
+    char* argv[] = {python.data(), script.data(), work_dir_.data(), nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, kPython, &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "Cannot start " << kPython << ": " << std::strerror(spawned);
+        return;
+    }
+    pid_ = pid;
+    write_end.Reset();  // only the server holds the write end now, so its end shows as end of file
+
+    const auto line = ReadFirstLine(read_end.get(), std::chrono::steady_clock::now() + kStartLimit);
+    int port = 0;
+    if (line && line->rfind("READY ", 0) == 0) {
+        port = std::atoi(line->c_str() + 6);
+    }
+    if (port <= 0 || port > 65535) {
+        ADD_FAILURE() << "The SMTP test server did not start (first line: \""
+                      << line.value_or("<none>") << "\")";
+        return;
+    }
+    port_ = port;
+}
+
+SmtpTestServer::~SmtpTestServer() {
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (!work_dir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(work_dir_, ignored);
+    }
+}
+
+std::vector<ReceivedMail> SmtpTestServer::Received() const {
+    std::vector<ReceivedMail> mails;
+    std::ifstream in(work_dir_ + "/received.jsonl", std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto record = nlohmann::json::parse(line, nullptr, false);
+        if (record.is_discarded()) {
+            ADD_FAILURE() << "Unreadable record from the SMTP test server: " << line;
+            continue;
+        }
+        ReceivedMail mail;
+        mail.mail_from = record.value("mail_from", "");
+        mail.rcpt_to = record.value("rcpt_tos", std::vector<std::string>{});
+        mail.auth_user = record.value("auth_user", "");
+        mail.content = FromHex(record.value("content_hex", ""));
+        mails.push_back(std::move(mail));
+    }
+    return mails;
+}
+
+}  // namespace quillet::test

@@ -1,0 +1,140 @@
+"""An SMTP server for the tests, on 127.0.0.1 at a free port.
+
+Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
+
+Reads WORK_DIR/config.json:
+  {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data",
+   "require_auth": bool, "user": str, "password": str, "refused_recipients": [str]}
+Writes a throwaway CA (WORK_DIR/ca.pem) and a server certificate for "localhost" and
+127.0.0.1 signed by it, starts listening, then prints "READY <port>" on standard output.
+Each accepted message is appended to WORK_DIR/received.jsonl as one JSON object
+{"mail_from", "rcpt_tos", "auth_user", "content_hex"} before the server answers the end of
+DATA. Runs until killed.
+"""
+
+import asyncio
+import json
+import logging
+import os
+import ssl
+import subprocess
+import sys
+import warnings
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+HOST = "127.0.0.1"
+
+
+def make_certificates(work_dir):
+    """Returns (certificate, key) of the server; the CA goes to ca.pem."""
+
+    def path(name):
+        return os.path.join(work_dir, name)
+
+    def openssl(*args):
+        subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    openssl("req", "-x509", *ec, "-keyout", path("ca.key"), "-out", path("ca.pem"),
+            "-days", "2", "-subj", "/CN=Quillet test CA",
+            "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("req", *ec, "-keyout", path("server.key"), "-out", path("server.csr"),
+            "-subj", "/CN=localhost")
+    with open(path("server.ext"), "w", encoding="ascii") as ext:
+        ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
+                  "basicConstraints=critical,CA:FALSE\n"
+                  "keyUsage=critical,digitalSignature\n"
+                  "extendedKeyUsage=serverAuth\n")
+    openssl("x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"),
+            "-CAkey", path("ca.key"), "-CAcreateserial", "-days", "2",
+            "-extfile", path("server.ext"), "-out", path("server.pem"))
+    return path("server.pem"), path("server.key")
+
+
+class Handler:
+    def __init__(self, config, work_dir):
+        self.config = config
+        self.received = os.path.join(work_dir, "received.jsonl")
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.config["refused_recipients"]:
+            return "550 5.1.1 Recipient refused"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        if self.config["mode"] == "stall_after_data":
+            await asyncio.Event().wait()
+        user = session.auth_data if isinstance(session.auth_data, str) else ""
+        record = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "auth_user": user,
+            "content_hex": bytes(envelope.original_content).hex(),
+        }
+        with open(self.received, "a", encoding="utf-8") as out:
+            out.write(json.dumps(record) + "\n")
+        return "250 OK"
+
+
+def make_authenticator(config):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        if (isinstance(auth_data, LoginPassword)
+                and auth_data.login == config["user"].encode()
+                and auth_data.password == config["password"].encode()):
+            return AuthResult(success=True, auth_data=config["user"])
+        # handled=False: the server answers 535 itself.
+        return AuthResult(success=False, handled=False)
+
+    return authenticate
+
+
+class SilentProtocol(asyncio.Protocol):
+    """Accepts a connection and never says a word."""
+
+
+async def serve(config, work_dir):
+    certificate, key = make_certificates(work_dir)
+    tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    tls.load_cert_chain(certificate, key)
+
+    mode = config["mode"]
+    loop = asyncio.get_running_loop()
+    if mode == "silent":
+        server = await loop.create_server(SilentProtocol, HOST, 0)
+    else:
+        handler = Handler(config, work_dir)
+
+        def protocol():
+            return SMTP(
+                handler,
+                hostname="localhost",
+                decode_data=False,
+                tls_context=tls if mode == "starttls" else None,
+                auth_required=config["require_auth"],
+                # STARTTLS mode offers AUTH only after TLS; the others offer it at once.
+                auth_require_tls=(mode == "starttls"),
+                authenticator=make_authenticator(config),
+            )
+
+        server = await loop.create_server(protocol, HOST, 0,
+                                          ssl=tls if mode == "implicit_tls" else None)
+    port = server.sockets[0].getsockname()[1]
+    print(f"READY {port}", flush=True)
+    await server.serve_forever()
+
+
+def main():
+    work_dir = sys.argv[1]
+    with open(os.path.join(work_dir, "config.json"), encoding="utf-8") as f:
+        config = json.load(f)
+    logging.getLogger("mail.log").setLevel(logging.CRITICAL)
+    warnings.simplefilter("ignore")
+    asyncio.run(serve(config, work_dir))
+
+
+if __name__ == "__main__":
+    main()
