@@ -1,8 +1,41 @@
-// The main window arrives with the order events; until then the program only says so.
+// Quillet: order events in, an order line on screen and in the recipients' mail.
+#include <QApplication>
+#include <QLocale>
 #include <iostream>
 
-int main() {
-    std::cerr << "quillet: the main window is not built yet; only the mailing core and its "
-                 "tests exist so far.\n";
-    return 1;
+#include "app/form_quillet.h"
+#include "app/program_files.h"
+#include "platform/control/control_server.h"
+#include "platform/profile/ini_file.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_screen.h"
+#include "platform/smtp/curl_smtp_transport.h"
+#include "settings/setup_dialog_slot.h"
+
+int main(int argc, char* argv[]) {
+    using namespace quillet;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+
+    const std::string executable = QCoreApplication::applicationFilePath().toStdString();
+    CurlSmtpTransport transport;
+    IniFile settings_file(SettingsFilePath(executable));
+    QtScreen screen;
+    SetupDialogSlot setup({transport, settings_file, screen, HelpFilePath(executable)});
+    screen.SetSetupDialogSlot(&setup);
+    formQuillet form(setup, screen, QLocale().decimalPoint().toStdString());
+
+    // Listen first: a second Quillet must stop before it touches the settings.
+    ControlServer server([&form](OrderEvent& event) { form.HandleEvent(event); });
+    if (const std::string error = server.Start(); !error.empty()) {
+        std::cerr << "quillet: " << error << '\n';
+        return 1;
+    }
+
+    MainWindow window(form);
+    screen.SetMainWindow(&window);
+    form.Form_Load();
+    window.show();
+    std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
+    return QApplication::exec();
 }

@@ -106,7 +106,7 @@ int32_t formEmailSetup::SendEmailUsingCDO(
     request.bcc = bcc;
     request.subject = Subject;
     request.body = TextBody;
-    return SendPlainTextMail(transport_, request);
+    return SendPlainTextMail(services_.transport, request);
 }
 
 }  // namespace quillet

@@ -1,29 +1,118 @@
 #include "settings/form_email_setup.h"
 
+#include <filesystem>
+
+#include "support/program_wide.h"
 #include "support/screen.h"
 
 namespace quillet {
 namespace {
 
 constexpr const char* kSettingsTitle = "Quillet";
+constexpr const char* kHelpTitle = "Quillet for Corvana";
+constexpr const char* kAddressPrompt =
+    "Please type in an e-mail address that you would like to send the order instructions to:";
+constexpr const char* kAddressTitle = "Add E-mail Address";
+
+constexpr int16_t kAddNew = 0;
+constexpr int16_t kDelete = 1;
+constexpr int16_t kEdit = 2;
+
+// The first selected entry's position, or -1.
+int FirstSelected(const ListBox& list) {
+    for (int i = 0; i < list.ListCount(); ++i) {
+        if (list.Selected(i)) {
+            return i;
+        }
+    }
+    return -1;
+}
 
 }  // namespace
 
-formEmailSetup::formEmailSetup(SmtpTransport& transport, ProfileFile& settings_file, Screen& screen)
-    : transport_(transport), settings_file_(settings_file), screen_(screen) {}
+formEmailSetup::formEmailSetup(const EmailSetupServices& services) : services_(services) {
+    chkAuthRequired.OnClick([this] { chkAuthRequired_Click(); });
+    cmbServerTemplate.OnClick([this] { cmbServerTemplate_Click(); });
+    chkAuthRequired_Click();  // the account fields start as the cleared box has them
+}
 
 void formEmailSetup::Form_Load() {
-    if (const auto error = INIfileRead()) {
-        screen_.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
-                            MessageIcon::Exclamation);
+    FillTemplates();
+    cmbServerTemplate.Clear();
+    for (const ServerTemplate& t : Program().Templates) {
+        cmbServerTemplate.AddItem(t.TemplateName);
     }
+    if (const auto error = INIfileRead()) {
+        services_.screen.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
+                                     MessageIcon::Exclamation);
+    }
+    SelectLoadedTemplate();
 }
 
 void formEmailSetup::Form_Unload() {
     if (const auto error = INIfileWrite()) {
-        screen_.ShowMessage("The settings could not be saved: " + *error, kSettingsTitle,
-                            MessageIcon::Critical);
+        services_.screen.ShowMessage("The settings could not be saved: " + *error, kSettingsTitle,
+                                     MessageIcon::Critical);
     }
+}
+
+void formEmailSetup::chkAuthRequired_Click() {
+    txtAccountName.SetEnabled(chkAuthRequired.IsOn());
+    txtPassword.SetEnabled(txtAccountName.Enabled());
+}
+
+void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
+    Screen& screen = services_.screen;
+    if (Index == kAddNew) {
+        std::string answer = screen.InputBox(kAddressPrompt, kAddressTitle, "");
+        if (!answer.empty()) {
+            lstSendTo.AddItem(std::move(answer));
+        }
+    } else if (Index == kDelete) {
+        for (int i = FirstSelected(lstSendTo); i >= 0; i = FirstSelected(lstSendTo)) {
+            lstSendTo.RemoveItem(i);
+        }
+    } else if (Index == kEdit) {
+        const int i = FirstSelected(lstSendTo);
+        if (i < 0) {
+            return;
+        }
+        std::string answer = screen.InputBox(kAddressPrompt, kAddressTitle, lstSendTo.List(i));
+        if (!answer.empty()) {
+            lstSendTo.SetList(i, std::move(answer));
+        }
+    }
+}
+
+void formEmailSetup::cmdHelp_Click() {
+    const std::string& path = services_.help_file;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        services_.screen.ShowMessage("Help file not found: " + path, kHelpTitle,
+                                     MessageIcon::Critical);
+        return;
+    }
+    if (const auto failure = services_.screen.OpenHelpFile(path)) {
+        services_.screen.ShowMessage("The help file could not be opened: " + *failure, kHelpTitle,
+                                     MessageIcon::Critical);
+    }
+}
+
+void formEmailSetup::Command1_Click() {
+    services_.screen.HideSetupDialog();
+}
+
+void formEmailSetup::Command2_Click() {
+    services_.screen.SetBusyPointer(true);
+    ProgramWide& program = Program();
+    program.EmailSubject = "test email";
+    program.EmailBody = "Just testing...";
+    EmailReport();
+    services_.screen.SetBusyPointer(false);
+}
+
+void formEmailSetup::cmdGuess_Click() {
+    // The account search comes with the account dialog.
 }
 
 void formEmailSetup::LogMessage(const std::string& text) {

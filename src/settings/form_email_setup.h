@@ -25,11 +25,17 @@ inline constexpr Colour kLogGreen{0, 128, 0};
 // stall the start nor fill the memory.
 inline constexpr int kMaxStoredRecipients = 10000;
 
+// What the dialog works with; everything referred to must outlive the dialog.
+struct EmailSetupServices {
+    SmtpTransport& transport;    // where mail goes out
+    ProfileFile& settings_file;  // where the settings are kept
+    Screen& screen;              // messages, prompts, windows
+    std::string help_file;       // the help file's path, beside the program
+};
+
 class formEmailSetup {
   public:
-    // Mail goes out through `transport`; the settings are kept in `settings_file`; messages
-    // and prompts go to `screen`. All three must outlive the form.
-    formEmailSetup(SmtpTransport& transport, ProfileFile& settings_file, Screen& screen);
+    explicit formEmailSetup(const EmailSetupServices& services);
     formEmailSetup(const formEmailSetup&) = delete;
     formEmailSetup& operator=(const formEmailSetup&) = delete;
 
@@ -44,15 +50,39 @@ class formEmailSetup {
     TextBox txtPassword;
     ListBox lstSendTo;  // the recipients, one address per entry, first entry first
 
+    // The server templates, entry p being template p + 1.
+    ComboBox cmbServerTemplate;
+
     // The status line: the outcome of the latest mailing, in its colour.
     Label lblLog;
 
-    // Load: fills the settings from the settings file. A file that exists but cannot be read
-    // is reported on the screen, and the settings are then empty.
+    // Load: fills the template list, reads the settings file (a file that exists but cannot
+    // be read is reported on the screen, and the settings are then empty) and selects the
+    // template that matches the loaded server, which takes over the loaded values.
     void Form_Load();
     // Unload: writes the settings to the settings file. A failed save is reported on the
     // screen, naming the file and the reason; the unload goes on.
     void Form_Unload();
+
+    // The account fields are editable exactly when authentication is not cleared; their
+    // texts stay either way.
+    void chkAuthRequired_Click();
+    // Applies the selected template to the server fields; sender and recipients stay.
+    void cmbServerTemplate_Click();
+    // The recipient buttons: 0 "Add New", 1 "Delete" (every selected entry), 2 "Edit" (the
+    // first selected entry). A blank or cancelled answer changes nothing.
+    void cmdAddEmail_Click(int16_t Index);
+    // "Help": opens the help file beside the program, or says which file is missing.
+    void cmdHelp_Click();
+    // "Close": hides the dialog; nothing is saved.
+    void Command1_Click();
+    // "Send Test E-mail": mails "test email" / "Just testing..." with the hourglass showing.
+    void Command2_Click();
+    // "Search Accounts...".
+    void cmdGuess_Click();
+
+    // Fills the program-wide template table anew.
+    void FillTemplates();
 
     // Sets the caption of lblLog to `text`; leaves its colour alone.
     void LogMessage(const std::string& text);
@@ -88,9 +118,11 @@ class formEmailSetup {
     std::optional<std::string> INIfileWrite();
 
   private:
-    SmtpTransport& transport_;
-    ProfileFile& settings_file_;
-    Screen& screen_;
+    // Selects the template whose server is the loaded one ("Custom" when none is), after
+    // copying the loaded values into it.
+    void SelectLoadedTemplate();
+
+    EmailSetupServices services_;
 };
 
 }  // namespace quillet

@@ -44,21 +44,22 @@ int Count(const std::string& text) {
 
 std::string formEmailSetup::INIfileReadOneItem(const std::string& key) {
     // No stored form holds "-", so the fallback comes back only for a missing key.
-    const std::string stored = settings_file_.GetString(kSection, Base64EncodeForINI(key), "-1");
+    const std::string stored =
+        services_.settings_file.GetString(kSection, Base64EncodeForINI(key), "-1");
     return IsMissingMark(stored) ? std::string() : Base64DecodeFromINI(stored);
 }
 
 void formEmailSetup::INIfileWriteOneItem(const std::string& key, const std::string& value) {
     const std::string stored = Base64EncodeForINI(TrimSpaces(value));
     if (stored.empty()) {
-        settings_file_.SetString(kSection, Base64EncodeForINI(key), std::nullopt);
+        services_.settings_file.SetString(kSection, Base64EncodeForINI(key), std::nullopt);
     } else {
-        settings_file_.SetString(kSection, Base64EncodeForINI(key), stored);
+        services_.settings_file.SetString(kSection, Base64EncodeForINI(key), stored);
     }
 }
 
 std::optional<std::string> formEmailSetup::INIfileRead() {
-    auto error = settings_file_.Load();
+    auto error = services_.settings_file.Load();
     txtDisplayName.SetText(INIfileReadOneItem("txtDisplayName"));
     txtEmail.SetText(INIfileReadOneItem("txtEmail"));
     txtSMTPserver.SetText(INIfileReadOneItem("txtSMTPserver"));
@@ -76,7 +77,7 @@ std::optional<std::string> formEmailSetup::INIfileRead() {
 
 std::optional<std::string> formEmailSetup::INIfileWrite() {
     // Start from the file as it is now, so that lines written by others are kept.
-    if (auto error = settings_file_.Load()) {
+    if (auto error = services_.settings_file.Load()) {
         return error;
     }
     INIfileWriteOneItem("txtDisplayName", txtDisplayName.Text());
@@ -95,7 +96,7 @@ std::optional<std::string> formEmailSetup::INIfileWrite() {
     for (int i = 1; i <= lstSendTo.ListCount(); ++i) {
         INIfileWriteOneItem(FileKey(i), lstSendTo.List(i - 1));
     }
-    return settings_file_.Save();
+    return services_.settings_file.Save();
 }
 
 }  // namespace quillet

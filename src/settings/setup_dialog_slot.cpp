@@ -2,15 +2,13 @@
 
 namespace quillet {
 
-SetupDialogSlot::SetupDialogSlot(SmtpTransport& transport, ProfileFile& settings_file,
-                                 Screen& screen)
-    : transport_(transport), settings_file_(settings_file), screen_(screen) {}
+SetupDialogSlot::SetupDialogSlot(const EmailSetupServices& services) : services_(services) {}
 
 SetupDialogSlot::~SetupDialogSlot() = default;
 
 formEmailSetup& SetupDialogSlot::Get() {
     if (!form_) {
-        form_ = std::make_unique<formEmailSetup>(transport_, settings_file_, screen_);
+        form_ = std::make_unique<formEmailSetup>(services_);
         form_->Form_Load();
     }
     return *form_;
@@ -20,9 +18,9 @@ void SetupDialogSlot::Unload() {
     if (!form_) {
         return;
     }
-    // The form stays reachable while its unload runs, and is gone once it has.
-    form_->Form_Unload();
-    form_.reset();
+    // The form is unloaded and gone before anything can reach it again.
+    std::unique_ptr<formEmailSetup> form = std::move(form_);
+    form->Form_Unload();
 }
 
 }  // namespace quillet

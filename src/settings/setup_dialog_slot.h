@@ -10,8 +10,7 @@ namespace quillet {
 
 class SetupDialogSlot {
   public:
-    // The dependencies of the dialog; all must outlive the slot.
-    SetupDialogSlot(SmtpTransport& transport, ProfileFile& settings_file, Screen& screen);
+    explicit SetupDialogSlot(const EmailSetupServices& services);
     ~SetupDialogSlot();
 
     bool IsLoaded() const { return form_ != nullptr; }
@@ -21,9 +20,7 @@ class SetupDialogSlot {
     void Unload();
 
   private:
-    SmtpTransport& transport_;
-    ProfileFile& settings_file_;
-    Screen& screen_;
+    EmailSetupServices services_;
     std::unique_ptr<formEmailSetup> form_;
 };
 

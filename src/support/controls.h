@@ -131,4 +131,40 @@ class ListBox : public Observable {
     std::vector<bool> selected_;
 };
 
+// A drop-down list that takes no typed text: entries and the selected one.
+class ComboBox : public Observable {
+  public:
+    int ListCount() const { return static_cast<int>(entries_.size()); }
+    const std::string& List(int index) const { return entries_.at(static_cast<size_t>(index)); }
+    void AddItem(std::string entry) {
+        entries_.push_back(std::move(entry));
+        Notify();
+    }
+    void Clear() {
+        entries_.clear();
+        list_index_ = -1;
+        Notify();
+    }
+    // The selected entry's 0-based position, -1 when none is.
+    int ListIndex() const { return list_index_; }
+    // Selects an entry (-1: none); a change of the selection, by code or by the user, runs the
+    // Click handler.
+    void SetListIndex(int index) {
+        if (index == list_index_) {
+            return;
+        }
+        list_index_ = index;
+        Notify();
+        if (click_) {
+            click_();
+        }
+    }
+    void OnClick(std::function<void()> handler) { click_ = std::move(handler); }
+
+  private:
+    std::vector<std::string> entries_;
+    int list_index_ = -1;
+    std::function<void()> click_;
+};
+
 }  // namespace quillet

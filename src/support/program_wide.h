@@ -1,7 +1,11 @@
 // The program-wide state, all of it in one place. Only the user-interface thread touches it.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "settings/server_templates.h"
 
 namespace quillet {
 
@@ -9,6 +13,11 @@ struct ProgramWide {
     // The subject and body of the next message, set by whoever asks EmailReport to mail.
     std::string EmailSubject;
     std::string EmailBody;
+
+    // The mail-server presets, template i at Templates[i - 1], made anew at every load of the
+    // setup dialog.
+    std::vector<ServerTemplate> Templates;
+    int32_t TemplateCount = 0;
 };
 
 // The one instance, empty at start.

@@ -34,7 +34,7 @@ struct MainWindow {
     test::RecordingTransport transport;
     IniFile file;
     test::ScriptedScreen screen;
-    SetupDialogSlot setup{transport, file, screen};
+    SetupDialogSlot setup{{transport, file, screen, dir.Path("Quillet.chm")}};
     formQuillet form{setup, screen, "."};
 
     OrderPlaced Placed() {

@@ -23,7 +23,7 @@ struct Form {
     RecordingTransport transport;
     IniFile settings{"/nonexistent/quillet.ini"};
     test::ScriptedScreen screen;
-    formEmailSetup form{transport, settings, screen};
+    formEmailSetup form{{transport, settings, screen, ""}};
 };
 
 void FillValid(formEmailSetup& form) {

@@ -28,7 +28,7 @@ struct Settings {
     NoTransport transport;
     IniFile file;
     test::ScriptedScreen screen;
-    formEmailSetup form{transport, file, screen};
+    formEmailSetup form{{transport, file, screen, ""}};
 };
 
 std::vector<std::string> Entries(const ListBox& list) {

@@ -1,0 +1,298 @@
+#include "platform/qt/email_setup_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "platform/qt/fonts.h"
+#include "platform/qt/twips.h"
+#include "settings/setup_dialog_slot.h"
+
+namespace quillet {
+namespace {
+
+constexpr double kClientWidth = 7965;
+constexpr double kClientHeight = 6570;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+Qt::CheckState ToCheckState(int16_t value) {
+    return value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked;
+}
+
+// Keeps a line edit and a text box in step: the form's changes show, the user's edits go in.
+void BindText(QLineEdit* edit, TextBox& box, formEmailSetup* const& form) {
+    auto show = [edit, &box] {
+        if (edit->text() != Q(box.Text())) {
+            edit->setText(Q(box.Text()));
+        }
+        edit->setEnabled(box.Enabled());
+    };
+    show();
+    box.Observe(show);
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [&box, &form](const QString& text) {
+        if (form) {
+            box.SetText(text.toStdString());
+        }
+    });
+}
+
+// A check box shows 0, 1 or 2; a click by the user clears a set box and checks a clear one.
+void BindCheck(QCheckBox* check, CheckBox& box, formEmailSetup* const& form) {
+    auto show = [check, &box] { check->setCheckState(ToCheckState(box.Value())); };
+    show();
+    box.Observe(show);
+    QObject::connect(check, &QCheckBox::clicked, check, [check, &box, &form] {
+        if (form) {
+            box.SetValue(box.IsOn() ? 0 : 1);
+            check->setCheckState(ToCheckState(box.Value()));
+        }
+    });
+}
+
+}  // namespace
+
+EmailSetupWindow::EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      form_(&form),
+      slot_(slot) {
+    setWindowTitle(QStringLiteral("E-Mail Setup"));
+    setFont(TahomaFont());
+    Build();
+    Bind();
+}
+
+EmailSetupWindow::~EmailSetupWindow() {
+    Unbind();
+}
+
+void EmailSetupWindow::Build() {
+    const double ppt = PixelsPerTwip(*this);
+    setFixedSize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
+
+    auto frame = [&](const char* caption, double left, double top, double width, double height) {
+        auto* box = new QGroupBox(QString::fromUtf8(caption), this);
+        box->setFont(TahomaFont(true));
+        PlaceInTwips(*box, left, top, width, height, ppt);
+        return box;
+    };
+    // Labels size themselves to their captions.
+    auto label = [&](QWidget* in, const char* caption, double left, double top) {
+        auto* l = new QLabel(QString::fromUtf8(caption), in);
+        l->setFont(TahomaFont());
+        l->move(TwipsToPixels(left, ppt), TwipsToPixels(top, ppt));
+        l->adjustSize();
+        return l;
+    };
+    auto line = [&](QWidget* in, const char* name, double left, double top, double width) {
+        auto* e = new QLineEdit(in);
+        e->setObjectName(QString::fromUtf8(name));
+        e->setFont(TahomaFont());
+        PlaceInTwips(*e, left, top, width, 315, ppt);
+        return e;
+    };
+    auto button = [&](QWidget* in, const char* caption, double left, double top, double width,
+                      bool sans_serif = true) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), in);
+        b->setFont(sans_serif ? SansSerifFont() : TahomaFont());
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        PlaceInTwips(*b, left, top, width, 375, ppt);
+        return b;
+    };
+
+    QGroupBox* frame1 = frame("Sender Information", 30, 30, 5475, 1095);
+    label(frame1, "Display name:", 120, 330);
+    txtDisplayName = line(frame1, "txtDisplayName", 1380, 270, 3855);
+    label(frame1, "E-mail address:", 120, 660);
+    txtEmail = line(frame1, "txtEmail", 1380, 630, 3855);
+
+    QGroupBox* frame2 = frame("Outgoing Mail Server Information", 30, 1200, 5475, 3045);
+    label(frame2, "Select mail server template:", 150, 390);
+    cmbServerTemplate = new QComboBox(frame2);
+    cmbServerTemplate->setObjectName(QStringLiteral("cmbServerTemplate"));
+    cmbServerTemplate->setFont(TahomaFont());
+    cmbServerTemplate->setEditable(false);
+    PlaceInTwips(*cmbServerTemplate, 2520, 330, 2715, 315, ppt);
+    label(frame2, "Outgoing mail server (SMTP):", 150, 780);
+    txtSMTPserver = line(frame2, "txtSMTPserver", 2520, 720, 2715);
+    label(frame2, "SMTP server port number:", 150, 1140);
+    txtPort = line(frame2, "txtPort", 2520, 1080, 615);
+    chkSSL =
+        new QCheckBox(QStringLiteral("Mail server requires a secure connection (SSL)"), frame2);
+    chkSSL->setObjectName(QStringLiteral("chkSSL"));
+    chkSSL->setFont(TahomaFont());
+    PlaceInTwips(*chkSSL, 150, 1530, 4005, 195, ppt);
+    chkAuthRequired = new QCheckBox(QStringLiteral("Mail server requires authentication:"), frame2);
+    chkAuthRequired->setObjectName(QStringLiteral("chkAuthRequired"));
+    chkAuthRequired->setFont(TahomaFont());
+    PlaceInTwips(*chkAuthRequired, 150, 1860, 3345, 195, ppt);
+    label(frame2, "Account name:", 480, 2220);
+    txtAccountName = line(frame2, "txtAccountName", 1710, 2190, 2925);
+    label(frame2, "Password:", 480, 2580);
+    txtPassword = line(frame2, "txtPassword", 1710, 2550, 2925);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
+
+    QGroupBox* frame3 = frame("Send E-mail To:", 30, 4260, 5475, 1935);
+    lstSendTo = new QListWidget(frame3);
+    lstSendTo->setObjectName(QStringLiteral("lstSendTo"));
+    lstSendTo->setFont(SansSerifFont());
+    lstSendTo->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    PlaceInTwips(*lstSendTo, 150, 300, 5175, 1065, ppt);
+    cmdAddEmail[0] = button(frame3, "Add New", 750, 1440, 1095);
+    cmdAddEmail[2] = button(frame3, "Edit", 2100, 1440, 1095);
+    cmdAddEmail[1] = button(frame3, "Delete", 3480, 1440, 1095);
+
+    cmdGuess = button(this, "Search Accounts...", 5610, 120, 2325, false);
+    Command2 = button(this, "Send Test E-mail", 5610, 570, 2325);
+    cmdHelp = button(this, "Help", 5610, 1020, 2325);
+    Command1 = button(this, "Close", 5610, 2010, 2325);
+
+    lblLog = new QLabel(this);
+    lblLog->setObjectName(QStringLiteral("lblLog"));
+    lblLog->setFont(SansSerifFont());
+    PlaceInTwips(*lblLog, 0, 6240, 7920, 285, ppt);
+
+    QWidget* const order[] = {
+        txtDisplayName, txtEmail,  txtSMTPserver,  txtPort,        chkAuthRequired,  txtAccountName,
+        txtPassword,    lstSendTo, cmdAddEmail[0], cmdAddEmail[2], cmdAddEmail[1],   cmdGuess,
+        Command2,       Command1,  chkSSL,         cmdHelp,        cmbServerTemplate};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+void EmailSetupWindow::Bind() {
+    formEmailSetup& form = *form_;
+    BindText(txtDisplayName, form.txtDisplayName, form_);
+    BindText(txtEmail, form.txtEmail, form_);
+    BindText(txtSMTPserver, form.txtSMTPserver, form_);
+    BindText(txtPort, form.txtPort, form_);
+    BindText(txtAccountName, form.txtAccountName, form_);
+    BindText(txtPassword, form.txtPassword, form_);
+    BindCheck(chkSSL, form.chkSSL, form_);
+    BindCheck(chkAuthRequired, form.chkAuthRequired, form_);
+
+    auto show_templates = [this] {
+        const ComboBox& combo = form_->cmbServerTemplate;
+        QSignalBlocker block(cmbServerTemplate);
+        if (cmbServerTemplate->count() != combo.ListCount()) {
+            cmbServerTemplate->clear();
+            for (int i = 0; i < combo.ListCount(); ++i) {
+                cmbServerTemplate->addItem(Q(combo.List(i)));
+            }
+        }
+        cmbServerTemplate->setCurrentIndex(combo.ListIndex());
+    };
+    show_templates();
+    form.cmbServerTemplate.Observe(show_templates);
+    connect(cmbServerTemplate, &QComboBox::activated, this, [this](int index) {
+        if (form_) {
+            form_->cmbServerTemplate.SetListIndex(index);
+        }
+    });
+
+    ShowList();
+    form.lstSendTo.Observe([this] { ShowList(); });
+    connect(lstSendTo, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!form_ || showing_list_) {
+            return;
+        }
+        showing_list_ = true;  // the selection comes from the widget: no need to redraw it
+        for (int i = 0; i < lstSendTo->count() && i < form_->lstSendTo.ListCount(); ++i) {
+            form_->lstSendTo.SetSelected(i, lstSendTo->item(i)->isSelected());
+        }
+        showing_list_ = false;
+    });
+
+    auto show_log = [this] {
+        const Label& log = form_->lblLog;
+        lblLog->setText(Q(log.Caption()));
+        const Colour c = log.ForeColor();
+        QPalette palette = lblLog->palette();
+        palette.setColor(QPalette::WindowText, QColor(c.red, c.green, c.blue));
+        lblLog->setPalette(palette);
+    };
+    show_log();
+    form.lblLog.Observe(show_log);
+
+    for (int16_t index = 0; index < 3; ++index) {
+        connect(cmdAddEmail[index], &QPushButton::clicked, this, [this, index] {
+            if (form_) {
+                form_->cmdAddEmail_Click(index);
+            }
+        });
+    }
+    const std::pair<QPushButton*, void (formEmailSetup::*)()> buttons[] = {
+        {cmdGuess, &formEmailSetup::cmdGuess_Click},
+        {Command2, &formEmailSetup::Command2_Click},
+        {cmdHelp, &formEmailSetup::cmdHelp_Click},
+        {Command1, &formEmailSetup::Command1_Click},
+    };
+    for (const auto& [widget, handler] : buttons) {
+        connect(widget, &QPushButton::clicked, this, [this, handler = handler] {
+            if (form_) {
+                (form_->*handler)();
+            }
+        });
+    }
+}
+
+void EmailSetupWindow::ShowList() {
+    if (!form_ || showing_list_) {
+        return;
+    }
+    showing_list_ = true;
+    const ListBox& list = form_->lstSendTo;
+    lstSendTo->clear();
+    for (int i = 0; i < list.ListCount(); ++i) {
+        auto* item = new QListWidgetItem(Q(list.List(i)), lstSendTo);
+        item->setSelected(list.Selected(i));
+    }
+    showing_list_ = false;
+}
+
+void EmailSetupWindow::Unbind() {
+    if (!form_) {
+        return;
+    }
+    for (TextBox* box : {&form_->txtDisplayName, &form_->txtEmail, &form_->txtSMTPserver,
+                         &form_->txtPort, &form_->txtAccountName, &form_->txtPassword}) {
+        box->Observe(nullptr);
+    }
+    form_->chkSSL.Observe(nullptr);
+    form_->chkAuthRequired.Observe(nullptr);
+    form_->cmbServerTemplate.Observe(nullptr);
+    form_->lstSendTo.Observe(nullptr);
+    form_->lblLog.Observe(nullptr);
+    form_ = nullptr;
+}
+
+void EmailSetupWindow::closeEvent(QCloseEvent* event) {
+    // The close box unloads the dialog, which saves the settings; the next use loads it again.
+    Unbind();
+    slot_.Unload();
+    event->accept();
+}
+
+void EmailSetupWindow::keyPressEvent(QKeyEvent* event) {
+    // No button of this dialog answers Enter or Escape by itself.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace quillet

@@ -1,0 +1,63 @@
+// The "E-Mail Setup" dialog window, drawn from the formEmailSetup form: every control at its
+// place, the widgets and the form's state kept in step both ways, clicks turned into the
+// form's handlers. The close box unloads the dialog (which saves the settings); "Close" only
+// hides it.
+#pragma once
+
+#include <QDialog>
+
+#include "settings/form_email_setup.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace quillet {
+
+class SetupDialogSlot;
+
+class EmailSetupWindow final : public QDialog {
+    Q_OBJECT
+  public:
+    // Draws `form`, which `slot` holds; both must outlive the window unless the close box
+    // unloads the form, after which the window no longer touches it.
+    EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, QWidget* parent);
+    ~EmailSetupWindow() override;
+
+    // The widgets by their control names, for tests and screenshots.
+    QLineEdit* txtDisplayName = nullptr;
+    QLineEdit* txtEmail = nullptr;
+    QComboBox* cmbServerTemplate = nullptr;
+    QLineEdit* txtSMTPserver = nullptr;
+    QLineEdit* txtPort = nullptr;
+    QCheckBox* chkSSL = nullptr;
+    QCheckBox* chkAuthRequired = nullptr;
+    QLineEdit* txtAccountName = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QListWidget* lstSendTo = nullptr;
+    QPushButton* cmdAddEmail[3] = {nullptr, nullptr, nullptr};
+    QPushButton* cmdGuess = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* cmdHelp = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* lblLog = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void Build();
+    void Bind();
+    void Unbind();
+    void ShowList();
+
+    formEmailSetup* form_;  // null once the close box has unloaded it
+    SetupDialogSlot& slot_;
+    bool showing_list_ = false;  // the list widget is being filled from the form
+};
+
+}  // namespace quillet

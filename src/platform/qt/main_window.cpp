@@ -1,0 +1,92 @@
+#include "platform/qt/main_window.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+
+#include "app/main_layout.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/twips.h"
+
+namespace quillet {
+namespace {
+
+constexpr double kClientWidth = 4815;
+constexpr double kClientHeight = 3075;
+
+}  // namespace
+
+MainWindow::MainWindow(formQuillet& form)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      form_(form),
+      model_(form.List1, this),
+      list_(new QListView(this)),
+      label_(new QLabel(QStringLiteral("Orders received from Corvana:"), this)),
+      button_(new QPushButton(QStringLiteral("E-mail Setup..."), this)) {
+    setWindowTitle(QStringLiteral("Corvana - Quillet"));
+    setFont(TahomaFont());
+    const double ppt = PixelsPerTwip(*this);
+
+    list_->setObjectName(QStringLiteral("List1"));
+    list_->setModel(&model_);
+    list_->setUniformItemSizes(true);  // keeps a million lines quick to lay out
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    PlaceInTwips(*list_, kListLeft, kListTop, 4605, 1620, ppt);
+
+    label_->setObjectName(QStringLiteral("Label1"));
+    PlaceInTwips(*label_, 90, 60, 2925, 195, ppt);
+
+    button_->setObjectName(QStringLiteral("cmdEmailSetup"));
+    button_->setAutoDefault(false);
+    PlaceInTwips(*button_, 1800, 2310, kButtonWidth, kButtonHeight, ppt);
+    connect(button_, &QPushButton::clicked, this, [this] { form_.cmdEmailSetup_Click(); });
+
+    setTabOrder(list_, button_);
+    resize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ApplyResizeRule();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        ApplyResizeRule();  // restored: lay out again
+    }
+}
+
+void MainWindow::ApplyResizeRule() {
+    const double ppt = PixelsPerTwip(*this);
+    const QRect outer = frameGeometry();
+    const int frame_width = outer.width() - width();
+    const int frame_height = outer.height() - height();
+    const MainWindowSize size{isMinimized(), PixelsToTwips(outer.width(), ppt),
+                              PixelsToTwips(outer.height(), ppt), PixelsToTwips(width(), ppt),
+                              PixelsToTwips(height(), ppt)};
+    const ResizeAction action = MainResizeRule(size);
+    if (const auto* w = std::get_if<SetOuterWidth>(&action)) {
+        resize(TwipsToPixels(w->width, ppt) - frame_width, height());
+    } else if (const auto* h = std::get_if<SetOuterHeight>(&action)) {
+        resize(width(), TwipsToPixels(h->height, ppt) - frame_height);
+    } else if (const auto* layout = std::get_if<MainLayout>(&action)) {
+        PlaceInTwips(*list_, kListLeft, kListTop, layout->list_width, layout->list_height, ppt);
+        button_->move(TwipsToPixels(layout->button_left, ppt),
+                      TwipsToPixels(layout->button_top, ppt));
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Unloading the window unloads the setup dialog, which saves the settings; no question.
+    if (!unloaded_) {
+        unloaded_ = true;
+        form_.Form_Unload();
+    }
+    event->accept();
+}
+
+}  // namespace quillet

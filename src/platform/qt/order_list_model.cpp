@@ -1,0 +1,36 @@
+#include "platform/qt/order_list_model.h"
+
+namespace quillet {
+
+OrderListModel::OrderListModel(OrderList& list, QObject* parent)
+    : QAbstractListModel(parent), list_(list), shown_(static_cast<int>(list.ListCount())) {
+    list.OnAppended([this] { ShowAppended(); });
+}
+
+OrderListModel::~OrderListModel() {
+    list_.OnAppended(nullptr);
+}
+
+int OrderListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : shown_;
+}
+
+QVariant OrderListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shown_) {
+        return {};
+    }
+    const auto line = list_.List(static_cast<size_t>(index.row()));
+    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+}
+
+void OrderListModel::ShowAppended() {
+    const int count = static_cast<int>(list_.ListCount());
+    if (count <= shown_) {
+        return;
+    }
+    beginInsertRows(QModelIndex(), shown_, count - 1);
+    shown_ = count;
+    endInsertRows();
+}
+
+}  // namespace quillet

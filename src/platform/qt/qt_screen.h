@@ -1,0 +1,44 @@
+// The Screen of the forms on Qt Widgets.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "support/screen.h"
+
+namespace quillet {
+
+class SetupDialogSlot;
+class EmailSetupWindow;
+
+class QtScreen final : public Screen {
+  public:
+    // Both must be set before the forms use the screen; both must outlive it.
+    void SetMainWindow(QWidget* main_window) { main_window_ = main_window; }
+    void SetSetupDialogSlot(SetupDialogSlot* slot) { setup_slot_ = slot; }
+
+    void ShowMainWindow() override;
+    // Closes every modal dialog first; the main window then closes once the setup dialog's
+    // modal display has ended.
+    void UnloadMainWindow() override;
+    void ShowSetupDialogModal(formEmailSetup& dialog) override;
+    void HideSetupDialog() override;
+    // A message box on a real display; on a display-less platform (offscreen, minimal), where
+    // nobody could dismiss it, the message goes to standard error only.
+    void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
+    std::string InputBox(const std::string& prompt, const std::string& title,
+                         const std::string& default_text) override;
+    void SetBusyPointer(bool busy) override;
+    std::optional<std::string> OpenHelpFile(const std::string& path) override;
+
+    // Whether a person can see and answer dialogs.
+    static bool HasDisplay();
+
+  private:
+    QPointer<QWidget> main_window_;
+    SetupDialogSlot* setup_slot_ = nullptr;
+    QPointer<EmailSetupWindow> setup_window_;  // while the setup dialog is shown
+    bool close_main_after_setup_ = false;
+};
+
+}  // namespace quillet
