@@ -1,0 +1,157 @@
+// The whole program: started offscreen from a copy in a temporary folder, fed through
+// quillet-feed, mailing to a real SMTP server on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <filesystem>
+#include <string>
+
+#include "support/base64.h"
+#include "support/smtp_test_server.h"
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+using test::ReadFile;
+using test::SmtpTestServer;
+using test::TempDir;
+using test::WriteFile;
+
+std::string Stored(const std::string& key, const std::string& value) {
+    return Base64EncodeForINI(key) + "=" + Base64EncodeForINI(value) + "\r\n";
+}
+
+// A copy of the program with its own settings file and socket.
+class Installed {
+  public:
+    explicit Installed(int smtp_port) {
+        std::filesystem::copy_file(QUILLET_PATH, dir_.Path("quillet"));
+        std::filesystem::permissions(dir_.Path("quillet"), std::filesystem::perms::owner_all);
+        WriteFile(
+            dir_.Path("quillet.ini"),
+            "[Quillet]\r\n" + Stored("txtDisplayName", "Order Desk") +
+                Stored("txtEmail", "desk@example.com") + Stored("txtSMTPserver", "127.0.0.1") +
+                Stored("txtPort", std::to_string(smtp_port)) + Stored("lstSendTo.ListCount", "2") +
+                Stored("File1", "broker@example.com") + Stored("File2", "me@example.org"));
+    }
+
+    QProcessEnvironment Environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QUILLET_SOCKET", QString::fromStdString(socket()));
+        return environment;
+    }
+
+    // Starts the program and waits until it listens.
+    bool Start(QProcess& program) const {
+        program.setProcessEnvironment(Environment());
+        program.start(QString::fromStdString(dir_.Path("quillet")), {});
+        return program.waitForStarted(10000) &&
+               QTest::qWaitFor([&] { return std::filesystem::exists(socket()); }, 10000);
+    }
+
+    // Runs quillet-feed over `lines`; gives its exit code and what it printed.
+    std::pair<int, std::string> Feed(const std::string& lines) const {
+        QProcess feed;
+        feed.setProcessEnvironment(Environment());
+        feed.start(QUILLET_FEED_PATH, {});
+        feed.write(lines.data(), static_cast<qint64>(lines.size()));
+        feed.closeWriteChannel();
+        if (!feed.waitForFinished(60000)) {
+            feed.kill();
+            return {-1, ""};
+        }
+        return {feed.exitCode(), feed.readAllStandardOutput().toStdString()};
+    }
+
+    std::string socket() const { return dir_.Path("q.sock"); }
+    std::string settings() const { return ReadFile(dir_.Path("quillet.ini")); }
+
+  private:
+    TempDir dir_;
+};
+
+TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
+    SmtpTestServer server({});
+    Installed quillet(server.port());
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program)) << program.readAllStandardError().toStdString();
+
+    const auto [code, replies] = quillet.Feed(
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"1\",\"Side\":1,\"Quantity\":5,\"Symbol\":\"X\","
+        "\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
+        "{\"event\":\"Connect\"}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
+        "\"Symbol\":\"XYZ\",\"OrderType\":3,\"StopPrice\":0,\"LimitPrice\":12.5,\"Info4\":\"B\","
+        "\"Info5\":\"C\",\"Info6\":\"A\"}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"78\",\"Side\":1,\"Quantity\":1.5,"
+        "\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
+        "{\"event\":\"OrderCancelled\"}\n"
+        "{\"event\":\"OrderCancelled\",\"OrderId\":\"79\",\"Bogus\":1}\n"
+        "not json\n"
+        "{\"event\":\"OrderModified\",\"OrderId\":\"77\",\"NewStopPrice\":10,"
+        "\"NewLimitPrice\":11}\n"
+        "{\"event\":\"QueryConnected\",\"Answer\":0}\n");
+    EXPECT_EQ(code, 1);  // some replies were errors
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = replies.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        lines.push_back(replies.substr(start, end - start));
+    }
+    ASSERT_EQ(lines.size(), 9u) << replies;
+    EXPECT_EQ(lines[0], "{\"ok\":true}");  // before Connect: ignored, and no mail
+    EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
+    EXPECT_EQ(lines[2], "{\"ok\":true}");
+    for (int bad : {3, 4, 5, 6}) {
+        EXPECT_NE(lines[bad].find("\"ok\":false"), std::string::npos) << lines[bad];
+    }
+    EXPECT_NE(lines[3].find("Quantity"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("OrderId"), std::string::npos) << lines[4];
+    EXPECT_NE(lines[5].find("Bogus"), std::string::npos) << lines[5];
+    EXPECT_EQ(lines[7], "{\"ok\":true}");
+    EXPECT_EQ(lines[8], "{\"ok\":true,\"Answer\":-1}");
+
+    const auto mails = server.Received();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_EQ(mails[0].rcpt_to, (std::vector<std::string>{"broker@example.com", "me@example.org"}));
+    EXPECT_NE(mails[0].content.find("Subject: CVT order # 77\r\n"), std::string::npos);
+    EXPECT_NE(mails[0].content.find("\r\n\r\nA - B - C - Buy 100 share(s) of XYZ. Limit order "
+                                    "with Limit price=12.5  (OrderId=77)\r\n"),
+              std::string::npos)
+        << mails[0].content;
+    EXPECT_NE(mails[1].content.find(
+                  "\r\n\r\nModify Order: Orderid=77  New Stop Price = 10   New Limit Price = 11"),
+              std::string::npos);
+
+    const auto [shutdown_code, shutdown_reply] = quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    EXPECT_EQ(shutdown_code, 0);
+    EXPECT_EQ(shutdown_reply, "{\"ok\":true}\n");
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    // The unload wrote what the file lacked: both check states as "0".
+    EXPECT_NE(quillet.settings().find("\r\nY2hrU1NM=MA$$\r\n"), std::string::npos)
+        << quillet.settings();
+    EXPECT_NE(quillet.settings().find(Stored("File2", "me@example.org")), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(quillet.socket()));
+}
+
+TEST(ProgramTest, SecondProgramOnTheSameSocketStopsWithAClearMessage) {
+    Installed quillet(25);
+    QProcess first;
+    ASSERT_TRUE(quillet.Start(first));
+    QProcess second;
+    second.setProcessEnvironment(quillet.Environment());
+    second.start(QUILLET_PATH, {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_NE(second.exitCode(), 0);
+    EXPECT_NE(second.readAllStandardError().toStdString().find("already running"),
+              std::string::npos);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(first.waitForFinished(10000));
+}
+
+}  // namespace
+}  // namespace quillet

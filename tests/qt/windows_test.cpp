@@ -1,0 +1,234 @@
+// The Qt windows drawn from the forms, offscreen.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/form_quillet.h"
+#include "platform/profile/ini_file.h"
+#include "platform/qt/email_setup_window.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_screen.h"
+#include "platform/smtp/curl_smtp_transport.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/smtp_test_server.h"
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+using test::ReadFile;
+
+// The program's windows over a settings file in a temporary folder.
+struct Program {
+    Program() : file(dir.Path("quillet.ini")) {
+        screen.SetSetupDialogSlot(&setup);
+        screen.SetMainWindow(&window);
+        form.Form_Load();
+    }
+    test::TempDir dir;
+    CurlSmtpTransport transport;
+    IniFile file;
+    QtScreen screen;
+    SetupDialogSlot setup{{transport, file, screen, dir.Path("Quillet.chm")}};
+    formQuillet form{setup, screen, "."};
+    MainWindow window{form};
+};
+
+TEST(SetupWindowTest, ControlsStandAtTheirPlacesInPixels) {
+    Program p;
+    EmailSetupWindow w(p.setup.Get(), p.setup, nullptr);
+    ASSERT_EQ(w.logicalDpiX(), 96);
+    EXPECT_EQ(w.size(), QSize(531, 438));  // 7965 x 6570 twips
+    EXPECT_EQ(w.windowTitle(), "E-Mail Setup");
+    struct Place {
+        QWidget* widget;
+        QRect rect;  // in its frame, or in the dialog
+    };
+    const Place places[] = {
+        {w.txtDisplayName, {92, 18, 257, 21}},
+        {w.txtEmail, {92, 42, 257, 21}},
+        {w.cmbServerTemplate, {168, 22, 181, 21}},
+        {w.txtSMTPserver, {168, 48, 181, 21}},
+        {w.txtPort, {168, 72, 41, 21}},
+        {w.chkSSL, {10, 102, 267, 13}},
+        {w.chkAuthRequired, {10, 124, 223, 13}},
+        {w.txtAccountName, {114, 146, 195, 21}},
+        {w.txtPassword, {114, 170, 195, 21}},
+        {w.lstSendTo, {10, 20, 345, 71}},
+        {w.cmdAddEmail[0], {50, 96, 73, 25}},
+        {w.cmdAddEmail[2], {140, 96, 73, 25}},
+        {w.cmdAddEmail[1], {232, 96, 73, 25}},
+        {w.cmdGuess, {374, 8, 155, 25}},
+        {w.Command2, {374, 38, 155, 25}},
+        {w.cmdHelp, {374, 68, 155, 25}},
+        {w.Command1, {374, 134, 155, 25}},
+        {w.lblLog, {0, 416, 528, 19}},
+    };
+    for (const auto& place : places) {
+        EXPECT_EQ(place.widget->geometry(), place.rect) << place.widget->objectName().toStdString();
+    }
+}
+
+TEST(SetupWindowTest, FocusOrderAndMaskedPassword) {
+    Program p;
+    EmailSetupWindow w(p.setup.Get(), p.setup, nullptr);
+    const QWidget* const expected[] = {
+        w.txtDisplayName, w.txtEmail,         w.txtSMTPserver, w.txtPort,        w.chkAuthRequired,
+        w.txtAccountName, w.txtPassword,      w.lstSendTo,     w.cmdAddEmail[0], w.cmdAddEmail[2],
+        w.cmdAddEmail[1], w.cmdGuess,         w.Command2,      w.Command1,       w.chkSSL,
+        w.cmdHelp,        w.cmbServerTemplate};
+    QWidget* at = w.txtDisplayName;
+    for (size_t i = 1; i < std::size(expected); ++i) {
+        do {
+            at = at->nextInFocusChain();
+        } while ((at->focusPolicy() & Qt::TabFocus) == 0 || at == &w);
+        EXPECT_EQ(at, expected[i]) << "step " << i << ": " << at->objectName().toStdString();
+    }
+    for (QPushButton* button : w.findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->text().toStdString();
+    }
+    p.setup.Get().txtPassword.SetText("abc");
+    EXPECT_EQ(w.txtPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(w.txtPassword->displayText(), "***");
+}
+
+TEST(SetupWindowTest, WidgetsAndFormStayInStep) {
+    Program p;
+    formEmailSetup& form = p.setup.Get();
+    EmailSetupWindow w(form, p.setup, nullptr);
+    EXPECT_EQ(w.cmbServerTemplate->currentText(), "Custom");
+    EXPECT_FALSE(w.txtAccountName->isEnabled());
+
+    QTest::mouseClick(w.chkAuthRequired, Qt::LeftButton);  // the user checks it
+    EXPECT_EQ(form.chkAuthRequired.Value(), 1);
+    EXPECT_TRUE(w.txtAccountName->isEnabled());
+    EXPECT_TRUE(w.txtPassword->isEnabled());
+
+    QTest::keyClicks(w.txtSMTPserver, "mail.example.com");  // typed, not yet saved
+    EXPECT_EQ(form.txtSMTPserver.Text(), "mail.example.com");
+
+    w.cmbServerTemplate->activated(0);  // the user picks GMail
+    EXPECT_EQ(w.txtSMTPserver->text(), "smtp.gmail.com");
+    EXPECT_EQ(w.txtPort->text(), "465");
+    EXPECT_EQ(w.chkSSL->checkState(), Qt::Checked);
+
+    form.lstSendTo.AddItem("a@x.com");
+    form.lstSendTo.AddItem("b@x.com");
+    ASSERT_EQ(w.lstSendTo->count(), 2);
+    w.lstSendTo->item(1)->setSelected(true);
+    EXPECT_TRUE(form.lstSendTo.Selected(1));
+    QTest::mouseClick(w.cmdAddEmail[1], Qt::LeftButton);  // Delete
+    ASSERT_EQ(w.lstSendTo->count(), 1);
+    EXPECT_EQ(w.lstSendTo->item(0)->text(), "a@x.com");
+
+    form.chkSSL.SetValue(2);  // grayed, as a settings file may hold it
+    EXPECT_EQ(w.chkSSL->checkState(), Qt::PartiallyChecked);
+}
+
+TEST(SetupWindowTest, TestButtonReportsTheOutcomeInColour) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> refused;
+        const char* text;
+        QColor colour;
+    };
+    const Case cases[] = {
+        {"accepted", {}, "Message sent successfully.", QColor(0, 128, 0)},
+        {"refused",
+         {"broker@example.com"},
+         "Can't send message: check your e-mail settings.",
+         QColor(200, 0, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::SmtpTestServer::Config config;
+        config.refused_recipients = c.refused;
+        test::SmtpTestServer server(config);
+        Program p;
+        formEmailSetup& form = p.setup.Get();
+        form.txtDisplayName.SetText("Desk");
+        form.txtEmail.SetText("desk@example.com");
+        form.txtSMTPserver.SetText("127.0.0.1");
+        form.txtPort.SetText(std::to_string(server.port()));
+        form.lstSendTo.AddItem("broker@example.com");
+        EmailSetupWindow w(form, p.setup, nullptr);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        EXPECT_EQ(w.lblLog->text(), c.text);
+        EXPECT_EQ(w.lblLog->palette().color(QPalette::WindowText), c.colour);
+        EXPECT_EQ(server.Received().size(), c.refused.empty() ? 1u : 0u);
+        if (!c.refused.empty()) {
+            continue;
+        }
+        const auto mail = server.Received()[0];
+        EXPECT_NE(mail.content.find("Subject: test email\r\n"), std::string::npos);
+        EXPECT_NE(mail.content.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
+    }
+}
+
+TEST(MainWindowTest, CaptionListAndResizeRule) {
+    Program p;
+    EXPECT_EQ(p.window.windowTitle(), "Corvana - Quillet");
+    EXPECT_EQ(p.window.size(), QSize(321, 205));  // 4815 x 3075 twips
+    p.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.window));
+    // The list follows the outer width (offscreen frames are 2 pixels wide); the button
+    // stands centred, 60 twips (4 pixels) above the bottom.
+    EXPECT_EQ(p.window.List1()->geometry(), QRect(0, 18, 317, 146));
+    EXPECT_EQ(p.window.cmdEmailSetup()->geometry(), QRect(109, 168, 103, 33));
+
+    p.window.resize(200, 100);  // narrower than 4500 twips: the width snaps back first
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().width() == 300; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().height() == 147; }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return p.window.cmdEmailSetup()->geometry() == QRect(97, 106, 103, 33); }));
+
+    OrderEvent cancelled = OrderCancelled{"77"};
+    p.form.HandleEvent(cancelled);
+    ASSERT_EQ(p.window.List1()->model()->rowCount(), 1);
+    EXPECT_EQ(p.window.List1()->model()->index(0, 0).data().toString(), "Cancel Order: Orderid=77");
+    p.window.close();
+}
+
+TEST(MainWindowTest, ShutdownWhileTheSetupDialogIsShownClosesItAndSaves) {
+    Program p;
+    p.window.show();
+    p.setup.Get().txtPort.SetText("2525");
+    bool dialog_was_shown = false;
+    QTimer::singleShot(50, [&] {
+        dialog_was_shown = QApplication::activeModalWidget() != nullptr;
+        p.form.CVTOrders1_Shutdown();
+    });
+    p.form.cmdEmailSetup_Click();  // returns when the dialog is gone
+    EXPECT_TRUE(dialog_was_shown);
+    EXPECT_FALSE(p.window.isVisible());
+    EXPECT_FALSE(p.setup.IsLoaded());
+    EXPECT_NE(ReadFile(p.dir.Path("quillet.ini")).find("dHh0UG9ydA$$=MjUyNQ$$"), std::string::npos);
+}
+
+TEST(MainWindowTest, SetupDialogCloseBoxUnloadsAndSaves) {
+    Program p;
+    p.window.show();
+    p.setup.Get().txtPort.SetText("587");
+    QTimer::singleShot(50, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialog->close();  // the close box
+        }
+    });
+    p.form.cmdEmailSetup_Click();
+    EXPECT_FALSE(p.setup.IsLoaded());
+    EXPECT_NE(ReadFile(p.dir.Path("quillet.ini")).find("dHh0UG9ydA$$=NTg3"), std::string::npos);
+    EXPECT_TRUE(p.window.isVisible());
+    p.window.close();
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,63 @@
+// Draws the main window and the "E-Mail Setup" dialog with sample data and saves each as a
+// PNG in the folder given (docs/images by default), for the README. Runs without a display.
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <iostream>
+
+#include "app/form_quillet.h"
+#include "platform/profile/ini_file.h"
+#include "platform/qt/email_setup_window.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_screen.h"
+#include "platform/smtp/curl_smtp_transport.h"
+#include "settings/setup_dialog_slot.h"
+
+int main(int argc, char* argv[]) {
+    using namespace quillet;
+    QApplication app(argc, argv);
+    const QString folder =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/images");
+    QDir().mkpath(folder);
+
+    CurlSmtpTransport transport;  // never used: nothing is sent
+    IniFile settings("/nonexistent/quillet-screenshots.ini");
+    QtScreen screen;
+    SetupDialogSlot setup({transport, settings, screen, ""});
+    screen.SetSetupDialogSlot(&setup);
+    formQuillet form(setup, screen, ".");
+    MainWindow window(form);
+    screen.SetMainWindow(&window);
+    form.Form_Load();
+
+    formEmailSetup& dialog = setup.Get();
+    dialog.txtDisplayName.SetText("Order Desk");
+    dialog.txtEmail.SetText("desk@example.com");
+    dialog.cmbServerTemplate.SetListIndex(0);
+    dialog.txtAccountName.SetText("desk@example.com");
+    dialog.txtPassword.SetText("password");
+    dialog.lstSendTo.AddItem("broker@example.com");
+    dialog.lstSendTo.AddItem("trader@example.org");
+    dialog.lblLog.SetForeColor(kLogGreen);
+    dialog.LogMessage("Message sent successfully.");
+
+    form.List1.AddItem(
+        "A - B - C - Buy 100 share(s) of XYZ. Limit order with Limit price=12.5  (OrderId=77)");
+    form.List1.AddItem("Modify Order: Orderid=77   New Stop Price = 10   New Limit Price = 11");
+    form.List1.AddItem("Cancel Order: Orderid=77");
+
+    window.show();
+    QApplication::processEvents();
+    EmailSetupWindow setup_window(dialog, setup, nullptr);
+    setup_window.show();
+    QApplication::processEvents();
+
+    bool ok = window.grab().save(folder + "/main-window.png");
+    ok = setup_window.grab().save(folder + "/email-setup.png") && ok;
+    setup_window.hide();
+    if (!ok) {
+        std::cerr << "quillet-screenshots: cannot write into " << folder.toStdString() << '\n';
+        return 1;
+    }
+    return 0;
+}
