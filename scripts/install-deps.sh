@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     python3-aiosmtpd openssl ca-certificates
-    fonts-dejavu-core fp-utils
+    fonts-dejavu-core fonts-dejavu-extra fp-utils
 )
 
 missing=()

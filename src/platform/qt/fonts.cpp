@@ -17,11 +17,13 @@ QFont FontOf(const QStringList& families, bool bold) {
 }  // namespace
 
 QFont TahomaFont(bool bold) {
-    return FontOf({"Tahoma", "DejaVu Sans", "Liberation Sans", "sans-serif"}, bold);
+    // DejaVu Sans Condensed comes nearest to Tahoma's widths, so the captions fit their places.
+    return FontOf({"Tahoma", "DejaVu Sans Condensed", "DejaVu Sans", "sans-serif"}, bold);
 }
 
 QFont SansSerifFont() {
-    return FontOf({"Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans", "sans-serif"}, false);
+    return FontOf({"Microsoft Sans Serif", "DejaVu Sans Condensed", "DejaVu Sans", "sans-serif"},
+                  false);
 }
 
 }  // namespace quillet

@@ -16,7 +16,9 @@ int OrderListModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant OrderListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shown_) {
+    // The whole line also shows as a tip, for lines wider than the list.
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid() ||
+        index.row() >= shown_) {
         return {};
     }
     const auto line = list_.List(static_cast<size_t>(index.row()));
