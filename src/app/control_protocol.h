@@ -1,0 +1,51 @@
+// The order-notification control's wire format: one JSON object per line, one reply line per
+// request.
+//
+// A request is {"event": NAME, FIELD: value, ...} with the event's fields under their own names
+// (case matters):
+//   OrderPlaced     OrderId, Side, Quantity, Symbol, OrderType, StopPrice, LimitPrice,
+//                   Info1..Info6 (optional, default "")
+//   OrderCancelled  OrderId
+//   OrderModified   OrderId, NewStopPrice, NewLimitPrice
+//   QueryConnected  Text1..Text3 (optional, default ""), Answer (optional, default 0)
+//   Connect         Text1, Text2 (optional, default ""), Answer (optional, default 0)
+//   Disconnect, Shutdown: no fields
+// Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
+// OrderType, Answer) are JSON integers written without a fraction or exponent, from
+// -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not. Prices (StopPrice,
+// LimitPrice, NewStopPrice, NewLimitPrice) are any finite JSON number.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/order_events.h"
+
+namespace quillet {
+
+// The longest request line, in bytes, not counting its LF and a CR before it.
+inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
+
+struct ParsedControlRequest {
+    std::optional<OrderEvent> event;  // the request, when the line is a valid one
+    std::string error;                // otherwise what is wrong with it; empty when valid
+};
+
+// Reads one request line (without its LF; a trailing CR is dropped). Fails, naming the field
+// where there is one, when the line is not valid JSON (invalid UTF-8 included), is not a JSON
+// object, lacks "event" or has a non-text one, names an unknown event, holds a field the event
+// does not have or the same field twice, lacks a required field, or has a value of the wrong
+// type or out of range. Never throws; does not check the line's length.
+ParsedControlRequest ParseControlRequest(std::string_view line);
+
+// The reply to a handled request, without a line end: {"ok":true}, and for Connect and
+// QueryConnected {"ok":true,"Answer":n} with the Answer the handler left.
+std::string FormatReply(const OrderEvent& handled);
+
+// The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes
+// of `message` that are not valid UTF-8 become U+FFFD. Never throws.
+std::string FormatError(std::string_view message);
+
+}  // namespace quillet

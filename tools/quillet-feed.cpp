@@ -1,0 +1,249 @@
+// quillet-feed [--socket PATH] [FILE...]
+//
+// Sends the request lines of the files (standard input when none is named, or for "-") to a
+// running Quillet's control socket, one at a time: each line goes out, its reply line is awaited
+// (at most two minutes, since a request may mail) and printed on standard output. Empty lines
+// and lines of blanks only are skipped. A line longer than the control's limit is not sent; it
+// is reported on standard error and counts as a failed request.
+//
+// The socket is PATH, else the one the program itself uses (QUILLET_SOCKET, XDG_RUNTIME_DIR,
+// /tmp/quillet-<uid>/quillet.sock).
+//
+// Exit status: 0 when every reply had "ok": true; 1 when any did not (or a line was too long);
+// 2 when the socket cannot be reached, the connection breaks, a reply does not come in time, a
+// file cannot be opened (all are opened before anything is sent), or the command line is wrong.
+// Messages go to standard error.
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/control_protocol.h"
+#include "app/control_socket_path.h"
+#include "platform/unique_fd.h"
+
+namespace {
+
+constexpr auto kReplyLimit = std::chrono::seconds(120);
+constexpr int kAllOk = 0;
+constexpr int kSomeFailed = 1;
+constexpr int kBroken = 2;
+
+struct CommandLine {
+    std::string socket;              // empty: the program's own rule
+    std::vector<std::string> files;  // empty: standard input
+    std::string error;               // the command line is wrong
+    bool help = false;
+};
+
+constexpr const char* kUsage = "usage: quillet-feed [--socket PATH] [FILE...]\n";
+
+CommandLine ReadCommandLine(int argc, char** argv) {
+    CommandLine result;
+    bool options_end = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (options_end || argument == "-" || argument.empty() || argument.front() != '-') {
+            result.files.push_back(argument);
+        } else if (argument == "--") {
+            options_end = true;
+        } else if (argument == "--help" || argument == "-h") {
+            result.help = true;
+        } else if (argument == "--socket" && i + 1 < argc) {
+            result.socket = argv[++i];
+        } else if (argument.rfind("--socket=", 0) == 0) {
+            result.socket = argument.substr(std::strlen("--socket="));
+        } else {
+            result.error = "unknown option or missing value: " + argument;
+        }
+    }
+    return result;
+}
+
+// Talks to the control socket one request at a time.
+class Feeder {
+  public:
+    explicit Feeder(quillet::UniqueFd fd) : fd_(std::move(fd)) {}
+
+    // Sends `line` and prints its reply. False when the connection broke (reported).
+    bool Exchange(const std::string& line) {
+        if (!SendAll(line + "\n")) {
+            return false;
+        }
+        const std::optional<std::string> reply = ReadReply();
+        if (!reply) {
+            return false;
+        }
+        std::cout << *reply << '\n' << std::flush;
+        if (!IsOk(*reply)) {
+            any_failed_ = true;
+        }
+        return true;
+    }
+
+    void NoteFailure() { any_failed_ = true; }
+    bool any_failed() const { return any_failed_; }
+
+  private:
+    static bool IsOk(const std::string& reply) {
+        const nlohmann::json parsed = nlohmann::json::parse(reply, nullptr, false);
+        if (!parsed.is_object()) {
+            return false;
+        }
+        const auto ok = parsed.find("ok");
+        return ok != parsed.end() && ok->is_boolean() && ok->get<bool>();
+    }
+
+    bool SendAll(const std::string& data) {
+        size_t sent = 0;
+        while (sent < data.size()) {
+            const ssize_t count =
+                send(fd_.get(), data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                std::cerr << "quillet-feed: the connection broke while sending: "
+                          << std::strerror(errno) << '\n';
+                return false;
+            }
+            sent += static_cast<size_t>(count);
+        }
+        return true;
+    }
+
+    std::optional<std::string> ReadReply() {
+        const auto deadline = std::chrono::steady_clock::now() + kReplyLimit;
+        while (true) {
+            const size_t end = received_.find('\n');
+            if (end != std::string::npos) {
+                std::string reply = received_.substr(0, end);
+                received_.erase(0, end + 1);
+                if (!reply.empty() && reply.back() == '\r') {
+                    reply.pop_back();
+                }
+                return reply;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                std::cerr << "quillet-feed: no reply within " << kReplyLimit.count()
+                          << " seconds\n";
+                return std::nullopt;
+            }
+            pollfd waiting{fd_.get(), POLLIN, 0};
+            const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
+            if (ready < 0 && errno != EINTR) {
+                std::cerr << "quillet-feed: cannot wait for the reply: " << std::strerror(errno)
+                          << '\n';
+                return std::nullopt;
+            }
+            if (ready <= 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t count = recv(fd_.get(), buffer, sizeof(buffer), 0);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                std::cerr << "quillet-feed: the connection broke before the reply"
+                          << (count < 0 ? std::string(": ") + std::strerror(errno) : "") << '\n';
+                return std::nullopt;
+            }
+            received_.append(buffer, static_cast<size_t>(count));
+        }
+    }
+
+    quillet::UniqueFd fd_;
+    std::string received_;
+    bool any_failed_ = false;
+};
+
+bool IsBlank(const std::string& line) {
+    return line.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+// Feeds every line of `input`. False when the connection broke.
+bool FeedStream(std::istream& input, const std::string& name, Feeder& feeder) {
+    std::string line;
+    for (size_t number = 1; std::getline(input, line); ++number) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (IsBlank(line)) {
+            continue;
+        }
+        if (line.size() > quillet::kMaxControlLineBytes) {
+            std::cerr << "quillet-feed: " << name << ", line " << number << ": longer than "
+                      << quillet::kMaxControlLineBytes << " bytes; not sent\n";
+            feeder.NoteFailure();
+            continue;
+        }
+        if (!feeder.Exchange(line)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const CommandLine command = ReadCommandLine(argc, argv);
+    if (command.help) {
+        std::cout << kUsage;
+        return kAllOk;
+    }
+    if (!command.error.empty()) {
+        std::cerr << "quillet-feed: " << command.error << '\n' << kUsage;
+        return kBroken;
+    }
+    // Every file is opened before anything is sent, so that a wrong name sends nothing.
+    const std::vector<std::string> files =
+        command.files.empty() ? std::vector<std::string>{"-"} : command.files;
+    std::vector<std::unique_ptr<std::ifstream>> inputs;  // empty for standard input
+    for (const std::string& file : files) {
+        if (file == "-") {
+            inputs.emplace_back();
+            continue;
+        }
+        inputs.push_back(std::make_unique<std::ifstream>(file, std::ios::binary));
+        if (!*inputs.back()) {
+            std::cerr << "quillet-feed: cannot read " << file << ": " << std::strerror(errno)
+                      << '\n';
+            return kBroken;
+        }
+    }
+    const std::string path =
+        command.socket.empty()
+            ? quillet::LocateControlSocket(quillet::CurrentControlSocketEnvironment()).path
+            : command.socket;
+    quillet::ControlSocketConnection connection = quillet::ConnectControlSocket(path);
+    if (!connection.fd) {
+        std::cerr << "quillet-feed: " << connection.error << " (is Quillet running?)\n";
+        return kBroken;
+    }
+    Feeder feeder(std::move(connection.fd));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const bool whole = inputs[i] ? FeedStream(*inputs[i], files[i], feeder)
+                                     : FeedStream(std::cin, "standard input", feeder);
+        if (!whole) {
+            return kBroken;
+        }
+        if (inputs[i] && inputs[i]->bad()) {
+            std::cerr << "quillet-feed: reading " << files[i] << " failed\n";
+            return kBroken;
+        }
+    }
+    return feeder.any_failed() ? kSomeFailed : kAllOk;
+}
