@@ -5,6 +5,7 @@
 
 #include "app/form_quillet.h"
 #include "app/program_files.h"
+#include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
 #include "platform/profile/ini_file.h"
 #include "platform/qt/main_window.h"
@@ -21,7 +22,10 @@ int main(int argc, char* argv[]) {
     CurlSmtpTransport transport;
     IniFile settings_file(SettingsFilePath(executable));
     QtScreen screen;
-    SetupDialogSlot setup({transport, settings_file, screen, HelpFilePath(executable)});
+    AccountServices account_services;  // the mail accounts of the Wine prefix
+    const AccountSources account_sources = account_services.Sources();
+    SetupDialogSlot setup(
+        {transport, settings_file, screen, HelpFilePath(executable), &account_sources});
     screen.SetSetupDialogSlot(&setup);
     formQuillet form(setup, screen, QLocale().decimalPoint().toStdString());
 

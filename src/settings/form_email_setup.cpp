@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "accounts/form_accounts.h"
 #include "support/program_wide.h"
 #include "support/screen.h"
 
@@ -112,7 +113,20 @@ void formEmailSetup::Command2_Click() {
 }
 
 void formEmailSetup::cmdGuess_Click() {
-    // The account search comes with the account dialog.
+    Program().AccountSelected = false;
+    {
+        formAccounts accounts(services_.account_sources, *this, services_.screen);
+        accounts.Form_Load();
+        services_.screen.ShowAccountsDialogModal(accounts);
+    }
+    chkAuthRequired_Click();
+    if (chkAuthRequired.IsOn() && Program().AccountSelected) {
+        services_.screen.ShowMessage(
+            "Selected e-mail account requires authentication. Please enter your account "
+            "password.",
+            "Quillet", MessageIcon::Information);
+        txtPassword.SetFocus();
+    }
 }
 
 void formEmailSetup::LogMessage(const std::string& text) {

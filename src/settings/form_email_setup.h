@@ -14,6 +14,7 @@
 namespace quillet {
 
 class ProfileFile;
+struct AccountSources;
 class Screen;
 class SmtpTransport;
 
@@ -27,10 +28,11 @@ inline constexpr int kMaxStoredRecipients = 10000;
 
 // What the dialog works with; everything referred to must outlive the dialog.
 struct EmailSetupServices {
-    SmtpTransport& transport;    // where mail goes out
-    ProfileFile& settings_file;  // where the settings are kept
-    Screen& screen;              // messages, prompts, windows
-    std::string help_file;       // the help file's path, beside the program
+    SmtpTransport& transport;                         // where mail goes out
+    ProfileFile& settings_file;                       // where the settings are kept
+    Screen& screen;                                   // messages, prompts, windows
+    std::string help_file;                            // the help file's path, beside the program
+    const AccountSources* account_sources = nullptr;  // where "Search Accounts..." looks
 };
 
 class formEmailSetup {
@@ -78,7 +80,8 @@ class formEmailSetup {
     void Command1_Click();
     // "Send Test E-mail": mails "test email" / "Just testing..." with the hourglass showing.
     void Command2_Click();
-    // "Search Accounts...".
+    // "Search Accounts...": lets the user pick an account found on this machine, and asks for
+    // its password when it requires authentication.
     void cmdGuess_Click();
 
     // Fills the program-wide template table anew.

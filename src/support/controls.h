@@ -39,10 +39,18 @@ class TextBox : public Observable {
         enabled_ = enabled;
         Notify();
     }
+    // Asks for the keyboard focus; the view gives it when it shows the box.
+    void SetFocus() {
+        if (focus_) {
+            focus_();
+        }
+    }
+    void OnFocus(std::function<void()> handler) { focus_ = std::move(handler); }
 
   private:
     std::string text_;
     bool enabled_ = true;
+    std::function<void()> focus_;
 };
 
 // A check box's state: 0 cleared, 1 checked, 2 grayed. Every reader treats a state other than
@@ -165,6 +173,54 @@ class ComboBox : public Observable {
     std::vector<std::string> entries_;
     int list_index_ = -1;
     std::function<void()> click_;
+};
+
+// A multi-column list with a header row and one selected row at a time.
+class ListView : public Observable {
+  public:
+    struct Column {
+        std::string caption;
+        float width = -1;  // twips; -1: the control's default width
+    };
+
+    int ColumnCount() const { return static_cast<int>(columns_.size()); }
+    const Column& ColumnHeader(int index) const { return columns_.at(static_cast<size_t>(index)); }
+    // Appends a column at the right, with the default width.
+    void AddColumn(std::string caption) {
+        columns_.push_back({std::move(caption), -1});
+        Notify();
+    }
+    void SetColumnWidth(int index, float width) {
+        columns_.at(static_cast<size_t>(index)).width = width;
+        Notify();
+    }
+
+    int ListCount() const { return static_cast<int>(rows_.size()); }
+    // The texts of a row, one per column (the first is the row's own text).
+    const std::vector<std::string>& Row(int index) const {
+        return rows_.at(static_cast<size_t>(index));
+    }
+    const std::vector<std::vector<std::string>>& Rows() const { return rows_; }
+    // Appends a row; the first row added to an empty list becomes the selected one.
+    void AddRow(std::vector<std::string> texts) {
+        rows_.push_back(std::move(texts));
+        if (rows_.size() == 1) {
+            selected_ = 0;
+        }
+        Notify();
+    }
+
+    // The selected row's 0-based position, -1 when none is.
+    int SelectedIndex() const { return selected_; }
+    void SetSelectedIndex(int index) {
+        selected_ = index;
+        Notify();
+    }
+
+  private:
+    std::vector<Column> columns_;
+    std::vector<std::vector<std::string>> rows_;
+    int selected_ = -1;
 };
 
 }  // namespace quillet

@@ -18,6 +18,9 @@ struct ProgramWide {
     // setup dialog.
     std::vector<ServerTemplate> Templates;
     int32_t TemplateCount = 0;
+
+    // Whether the latest account search copied an account into the setup dialog.
+    bool AccountSelected = false;
 };
 
 // The one instance, empty at start.

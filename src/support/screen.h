@@ -8,6 +8,7 @@
 
 namespace quillet {
 
+class formAccounts;
 class formEmailSetup;
 
 enum class MessageIcon { Critical, Exclamation, Information };
@@ -26,6 +27,14 @@ class Screen {
     virtual void ShowSetupDialogModal(formEmailSetup& dialog) = 0;
     // Hides the setup dialog, ending its modal display.
     virtual void HideSetupDialog() = 0;
+
+    // Shows the account dialog modally, centred over the setup dialog, and returns when it is
+    // closed (by a button or its close box).
+    virtual void ShowAccountsDialogModal(formAccounts& dialog) = 0;
+    // Closes the account dialog, ending its modal display.
+    virtual void CloseAccountsDialog() = 0;
+    // The width, in twips, of `text` in the account dialog's font.
+    virtual float AccountsTextWidth(const std::string& text) = 0;
 
     // A message box with one OK button; returns when it is dismissed. Without a screen the
     // message goes to standard error.

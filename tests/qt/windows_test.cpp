@@ -12,8 +12,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QHeaderView>
+#include <QTreeWidget>
+#include "accounts/form_accounts.h"
 #include "app/form_quillet.h"
 #include "platform/profile/ini_file.h"
+#include "platform/qt/accounts_window.h"
 #include "platform/qt/email_setup_window.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
@@ -172,6 +176,46 @@ TEST(SetupWindowTest, TestButtonReportsTheOutcomeInColour) {
         EXPECT_NE(mail.content.find("Subject: test email\r\n"), std::string::npos);
         EXPECT_NE(mail.content.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
     }
+}
+
+TEST(AccountsWindowTest, LayoutColumnsAndTheChosenRow) {
+    Program p;
+    formAccounts accounts(nullptr, p.setup.Get(), p.screen);
+    accounts.Form_Load();
+    accounts.Accounts.Append() =
+        MailAccount{"smtp.gmail.com", "", "me", 1, "me@gmail.example", "", 1, "Outlook", "Me"};
+    accounts.Accounts.Append() = MailAccount{
+        "mail.example.com", "587", "", 0, "b@example.com", "*", 0, "Outlook Express", "B"};
+    for (const MailAccount& a : accounts.Accounts.All()) {
+        accounts.lstv.AddRow({a.Email, a.Program, a.Default, a.DisplayName, a.Server, a.Port, "No",
+                              "No", a.UserName});
+    }
+    accounts.ResizeListView(accounts.lstv);
+    AccountsWindow w(accounts, nullptr);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.windowTitle(), "Select E-mail Account");
+    EXPECT_EQ(w.size(), QSize(687, 253));  // 10305 x 3795 twips
+    // OK at 3247.5 twips, stored as 217 pixels; Cancel follows it; the list fills the rest.
+    EXPECT_EQ(w.cmdSelect[0]->geometry(), QRect(217, 220, 125, 29));
+    EXPECT_EQ(w.cmdSelect[1]->geometry(), QRect(346, 220, 125, 29));
+    EXPECT_EQ(w.lstv->geometry(), QRect(0, 18, 687, 198));
+    ASSERT_EQ(w.lstv->topLevelItemCount(), 2);
+    EXPECT_EQ(w.lstv->headerItem()->text(6), "Req.Auth.");
+    EXPECT_EQ(w.lstv->currentItem(), w.lstv->topLevelItem(0));  // the first row is selected
+    EXPECT_EQ(w.lstv->header()->sectionSize(0),
+              static_cast<int>(std::lround(accounts.lstv.ColumnHeader(0).width / 15)));
+
+    w.resize(200, 30);  // smaller than its controls: clamped, no error
+    EXPECT_EQ(w.cmdSelect[0]->pos(), QPoint(0, 0));
+    EXPECT_EQ(w.lstv->height(), 0);
+
+    w.lstv->setCurrentItem(w.lstv->topLevelItem(0));
+    QTest::mouseClick(w.cmdSelect[0], Qt::LeftButton);
+    formEmailSetup& setup = p.setup.Get();
+    EXPECT_EQ(setup.cmbServerTemplate.ListIndex(), 0);  // GMail
+    EXPECT_EQ(setup.txtPort.Text(), "25");
+    EXPECT_EQ(setup.txtAccountName.Text(), "me");
 }
 
 TEST(MainWindowTest, CaptionListAndResizeRule) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,17 @@ class ScriptedScreen : public Screen {
     void UnloadMainWindow() override { ++main_window_unloaded; }
     void ShowSetupDialogModal(formEmailSetup&) override { ++setup_dialog_shown; }
     void HideSetupDialog() override { ++setup_dialog_hidden; }
+    void ShowAccountsDialogModal(formAccounts& dialog) override {
+        ++accounts_dialog_shown;
+        if (on_accounts_dialog) {
+            on_accounts_dialog(dialog);
+        }
+    }
+    void CloseAccountsDialog() override { ++accounts_dialog_closed; }
+    // Every character is 100 twips wide.
+    float AccountsTextWidth(const std::string& text) override {
+        return 100.0f * static_cast<float>(text.size());
+    }
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
         messages.push_back({text, title, icon});
     }
@@ -44,6 +56,10 @@ class ScriptedScreen : public Screen {
     int main_window_unloaded = 0;
     int setup_dialog_shown = 0;
     int setup_dialog_hidden = 0;
+    int accounts_dialog_shown = 0;
+    int accounts_dialog_closed = 0;
+    // What the user does while the account dialog is shown.
+    std::function<void(formAccounts&)> on_accounts_dialog;
     std::vector<Message> messages;
     struct Prompt {
         std::string prompt, title, default_text;

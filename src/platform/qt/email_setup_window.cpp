@@ -38,6 +38,7 @@ void BindText(QLineEdit* edit, TextBox& box, formEmailSetup* const& form) {
     };
     show();
     box.Observe(show);
+    box.OnFocus([edit] { edit->setFocus(); });
     QObject::connect(edit, &QLineEdit::textEdited, edit, [&box, &form](const QString& text) {
         if (form) {
             box.SetText(text.toStdString());
@@ -269,6 +270,7 @@ void EmailSetupWindow::Unbind() {
     for (TextBox* box : {&form_->txtDisplayName, &form_->txtEmail, &form_->txtSMTPserver,
                          &form_->txtPort, &form_->txtAccountName, &form_->txtPassword}) {
         box->Observe(nullptr);
+        box->OnFocus(nullptr);
     }
     form_->chkSSL.Observe(nullptr);
     form_->chkAuthRequired.Observe(nullptr);

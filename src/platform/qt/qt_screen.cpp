@@ -3,13 +3,18 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <cmath>
 #include <iostream>
 
+#include "accounts/account_list_layout.h"
+#include "platform/qt/accounts_window.h"
 #include "platform/qt/email_setup_window.h"
+#include "platform/qt/fonts.h"
 
 namespace quillet {
 
@@ -42,10 +47,13 @@ void QtScreen::ShowSetupDialogModal(formEmailSetup& dialog) {
     if (setup_window_ || !setup_slot_) {
         return;  // already showing: the dialog is modal, so this is not reached by a click
     }
-    EmailSetupWindow window(dialog, *setup_slot_, main_window_);
-    setup_window_ = &window;
-    window.exec();
-    setup_window_ = nullptr;
+    {
+        // Gone before the main window may close, which unloads the form it draws.
+        EmailSetupWindow window(dialog, *setup_slot_, main_window_);
+        setup_window_ = &window;
+        window.exec();
+        setup_window_ = nullptr;
+    }
     if (close_main_after_setup_) {
         close_main_after_setup_ = false;
         if (main_window_) {
@@ -58,6 +66,38 @@ void QtScreen::HideSetupDialog() {
     if (setup_window_) {
         setup_window_->accept();
     }
+}
+
+void QtScreen::ShowAccountsDialogModal(formAccounts& dialog) {
+    QWidget* owner = setup_window_ ? static_cast<QWidget*>(setup_window_) : main_window_.data();
+    AccountsWindow window(dialog, owner);
+    accounts_window_ = &window;
+    if (owner) {
+        // Centred over the setup dialog, outer sizes, wherever that puts it.
+        const QRect o = owner->frameGeometry();
+        const QSize frame = o.size() - owner->size();
+        const WindowRect r =
+            CentreOver({static_cast<float>(o.x()), static_cast<float>(o.y()),
+                        static_cast<float>(o.width()), static_cast<float>(o.height())},
+                       static_cast<float>(window.width() + frame.width()),
+                       static_cast<float>(window.height() + frame.height()));
+        window.move(static_cast<int>(std::lround(r.left)), static_cast<int>(std::lround(r.top)));
+    }
+    window.exec();
+    accounts_window_ = nullptr;
+}
+
+void QtScreen::CloseAccountsDialog() {
+    if (accounts_window_) {
+        accounts_window_->accept();
+    }
+}
+
+float QtScreen::AccountsTextWidth(const std::string& text) {
+    const double dpi = main_window_ ? main_window_->logicalDpiX() : 96.0;
+    const QFontMetricsF metrics(TahomaFont());
+    return static_cast<float>(metrics.horizontalAdvance(QString::fromStdString(text)) * 1440.0 /
+                              dpi);
 }
 
 void QtScreen::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) {

@@ -10,6 +10,7 @@ namespace quillet {
 
 class SetupDialogSlot;
 class EmailSetupWindow;
+class AccountsWindow;
 
 class QtScreen final : public Screen {
   public:
@@ -23,6 +24,9 @@ class QtScreen final : public Screen {
     void UnloadMainWindow() override;
     void ShowSetupDialogModal(formEmailSetup& dialog) override;
     void HideSetupDialog() override;
+    void ShowAccountsDialogModal(formAccounts& dialog) override;
+    void CloseAccountsDialog() override;
+    float AccountsTextWidth(const std::string& text) override;
     // A message box on a real display; on a display-less platform (offscreen, minimal), where
     // nobody could dismiss it, the message goes to standard error only.
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
@@ -37,7 +41,8 @@ class QtScreen final : public Screen {
   private:
     QPointer<QWidget> main_window_;
     SetupDialogSlot* setup_slot_ = nullptr;
-    QPointer<EmailSetupWindow> setup_window_;  // while the setup dialog is shown
+    QPointer<EmailSetupWindow> setup_window_;   // while the setup dialog is shown
+    QPointer<AccountsWindow> accounts_window_;  // while the account dialog is shown
     bool close_main_after_setup_ = false;
 };
 
