@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
-
-#include "support/temp_dir.h"
 
 namespace quillet {
 namespace {
@@ -34,26 +31,6 @@ INSTANTIATE_TEST_SUITE_P(
                                  "/tmp/quillet-1000/quillet.sock",
                                  "/tmp/quillet-1000"},
                     LocationCase{{"", "", 0}, "/tmp/quillet-0/quillet.sock", "/tmp/quillet-0"}));
-
-TEST(UnixSocketAddressTest, TakesPathsThatFitTheAddressOnly) {
-    EXPECT_TRUE(UnixSocketAddress(std::string(107, 'a')).has_value());
-    EXPECT_FALSE(UnixSocketAddress(std::string(108, 'a')).has_value());
-    EXPECT_FALSE(UnixSocketAddress("").has_value());
-    EXPECT_FALSE(UnixSocketAddress(std::string("a\0b", 3)).has_value());
-    EXPECT_STREQ(UnixSocketAddress("/t/q.sock")->sun_path, "/t/q.sock");
-}
-
-TEST(ConnectControlSocketTest, ReportsWhyItCannotConnect) {
-    test::TempDir dir;
-    const ControlSocketConnection missing = ConnectControlSocket(dir.Path("none.sock"));
-    EXPECT_FALSE(missing.fd);
-    EXPECT_EQ(missing.error_number, ENOENT);
-    EXPECT_NE(missing.error.find(dir.Path("none.sock")), std::string::npos) << missing.error;
-
-    const ControlSocketConnection too_long = ConnectControlSocket(std::string(200, 'a'));
-    EXPECT_FALSE(too_long.fd);
-    EXPECT_EQ(too_long.error_number, ENAMETOOLONG);
-}
 
 }  // namespace
 }  // namespace quillet
