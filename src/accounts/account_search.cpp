@@ -1,0 +1,17 @@
+#include "accounts/account_search.h"
+
+#include "accounts/outlook_accounts.h"
+#include "accounts/outlook_express_accounts.h"
+#include "accounts/windows_mail_accounts.h"
+
+namespace quillet {
+
+AccountTable SearchAccounts(const AccountSources& sources) {
+    AccountTable accounts;
+    GetOutlookExpressAccounts(sources.registry, accounts);
+    GetOutlookAccounts(sources.registry, accounts);
+    GetWindowsMailAccounts(sources.environment, sources.files, accounts);
+    return accounts;
+}
+
+}  // namespace quillet

@@ -1,0 +1,22 @@
+// The whole account search: every source, in the order the account dialog lists them.
+#pragma once
+
+#include "accounts/file_listing.h"
+#include "accounts/mail_account.h"
+#include "accounts/wine_folders.h"
+#include "support/registry_store.h"
+
+namespace quillet {
+
+// The services the sources read.
+struct AccountSources {
+    RegistryStore& registry;
+    const FileListing& files;
+    AccountEnvironment environment;
+};
+
+// A fresh table filled by GetOutlookExpressAccounts, then GetOutlookAccounts, then
+// GetWindowsMailAccounts. Never fails: what cannot be read is missing from the table.
+AccountTable SearchAccounts(const AccountSources& sources);
+
+}  // namespace quillet

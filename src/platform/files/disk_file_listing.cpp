@@ -1,0 +1,81 @@
+#include "platform/files/disk_file_listing.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "platform/unique_fd.h"
+#include "support/fold_case.h"
+
+namespace quillet {
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+
+}  // namespace
+
+std::vector<FolderEntry> DiskFileListing::ListFolder(const std::string& folder) const {
+    std::vector<FolderEntry> entries;
+    const UniqueDir dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return entries;
+    }
+    const int dir_fd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name.empty() || name.front() == '.') {
+            continue;
+        }
+        struct stat status {};
+        if (::fstatat(dir_fd, name.c_str(), &status, 0) != 0) {
+            continue;
+        }
+        if (S_ISDIR(status.st_mode) || S_ISREG(status.st_mode)) {
+            entries.push_back(FolderEntry{name, S_ISDIR(status.st_mode)});
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        const std::string fa = FoldCase(a.name);
+        const std::string fb = FoldCase(b.name);
+        return fa != fb ? fa < fb : a.name < b.name;
+    });
+    return entries;
+}
+
+std::optional<std::string> DiskFileListing::ReadFile(const std::string& path,
+                                                     size_t max_bytes) const {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<uint64_t>(status.st_size) > max_bytes) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[1 << 14];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got == 0) {
+            return content;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (content.size() + static_cast<size_t>(got) > max_bytes) {
+            return std::nullopt;
+        }
+        content.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+}  // namespace quillet

@@ -1,0 +1,207 @@
+#include "platform/registry/wine_registry_lines.h"
+
+#include <array>
+#include <cstdint>
+
+#include "support/registry_value.h"
+#include "support/utf16.h"
+#include "support/utf8.h"
+
+namespace quillet {
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The value of each byte as a hexadecimal digit, -1 for the other bytes.
+constexpr std::array<int8_t, 256> kHexDigits = [] {
+    std::array<int8_t, 256> digits{};
+    digits.fill(-1);
+    for (int i = 0; i < 10; ++i) {
+        digits['0' + i] = static_cast<int8_t>(i);
+    }
+    for (int i = 0; i < 6; ++i) {
+        digits['a' + i] = digits['A' + i] = static_cast<int8_t>(10 + i);
+    }
+    return digits;
+}();
+
+int HexDigitValue(char c) {
+    return kHexDigits[static_cast<uint8_t>(c)];
+}
+
+// Appends the character that starts at line[pos] and gives the number of bytes it takes: a
+// well-formed UTF-8 sequence gives its character, any other byte the Latin-1 one.
+size_t AppendSourceCharacter(std::string_view line, size_t pos, std::u16string& out) {
+    const auto b0 = static_cast<uint8_t>(line[pos]);
+    const size_t length = b0 < 0x80 ? 1 : Utf8SequenceLength(line.substr(pos));
+    if (length <= 1) {
+        out.push_back(b0);
+        return 1;
+    }
+    char32_t code = b0 & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        code = (code << 6) | (static_cast<uint8_t>(line[pos + i]) & 0x3F);
+    }
+    AppendUtf16(out, code);
+    return length;
+}
+
+bool StartsWith(std::string_view line, size_t pos, std::string_view tag) {
+    return line.substr(pos, tag.size()) == tag;
+}
+
+// Reads a byte list from line[pos] on, going on to the next line after a trailing backslash.
+bool ParseHexList(std::string_view line, size_t pos, WineRegistryLines& lines, std::string& out) {
+    for (;;) {
+        // Wine writes "xx," throughout; the general loop below takes every other form.
+        while (pos + 2 < line.size() && line[pos + 2] == ',' && HexDigitValue(line[pos]) >= 0 &&
+               HexDigitValue(line[pos + 1]) >= 0) {
+            out.push_back(
+                static_cast<char>(HexDigitValue(line[pos]) * 16 + HexDigitValue(line[pos + 1])));
+            pos += 3;
+        }
+        while (pos < line.size() && HexDigitValue(line[pos]) >= 0) {
+            unsigned value = 0;
+            while (pos < line.size() && HexDigitValue(line[pos]) >= 0) {
+                value = value * 16 + static_cast<unsigned>(HexDigitValue(line[pos++]));
+                if (value > 0xFF) {
+                    return false;
+                }
+            }
+            out.push_back(static_cast<char>(value));
+            pos = SkipSpaces(line, pos);
+            if (pos < line.size() && line[pos] == ',') {
+                pos = SkipSpaces(line, pos + 1);
+            }
+        }
+        pos = SkipSpaces(line, pos);
+        if (pos == line.size()) {
+            return true;
+        }
+        if (line[pos] != '\\' || !lines.Next(line)) {
+            return false;
+        }
+        pos = SkipSpaces(line, 0);
+    }
+}
+
+}  // namespace
+
+size_t SkipSpaces(std::string_view line, size_t pos) {
+    while (pos < line.size() && IsSpace(line[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
+size_t ParseWineEscaped(std::string_view line, size_t pos, char end, std::u16string& out) {
+    while (pos < line.size() && line[pos] != end) {
+        if (line[pos] != '\\') {
+            pos += AppendSourceCharacter(line, pos, out);
+            continue;
+        }
+        if (++pos >= line.size()) {
+            return std::string_view::npos;
+        }
+        const char c = line[pos];
+        static constexpr std::string_view kLetters = "abefnrtv";
+        static constexpr char16_t kControls[] = {'\a', '\b', 0x1B, '\f', '\n', '\r', '\t', '\v'};
+        if (const size_t letter = kLetters.find(c); letter != std::string_view::npos) {
+            out.push_back(kControls[letter]);
+            ++pos;
+        } else if (c == 'x' && pos + 1 < line.size() && HexDigitValue(line[pos + 1]) >= 0) {
+            char16_t unit = 0;
+            ++pos;
+            for (int i = 0; i < 4 && pos < line.size() && HexDigitValue(line[pos]) >= 0; ++i) {
+                unit = static_cast<char16_t>(unit * 16 + HexDigitValue(line[pos++]));
+            }
+            out.push_back(unit);
+        } else if (c >= '0' && c <= '7') {
+            char16_t unit = 0;
+            for (int i = 0; i < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7';
+                 ++i) {
+                unit = static_cast<char16_t>(unit * 8 + (line[pos++] - '0'));
+            }
+            out.push_back(unit);
+        } else {
+            pos += AppendSourceCharacter(line, pos, out);
+        }
+    }
+    return pos < line.size() ? pos + 1 : std::string_view::npos;
+}
+
+std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos,
+                                               WineRegistryLines& lines) {
+    struct TextTag {
+        std::string_view tag;
+        uint32_t type;
+    };
+    static constexpr TextTag kTextTags[] = {{"\"", REG_SZ},
+                                            {"str:\"", REG_SZ},
+                                            {"str(2):\"", REG_EXPAND_SZ},
+                                            {"str(7):\"", REG_MULTI_SZ}};
+    for (const TextTag& text : kTextTags) {
+        if (StartsWith(line, pos, text.tag)) {
+            std::u16string units;
+            if (ParseWineEscaped(line, pos + text.tag.size(), '"', units) ==
+                std::string_view::npos) {
+                return std::nullopt;
+            }
+            units.push_back(0);
+            return RegistryData{text.type, Utf16LeBytes(units)};
+        }
+    }
+    if (StartsWith(line, pos, "dword:")) {
+        pos = SkipSpaces(line, pos + 6);
+        uint32_t number = 0;
+        for (; pos < line.size() && HexDigitValue(line[pos]) >= 0; ++pos) {
+            number = number * 16 + static_cast<uint32_t>(HexDigitValue(line[pos]));
+        }
+        std::string bytes(4, '\0');
+        for (size_t i = 0; i < 4; ++i) {
+            bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+        }
+        return RegistryData{REG_DWORD, bytes};
+    }
+    RegistryData data;
+    if (StartsWith(line, pos, "hex:")) {
+        data.type = REG_BINARY;
+        pos += 4;
+    } else if (StartsWith(line, pos, "hex(")) {
+        pos += 4;
+        const size_t digits_start = pos;
+        for (; pos < line.size() && HexDigitValue(line[pos]) >= 0; ++pos) {
+            data.type = data.type * 16 + static_cast<uint32_t>(HexDigitValue(line[pos]));
+        }
+        if (pos == digits_start || !StartsWith(line, pos, "):")) {
+            return std::nullopt;
+        }
+        pos += 2;
+    } else {
+        return std::nullopt;
+    }
+    if (!ParseHexList(line, pos, lines, data.bytes)) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+bool WineRegistryLines::Next(std::string_view& line) {
+    if (pos_ >= text_.size()) {
+        return false;
+    }
+    size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) {
+        end = text_.size();
+    }
+    line = text_.substr(pos_, end - pos_);
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    pos_ = end + 1;
+    return true;
+}
+
+}  // namespace quillet

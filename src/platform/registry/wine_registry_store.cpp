@@ -1,0 +1,95 @@
+#include "platform/registry/wine_registry_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/unique_fd.h"
+#include "support/registry_value.h"
+
+namespace quillet {
+namespace {
+
+// The whole of the open file `fd`, which is `size` bytes long; empty on a read error.
+std::optional<std::string> ReadAll(int fd, off_t size) {
+    std::string text;
+    text.reserve(static_cast<size_t>(size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) {
+            return text;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+}  // namespace
+
+WineRegistryStore::FileIdentity WineRegistryStore::IdentityOf(const struct stat& status) {
+    return FileIdentity{status.st_dev, status.st_ino, status.st_size,
+                        static_cast<int64_t>(status.st_mtim.tv_sec),
+                        static_cast<int64_t>(status.st_mtim.tv_nsec)};
+}
+
+WineRegistryStore::WineRegistryStore(std::string user_reg_path) : path_(std::move(user_reg_path)) {}
+
+const WineRegistry& WineRegistryStore::Current() {
+    struct stat status {};
+    if (::stat(path_.c_str(), &status) == 0 && parsed_identity_ &&
+        IdentityOf(status) == *parsed_identity_) {
+        return registry_;
+    }
+    parsed_identity_.reset();
+    registry_ = WineRegistry();
+    const UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return registry_;
+    }
+    const auto text = ReadAll(fd.get(), status.st_size);
+    if (!text) {
+        return registry_;
+    }
+    registry_ = WineRegistry::Parse(*text);
+    // A file that changed while it was read is read again at the next call.
+    struct stat after {};
+    if (::fstat(fd.get(), &after) == 0 && IdentityOf(after) == IdentityOf(status) &&
+        static_cast<off_t>(text->size()) == status.st_size) {
+        parsed_identity_ = IdentityOf(status);
+    }
+    return registry_;
+}
+
+std::optional<RegistryData> WineRegistryStore::QueryValue(uint32_t root, std::string_view key_path,
+                                                          std::string_view value_name) {
+    if (root != HKEY_CURRENT_USER) {
+        return std::nullopt;
+    }
+    const RegistryData* data = Current().FindValue(key_path, value_name);
+    if (data == nullptr) {
+        return std::nullopt;
+    }
+    return *data;
+}
+
+std::optional<std::string> WineRegistryStore::EnumKey(uint32_t root, std::string_view key_path,
+                                                      uint32_t index) {
+    if (root != HKEY_CURRENT_USER) {
+        return std::nullopt;
+    }
+    const std::string* name = Current().SubkeyName(key_path, index);
+    if (name == nullptr) {
+        return std::nullopt;
+    }
+    return *name;
+}
+
+}  // namespace quillet

@@ -1,0 +1,286 @@
+#include "platform/registry/wine_registry_store.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "support/registry_access.h"
+#include "support/temp_dir.h"
+#include "support/wine_user_reg.h"
+
+namespace quillet {
+namespace {
+
+using test::TempDir;
+using test::WineHexValue;
+using test::WriteFile;
+
+std::string Bytes(size_t count) {
+    std::string bytes;
+    for (size_t i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<char>(i * 7));
+    }
+    return bytes;
+}
+
+std::string HexOf(const std::string& bytes) {
+    return RegValueText(DecodeRegValue(REG_BINARY, bytes));
+}
+
+// A user.reg as Wine writes it, with the cases the reader has to get right.
+std::string UserReg() {
+    return R"(WINE REGISTRY Version 2
+;; All keys relative to \\User\\S-1-5-21-1-2-3-1000
+
+#arch=win64
+
+[Software\\Quillet\\Texts] 1700000000
+#time=1da2b3c4d5e6f70
+"Plain"="smtp.example.org"
+"Escapes"="\\ \" \a\b\t\n\v\f\r\e"
+"Octal"="\101\0102\3"
+"Hex"="Caf\xe9 \x20ac \x00e91 \x41G \xq"
+"Foreign"="\x0416"
+"Embedded"="a\0b"
+"Empty"=""
+@="the default"
+"Expand"=str(2):"%HOME%"
+"Multi"=str(7):"a\0b\0"
+"Typed"=str:"typed"
+"NoZero"=hex(1):41,00,42,00
+"Utf16"=hex(1):43,00,e9,00,00,00
+"Dup"="first"
+"  Spaced name "  =  "value"
+
+[Software\\Quillet\\Odd \[name\]] 1700000000
+#class="Something"
+#link
+"SymbolicLinkValue"=hex(6):5c,00
+
+[Software\\Quillet\\Caf\xe9] 1700000000
+
+[Software\\Quillet\\Orphan\\Child\\Leaf] 1700000000
+"Leaf"=dword:00000001
+
+[Software\\Quillet\\Numbers] 1700000000
+"Port"=dword:0000024b
+"Max"=dword:ffffffff
+"Zero"=dword:00000000
+"HexDword"=hex(4):19,00,00,00
+"Binary"=hex:01,00,ab,0f,10
+"EmptyBinary"=hex:
+"Qword"=hex(b):01,00,00,00,00,00,00,00
+)" + WineHexValue("Wrapped", "hex", Bytes(100)) +
+           R"(
+[Software\\Quillet\\Broken 1700000000
+"Lost"="nowhere"
+
+[Software\\Quillet\\Mixed] 1700000000
+"Unterminated"="abc
+"BadType"=foo:12
+"BadHex"=hex:1ff,00
+"BadCont"=hex:01,02 x
+"NoEquals" "x"
+"Good"="kept"
+
+[software\\quillet\\TEXTS] 1700000001
+"DUP"="second"
+"Later"="yes"
+)";
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += '\r';
+        }
+        out += c;
+    }
+    return out;
+}
+
+class WineRegistryStoreTest : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        WriteFile(dir_.Path("user.reg"), GetParam() ? WithCrLf(UserReg()) : UserReg());
+    }
+    std::string Text(std::string_view key, std::string_view value) {
+        return RegValueText(RegReadValue(store_, HKEY_CURRENT_USER, key, value));
+    }
+    std::string Subkey(std::string_view key, int32_t index) {
+        return RegEnumSubkey(store_, HKEY_CURRENT_USER, key, index);
+    }
+
+    TempDir dir_;
+    WineRegistryStore store_{dir_.Path("user.reg")};
+};
+
+TEST_P(WineRegistryStoreTest, ReadsTextsThroughWindows1252) {
+    const std::string key = "Software\\Quillet\\Texts";
+    const struct {
+        const char* value;
+        std::string expected;
+    } cases[] = {
+        {"Plain", "smtp.example.org"},
+        {"Escapes", "\\ \" \a\b\t\n\v\f\r\x1B"},
+        {"Octal", "A\b2\x03"},
+        {"Hex",
+         "Caf\xC3\xA9 \xE2\x82\xAC \xC3\xA9"
+         "1 AG xq"},
+        {"Foreign", "?"},  // not in Windows-1252
+        {"Embedded", std::string("a\0b", 3)},
+        {"Empty", ""},
+        {"", "the default"},
+        {"Typed", "typed"},
+        {"NoZero", "AB"},
+        {"Utf16", "C\xC3\xA9"},
+        {"Dup", "second"},  // the later of two, in another section of the same key
+        {"Later", "yes"},   // the key's second section adds to the first
+        {"  Spaced name ", "value"},
+        {"PLAIN", "smtp.example.org"},
+        {"Missing", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Text(key, c.value), c.expected) << c.value;
+    }
+    EXPECT_EQ(Text("SOFTWARE\\quillet\\texts", "plain"), "smtp.example.org");
+    EXPECT_EQ(Text("Software\\Quillet\\Nowhere", "Plain"), "");
+    // Types the program does not handle give nothing rather than text.
+    EXPECT_EQ(RegReadValue(store_, HKEY_CURRENT_USER, key, "Expand"), RegValue(RegNothing{}));
+    EXPECT_EQ(RegReadValue(store_, HKEY_CURRENT_USER, key, "Multi"), RegValue(RegNothing{}));
+}
+
+TEST_P(WineRegistryStoreTest, ReadsNumbersAndByteLists) {
+    const std::string key = "Software\\Quillet\\Numbers";
+    EXPECT_EQ(RegReadValue(store_, HKEY_CURRENT_USER, key, "Port"), RegValue(uint32_t{587}));
+    EXPECT_EQ(Text(key, "Max"), "4294967295");
+    EXPECT_EQ(Text(key, "Zero"), "0");
+    EXPECT_EQ(Text(key, "HexDword"), "25");
+    EXPECT_EQ(Text(key, "Binary"), "0100AB0F10");
+    EXPECT_EQ(Text(key, "EmptyBinary"), "");
+    EXPECT_EQ(RegReadValue(store_, HKEY_CURRENT_USER, key, "Qword"), RegValue(RegNothing{}));
+    EXPECT_EQ(Text(key, "Wrapped"), HexOf(Bytes(100)));
+}
+
+TEST_P(WineRegistryStoreTest, PassesOverLinesThatDoNotParse) {
+    const std::string key = "Software\\Quillet\\Mixed";
+    for (const char* value : {"Unterminated", "BadType", "BadHex", "BadCont", "NoEquals"}) {
+        EXPECT_EQ(Text(key, value), "") << value;
+    }
+    EXPECT_EQ(Text(key, "Good"), "kept");
+    EXPECT_EQ(Text("Software\\Quillet", "Lost"), "");
+}
+
+TEST_P(WineRegistryStoreTest, EnumeratesSubkeysInNameOrderIgnoringCase) {
+    const std::vector<std::string> expected = {"Caf\xC3\xA9", "Mixed",  "Numbers",
+                                               "Odd [name]",  "Orphan", "Texts"};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(Subkey("Software\\Quillet", static_cast<int32_t>(i)), expected[i]) << i;
+    }
+    EXPECT_EQ(Subkey("Software\\Quillet", static_cast<int32_t>(expected.size())), "");
+    EXPECT_EQ(Subkey("Software\\Quillet", -1), "");
+    EXPECT_EQ(Subkey("", 0), "Software");
+    // Parents without a line of their own are there.
+    EXPECT_EQ(Subkey("software\\quillet\\ORPHAN", 0), "Child");
+    EXPECT_EQ(Subkey("Software\\Quillet\\Orphan\\Child", 0), "Leaf");
+    EXPECT_EQ(Text("Software\\Quillet\\Orphan\\Child\\Leaf", "Leaf"), "1");
+    EXPECT_EQ(Subkey("Software\\Quillet\\Odd [name]", 0), "");
+    EXPECT_EQ(Subkey("Software\\Nowhere", 0), "");
+    // Another root is not held.
+    EXPECT_EQ(RegEnumSubkey(store_, 0x80000002, "Software", 0), "");
+    EXPECT_EQ(RegValueText(RegReadValue(store_, 0x80000002, "Software\\Quillet\\Texts", "Plain")),
+              "");
+}
+
+INSTANTIATE_TEST_SUITE_P(LineEnds, WineRegistryStoreTest, testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "CrLf" : "Lf"; });
+
+TEST(WineRegistryStoreLimitsTest, DataAndNamesMustFitTheirBuffers) {
+    TempDir dir;
+    const std::string text =
+        "WINE REGISTRY Version 2\n[L] 1\n\"Text2047\"=\"" + std::string(2047, 't') +
+        "\"\n\"Text2048\"=\"" + std::string(2048, 't') + "\"\n" +
+        WineHexValue("Bin2048", "hex", Bytes(2048)) + WineHexValue("Bin2049", "hex", Bytes(2049)) +
+        "[L\\\\" + std::string(255, 'a') + "] 1\n[L\\\\" + std::string(256, 'b') +
+        "] 1\n[L\\\\c] 1\n";
+    WriteFile(dir.Path("user.reg"), text);
+    WineRegistryStore store(dir.Path("user.reg"));
+    const auto text_of = [&](const char* value) {
+        return RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "L", value));
+    };
+    EXPECT_EQ(text_of("Text2047"), std::string(2047, 't'));
+    EXPECT_EQ(text_of("Text2048"), "");  // 2049 bytes with the terminating zero
+    EXPECT_EQ(text_of("Bin2048"), HexOf(Bytes(2048)));
+    EXPECT_EQ(text_of("Bin2049"), "");
+    EXPECT_EQ(RegEnumSubkey(store, HKEY_CURRENT_USER, "L", 0), std::string(255, 'a'));
+    EXPECT_EQ(RegEnumSubkey(store, HKEY_CURRENT_USER, "L", 1), "");  // 256 bytes and the zero
+    EXPECT_EQ(RegEnumSubkey(store, HKEY_CURRENT_USER, "L", 2), "c");
+}
+
+TEST(WineRegistryStoreHeaderTest, AFileWithoutWinesHeaderIsEmpty) {
+    const struct {
+        const char* first_line;
+        bool read;
+    } cases[] = {
+        {"WINE REGISTRY Version 2\n", true},   {"WINE REGISTRY Version 2\r\n", true},
+        {"WINE REGISTRY Version 1\n", false},  {"REGEDIT4\n", false},
+        {" WINE REGISTRY Version 2\n", false}, {"\n", false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir.Path("user.reg"), std::string(c.first_line) + "[K] 1\n\"V\"=\"x\"\n");
+        WineRegistryStore store(dir.Path("user.reg"));
+        EXPECT_EQ(RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "K", "V")), c.read ? "x" : "")
+            << c.first_line;
+        EXPECT_EQ(RegEnumSubkey(store, HKEY_CURRENT_USER, "", 0), c.read ? "K" : "")
+            << c.first_line;
+    }
+    WineRegistryStore missing("/nonexistent/user.reg");
+    EXPECT_EQ(RegEnumSubkey(missing, HKEY_CURRENT_USER, "", 0), "");
+}
+
+// Sets the file's modification time `seconds` after the epoch.
+void SetModified(const std::string& path, time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(WineRegistryStoreFreshnessTest, EveryChangeToTheFileShowsAtTheNextCall) {
+    TempDir dir;
+    const std::string path = dir.Path("user.reg");
+    const auto file = [](const char* value) {
+        return std::string("WINE REGISTRY Version 2\n[K] 1\n\"V\"=\"") + value + "\"\n";
+    };
+    WineRegistryStore store(path);
+    const auto read = [&] {
+        return RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "K", "V"));
+    };
+    EXPECT_EQ(read(), "");  // no file yet
+
+    WriteFile(path, file("one"));
+    SetModified(path, 1000);
+    EXPECT_EQ(read(), "one");
+    EXPECT_EQ(read(), "one");
+
+    WriteFile(path, file("two"));  // same size, later time
+    SetModified(path, 1001);
+    EXPECT_EQ(read(), "two");
+
+    WriteFile(path, file("three"));  // other size, same time
+    SetModified(path, 1001);
+    EXPECT_EQ(read(), "three");
+
+    WriteFile(dir.Path("new.reg"), file("fours"));  // put in its place, same size and time
+    SetModified(dir.Path("new.reg"), 1001);
+    ASSERT_EQ(std::rename(dir.Path("new.reg").c_str(), path.c_str()), 0);
+    EXPECT_EQ(read(), "fours");
+
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_EQ(read(), "");
+}
+
+}  // namespace
+}  // namespace quillet
