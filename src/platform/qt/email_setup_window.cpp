@@ -234,19 +234,17 @@ void EmailSetupWindow::Bind() {
             }
         });
     }
-    const std::pair<QPushButton*, void (formEmailSetup::*)()> buttons[] = {
-        {cmdGuess, &formEmailSetup::cmdGuess_Click},
-        {Command2, &formEmailSetup::Command2_Click},
-        {cmdHelp, &formEmailSetup::cmdHelp_Click},
-        {Command1, &formEmailSetup::Command1_Click},
-    };
-    for (const auto& [widget, handler] : buttons) {
-        connect(widget, &QPushButton::clicked, this, [this, handler = handler] {
+    const auto on_click = [this](QPushButton* button, void (formEmailSetup::*handler)()) {
+        connect(button, &QPushButton::clicked, this, [this, handler] {
             if (form_) {
                 (form_->*handler)();
             }
         });
-    }
+    };
+    on_click(cmdGuess, &formEmailSetup::cmdGuess_Click);
+    on_click(Command2, &formEmailSetup::Command2_Click);
+    on_click(cmdHelp, &formEmailSetup::cmdHelp_Click);
+    on_click(Command1, &formEmailSetup::Command1_Click);
 }
 
 void EmailSetupWindow::ShowList() {
