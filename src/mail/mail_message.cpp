@@ -5,21 +5,13 @@
 #include <random>
 
 #include "support/base64.h"
+#include "support/trim.h"
 #include "support/utf8.h"
 
 namespace quillet {
 namespace {
 
 constexpr size_t kMaxSmtpLine = 998;  // characters of a line, without its CRLF
-
-std::string_view TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 // A header text on one line: CR and LF become blanks, invalid UTF-8 is mended.
 std::string OneLine(std::string_view text) {

@@ -4,19 +4,12 @@
 
 #include "mail/mail_message.h"
 #include "settings/form_email_setup.h"
+#include "support/trim.h"
 
 namespace quillet {
 namespace {
 
 constexpr int kImplicitTlsPort = 465;
-
-std::string TrimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // A host name, an IPv4 address, or an IPv6 address with or without brackets: nothing that
 // could change the meaning of the server's URL.
@@ -46,7 +39,7 @@ int32_t SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) 
     if (request.port < 1 || request.port > 65535) {
         return Refuse(kSendBadPort, "the server port is not a number from 1 to 65535");
     }
-    const std::string host = TrimBlanks(request.server);
+    const std::string host(TrimBlanks(request.server));
     if (!IsHostText(host)) {
         return Refuse(kSendBadServer, "the server name is not a host name");
     }

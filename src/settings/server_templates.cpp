@@ -1,30 +1,15 @@
 #include "settings/server_templates.h"
 
 #include "settings/form_email_setup.h"
+#include "support/fold_case.h"
 #include "support/program_wide.h"
 
 namespace quillet {
-namespace {
-
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 int MatchingTemplate(const std::string& server) {
     const ProgramWide& program = Program();
     for (int i = 1; i <= program.TemplateCount; ++i) {
-        if (SameText(program.Templates[static_cast<size_t>(i - 1)].TemplateServer, server)) {
+        if (EqualsIgnoringCase(program.Templates[static_cast<size_t>(i - 1)].TemplateServer,
+                               server)) {
             return i;
         }
     }

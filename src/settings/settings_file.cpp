@@ -6,20 +6,13 @@
 #include "settings/profile_file.h"
 #include "support/base64.h"
 #include "support/number_text.h"
+#include "support/trim.h"
 
 namespace quillet {
 namespace {
 
 constexpr std::string_view kSection = "Quillet";
 constexpr const char* kCountKey = "lstSendTo.ListCount";
-
-std::string TrimSpaces(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 bool IsMissingMark(const std::string& text) {
     return text == "-1";

@@ -9,19 +9,13 @@
 #include <utility>
 
 #include "platform/unique_fd.h"
+#include "support/fold_case.h"
+#include "support/trim.h"
 
 namespace quillet {
 namespace {
 
 constexpr size_t kMaxValue = 511;
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // The line without its line end.
 std::string_view Content(const std::string& line) {
@@ -35,27 +29,14 @@ std::string_view Content(const std::string& line) {
     return content;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The section name of a header line "[name]", or nothing for other lines.
 std::optional<std::string_view> SectionName(std::string_view content) {
-    content = Trim(content);
+    content = TrimBlanks(content);
     if (content.empty() || content.front() != '[') {
         return std::nullopt;
     }
     content.remove_prefix(1);
-    return Trim(content.substr(0, content.find(']')));
+    return TrimBlanks(content.substr(0, content.find(']')));
 }
 
 bool EndsWithNewline(const std::string& line) {
@@ -135,7 +116,7 @@ IniFile::Found IniFile::Find(std::string_view section, std::string_view key) con
     for (size_t i = 0; i < lines_.size(); ++i) {
         const std::string_view content = Content(lines_[i]);
         if (const auto name = SectionName(content)) {
-            in_section = SameName(*name, section);
+            in_section = EqualsIgnoringCase(*name, section);
             in_first_section = in_section && found.insert_after == std::string::npos;
             if (in_first_section) {
                 found.insert_after = i;
@@ -150,10 +131,10 @@ IniFile::Found IniFile::Find(std::string_view section, std::string_view key) con
         if (in_first_section) {
             found.insert_after = i;
         }
-        const std::string_view name = Trim(content.substr(0, equals));
-        if (!found.entry && SameName(name, key)) {
+        const std::string_view name = TrimBlanks(content.substr(0, equals));
+        if (!found.entry && EqualsIgnoringCase(name, key)) {
             found.entry =
-                Entry{i, std::string(name), std::string(Trim(content.substr(equals + 1)))};
+                Entry{i, std::string(name), std::string(TrimBlanks(content.substr(equals + 1)))};
         }
     }
     return found;

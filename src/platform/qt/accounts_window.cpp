@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "accounts/account_list_layout.h"
+#include "platform/qt/dialog_keys.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/twips.h"
 
@@ -117,8 +118,7 @@ void AccountsWindow::resizeEvent(QResizeEvent* event) {
 
 void AccountsWindow::keyPressEvent(QKeyEvent* event) {
     // Neither button answers Enter or Escape by itself.
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
+    if (IsDefaultButtonKey(*event)) {
         event->ignore();
         return;
     }

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/qt/dialog_keys.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/twips.h"
 #include "settings/setup_dialog_slot.h"
@@ -287,8 +288,7 @@ void EmailSetupWindow::closeEvent(QCloseEvent* event) {
 
 void EmailSetupWindow::keyPressEvent(QKeyEvent* event) {
     // No button of this dialog answers Enter or Escape by itself.
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
+    if (IsDefaultButtonKey(*event)) {
         event->ignore();
         return;
     }
