@@ -2,12 +2,16 @@
 // quillet-feed, mailing to a real SMTP server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "app/control_socket_path.h"
 #include "support/base64.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"
@@ -136,6 +140,93 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
         << quillet.settings();
     EXPECT_NE(quillet.settings().find(Stored("File2", "me@example.org")), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(quillet.socket()));
+}
+
+// Sends `lines` over one connection, one at a time, and gives the replies, each bounded.
+std::vector<std::string> Exchange(const std::string& socket,
+                                  const std::vector<std::string>& lines) {
+    std::vector<std::string> replies;
+    ControlSocketConnection connection = ConnectControlSocket(socket);
+    if (!connection.fd) {
+        return replies;
+    }
+    timeval limit{30, 0};
+    ::setsockopt(connection.fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string pending;
+    for (const std::string& line : lines) {
+        const std::string data = line + "\n";
+        if (::send(connection.fd.get(), data.data(), data.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(data.size())) {
+            return replies;
+        }
+        while (pending.find('\n') == std::string::npos) {
+            char buffer[4096];
+            const ssize_t n = ::recv(connection.fd.get(), buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                return replies;
+            }
+            pending.append(buffer, static_cast<size_t>(n));
+        }
+        replies.push_back(pending.substr(0, pending.find('\n')));
+        pending.erase(0, pending.find('\n') + 1);
+    }
+    return replies;
+}
+
+TEST(ProgramTest, TenThousandBadLinesFromFiftyClientsAreAllAnsweredAndNothingIsMailed) {
+    SmtpTestServer server({});
+    Installed quillet(server.port());
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+
+    const std::vector<std::string> bad = {
+        "not json",
+        "",
+        "{}",
+        "[1,2,3]",
+        "{\"event\":\"Unknown\"}",
+        "{\"event\":\"OrderCancelled\"}",
+        "{\"event\":\"OrderCancelled\",\"OrderId\":7}",
+        "{\"event\":\"OrderCancelled\",\"OrderId\":\"1\",\"Extra\":1}",
+        "{\"event\":\"Connect\",\"Answer\":2147483648}",
+        "{\"event\":\"OrderModified\",\"OrderId\":\"1\",\"NewStopPrice\":\"1\","
+        "\"NewLimitPrice\":1}",
+        "{\"event\":\"OrderCancelled\",\"OrderId\":\"\xff\xfe\"}",
+        std::string(20000, '[') + std::string(20000, ']'),
+        "{\"event\":\"OrderCancelled\",\"OrderId\":\"1\"",
+    };
+    constexpr int kClients = 50;
+    constexpr int kLinesEach = 200;
+    std::vector<std::vector<std::string>> replies(kClients);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            std::vector<std::string> lines;
+            for (int i = 0; i < kLinesEach; ++i) {
+                lines.push_back(bad[static_cast<size_t>(c + i) % bad.size()]);
+            }
+            replies[static_cast<size_t>(c)] = Exchange(quillet.socket(), lines);
+        });
+    }
+    for (auto& client : clients) {
+        client.join();
+    }
+    for (int c = 0; c < kClients; ++c) {
+        ASSERT_EQ(replies[static_cast<size_t>(c)].size(), static_cast<size_t>(kLinesEach))
+            << "client " << c;
+        for (const auto& reply : replies[static_cast<size_t>(c)]) {
+            ASSERT_EQ(reply.rfind("{\"ok\":false,\"error\":", 0), 0u) << reply;
+        }
+    }
+    EXPECT_TRUE(server.Received().empty());
+    EXPECT_EQ(program.state(), QProcess::Running);
+
+    // Still serving: a good order goes out, once.
+    EXPECT_EQ(Exchange(quillet.socket(), {"{\"event\":\"OrderCancelled\",\"OrderId\":\"9\"}"}),
+              std::vector<std::string>{"{\"ok\":true}"});
+    EXPECT_EQ(server.Received().size(), 1u);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
 }
 
 TEST(ProgramTest, SecondProgramOnTheSameSocketStopsWithAClearMessage) {

@@ -38,6 +38,8 @@ const char* ModeName(SmtpTestServer::Mode mode) {
             return "silent";
         case SmtpTestServer::Mode::StallAfterData:
             return "stall_after_data";
+        case SmtpTestServer::Mode::DropDuringData:
+            return "drop_during_data";
     }
     return "plain";
 }

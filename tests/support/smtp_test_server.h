@@ -16,13 +16,14 @@ struct ReceivedMail {
 };
 
 class SmtpTestServer {
-public:
+  public:
     enum class Mode {
         Plain,           // no TLS
         StartTls,        // offers STARTTLS (and AUTH only after it)
         ImplicitTls,     // TLS from the first byte
         Silent,          // accepts connections and never says a word
         StallAfterData,  // takes the message but never answers the end of DATA
+        DropDuringData,  // takes the message, then drops the connection without an answer
     };
     struct Config {
         Mode mode = Mode::Plain;
@@ -45,7 +46,7 @@ public:
     // Every message accepted so far, in order of arrival.
     std::vector<ReceivedMail> Received() const;
 
-private:
+  private:
     int pid_ = -1;
     int port_ = 0;
     std::string work_dir_;

@@ -3,7 +3,7 @@
 Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
 
 Reads WORK_DIR/config.json:
-  {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data",
+  {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data",
    "require_auth": bool, "user": str, "password": str, "refused_recipients": [str]}
 Writes a throwaway CA (WORK_DIR/ca.pem) and a server certificate for "localhost" and
 127.0.0.1 signed by it, starts listening, then prints "READY <port>" on standard output.
@@ -67,6 +67,10 @@ class Handler:
 
     async def handle_DATA(self, server, session, envelope):
         if self.config["mode"] == "stall_after_data":
+            await asyncio.Event().wait()
+        if self.config["mode"] == "drop_during_data":
+            # The connection goes before the message is answered, as when a server dies.
+            server.transport.abort()
             await asyncio.Event().wait()
         user = session.auth_data if isinstance(session.auth_data, str) else ""
         record = {
