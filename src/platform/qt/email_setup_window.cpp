@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <functional>
 
 #include "platform/qt/dialog_keys.h"
 #include "platform/qt/fonts.h"
@@ -235,17 +236,18 @@ void EmailSetupWindow::Bind() {
             }
         });
     }
-    const auto on_click = [this](QPushButton* button, void (formEmailSetup::*handler)()) {
-        connect(button, &QPushButton::clicked, this, [this, handler] {
+    const auto on_click = [this](QPushButton* button,
+                                 std::function<void(formEmailSetup&)> handler) {
+        connect(button, &QPushButton::clicked, this, [this, handler = std::move(handler)] {
             if (form_) {
-                (form_->*handler)();
+                handler(*form_);
             }
         });
     };
-    on_click(cmdGuess, &formEmailSetup::cmdGuess_Click);
-    on_click(Command2, &formEmailSetup::Command2_Click);
-    on_click(cmdHelp, &formEmailSetup::cmdHelp_Click);
-    on_click(Command1, &formEmailSetup::Command1_Click);
+    on_click(cmdGuess, [](formEmailSetup& form) { form.cmdGuess_Click(); });
+    on_click(Command2, [](formEmailSetup& form) { form.Command2_Click(); });
+    on_click(cmdHelp, [](formEmailSetup& form) { form.cmdHelp_Click(); });
+    on_click(Command1, [](formEmailSetup& form) { form.Command1_Click(); });
 }
 
 void EmailSetupWindow::ShowList() {
