@@ -1,12 +1,14 @@
 # Set-up, build, run and test. Every target installs what is missing first.
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
+BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 # Warnings are errors in CI (CI=true there); locally they stay warnings.
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build build-sanitize run test test-main test-sanitize format clean
+.PHONY: all deps build build-sanitize build-fuzz run test test-main test-sanitize test-fuzz \
+        format clean
 
 all: build
 
@@ -21,16 +23,24 @@ $(BUILD_SAN)/build.ninja: CMakeLists.txt | deps
 	cmake -S . -B $(BUILD_SAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	    -DQUILLET_WERROR=$(WERROR) -DQUILLET_SANITIZE=ON $(CMAKE_ARGS)
 
+# The fuzz targets need clang++ and libFuzzer; they build nothing else.
+$(BUILD_FUZZ)/build.ninja: CMakeLists.txt | deps
+	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQUILLET_WERROR=$(WERROR) -DQUILLET_FUZZ=ON $(CMAKE_ARGS)
+
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-sanitize: deps $(BUILD_SAN)/build.ninja
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 
+build-fuzz: deps $(BUILD_FUZZ)/build.ninja
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
 run: build
 	$(BUILD)/quillet
 
-test: test-main test-sanitize
+test: test-main test-sanitize test-fuzz
 
 test-main: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -40,8 +50,12 @@ test-sanitize: build-sanitize
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz target runs for a few seconds over its seeds and regression inputs (fuzz/corpus).
+test-fuzz: build-fuzz
+	cd $(BUILD_FUZZ) && ctest --output-on-failure -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)

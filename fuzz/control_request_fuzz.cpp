@@ -1,0 +1,54 @@
+// Arbitrary bytes as one request line of the control protocol. The reader never throws and
+// gives either an event or the reason it refuses the line, and the reply to either is one line
+// holding a JSON object; an error reply carries a valid UTF-8 reason unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+
+#include "app/control_protocol.h"
+#include "fuzz_check.h"
+#include "support/utf8.h"
+
+namespace {
+
+using nlohmann::json;
+using quillet::fuzz::Check;
+
+// The JSON object of `reply`, after checking that it is one line whose "ok" is `ok`.
+json CheckedReply(const std::string& reply, bool ok) {
+    Check(reply.find('\n') == std::string::npos && reply.find('\r') == std::string::npos,
+          "a reply is one line");
+    json parsed = json::parse(reply, nullptr, false);
+    Check(parsed.is_object(), "a reply is a JSON object");
+    const auto found = parsed.find("ok");
+    Check(found != parsed.end() && found->is_boolean() && found->get<bool>() == ok,
+          "a reply says whether the request was taken");
+    return parsed;
+}
+
+void CheckErrorReply(std::string_view message) {
+    const json reply = CheckedReply(quillet::FormatError(message), false);
+    const auto error = reply.find("error");
+    Check(error != reply.end() && error->is_string(), "an error reply carries its reason");
+    if (quillet::MendUtf8(message) == message) {
+        Check(error->get_ref<const std::string&>() == message,
+              "a valid UTF-8 reason reaches the reply unchanged");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view line(reinterpret_cast<const char*>(data), size);
+    const quillet::ParsedControlRequest parsed = quillet::ParseControlRequest(line);
+    Check(parsed.event.has_value() == parsed.error.empty(), "either an event or a reason");
+    if (parsed.event) {
+        CheckedReply(quillet::FormatReply(*parsed.event), true);
+    } else {
+        CheckErrorReply(parsed.error);
+    }
+    CheckErrorReply(line);
+    return 0;
+}

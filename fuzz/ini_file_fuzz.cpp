@@ -1,0 +1,220 @@
+// Arbitrary text as the settings file: it is loaded, read, edited, saved and loaded again.
+// Every entry set reads back as it was set, and the entries no edit names read as before.
+//
+// The input is the file's text up to its last NUL byte, then the edits, one a line:
+// "section|key|value" sets a key, "section|key" removes it (the first of that name). With no
+// NUL byte the whole input is the file and there are no edits. An edit the settings code never
+// makes is passed over (see IsStorable): a name or value with a line break or with blanks at
+// either end, a key with "=" or one that would read as a section header, a section name with
+// "]", a value longer than the reader gives back or one in matching quotes, which the reader
+// takes off.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "platform/profile/ini_file.h"
+#include "support/fold_case.h"
+#include "support/trim.h"
+
+namespace {
+
+using quillet::IniFile;
+using quillet::fuzz::Check;
+
+constexpr size_t kMaxEdits = 16;
+constexpr size_t kMaxProbes = 16;
+constexpr size_t kMaxReadBack = 511;
+constexpr std::string_view kMissing = "\x01missing";
+
+// A folder of its own for the file, removed when the fuzzer ends.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        const char* tmpdir = std::getenv("TMPDIR");
+        std::string base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+        // tmpfs when there is one: Save() syncs the file and its folder every run.
+        if (tmpdir == nullptr && ::access("/dev/shm", W_OK) == 0) {
+            base = "/dev/shm";
+        }
+        std::string pattern = base + "/quillet-ini-fuzz.XXXXXX";
+        Check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+  private:
+    std::string path_;
+};
+
+struct Edit {
+    std::string section;
+    std::string key;
+    std::optional<std::string> value;  // none: remove
+};
+
+// A section and key to read, with what it read before the edits.
+struct Probe {
+    std::string section;
+    std::string key;
+    std::string before;
+};
+
+using FoldedName = std::pair<std::string, std::string>;
+
+FoldedName Folded(std::string_view section, std::string_view key) {
+    return {quillet::FoldCase(section), quillet::FoldCase(key)};
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool IsTrimmed(std::string_view text) {
+    return quillet::TrimBlanks(text).size() == text.size();
+}
+
+bool IsQuoted(std::string_view value) {
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+           value.back() == value.front();
+}
+
+bool IsStorable(const Edit& edit) {
+    const bool section_ok = !HasLineBreak(edit.section) && IsTrimmed(edit.section) &&
+                            edit.section.find(']') == std::string::npos;
+    const bool key_ok = !HasLineBreak(edit.key) && IsTrimmed(edit.key) &&
+                        edit.key.find('=') == std::string::npos &&
+                        (edit.key.empty() || edit.key.front() != '[');
+    const bool value_ok =
+        !edit.value || (!HasLineBreak(*edit.value) && IsTrimmed(*edit.value) &&
+                        edit.value->size() <= kMaxReadBack && !IsQuoted(*edit.value));
+    return section_ok && key_ok && value_ok;
+}
+
+std::vector<Edit> ParseEdits(std::string_view text) {
+    std::vector<Edit> edits;
+    while (!text.empty() && edits.size() < kMaxEdits) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const size_t first = line.find('|');
+        if (first == std::string_view::npos) {
+            continue;
+        }
+        Edit edit{std::string(line.substr(0, first)), {}, {}};
+        line.remove_prefix(first + 1);
+        const size_t second = line.find('|');
+        edit.key = std::string(line.substr(0, second));
+        if (second != std::string_view::npos) {
+            edit.value = std::string(line.substr(second + 1));
+        }
+        edits.push_back(std::move(edit));
+    }
+    return edits;
+}
+
+// Sections and keys that the file seems to hold, roughly as the reader sees them; which entry a
+// probe reads does not matter, only that no edit of another entry changes it.
+std::vector<Probe> FindProbes(std::string_view text) {
+    std::vector<Probe> probes;
+    std::string_view section;
+    while (!text.empty() && probes.size() < kMaxProbes) {
+        const size_t end = text.find('\n');
+        const std::string_view line = quillet::TrimBlanks(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.front() == '[') {
+            section = quillet::TrimBlanks(line.substr(1, line.find(']') - 1));
+        } else if (const size_t equals = line.find('='); equals != std::string_view::npos) {
+            probes.push_back({std::string(section),
+                              std::string(quillet::TrimBlanks(line.substr(0, equals))),
+                              {}});
+        }
+    }
+    return probes;
+}
+
+void WriteText(const std::string& path, std::string_view text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    Check(out.good(), "the fuzzer's file is written");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const ScratchFolder folder;
+    const std::string path = folder.File("quillet.ini");
+
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const size_t nul = input.rfind('\0');
+    const std::string_view file_text = nul == std::string_view::npos ? input : input.substr(0, nul);
+    const std::vector<Edit> edits =
+        nul == std::string_view::npos ? std::vector<Edit>() : ParseEdits(input.substr(nul + 1));
+
+    WriteText(path, file_text);
+    IniFile ini(path);
+    Check(!ini.Load(), "an existing file loads");
+    std::vector<Probe> probes = FindProbes(file_text);
+    for (Probe& probe : probes) {
+        probe.before = ini.GetString(probe.section, probe.key, kMissing);
+        Check(probe.before.size() <= kMaxReadBack, "a read is cut to 511 characters");
+    }
+
+    // What each (section, key) must read back, by their names ignoring case; a removed key is
+    // not followed, since a later key of the same name may then show through.
+    std::map<FoldedName, Edit> expected;
+    std::set<FoldedName> edited;
+    for (const Edit& edit : edits) {
+        Check(ini.GetString(edit.section, edit.key, kMissing).size() <= kMaxReadBack,
+              "a read is cut to 511 characters");
+        if (!IsStorable(edit)) {
+            continue;
+        }
+        ini.SetString(edit.section, edit.key, edit.value);
+        const FoldedName name = Folded(edit.section, edit.key);
+        edited.insert(name);
+        if (edit.value) {
+            expected.insert_or_assign(name, edit);
+        } else {
+            expected.erase(name);
+        }
+    }
+    for (const auto& [name, edit] : expected) {
+        Check(ini.GetString(edit.section, edit.key, kMissing) == *edit.value,
+              "a key set reads back before saving");
+    }
+
+    Check(!ini.Save(), "the file saves");
+    IniFile saved(path);
+    Check(!saved.Load(), "the saved file loads");
+    for (const auto& [name, edit] : expected) {
+        Check(saved.GetString(edit.section, edit.key, kMissing) == *edit.value,
+              "a key set reads back from the saved file");
+    }
+    for (const Probe& probe : probes) {
+        if (!edited.contains(Folded(probe.section, probe.key))) {
+            Check(saved.GetString(probe.section, probe.key, kMissing) == probe.before,
+                  "an entry no edit names reads as before");
+        }
+    }
+    return 0;
+}

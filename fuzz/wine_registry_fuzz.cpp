@@ -1,0 +1,105 @@
+// Arbitrary text as a Wine user.reg: it is parsed, and its keys are walked the way the account
+// search walks them, reading values and subkey names through the ANSI registry functions.
+// Subkey names come in strict name order ignoring case, and none is empty or holds a "\".
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "platform/registry/wine_registry.h"
+#include "platform/registry/wine_registry_lines.h"
+#include "support/fold_case.h"
+#include "support/registry_access.h"
+#include "support/registry_store.h"
+#include "support/registry_value.h"
+
+namespace {
+
+using quillet::RegistryData;
+using quillet::WineRegistry;
+using quillet::fuzz::Check;
+
+constexpr size_t kMaxKeys = 256;
+constexpr size_t kMaxValueNames = 8;
+
+// A parsed registry as the store the registry access reads.
+class ParsedStore final : public quillet::RegistryStore {
+  public:
+    explicit ParsedStore(const WineRegistry& registry) : registry_(registry) {}
+
+    std::optional<RegistryData> QueryValue(uint32_t root, std::string_view key_path,
+                                           std::string_view value_name) override {
+        const RegistryData* data = registry_.FindValue(key_path, value_name);
+        if (root != quillet::HKEY_CURRENT_USER || data == nullptr) {
+            return std::nullopt;
+        }
+        return *data;
+    }
+    std::optional<std::string> EnumKey(uint32_t root, std::string_view key_path,
+                                       uint32_t index) override {
+        const std::string* name = registry_.SubkeyName(key_path, index);
+        if (root != quillet::HKEY_CURRENT_USER || name == nullptr) {
+            return std::nullopt;
+        }
+        return *name;
+    }
+
+  private:
+    const WineRegistry& registry_;
+};
+
+// The value names to ask every key for: the default value, and the first few quoted names at
+// the start of a line as they stand (escapes not decoded).
+std::vector<std::string> ValueNames(std::string_view text) {
+    std::vector<std::string> names{""};
+    quillet::WineRegistryLines lines(text);
+    std::string_view line;
+    while (names.size() < kMaxValueNames && lines.Next(line)) {
+        const size_t start = quillet::SkipSpaces(line, 0);
+        if (start < line.size() && line[start] == '"') {
+            const size_t end = line.find('"', start + 1);
+            names.emplace_back(line.substr(start + 1, end - start - 1));
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const WineRegistry registry = WineRegistry::Parse(text);
+    ParsedStore store(registry);
+    const std::vector<std::string> value_names = ValueNames(text);
+
+    std::vector<std::string> paths{""};
+    for (size_t next = 0; next < paths.size() && next < kMaxKeys; ++next) {
+        const std::string path = paths[next];
+        for (const std::string& name : value_names) {
+            registry.FindValue(path, name);
+            quillet::RegValueText(
+                quillet::RegReadValue(store, quillet::HKEY_CURRENT_USER, path, name));
+        }
+        std::string previous;
+        for (size_t index = 0;; ++index) {
+            const std::string* name = registry.SubkeyName(path, index);
+            if (name == nullptr) {
+                break;
+            }
+            Check(!name->empty() && name->find('\\') == std::string::npos,
+                  "a subkey name is one level");
+            const std::string folded = quillet::FoldCase(*name);
+            Check(index == 0 || previous < folded, "subkeys come in strict name order");
+            previous = folded;
+            quillet::RegEnumSubkey(store, quillet::HKEY_CURRENT_USER, path,
+                                   static_cast<int32_t>(index));
+            if (paths.size() < kMaxKeys) {
+                paths.push_back(path.empty() ? *name : path + "\\" + *name);
+            }
+        }
+    }
+    return 0;
+}
