@@ -39,8 +39,13 @@ std::optional<std::string_view> SectionName(std::string_view content) {
     return TrimBlanks(content.substr(0, content.find(']')));
 }
 
-bool EndsWithNewline(const std::string& line) {
-    return !line.empty() && line.back() == '\n';
+// Gives a last line that lacks its line end one. A line that ends in a lone CR (a CRLF cut
+// short) gets only the LF, so that the CR does not become part of its name or value.
+void EndLine(std::string& line) {
+    if (!line.empty() && line.back() == '\n') {
+        return;
+    }
+    line += !line.empty() && line.back() == '\r' ? "\n" : "\r\n";
 }
 
 std::string ErrorText(const std::string& what, const std::string& path, int error) {
@@ -174,16 +179,13 @@ void IniFile::SetString(std::string_view section, std::string_view key,
     }
     const std::string entry = std::string(key) + "=" + std::string(*value) + "\r\n";
     if (found.insert_after == std::string::npos) {
-        if (!lines_.empty() && !EndsWithNewline(lines_.back())) {
-            lines_.back() += "\r\n";
+        if (!lines_.empty()) {
+            EndLine(lines_.back());
         }
         lines_.push_back("[" + std::string(section) + "]\r\n");
         lines_.push_back(entry);
     } else {
-        std::string& before = lines_[found.insert_after];
-        if (!EndsWithNewline(before)) {
-            before += "\r\n";
-        }
+        EndLine(lines_[found.insert_after]);
         lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(found.insert_after + 1), entry);
     }
     dirty_ = true;
