@@ -37,7 +37,10 @@ build-sanitize: deps $(BUILD_SAN)/build.ninja
 build-fuzz: deps $(BUILD_FUZZ)/build.ninja
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
+# Without a display the program runs offscreen, still serving its socket.
 run: build
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	    echo "No display: running offscreen"; export QT_QPA_PLATFORM=offscreen; fi; \
 	$(BUILD)/quillet
 
 test: test-main test-sanitize test-fuzz
@@ -53,6 +56,10 @@ test-sanitize: build-sanitize
 # Each fuzz target runs for a few seconds over its seeds and regression inputs (fuzz/corpus).
 test-fuzz: build-fuzz
 	cd $(BUILD_FUZZ) && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks: numbers, not pass or fail; never part of `make test`.
+bench: deps
+	bench/run
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

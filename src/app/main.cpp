@@ -10,6 +10,7 @@
 #include "platform/profile/ini_file.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
+#include "platform/qt/termination_signals.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
 
@@ -40,6 +41,8 @@ int main(int argc, char* argv[]) {
     screen.SetMainWindow(&window);
     form.Form_Load();
     window.show();
+    // Stopped from outside, the program still saves its settings.
+    TerminationSignals stop_signals([&screen] { screen.UnloadMainWindow(); });
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
     return QApplication::exec();
 }

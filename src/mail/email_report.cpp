@@ -1,3 +1,4 @@
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -75,6 +76,7 @@ void formEmailSetup::EmailReport() {
     lblLog.SetForeColor(kLogRed);
     if (const auto error = FirstSettingsError(*this)) {
         LogMessage(*error);
+        std::cerr << "quillet: mail not sent: " << *error << '\n';
         return;
     }
     lblLog.SetCaption("");
