@@ -229,6 +229,17 @@ TEST(ProgramTest, TenThousandBadLinesFromFiftyClientsAreAllAnsweredAndNothingIsM
     EXPECT_TRUE(program.waitForFinished(10000));
 }
 
+TEST(ProgramTest, StoppedBySignalItStillSavesItsSettings) {
+    Installed quillet(25);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    program.terminate();  // SIGTERM
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(quillet.settings().find("\r\nY2hrU1NM=MA$$\r\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(quillet.socket()));
+}
+
 TEST(ProgramTest, SecondProgramOnTheSameSocketStopsWithAClearMessage) {
     Installed quillet(25);
     QProcess first;
