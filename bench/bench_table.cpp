@@ -1,0 +1,49 @@
+#include "bench_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+namespace quillet::bench {
+
+void PrintRow(const std::string& figure, const std::string& value) {
+    std::cout << "| " << figure << " | " << value << " | | |" << std::endl;
+}
+
+void PrintRow(const std::string& figure, const std::string& value, const std::string& goal,
+              bool met) {
+    std::cout << "| " << figure << " | " << value << " | " << goal << " | "
+              << (met ? "yes" : "**NO**") << " |" << std::endl;
+}
+
+double Median(std::vector<double> samples) {
+    if (samples.empty()) {
+        return 0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const size_t middle = samples.size() / 2;
+    return samples.size() % 2 == 1 ? samples[middle] : (samples[middle - 1] + samples[middle]) / 2;
+}
+
+double Percentile(std::vector<double> samples, double p) {
+    if (samples.empty()) {
+        return 0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const auto rank =
+        static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(samples.size())));
+    return samples[std::clamp<size_t>(rank, 1, samples.size()) - 1];
+}
+
+double Milliseconds(std::chrono::steady_clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+std::string Fixed(double value, int decimals, const std::string& unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return unit.empty() ? std::string(text) : std::string(text) + " " + unit;
+}
+
+}  // namespace quillet::bench
