@@ -8,7 +8,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-main test-sanitize test-fuzz \
-        format clean
+        bench format clean
 
 all: build
 
