@@ -16,6 +16,9 @@ std::string FoldCase(std::string_view text) {
             continue;
         }
         const auto next = static_cast<uint8_t>(out[i + 1]);
+        if ((next & 0xC0) != 0x80) {
+            continue;  // a lead byte on its own: the next byte is a character of its own
+        }
         if (b == 0xC3 && next >= 0xA0 && next <= 0xBE && next != 0xB7) {
             out[i + 1] = static_cast<char>(next - 0x20);  // à-þ to À-Þ, leaving ÷ alone
         } else if (b == 0xC3 && next == 0xBF) {

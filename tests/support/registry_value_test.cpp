@@ -55,6 +55,9 @@ TEST(FoldCaseTest, MatchesTheLettersOfWindows1252InEitherCase) {
     EXPECT_TRUE(EqualsIgnoringCase("\xC3\xBF\xC5\xA1\xC5\x93", "\xC5\xB8\xC5\xA0\xC5\x92"));  // ÿšœ
     EXPECT_FALSE(EqualsIgnoringCase("\xC3\xB7", "\xC3\x97"));  // ÷ and × are not a pair
     EXPECT_FALSE(EqualsIgnoringCase("a", "ab"));
+    // A stray lead byte (Windows-1252 Ã or Å) leaves the letter after it to be matched.
+    EXPECT_TRUE(EqualsIgnoringCase("\xC5land", "\xC5LAND"));
+    EXPECT_TRUE(EqualsIgnoringCase("\xC3\xC3\xA9", "\xC3\xC3\x89"));
     // Positions in the folded text hold in the original.
     EXPECT_EQ(FindIgnoringCase("\xC3\xA9<smtp_server>", "SMTP_SERVER"), 3u);
     EXPECT_EQ(FindIgnoringCase("abc", "x"), std::string_view::npos);
