@@ -237,7 +237,7 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
 
     OrderEvent cancelled = OrderCancelled{"77"};
     p.form.HandleEvent(cancelled);
-    ASSERT_EQ(p.window.List1()->model()->rowCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.List1()->model()->rowCount() == 1; }));
     EXPECT_EQ(p.window.List1()->model()->index(0, 0).data().toString(), "Cancel Order: Orderid=77");
     p.window.close();
 }

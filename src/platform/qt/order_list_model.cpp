@@ -4,7 +4,14 @@ namespace quillet {
 
 OrderListModel::OrderListModel(OrderList& list, QObject* parent)
     : QAbstractListModel(parent), list_(list), shown_(static_cast<int>(list.ListCount())) {
-    list.OnAppended([this] { ShowAppended(); });
+    show_timer_.setSingleShot(true);
+    show_timer_.setInterval(kShowDelay);
+    connect(&show_timer_, &QTimer::timeout, this, &OrderListModel::ShowNewLines);
+    list.OnAppended([this] {
+        if (!show_timer_.isActive()) {
+            show_timer_.start();
+        }
+    });
 }
 
 OrderListModel::~OrderListModel() {
@@ -25,7 +32,8 @@ QVariant OrderListModel::data(const QModelIndex& index, int role) const {
     return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
-void OrderListModel::ShowAppended() {
+void OrderListModel::ShowNewLines() {
+    show_timer_.stop();
     const int count = static_cast<int>(list_.ListCount());
     if (count <= shown_) {
         return;

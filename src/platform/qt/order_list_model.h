@@ -1,8 +1,12 @@
 // The order list as a Qt model: the view asks for the lines it shows, so a million lines cost
-// no widget items.
+// no widget items. New lines reach the view together, at most kShowDelay after the first of
+// them: a burst of orders costs one relayout of a long list, and the relayout never stands
+// between an order and the answer to it.
 #pragma once
 
 #include <QAbstractListModel>
+#include <QTimer>
+#include <chrono>
 
 #include "app/order_list.h"
 
@@ -12,17 +16,21 @@ class OrderListModel final : public QAbstractListModel {
     Q_OBJECT
   public:
     // Shows `list`, which must outlive the model, and follows its appends.
+    static constexpr std::chrono::milliseconds kShowDelay{25};
+
     explicit OrderListModel(OrderList& list, QObject* parent = nullptr);
     ~OrderListModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-  private:
-    void ShowAppended();
+    // Tells the view of the lines appended since it was last told, now.
+    void ShowNewLines();
 
+  private:
     OrderList& list_;
     int shown_ = 0;  // the rows the view has been told of
+    QTimer show_timer_;
 };
 
 }  // namespace quillet
