@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "lowered.h"
 #include "platform/profile/ini_file.h"
 #include "support/fold_case.h"
 #include "support/trim.h"
@@ -32,6 +33,7 @@ namespace {
 
 using quillet::IniFile;
 using quillet::fuzz::Check;
+using quillet::fuzz::Lowered;
 
 constexpr size_t kMaxEdits = 16;
 constexpr size_t kMaxProbes = 16;
@@ -209,6 +211,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [name, edit] : expected) {
         Check(saved.GetString(edit.section, edit.key, kMissing) == *edit.value,
               "a key set reads back from the saved file");
+        Check(saved.GetString(Lowered(edit.section), Lowered(edit.key), kMissing) == *edit.value,
+              "a key is found ignoring case");
     }
     for (const Probe& probe : probes) {
         if (!edited.contains(Folded(probe.section, probe.key))) {

@@ -1,6 +1,7 @@
 // Arbitrary text as a Wine user.reg: it is parsed, and its keys are walked the way the account
 // search walks them, reading values and subkey names through the ANSI registry functions.
-// Subkey names come in strict name order ignoring case, and none is empty or holds a "\".
+// Subkey names come in strict name order ignoring case, and none is empty or holds a "\";
+// keys and values are found whatever the letter case of their names.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "lowered.h"
 #include "platform/registry/wine_registry.h"
 #include "platform/registry/wine_registry_lines.h"
 #include "support/fold_case.h"
@@ -21,6 +23,7 @@ namespace {
 using quillet::RegistryData;
 using quillet::WineRegistry;
 using quillet::fuzz::Check;
+using quillet::fuzz::Lowered;
 
 constexpr size_t kMaxKeys = 256;
 constexpr size_t kMaxValueNames = 8;
@@ -78,8 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> paths{""};
     for (size_t next = 0; next < paths.size() && next < kMaxKeys; ++next) {
         const std::string path = paths[next];
+        const std::string lowered_path = Lowered(path);
+        Check(registry.SubkeyName(lowered_path, 0) == registry.SubkeyName(path, 0),
+              "a key is found ignoring case");
         for (const std::string& name : value_names) {
-            registry.FindValue(path, name);
+            Check(registry.FindValue(lowered_path, Lowered(name)) == registry.FindValue(path, name),
+                  "a value is found ignoring case");
             quillet::RegValueText(
                 quillet::RegReadValue(store, quillet::HKEY_CURRENT_USER, path, name));
         }
