@@ -1,6 +1,8 @@
 // Arbitrary bytes as one request line of the control protocol. The reader never throws and
-// gives either an event or the reason it refuses the line, and the reply to either is one line
-// holding a JSON object; an error reply carries a valid UTF-8 reason unchanged.
+// gives either an event or the reason it refuses the line; an event is the one the line names,
+// and the line is JSON that the plain parser takes too. The reply to either is one line holding
+// a JSON object; an error reply carries a valid UTF-8 reason unchanged.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -15,6 +17,23 @@ namespace {
 
 using nlohmann::json;
 using quillet::fuzz::Check;
+
+// The event names in the order of OrderEvent's alternatives.
+constexpr std::array<std::string_view, 7> kEventNames = {
+    "OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected",
+    "Connect",     "Disconnect",     "Shutdown"};
+
+void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    const json request = json::parse(line, nullptr, false);
+    Check(request.is_object(), "a request taken is a JSON object");
+    const auto name = request.find("event");
+    Check(name != request.end() && name->is_string() &&
+              name->get_ref<const std::string&>() == kEventNames.at(event.index()),
+          "the event is the one the request names");
+}
 
 // The JSON object of `reply`, after checking that it is one line whose "ok" is `ok`.
 json CheckedReply(const std::string& reply, bool ok) {
@@ -45,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const quillet::ParsedControlRequest parsed = quillet::ParseControlRequest(line);
     Check(parsed.event.has_value() == parsed.error.empty(), "either an event or a reason");
     if (parsed.event) {
+        CheckAccepted(line, *parsed.event);
         CheckedReply(quillet::FormatReply(*parsed.event), true);
     } else {
         CheckErrorReply(parsed.error);
