@@ -40,7 +40,8 @@ constexpr size_t kMaxProbes = 16;
 constexpr size_t kMaxReadBack = 511;
 constexpr std::string_view kMissing = "\x01missing";
 
-// A folder of its own for the file, removed when the fuzzer ends.
+// A folder of its own for one input's file, removed with it when the input is done (libFuzzer
+// ends the process without running destructors of statics).
 class ScratchFolder {
   public:
     ScratchFolder() {
@@ -163,7 +164,7 @@ void WriteText(const std::string& path, std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const ScratchFolder folder;
+    const ScratchFolder folder;
     const std::string path = folder.File("quillet.ini");
 
     const std::string_view input(reinterpret_cast<const char*>(data), size);
