@@ -30,6 +30,10 @@ int main(int argc, char* argv[]) {
     screen.SetSetupDialogSlot(&setup);
     formQuillet form(setup, screen, QLocale().decimalPoint().toStdString());
 
+    // Stopped from outside, the program still saves its settings. Taken before the socket
+    // appears; a signal is acted on once the event loop runs, when the window stands.
+    TerminationSignals stop_signals([&screen] { screen.UnloadMainWindow(); });
+
     // Listen first: a second Quillet must stop before it touches the settings.
     ControlServer server([&form](OrderEvent& event) { form.HandleEvent(event); });
     if (const std::string error = server.Start(); !error.empty()) {
@@ -41,8 +45,6 @@ int main(int argc, char* argv[]) {
     screen.SetMainWindow(&window);
     form.Form_Load();
     window.show();
-    // Stopped from outside, the program still saves its settings.
-    TerminationSignals stop_signals([&screen] { screen.UnloadMainWindow(); });
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
     return QApplication::exec();
 }
