@@ -25,7 +25,7 @@
 #include "control_client.h"
 #include "installed_quillet.h"
 #include "process_stats.h"
-#include "smtp_server.h"
+#include "support/local_smtp_server.h"
 #include "temp_folder.h"
 
 namespace quillet::bench {
@@ -59,7 +59,7 @@ double QuilletSample(ControlClient& client, int id) {
 // The floor program, running beside the benchmark for the whole run.
 class Floor {
   public:
-    Floor(const AcceptedMail& mail, int port, const TempFolder& folder) {
+    Floor(const test::ReceivedMail& mail, int port, const TempFolder& folder) {
         const std::string message_file = folder.Path("message.eml");
         WriteWholeFile(message_file, mail.content);
         std::vector<std::string> argv{QUILLET_BENCH_DIR "/bench-mail-floor",
@@ -101,7 +101,10 @@ std::string MedianAndP99(const std::vector<double>& ms) {
 }
 
 int Run(int pairs) {
-    SmtpServer server;
+    const test::LocalSmtpServer server({});
+    if (!server.error().empty()) {
+        throw std::runtime_error(server.error());
+    }
     InstalledQuillet quillet(server.port());
     ChildProcess program = quillet.Start();
     ControlClient client = quillet.Connect(std::chrono::seconds(20));
@@ -112,7 +115,7 @@ int Run(int pairs) {
     // The floor sends what Quillet sent for its first order, with the same envelope.
     int next_id = 1000;
     QuilletSample(client, next_id++);
-    const auto first = server.Accepted();
+    const auto first = server.Received();
     if (first.size() != 1) {
         throw std::runtime_error("the first order was not mailed");
     }
@@ -138,7 +141,7 @@ int Run(int pairs) {
     const auto quillet_cpu_after = CpuMilliseconds(program.pid());
     const auto floor_cpu_after = CpuMilliseconds(floor.pid());
     const size_t expected = 1 + 2 * static_cast<size_t>(kWarmUp + pairs);
-    if (const size_t accepted = server.Accepted().size(); accepted != expected) {
+    if (const size_t accepted = server.Received().size(); accepted != expected) {
         throw std::runtime_error("the server accepted " + std::to_string(accepted) +
                                  " messages, not " + std::to_string(expected));
     }

@@ -1,7 +1,6 @@
-#include "support/smtp_test_server.h"
+#include "support/local_smtp_server.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -26,19 +25,19 @@ constexpr auto kStartLimit = std::chrono::seconds(15);
 constexpr const char* kPython = "/usr/bin/python3";
 constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
 
-const char* ModeName(SmtpTestServer::Mode mode) {
+const char* ModeName(LocalSmtpServer::Mode mode) {
     switch (mode) {
-        case SmtpTestServer::Mode::Plain:
+        case LocalSmtpServer::Mode::Plain:
             return "plain";
-        case SmtpTestServer::Mode::StartTls:
+        case LocalSmtpServer::Mode::StartTls:
             return "starttls";
-        case SmtpTestServer::Mode::ImplicitTls:
+        case LocalSmtpServer::Mode::ImplicitTls:
             return "implicit_tls";
-        case SmtpTestServer::Mode::Silent:
+        case LocalSmtpServer::Mode::Silent:
             return "silent";
-        case SmtpTestServer::Mode::StallAfterData:
+        case LocalSmtpServer::Mode::StallAfterData:
             return "stall_after_data";
-        case SmtpTestServer::Mode::DropDuringData:
+        case LocalSmtpServer::Mode::DropDuringData:
             return "drop_during_data";
     }
     return "plain";
@@ -107,11 +106,11 @@ std::string FromHex(const std::string& hex) {
 
 }  // namespace
 
-SmtpTestServer::SmtpTestServer(Config config) {
+LocalSmtpServer::LocalSmtpServer(Config config) {
     std::string dir_template =
         (std::filesystem::temp_directory_path() / "quillet-smtp-XXXXXX").string();
     if (mkdtemp(dir_template.data()) == nullptr) {
-        ADD_FAILURE() << "Cannot create a work folder for the SMTP test server";
+        error_ = "cannot create a work folder for the SMTP server";
         return;
     }
     work_dir_ = dir_template;
@@ -128,7 +127,7 @@ SmtpTestServer::SmtpTestServer(Config config) {
 
     int pipe_ends[2];
     if (pipe2(pipe_ends, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "Cannot create a pipe for the SMTP test server";
+        error_ = "cannot create a pipe for the SMTP server";
         return;
     }
     Fd read_end(pipe_ends[0]);
@@ -150,7 +149,7 @@ SmtpTestServer::SmtpTestServer(Config config) {
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        ADD_FAILURE() << "Cannot start " << kPython << ": " << std::strerror(spawned);
+        error_ = std::string("cannot start ") + kPython + ": " + std::strerror(spawned);
         return;
     }
     pid_ = pid;
@@ -162,14 +161,14 @@ SmtpTestServer::SmtpTestServer(Config config) {
         port = std::atoi(line->c_str() + 6);
     }
     if (port <= 0 || port > 65535) {
-        ADD_FAILURE() << "The SMTP test server did not start (first line: \""
-                      << line.value_or("<none>") << "\")";
+        error_ = "the SMTP server did not start (is python3-aiosmtpd installed? first line: \"" +
+                 line.value_or("<none>") + "\")";
         return;
     }
     port_ = port;
 }
 
-SmtpTestServer::~SmtpTestServer() {
+LocalSmtpServer::~LocalSmtpServer() {
     if (pid_ > 0) {
         kill(-pid_, SIGKILL);
         kill(pid_, SIGKILL);
@@ -182,14 +181,13 @@ SmtpTestServer::~SmtpTestServer() {
     }
 }
 
-std::vector<ReceivedMail> SmtpTestServer::Received() const {
+std::vector<ReceivedMail> LocalSmtpServer::Received() const {
     std::vector<ReceivedMail> mails;
     std::ifstream in(work_dir_ + "/received.jsonl", std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
         const auto record = nlohmann::json::parse(line, nullptr, false);
         if (record.is_discarded()) {
-            ADD_FAILURE() << "Unreadable record from the SMTP test server: " << line;
             continue;
         }
         ReceivedMail mail;

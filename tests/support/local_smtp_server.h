@@ -1,0 +1,61 @@
+// A real SMTP server on this machine (aiosmtpd, run by /usr/bin/python3), started on 127.0.0.1
+// at a free port and stopped when the object goes. The server keeps each accepted message, before
+// it answers the end of DATA, so that its user can check what arrived. The tests use it through
+// SmtpTestServer; the benchmarks use it as it is.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillet::test {
+
+struct ReceivedMail {
+    std::string mail_from;             // envelope sender
+    std::vector<std::string> rcpt_to;  // envelope recipients, in order
+    std::string auth_user;             // the user that logged in, empty without login
+    std::string content;               // the message as it arrived (dot-unstuffed, CRLF line ends)
+};
+
+class LocalSmtpServer {
+  public:
+    enum class Mode {
+        Plain,           // no TLS
+        StartTls,        // offers STARTTLS (and AUTH only after it)
+        ImplicitTls,     // TLS from the first byte
+        Silent,          // accepts connections and never says a word
+        StallAfterData,  // takes the message but never answers the end of DATA
+        DropDuringData,  // takes the message, then drops the connection without an answer
+    };
+    struct Config {
+        Mode mode = Mode::Plain;
+        bool require_auth = false;  // when true, AUTH is required and only user/password pass
+        std::string user = "trader";
+        std::string password = "s3cret";
+        std::vector<std::string> refused_recipients;  // RCPT TO answered 550 for these
+    };
+
+    // Starts the server and waits until it listens. A server that cannot start leaves port()
+    // at 0 and says why in error().
+    explicit LocalSmtpServer(Config config);
+    ~LocalSmtpServer();
+    LocalSmtpServer(const LocalSmtpServer&) = delete;
+    LocalSmtpServer& operator=(const LocalSmtpServer&) = delete;
+
+    // Empty while the server runs; otherwise why it did not start.
+    const std::string& error() const { return error_; }
+
+    int port() const { return port_; }
+    // The PEM file of the CA that signed the server's certificate for "localhost" and 127.0.0.1.
+    const std::string& ca_file() const { return ca_file_; }
+    // Every message accepted so far, in order of arrival; records it cannot read are left out.
+    std::vector<ReceivedMail> Received() const;
+
+  private:
+    int pid_ = -1;
+    int port_ = 0;
+    std::string work_dir_;
+    std::string ca_file_;
+    std::string error_;
+};
+
+}  // namespace quillet::test
