@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "app/control_protocol.h"
-#include "app/control_socket_path.h"
+#include "platform/control/control_socket_path.h"
 #include "platform/unique_fd.h"
 
 namespace {

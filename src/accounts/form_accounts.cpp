@@ -4,10 +4,7 @@
 #include <vector>
 
 #include "accounts/account_list_layout.h"
-#include "settings/form_email_setup.h"
-#include "settings/server_templates.h"
-#include "support/program_wide.h"
-#include "support/screen.h"
+#include "ui/screen.h"
 
 namespace quillet {
 namespace {
@@ -25,8 +22,8 @@ std::vector<std::string> RowTexts(const MailAccount& a) {
 
 }  // namespace
 
-formAccounts::formAccounts(const AccountSources* sources, formEmailSetup& setup, Screen& screen)
-    : sources_(sources), setup_(setup), screen_(screen) {
+formAccounts::formAccounts(const AccountSources* sources, Screen& screen)
+    : sources_(sources), screen_(screen) {
     Label1.SetCaption("Select an account and click OK.");
 }
 
@@ -68,17 +65,7 @@ void formAccounts::ResizeListView(ListView& list) {
 void formAccounts::cmdSelect_Click(int16_t Index) {
     const MailAccount* chosen = Accounts.Accounts(lstv.SelectedIndex() + 1);
     if (Index == kOk && lstv.ListCount() > 0 && chosen) {
-        const MailAccount r = *chosen;
-        setup_.cmbServerTemplate.SetListIndex(MatchingTemplate(r.Server) - 1);
-        setup_.txtDisplayName.SetText(r.DisplayName);
-        setup_.txtEmail.SetText(r.Email);
-        setup_.txtSMTPserver.SetText(r.Server);
-        setup_.txtPort.SetText(r.Port.empty() ? "25" : r.Port);
-        setup_.chkSSL.SetValue(r.SecConn != 0 ? 1 : 0);
-        setup_.chkAuthRequired.SetValue(r.ReqAuth != 0 ? 1 : 0);
-        setup_.txtAccountName.SetText(r.ReqAuth != 0 ? r.UserName : "");
-        setup_.txtPassword.SetText("");
-        Program().AccountSelected = true;
+        chosen_ = *chosen;
     }
     screen_.CloseAccountsDialog();
 }

@@ -1,23 +1,22 @@
 // The "Select E-mail Account" dialog's form: the accounts that other mail programs know, one
-// of which OK copies into the setup dialog.
+// of which OK chooses for the setup dialog to copy.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "accounts/account_search.h"
 #include "accounts/mail_account.h"
-#include "support/controls.h"
+#include "ui/controls.h"
 
 namespace quillet {
 
 class Screen;
-class formEmailSetup;
 
 class formAccounts {
   public:
-    // Reads the accounts from `sources` (none when null) and copies the chosen one into
-    // `setup`; everything must outlive the form.
-    formAccounts(const AccountSources* sources, formEmailSetup& setup, Screen& screen);
+    // Reads the accounts from `sources` (none when null); both must outlive the form.
+    formAccounts(const AccountSources* sources, Screen& screen);
 
     Label Label1;
     ListView lstv;  // one row per record of Accounts, in the same order
@@ -32,14 +31,17 @@ class formAccounts {
     void DisplayAccounts();
     // Makes each column 180 twips wider than its caption or its widest cell.
     void ResizeListView(ListView& list);
-    // 0 "OK": copies the selected account into the setup dialog; 1 "Cancel": nothing. The
-    // dialog closes either way.
+    // 0 "OK": chooses the selected account (nothing when the list is empty); 1 "Cancel":
+    // chooses nothing. The dialog closes either way.
     void cmdSelect_Click(int16_t Index);
+
+    // The account that OK chose; empty after Cancel, the close box, or OK on an empty list.
+    const std::optional<MailAccount>& ChosenAccount() const { return chosen_; }
 
   private:
     const AccountSources* sources_;
-    formEmailSetup& setup_;
     Screen& screen_;
+    std::optional<MailAccount> chosen_;
 };
 
 }  // namespace quillet

@@ -2,8 +2,7 @@
 
 #include "app/order_lines.h"
 #include "settings/setup_dialog_slot.h"
-#include "support/program_wide.h"
-#include "support/screen.h"
+#include "ui/screen.h"
 
 namespace quillet {
 namespace {
@@ -86,10 +85,7 @@ void formQuillet::HandleEvent(OrderEvent& event) {
 }
 
 void formQuillet::SendEmail(const std::string& orderid, const std::string& buf) {
-    ProgramWide& program = Program();
-    program.EmailSubject = "CVT order # " + orderid;
-    program.EmailBody = buf;
-    setup_.Get().EmailReport();
+    setup_.Get().EmailReport("CVT order # " + orderid, buf);
 }
 
 }  // namespace quillet

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/controls.h"
+
 namespace quillet {
 
 class OrderList {
@@ -14,9 +16,7 @@ class OrderList {
     void AddItem(std::string_view line) {
         text_.append(line);
         ends_.push_back(text_.size());
-        if (appended_) {
-            appended_();
-        }
+        appended_.Emit();
     }
     size_t ListCount() const { return ends_.size(); }
     // The line at a 0-based position below ListCount().
@@ -24,13 +24,16 @@ class OrderList {
         const size_t begin = index == 0 ? 0 : ends_[index - 1];
         return std::string_view(text_).substr(begin, ends_[index] - begin);
     }
-    // Runs after every appended line (the view shows it).
-    void OnAppended(std::function<void()> handler) { appended_ = std::move(handler); }
+    // Runs `observer` after every appended line (the view shows it) while the subscription
+    // lives.
+    [[nodiscard]] Subscription OnAppended(std::function<void()> observer) {
+        return appended_.Subscribe(std::move(observer));
+    }
 
   private:
     std::string text_;
     std::vector<size_t> ends_;
-    std::function<void()> appended_;
+    Signal appended_;
 };
 
 }  // namespace quillet

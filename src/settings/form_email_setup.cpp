@@ -3,8 +3,7 @@
 #include <filesystem>
 
 #include "accounts/form_accounts.h"
-#include "support/program_wide.h"
-#include "support/screen.h"
+#include "ui/screen.h"
 
 namespace quillet {
 namespace {
@@ -40,7 +39,7 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services) : services_(s
 void formEmailSetup::Form_Load() {
     FillTemplates();
     cmbServerTemplate.Clear();
-    for (const ServerTemplate& t : Program().Templates) {
+    for (const ServerTemplate& t : Templates) {
         cmbServerTemplate.AddItem(t.TemplateName);
     }
     if (const auto error = INIfileRead()) {
@@ -105,28 +104,42 @@ void formEmailSetup::Command1_Click() {
 
 void formEmailSetup::Command2_Click() {
     services_.screen.SetBusyPointer(true);
-    ProgramWide& program = Program();
-    program.EmailSubject = "test email";
-    program.EmailBody = "Just testing...";
-    EmailReport();
+    EmailReport("test email", "Just testing...");
     services_.screen.SetBusyPointer(false);
 }
 
 void formEmailSetup::cmdGuess_Click() {
-    Program().AccountSelected = false;
+    // AccountSelected: whether OK chose an account in this search.
+    std::optional<MailAccount> chosen;
     {
-        formAccounts accounts(services_.account_sources, *this, services_.screen);
+        formAccounts accounts(services_.account_sources, services_.screen);
         accounts.Form_Load();
         services_.screen.ShowAccountsDialogModal(accounts);
+        chosen = accounts.ChosenAccount();
+    }
+    if (chosen) {
+        TakeAccount(*chosen);
     }
     chkAuthRequired_Click();
-    if (chkAuthRequired.IsOn() && Program().AccountSelected) {
+    if (chkAuthRequired.IsOn() && chosen) {
         services_.screen.ShowMessage(
             "Selected e-mail account requires authentication. Please enter your account "
             "password.",
             "Quillet", MessageIcon::Information);
         txtPassword.SetFocus();
     }
+}
+
+void formEmailSetup::TakeAccount(const MailAccount& account) {
+    cmbServerTemplate.SetListIndex(MatchingTemplate(account.Server) - 1);
+    txtDisplayName.SetText(account.DisplayName);
+    txtEmail.SetText(account.Email);
+    txtSMTPserver.SetText(account.Server);
+    txtPort.SetText(account.Port.empty() ? "25" : account.Port);
+    chkSSL.SetValue(account.SecConn != 0 ? 1 : 0);
+    chkAuthRequired.SetValue(account.ReqAuth != 0 ? 1 : 0);
+    txtAccountName.SetText(account.ReqAuth != 0 ? account.UserName : "");
+    txtPassword.SetText("");
 }
 
 void formEmailSetup::LogMessage(const std::string& text) {

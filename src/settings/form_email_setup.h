@@ -8,8 +8,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "support/controls.h"
+#include "accounts/mail_account.h"
+#include "mail/mail_settings.h"
+#include "settings/server_templates.h"
+#include "ui/controls.h"
 
 namespace quillet {
 
@@ -54,6 +58,9 @@ class formEmailSetup {
 
     // The server templates, entry p being template p + 1.
     ComboBox cmbServerTemplate;
+    // The templates of this load, template i at Templates[i - 1]: FillTemplates makes them from
+    // kServerTemplates, and the load puts the loaded settings into the one they match.
+    std::vector<ServerTemplate> Templates;
 
     // The status line: the outcome of the latest mailing, in its colour.
     Label lblLog;
@@ -80,24 +87,32 @@ class formEmailSetup {
     void Command1_Click();
     // "Send Test E-mail": mails "test email" / "Just testing..." with the hourglass showing.
     void Command2_Click();
-    // "Search Accounts...": lets the user pick an account found on this machine, and asks for
-    // its password when it requires authentication.
+    // "Search Accounts...": lets the user pick an account found on this machine, copies it
+    // into the settings (TakeAccount), and asks for its password when it requires
+    // authentication.
     void cmdGuess_Click();
+    // Copies an account that the account dialog chose: the matching template first, then the
+    // sender, the server and the login; the password is emptied, the recipients stay.
+    void TakeAccount(const MailAccount& account);
 
-    // Fills the program-wide template table anew.
+    // Makes Templates anew from kServerTemplates.
     void FillTemplates();
 
     // Sets the caption of lblLog to `text`; leaves its colour alone.
     void LogMessage(const std::string& text);
 
-    // Mails the program-wide EmailSubject and EmailBody with the live settings. Checks the
-    // settings in a fixed order and, at the first problem, shows its error in red in lblLog
-    // and sends nothing; otherwise sends one message to every recipient as blind copies and
-    // shows "Message sent successfully." in green or "Can't send message: check your e-mail
-    // settings." in red. Never fails to its caller; blocks until the exchange has ended.
-    void EmailReport();
+    // The nine settings controls as one value.
+    MailSettings LiveSettings() const;
 
-    // Sends one plain-text message; see mail/send_email.h. 0 when the server accepted it.
+    // Mails `subject` and `body` with the live settings. Checks the settings
+    // (FirstSettingsError) and, at the first problem, shows its error in red in lblLog and
+    // sends nothing; otherwise sends one message to every recipient as blind copies and shows
+    // "Message sent successfully." in green or "Can't send message: check your e-mail
+    // settings." in red. Never fails to its caller; blocks until the exchange has ended.
+    void EmailReport(const std::string& subject, const std::string& body);
+
+    // Sends one plain-text message with the transport; see SendPlainTextMail. 0 when the
+    // server accepted it.
     int32_t SendEmailUsingCDO(const std::string& SMTPServer, const int32_t& SMTPserverport,
                               const int32_t& SMTPAuthenticate, const std::string& AccountName,
                               const std::string& AccountPassword, const int32_t& SMTPUseSSL,

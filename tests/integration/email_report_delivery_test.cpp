@@ -6,7 +6,6 @@
 #include "platform/profile/ini_file.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/form_email_setup.h"
-#include "support/program_wide.h"
 #include "support/scripted_screen.h"
 #include "support/smtp_test_server.h"
 
@@ -63,9 +62,7 @@ TEST(EmailReportDeliveryTest, OrderArrivesForEveryRecipientAsBlindCopy) {
         s.form.chkAuthRequired.SetValue(c.auth);
         s.form.txtAccountName.SetText(config.user);
         s.form.txtPassword.SetText(config.password);
-        Program().EmailSubject = "CVT order # 77 – Ä";
-        Program().EmailBody = "Limit price=12.5\n.leading dot";
-        s.form.EmailReport();
+        s.form.EmailReport("CVT order # 77 – Ä", "Limit price=12.5\n.leading dot");
 
         EXPECT_EQ(s.form.lblLog.Caption(), "Message sent successfully.");
         EXPECT_EQ(s.form.lblLog.ForeColor(), kLogGreen);
@@ -75,8 +72,9 @@ TEST(EmailReportDeliveryTest, OrderArrivesForEveryRecipientAsBlindCopy) {
         EXPECT_EQ(mail.mail_from, "desk@example.com");
         EXPECT_EQ(mail.rcpt_to, (std::vector<std::string>{"broker@example.com", "me@example.org"}));
         EXPECT_EQ(mail.auth_user, c.auth != 0 ? config.user : "");
-        EXPECT_NE(("\r\n" + mail.content).find("\r\nFrom: \"Order Desk, NY\" <desk@example.com>\r\n"),
-                  std::string::npos);
+        EXPECT_NE(
+            ("\r\n" + mail.content).find("\r\nFrom: \"Order Desk, NY\" <desk@example.com>\r\n"),
+            std::string::npos);
         EXPECT_NE(mail.content.find("\r\nSubject: =?UTF-8?B?"), std::string::npos);
         for (const char* hidden : {"To", "Cc", "Bcc"}) {
             EXPECT_FALSE(HasHeader(mail.content, hidden)) << hidden;
@@ -112,7 +110,7 @@ TEST(EmailReportDeliveryTest, RefusalsShowInRed) {
             s.form.txtAccountName.SetText(c.config.user);
             s.form.txtPassword.SetText(c.password);
         }
-        s.form.EmailReport();
+        s.form.EmailReport("s", "b");
         EXPECT_EQ(s.form.lblLog.Caption(), "Can't send message: check your e-mail settings.");
         EXPECT_EQ(s.form.lblLog.ForeColor(), kLogRed);
         EXPECT_TRUE(server.Received().empty());

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/control_socket_path.h"
+#include "platform/control/control_socket_path.h"
 #include "support/base64.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"

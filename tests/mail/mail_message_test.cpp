@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 #include <vector>
+
+#include "mail/send_plain_text_mail.h"
+#include "support/recording_transport.h"
 
 namespace quillet {
 namespace {
@@ -183,6 +188,45 @@ TEST(MessageIdTest, UniqueAndFromTheSenderDomain) {
     EXPECT_EQ(a.substr(a.find('@')), "@example.com>");
     const std::string odd = NewMessageId("desk@exa mple>");
     EXPECT_EQ(odd.substr(odd.find('@')), "@quillet.localdomain>");
+}
+
+TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetwork) {
+    struct Case {
+        std::function<void(SendRequest&)> change;
+        int32_t code;  // -1: delivered with `security`
+        SmtpSecurity security = SmtpSecurity::Plain;
+    };
+    const Case cases[] = {
+        {[](SendRequest& r) { r.server = " mail.example.com "; }, -1},
+        {[](SendRequest& r) { r.ssl = true, r.port = 465; }, -1, SmtpSecurity::ImplicitTls},
+        {[](SendRequest& r) { r.ssl = true; }, -1, SmtpSecurity::StartTls},
+        {[](SendRequest& r) { r.bcc = "a@example.com\r\nRCPT TO:<evil@x.com>"; }, kSendUnsafeText},
+        {[](SendRequest& r) { r.sender_address = "d@x.com\nDATA"; }, kSendUnsafeText},
+        {[](SendRequest& r) { r.password = std::string("p\0w", 3); }, kSendUnsafeText},
+        {[](SendRequest& r) { r.bcc = " , "; }, kSendNoRecipient},
+        {[](SendRequest& r) { r.port = 0; }, kSendBadPort},
+        {[](SendRequest& r) { r.port = 65536; }, kSendBadPort},
+        {[](SendRequest& r) { r.server = "evil.com/x?y"; }, kSendBadServer},
+        {[](SendRequest& r) { r.server = "user@evil.com"; }, kSendBadServer},
+        {[](SendRequest& r) { r.sender_address = " <> "; }, kSendNoSenderAddress},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        test::RecordingTransport transport;
+        SendRequest request{
+            "mail.example.com", 587, true, "user", "pw", false, "Desk", "desk@example.com",
+            "a@example.com",    "s", "b"};
+        cases[i].change(request);
+        const int32_t code = SendPlainTextMail(transport, request);
+        if (cases[i].code < 0) {
+            EXPECT_EQ(code, 0) << i;
+            ASSERT_EQ(transport.deliveries.size(), 1u) << i;
+            EXPECT_EQ(transport.deliveries[0].host, "mail.example.com");
+            EXPECT_EQ(transport.deliveries[0].security, cases[i].security) << i;
+        } else {
+            EXPECT_EQ(code, cases[i].code) << i;
+            EXPECT_TRUE(transport.deliveries.empty()) << i;
+        }
+    }
 }
 
 }  // namespace

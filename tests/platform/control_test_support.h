@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "app/control_socket_path.h"
+#include "platform/control/control_socket_path.h"
 
 namespace quillet::test {
 

@@ -47,41 +47,6 @@ struct Program {
     MainWindow window{form};
 };
 
-TEST(SetupWindowTest, ControlsStandAtTheirPlacesInPixels) {
-    Program p;
-    EmailSetupWindow w(p.setup.Get(), p.setup, nullptr);
-    ASSERT_EQ(w.logicalDpiX(), 96);
-    EXPECT_EQ(w.size(), QSize(531, 438));  // 7965 x 6570 twips
-    EXPECT_EQ(w.windowTitle(), "E-Mail Setup");
-    struct Place {
-        QWidget* widget;
-        QRect rect;  // in its frame, or in the dialog
-    };
-    const Place places[] = {
-        {w.txtDisplayName, {92, 18, 257, 21}},
-        {w.txtEmail, {92, 42, 257, 21}},
-        {w.cmbServerTemplate, {168, 22, 181, 21}},
-        {w.txtSMTPserver, {168, 48, 181, 21}},
-        {w.txtPort, {168, 72, 41, 21}},
-        {w.chkSSL, {10, 102, 267, 13}},
-        {w.chkAuthRequired, {10, 124, 223, 13}},
-        {w.txtAccountName, {114, 146, 195, 21}},
-        {w.txtPassword, {114, 170, 195, 21}},
-        {w.lstSendTo, {10, 20, 345, 71}},
-        {w.cmdAddEmail[0], {50, 96, 73, 25}},
-        {w.cmdAddEmail[2], {140, 96, 73, 25}},
-        {w.cmdAddEmail[1], {232, 96, 73, 25}},
-        {w.cmdGuess, {374, 8, 155, 25}},
-        {w.Command2, {374, 38, 155, 25}},
-        {w.cmdHelp, {374, 68, 155, 25}},
-        {w.Command1, {374, 134, 155, 25}},
-        {w.lblLog, {0, 416, 528, 19}},
-    };
-    for (const auto& place : places) {
-        EXPECT_EQ(place.widget->geometry(), place.rect) << place.widget->objectName().toStdString();
-    }
-}
-
 TEST(SetupWindowTest, FocusOrderAndMaskedPassword) {
     Program p;
     EmailSetupWindow w(p.setup.Get(), p.setup, nullptr);
@@ -146,11 +111,11 @@ TEST(SetupWindowTest, TestButtonReportsTheOutcomeInColour) {
         QColor colour;
     };
     const Case cases[] = {
-        {"accepted", {}, "Message sent successfully.", QColor(0, 128, 0)},
         {"refused",
          {"broker@example.com"},
          "Can't send message: check your e-mail settings.",
          QColor(200, 0, 0)},
+        {"accepted", {}, "Message sent successfully.", QColor(0, 128, 0)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -178,9 +143,9 @@ TEST(SetupWindowTest, TestButtonReportsTheOutcomeInColour) {
     }
 }
 
-TEST(AccountsWindowTest, LayoutColumnsAndTheChosenRow) {
+TEST(AccountsWindowTest, TheListShowsTheRowsAndOkChoosesTheSelectedOne) {
     Program p;
-    formAccounts accounts(nullptr, p.setup.Get(), p.screen);
+    formAccounts accounts(nullptr, p.screen);
     accounts.Form_Load();
     accounts.Accounts.Append() =
         MailAccount{"smtp.gmail.com", "", "me", 1, "me@gmail.example", "", 1, "Outlook", "Me"};
@@ -195,40 +160,25 @@ TEST(AccountsWindowTest, LayoutColumnsAndTheChosenRow) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.windowTitle(), "Select E-mail Account");
-    EXPECT_EQ(w.size(), QSize(687, 253));  // 10305 x 3795 twips
-    // OK at 3247.5 twips, stored as 217 pixels; Cancel follows it; the list fills the rest.
-    EXPECT_EQ(w.cmdSelect[0]->geometry(), QRect(217, 220, 125, 29));
-    EXPECT_EQ(w.cmdSelect[1]->geometry(), QRect(346, 220, 125, 29));
-    EXPECT_EQ(w.lstv->geometry(), QRect(0, 18, 687, 198));
     ASSERT_EQ(w.lstv->topLevelItemCount(), 2);
     EXPECT_EQ(w.lstv->headerItem()->text(6), "Req.Auth.");
     EXPECT_EQ(w.lstv->currentItem(), w.lstv->topLevelItem(0));  // the first row is selected
     EXPECT_EQ(w.lstv->header()->sectionSize(0),
               static_cast<int>(std::lround(accounts.lstv.ColumnHeader(0).width / 15)));
-
     w.resize(200, 30);  // smaller than its controls: clamped, no error
-    EXPECT_EQ(w.cmdSelect[0]->pos(), QPoint(0, 0));
     EXPECT_EQ(w.lstv->height(), 0);
 
-    w.lstv->setCurrentItem(w.lstv->topLevelItem(0));
+    w.lstv->setCurrentItem(w.lstv->topLevelItem(1));
     QTest::mouseClick(w.cmdSelect[0], Qt::LeftButton);
-    formEmailSetup& setup = p.setup.Get();
-    EXPECT_EQ(setup.cmbServerTemplate.ListIndex(), 0);  // GMail
-    EXPECT_EQ(setup.txtPort.Text(), "25");
-    EXPECT_EQ(setup.txtAccountName.Text(), "me");
+    ASSERT_TRUE(accounts.ChosenAccount());
+    EXPECT_EQ(accounts.ChosenAccount()->Email, "b@example.com");
 }
 
 TEST(MainWindowTest, CaptionListAndResizeRule) {
     Program p;
     EXPECT_EQ(p.window.windowTitle(), "Corvana - Quillet");
-    EXPECT_EQ(p.window.size(), QSize(321, 205));  // 4815 x 3075 twips
     p.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.window));
-    // The list follows the outer width (offscreen frames are 2 pixels wide); the button
-    // stands centred, 60 twips (4 pixels) above the bottom.
-    EXPECT_EQ(p.window.List1()->geometry(), QRect(0, 18, 317, 146));
-    EXPECT_EQ(p.window.cmdEmailSetup()->geometry(), QRect(109, 168, 103, 33));
-
     p.window.resize(200, 100);  // narrower than 4500 twips: the width snaps back first
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().width() == 300; }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().height() == 147; }));

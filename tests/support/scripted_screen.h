@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/screen.h"
+#include "ui/screen.h"
 
 namespace quillet::test {
 

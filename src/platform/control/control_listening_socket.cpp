@@ -8,7 +8,7 @@
 #include <cstring>
 #include <optional>
 
-#include "app/control_socket_path.h"
+#include "platform/control/control_socket_path.h"
 
 namespace quillet {
 namespace {

@@ -2,7 +2,6 @@
 
 #include <sys/socket.h>
 
-#include <QMetaObject>
 #include <QPointer>
 #include <QTimer>
 #include <cerrno>
@@ -24,8 +23,8 @@ constexpr std::chrono::milliseconds kAcceptPause{100};
 
 }  // namespace
 
-ControlServer::ControlServer(Handler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)) {}
+ControlServer::ControlServer(OrderDispatcher& dispatcher, QObject* parent)
+    : QObject(parent), dispatcher_(dispatcher) {}
 
 ControlServer::~ControlServer() {
     // The notifier goes before the listening socket it watches.
@@ -71,7 +70,7 @@ void ControlServer::OnIncoming() {
         const quint64 id = next_id_++;
         // Owned by this server as its Qt child; deleted after it finishes.
         auto* client = new ControlConnection(id, std::move(fd), this);
-        connect(client, &ControlConnection::itemsAvailable, this, &ControlServer::OnItemsAvailable);
+        connect(client, &ControlConnection::itemsAvailable, this, &ControlServer::Pump);
         connect(client, &ControlConnection::finished, this, &ControlServer::OnFinished);
         connections_.emplace(id, client);
     }
@@ -83,9 +82,40 @@ void ControlServer::ResumeAccepting() {
     }
 }
 
-void ControlServer::OnItemsAvailable(quint64 id) {
-    ready_.push_back(id);
-    ScheduleDrain();
+void ControlServer::Pump(quint64 id) {
+    ControlConnection* client = Find(id);
+    while (client != nullptr && !dispatched_.contains(id) && client->HasItem()) {
+        const ControlConnection::Item item = client->TakeItem();
+        if (item.too_long) {
+            Reply(id, FormatError("line longer than " + std::to_string(kMaxControlLineBytes) +
+                                  " bytes; closing the connection"));
+            continue;
+        }
+        ParsedControlRequest request = ParseControlRequest(item.line);
+        if (!request.event) {
+            Reply(id, FormatError(request.error));
+            continue;
+        }
+        dispatched_.insert(id);
+        dispatcher_.Submit(std::move(*request.event),
+                           [this, alive = QPointer<ControlServer>(this), id](const OrderEvent& e) {
+                               if (alive) {
+                                   Answer(id, e);
+                               }
+                           });
+    }
+}
+
+void ControlServer::Answer(quint64 id, const OrderEvent& event) {
+    dispatched_.erase(id);
+    Reply(id, FormatReply(event));
+    if (std::holds_alternative<Shutdown>(event)) {
+        if (ControlConnection* client = Find(id)) {
+            client->FlushBlocking(kShutdownFlushLimit);
+        }
+        return;
+    }
+    Pump(id);
 }
 
 void ControlServer::OnFinished(quint64 id) {
@@ -94,73 +124,6 @@ void ControlServer::OnFinished(quint64 id) {
         found->second->deleteLater();
         connections_.erase(found);
     }
-}
-
-void ControlServer::ScheduleDrain() {
-    if (!drain_posted_) {
-        drain_posted_ = true;
-        QMetaObject::invokeMethod(this, &ControlServer::Drain, Qt::QueuedConnection);
-    }
-}
-
-void ControlServer::Drain() {
-    drain_posted_ = false;
-    if (handling_) {
-        return;  // called again once the running handler returns
-    }
-    while (!ready_.empty()) {
-        const quint64 id = ready_.front();
-        ready_.pop_front();
-        ControlConnection* client = Find(id);
-        if (client == nullptr || !client->HasItem()) {
-            continue;
-        }
-        ControlConnection::Item item = client->TakeItem();
-        if (client->HasItem()) {
-            ready_.push_back(id);  // its next line waits its turn behind the other clients
-        }
-        handling_ = true;
-        if (!HandleItem(id, item.line, item.too_long)) {
-            return;
-        }
-        handling_ = false;
-        break;
-    }
-    if (!ready_.empty()) {
-        ScheduleDrain();
-    }
-}
-
-bool ControlServer::HandleItem(quint64 id, const std::string& line, bool too_long) {
-    if (too_long) {
-        Reply(id, FormatError("line longer than " + std::to_string(kMaxControlLineBytes) +
-                              " bytes; closing the connection"));
-        return true;
-    }
-    ParsedControlRequest request = ParseControlRequest(line);
-    if (!request.event) {
-        Reply(id, FormatError(request.error));
-        return true;
-    }
-    OrderEvent& event = *request.event;
-    const bool shutdown = std::holds_alternative<Shutdown>(event);
-    if (shutdown) {
-        Reply(id, FormatReply(event));
-        if (ControlConnection* client = Find(id)) {
-            client->FlushBlocking(kShutdownFlushLimit);
-        }
-    }
-    // A copy, so that a handler that destroys the server does not destroy itself while running.
-    const Handler handler = handler_;
-    const QPointer<ControlServer> alive(this);
-    handler(event);
-    if (alive.isNull()) {
-        return false;
-    }
-    if (!shutdown) {
-        Reply(id, FormatReply(event));
-    }
-    return true;
 }
 
 void ControlServer::Reply(quint64 id, const std::string& reply) {

@@ -1,29 +1,27 @@
 // The order-notification control server: clients send order events as JSON lines over a Unix
-// socket (see app/control_protocol.h and app/control_socket_path.h), the handler is called for
-// each, and the reply goes back after it returns.
+// socket (see app/control_protocol.h and control_socket_path.h), each event goes to the
+// dispatcher, and the reply goes back once it has been handled.
 //
-// Events are handled one at a time, in the order their lines arrived (a client's lines always
-// in its own order). A handler that runs a nested event loop (a modal dialog) is not entered
-// again: requests arriving meanwhile wait and are handled, one per pass of the event loop,
-// after it returns. A request that cannot be read is answered with an error and never reaches
-// the handler. Shutdown is answered, and the answer written out (waiting at most two seconds
-// for a slow client), before the handler is called, since the handler ends the program.
+// Each client has at most one event with the dispatcher at a time, so its replies come in the
+// order of its lines, and the clients take turns. A request that cannot be read is answered
+// with an error and never reaches the dispatcher. Shutdown is answered, and the answer written
+// out (waiting at most two seconds for a slow client), before its handler runs, since that
+// handler ends the program.
 //
-// Lives on the thread that runs its Qt event loop (the user-interface thread). The handler must
-// not throw; it may destroy the server.
+// Lives on the thread that runs its Qt event loop (the user-interface thread).
 #pragma once
 
 #include <QObject>
 #include <QSocketNotifier>
-#include <deque>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
-#include "app/control_socket_path.h"
-#include "app/order_events.h"
+#include <set>
+
+#include "app/order_dispatcher.h"
 #include "platform/control/control_listening_socket.h"
+#include "platform/control/control_socket_path.h"
 
 namespace quillet {
 
@@ -33,11 +31,9 @@ class ControlServer final : public QObject {
     Q_OBJECT
 
   public:
-    // Called for each valid request; may change the event's Answer (Connect, QueryConnected),
-    // which the reply then carries.
-    using Handler = std::function<void(OrderEvent& event)>;
-
-    explicit ControlServer(Handler handler, QObject* parent = nullptr);
+    // Hands every valid request to `dispatcher`, which must outlive the server; the reply
+    // carries the Answer its handler left (Connect, QueryConnected).
+    explicit ControlServer(OrderDispatcher& dispatcher, QObject* parent = nullptr);
     // Stops listening, drops every client and removes the socket file if it is still ours.
     ~ControlServer() override;
 
@@ -56,24 +52,20 @@ class ControlServer final : public QObject {
   private:
     void OnIncoming();
     void ResumeAccepting();
-    void OnItemsAvailable(quint64 id);
+    // Answers the lines client `id` holds, up to the first valid request, which goes to the
+    // dispatcher; nothing while one of its requests is with the dispatcher.
+    void Pump(quint64 id);
+    void Answer(quint64 id, const OrderEvent& event);
     void OnFinished(quint64 id);
-    void ScheduleDrain();
-    void Drain();
-    // Handles one request of client `id` and answers it. False when the server was destroyed
-    // by the handler (nothing of it may be touched then).
-    bool HandleItem(quint64 id, const std::string& line, bool too_long);
     void Reply(quint64 id, const std::string& reply);
     ControlConnection* Find(quint64 id) const;
 
-    Handler handler_;
+    OrderDispatcher& dispatcher_;
     ControlListeningSocket listener_;
     std::unique_ptr<QSocketNotifier> incoming_;
     std::map<quint64, ControlConnection*> connections_;  // owned as Qt children
-    std::deque<quint64> ready_;  // clients holding unhandled lines, each once, oldest first
+    std::set<quint64> dispatched_;                       // clients with a request at the dispatcher
     quint64 next_id_ = 1;
-    bool handling_ = false;      // a handler is running (maybe in a nested event loop)
-    bool drain_posted_ = false;  // a call of Drain is queued
 };
 
 }  // namespace quillet

@@ -58,7 +58,7 @@ AccountsWindow::AccountsWindow(formAccounts& form, QWidget* parent)
     setTabOrder(cmdSelect[0], cmdSelect[1]);
 
     ShowList();
-    form_.lstv.Observe([this] { ShowList(); });
+    list_shown_ = form_.lstv.Observe([this] { ShowList(); });
     connect(lstv, &QTreeWidget::currentItemChanged, this, [this] {
         const int row = lstv->indexOfTopLevelItem(lstv->currentItem());
         if (row != form_.lstv.SelectedIndex()) {
@@ -66,10 +66,6 @@ AccountsWindow::AccountsWindow(formAccounts& form, QWidget* parent)
         }
     });
     resize(TwipsToPixels(kInnerWidth, ppt), TwipsToPixels(kInnerHeight, ppt));
-}
-
-AccountsWindow::~AccountsWindow() {
-    form_.lstv.Observe(nullptr);
 }
 
 void AccountsWindow::ShowList() {

@@ -17,7 +17,6 @@ class AccountsWindow final : public QDialog {
   public:
     // Draws `form`, which must outlive the window.
     AccountsWindow(formAccounts& form, QWidget* parent);
-    ~AccountsWindow() override;
 
     QLabel* Label1 = nullptr;
     QTreeWidget* lstv = nullptr;
@@ -31,6 +30,7 @@ class AccountsWindow final : public QDialog {
     void ShowList();
 
     formAccounts& form_;
+    Subscription list_shown_;  // ends with the window
 };
 
 }  // namespace quillet

@@ -31,7 +31,8 @@ Qt::CheckState ToCheckState(int16_t value) {
 }
 
 // Keeps a line edit and a text box in step: the form's changes show, the user's edits go in.
-void BindText(QLineEdit* edit, TextBox& box, formEmailSetup* const& form) {
+void BindText(QLineEdit* edit, TextBox& box, formEmailSetup* const& form,
+              std::vector<Subscription>& subscriptions) {
     auto show = [edit, &box] {
         if (edit->text() != Q(box.Text())) {
             edit->setText(Q(box.Text()));
@@ -39,8 +40,8 @@ void BindText(QLineEdit* edit, TextBox& box, formEmailSetup* const& form) {
         edit->setEnabled(box.Enabled());
     };
     show();
-    box.Observe(show);
-    box.OnFocus([edit] { edit->setFocus(); });
+    subscriptions.push_back(box.Observe(show));
+    subscriptions.push_back(box.OnFocus([edit] { edit->setFocus(); }));
     QObject::connect(edit, &QLineEdit::textEdited, edit, [&box, &form](const QString& text) {
         if (form) {
             box.SetText(text.toStdString());
@@ -49,10 +50,11 @@ void BindText(QLineEdit* edit, TextBox& box, formEmailSetup* const& form) {
 }
 
 // A check box shows 0, 1 or 2; a click by the user clears a set box and checks a clear one.
-void BindCheck(QCheckBox* check, CheckBox& box, formEmailSetup* const& form) {
+void BindCheck(QCheckBox* check, CheckBox& box, formEmailSetup* const& form,
+               std::vector<Subscription>& subscriptions) {
     auto show = [check, &box] { check->setCheckState(ToCheckState(box.Value())); };
     show();
-    box.Observe(show);
+    subscriptions.push_back(box.Observe(show));
     QObject::connect(check, &QCheckBox::clicked, check, [check, &box, &form] {
         if (form) {
             box.SetValue(box.IsOn() ? 0 : 1);
@@ -72,10 +74,6 @@ EmailSetupWindow::EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, 
     setFont(TahomaFont());
     Build();
     Bind();
-}
-
-EmailSetupWindow::~EmailSetupWindow() {
-    Unbind();
 }
 
 void EmailSetupWindow::Build() {
@@ -177,14 +175,16 @@ void EmailSetupWindow::Build() {
 
 void EmailSetupWindow::Bind() {
     formEmailSetup& form = *form_;
-    BindText(txtDisplayName, form.txtDisplayName, form_);
-    BindText(txtEmail, form.txtEmail, form_);
-    BindText(txtSMTPserver, form.txtSMTPserver, form_);
-    BindText(txtPort, form.txtPort, form_);
-    BindText(txtAccountName, form.txtAccountName, form_);
-    BindText(txtPassword, form.txtPassword, form_);
-    BindCheck(chkSSL, form.chkSSL, form_);
-    BindCheck(chkAuthRequired, form.chkAuthRequired, form_);
+    for (const auto& [edit, box] : {std::pair{txtDisplayName, &form.txtDisplayName},
+                                    {txtEmail, &form.txtEmail},
+                                    {txtSMTPserver, &form.txtSMTPserver},
+                                    {txtPort, &form.txtPort},
+                                    {txtAccountName, &form.txtAccountName},
+                                    {txtPassword, &form.txtPassword}}) {
+        BindText(edit, *box, form_, subscriptions_);
+    }
+    BindCheck(chkSSL, form.chkSSL, form_, subscriptions_);
+    BindCheck(chkAuthRequired, form.chkAuthRequired, form_, subscriptions_);
 
     auto show_templates = [this] {
         const ComboBox& combo = form_->cmbServerTemplate;
@@ -198,7 +198,7 @@ void EmailSetupWindow::Bind() {
         cmbServerTemplate->setCurrentIndex(combo.ListIndex());
     };
     show_templates();
-    form.cmbServerTemplate.Observe(show_templates);
+    subscriptions_.push_back(form.cmbServerTemplate.Observe(show_templates));
     connect(cmbServerTemplate, &QComboBox::activated, this, [this](int index) {
         if (form_) {
             form_->cmbServerTemplate.SetListIndex(index);
@@ -206,7 +206,7 @@ void EmailSetupWindow::Bind() {
     });
 
     ShowList();
-    form.lstSendTo.Observe([this] { ShowList(); });
+    subscriptions_.push_back(form.lstSendTo.Observe([this] { ShowList(); }));
     connect(lstSendTo, &QListWidget::itemSelectionChanged, this, [this] {
         if (!form_ || showing_list_) {
             return;
@@ -227,7 +227,7 @@ void EmailSetupWindow::Bind() {
         lblLog->setPalette(palette);
     };
     show_log();
-    form.lblLog.Observe(show_log);
+    subscriptions_.push_back(form.lblLog.Observe(show_log));
 
     for (int16_t index = 0; index < 3; ++index) {
         connect(cmdAddEmail[index], &QPushButton::clicked, this, [this, index] {
@@ -264,26 +264,10 @@ void EmailSetupWindow::ShowList() {
     showing_list_ = false;
 }
 
-void EmailSetupWindow::Unbind() {
-    if (!form_) {
-        return;
-    }
-    for (TextBox* box : {&form_->txtDisplayName, &form_->txtEmail, &form_->txtSMTPserver,
-                         &form_->txtPort, &form_->txtAccountName, &form_->txtPassword}) {
-        box->Observe(nullptr);
-        box->OnFocus(nullptr);
-    }
-    form_->chkSSL.Observe(nullptr);
-    form_->chkAuthRequired.Observe(nullptr);
-    form_->cmbServerTemplate.Observe(nullptr);
-    form_->lstSendTo.Observe(nullptr);
-    form_->lblLog.Observe(nullptr);
-    form_ = nullptr;
-}
-
 void EmailSetupWindow::closeEvent(QCloseEvent* event) {
     // The close box unloads the dialog, which saves the settings; the next use loads it again.
-    Unbind();
+    subscriptions_.clear();
+    form_ = nullptr;
     slot_.Unload();
     event->accept();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 #include "settings/form_email_setup.h"
 
@@ -25,7 +26,6 @@ class EmailSetupWindow final : public QDialog {
     // Draws `form`, which `slot` holds; both must outlive the window unless the close box
     // unloads the form, after which the window no longer touches it.
     EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, QWidget* parent);
-    ~EmailSetupWindow() override;
 
     // The widgets by their control names, for tests and screenshots.
     QLineEdit* txtDisplayName = nullptr;
@@ -52,12 +52,12 @@ class EmailSetupWindow final : public QDialog {
   private:
     void Build();
     void Bind();
-    void Unbind();
     void ShowList();
 
     formEmailSetup* form_;  // null once the close box has unloaded it
     SetupDialogSlot& slot_;
-    bool showing_list_ = false;  // the list widget is being filled from the form
+    bool showing_list_ = false;                // the list widget is being filled from the form
+    std::vector<Subscription> subscriptions_;  // the form's changes shown; end with the window
 };
 
 }  // namespace quillet

@@ -7,15 +7,11 @@ OrderListModel::OrderListModel(OrderList& list, QObject* parent)
     show_timer_.setSingleShot(true);
     show_timer_.setInterval(kShowDelay);
     connect(&show_timer_, &QTimer::timeout, this, &OrderListModel::ShowNewLines);
-    list.OnAppended([this] {
+    appended_ = list.OnAppended([this] {
         if (!show_timer_.isActive()) {
             show_timer_.start();
         }
     });
-}
-
-OrderListModel::~OrderListModel() {
-    list_.OnAppended(nullptr);
 }
 
 int OrderListModel::rowCount(const QModelIndex& parent) const {

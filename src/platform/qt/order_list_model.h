@@ -19,7 +19,6 @@ class OrderListModel final : public QAbstractListModel {
     static constexpr std::chrono::milliseconds kShowDelay{25};
 
     explicit OrderListModel(OrderList& list, QObject* parent = nullptr);
-    ~OrderListModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -31,6 +30,7 @@ class OrderListModel final : public QAbstractListModel {
     OrderList& list_;
     int shown_ = 0;  // the rows the view has been told of
     QTimer show_timer_;
+    Subscription appended_;  // ends with the model
 };
 
 }  // namespace quillet

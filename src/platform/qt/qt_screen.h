@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "support/screen.h"
+#include "ui/screen.h"
 
 namespace quillet {
 

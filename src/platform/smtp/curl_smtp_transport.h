@@ -21,7 +21,7 @@
 namespace quillet {
 
 class CurlSmtpTransport final : public SmtpTransport {
-public:
+  public:
     struct Options {
         std::chrono::milliseconds connect_timeout{std::chrono::seconds(10)};
         std::chrono::milliseconds reply_timeout{std::chrono::seconds(20)};
@@ -34,7 +34,7 @@ public:
 
     SmtpResult Deliver(const SmtpDelivery& delivery) override;
 
-private:
+  private:
     Options options_;
 };
 

@@ -1,9 +1,8 @@
-#include "mail/send_email.h"
+#include "mail/send_plain_text_mail.h"
 
 #include <iostream>
 
 #include "mail/mail_message.h"
-#include "settings/form_email_setup.h"
 #include "support/trim.h"
 
 namespace quillet {
@@ -78,28 +77,6 @@ int32_t SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) 
         std::cerr << "quillet: mail not sent: " << result.message << '\n';
     }
     return result.code;
-}
-
-int32_t formEmailSetup::SendEmailUsingCDO(
-    const std::string& SMTPServer, const int32_t& SMTPserverport, const int32_t& SMTPAuthenticate,
-    const std::string& AccountName, const std::string& AccountPassword, const int32_t& SMTPUseSSL,
-    const std::string& SenderName, const std::string& SenderEmail,
-    [[maybe_unused]] const std::string& ToAddr, const std::string& bcc, const std::string& Subject,
-    const std::string& TextBody) {
-    // ToAddr is taken but never put on the message: every recipient is a blind copy.
-    SendRequest request;
-    request.server = SMTPServer;
-    request.port = SMTPserverport;
-    request.login = SMTPAuthenticate != 0;
-    request.account = AccountName;
-    request.password = AccountPassword;
-    request.ssl = SMTPUseSSL != 0;
-    request.sender_name = SenderName;
-    request.sender_address = SenderEmail;
-    request.bcc = bcc;
-    request.subject = Subject;
-    request.body = TextBody;
-    return SendPlainTextMail(services_.transport, request);
 }
 
 }  // namespace quillet

@@ -4,27 +4,62 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace quillet {
 
-// Something a view can watch: `Changed` runs after every change of the state, made by code
-// or by the user.
-class Observable {
+// While it lives, a Subscription keeps one observer attached; destroying it detaches the
+// observer. Either side may go first: the observed control holds the observer only weakly.
+class Subscription {
   public:
-    void Observe(std::function<void()> observer) { observer_ = std::move(observer); }
+    Subscription() = default;
+    explicit Subscription(std::shared_ptr<const std::function<void()>> observer)
+        : observer_(std::move(observer)) {}
 
-  protected:
-    void Notify() const {
-        if (observer_) {
-            observer_();
+  private:
+    std::shared_ptr<const std::function<void()>> observer_;
+};
+
+// A list of observers, each run by Emit in the order they subscribed. An observer whose
+// subscription has ended is skipped and forgotten; one that subscribes or unsubscribes during
+// Emit takes effect from the next Emit.
+class Signal {
+  public:
+    [[nodiscard]] Subscription Subscribe(std::function<void()> observer) {
+        auto shared = std::make_shared<const std::function<void()>>(std::move(observer));
+        std::erase_if(observers_, [](const auto& weak) { return weak.expired(); });
+        observers_.push_back(shared);
+        return Subscription(std::move(shared));
+    }
+    void Emit() const {
+        const auto observers = observers_;
+        for (const auto& weak : observers) {
+            if (const auto observer = weak.lock()) {
+                (*observer)();
+            }
         }
     }
 
   private:
-    std::function<void()> observer_;
+    std::vector<std::weak_ptr<const std::function<void()>>> observers_;
+};
+
+// Something a view can watch: its observers run after every change of the state, made by
+// code or by the user.
+class Observable {
+  public:
+    [[nodiscard]] Subscription Observe(std::function<void()> observer) {
+        return changed_.Subscribe(std::move(observer));
+    }
+
+  protected:
+    void Notify() const { changed_.Emit(); }
+
+  private:
+    Signal changed_;
 };
 
 class TextBox : public Observable {
@@ -40,17 +75,15 @@ class TextBox : public Observable {
         Notify();
     }
     // Asks for the keyboard focus; the view gives it when it shows the box.
-    void SetFocus() {
-        if (focus_) {
-            focus_();
-        }
+    void SetFocus() { focus_requested_.Emit(); }
+    [[nodiscard]] Subscription OnFocus(std::function<void()> handler) {
+        return focus_requested_.Subscribe(std::move(handler));
     }
-    void OnFocus(std::function<void()> handler) { focus_ = std::move(handler); }
 
   private:
     std::string text_;
     bool enabled_ = true;
-    std::function<void()> focus_;
+    Signal focus_requested_;
 };
 
 // A check box's state: 0 cleared, 1 checked, 2 grayed. Every reader treats a state other than

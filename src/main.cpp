@@ -1,9 +1,11 @@
-// Quillet: order events in, an order line on screen and in the recipients' mail.
+// Quillet: order events in, an order line on screen and in the recipients' mail. This file puts
+// the layers and their adapters together; it is the only one that sees them all.
 #include <QApplication>
 #include <QLocale>
 #include <iostream>
 
 #include "app/form_quillet.h"
+#include "app/order_dispatcher.h"
 #include "app/program_files.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
@@ -35,7 +37,12 @@ int main(int argc, char* argv[]) {
     TerminationSignals stop_signals([&screen] { screen.UnloadMainWindow(); });
 
     // Listen first: a second Quillet must stop before it touches the settings.
-    ControlServer server([&form](OrderEvent& event) { form.HandleEvent(event); });
+    OrderDispatcher dispatcher([&form](OrderEvent& event) { form.HandleEvent(event); },
+                               [&app](std::function<void()> task) {
+                                   QMetaObject::invokeMethod(&app, std::move(task),
+                                                             Qt::QueuedConnection);
+                               });
+    ControlServer server(dispatcher);
     if (const std::string error = server.Start(); !error.empty()) {
         std::cerr << "quillet: " << error << '\n';
         return 1;

@@ -1,4 +1,4 @@
-#include "app/control_socket_path.h"
+#include "platform/control/control_socket_path.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

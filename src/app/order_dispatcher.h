@@ -1,0 +1,55 @@
+// The one way in for order events, whatever their source: events are handled one at a time, in
+// the order they were submitted, each on a pass of the event loop of its own.
+//
+// A handler that runs a nested event loop (a modal dialog) is not entered again: events
+// submitted meanwhile wait, and are handled after it returns. Lives on the user-interface
+// thread; Submit is called there too. Neither the handler nor a `done` may destroy the
+// dispatcher.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "app/order_events.h"
+
+namespace quillet {
+
+class OrderDispatcher {
+  public:
+    // Handles one event; may change its Answer (Connect, QueryConnected).
+    using Handler = std::function<void(OrderEvent& event)>;
+    // Runs `task` on a later pass of the event loop.
+    using Post = std::function<void(std::function<void()> task)>;
+    // Told of an event once it is handled, with the Answer the handler left. A Shutdown is
+    // told of before its handler runs, since that handler ends the program.
+    using Done = std::function<void(const OrderEvent& event)>;
+
+    OrderDispatcher(Handler handler, Post post);
+    OrderDispatcher(const OrderDispatcher&) = delete;
+    OrderDispatcher& operator=(const OrderDispatcher&) = delete;
+
+    // Queues `event`; `done` (may be empty) runs as said above. Never handles it at once.
+    void Submit(OrderEvent event, Done done);
+
+    // Whether an event is being handled (perhaps inside a nested event loop).
+    bool Busy() const { return handling_; }
+
+  private:
+    struct Waiting {
+        OrderEvent event;
+        Done done;
+    };
+
+    void SchedulePass();
+    void HandleNext();
+
+    Handler handler_;
+    Post post_;
+    std::deque<Waiting> waiting_;
+    bool handling_ = false;
+    bool pass_posted_ = false;
+    std::shared_ptr<OrderDispatcher*> self_;  // expires with the dispatcher
+};
+
+}  // namespace quillet

@@ -1,0 +1,24 @@
+// The live mail settings as one plain value, taken from the setup dialog at the moment of use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+struct MailSettings {
+    std::string display_name;  // the sender's name
+    std::string email;         // the sender's address
+    std::string server;        // the outgoing (SMTP) server, as typed
+    std::string port;          // as typed; read as a number only when mailing
+    int16_t ssl = 0;           // check state: 0 cleared, 1 checked, 2 grayed; not 0 is on
+    int16_t auth_required = 0;
+    std::string account_name;
+    std::string password;
+    std::vector<std::string> send_to;  // the recipients, one entry each, in list order
+
+    bool operator==(const MailSettings&) const = default;
+};
+
+}  // namespace quillet

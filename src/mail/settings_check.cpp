@@ -1,0 +1,65 @@
+#include "mail/settings_check.h"
+
+#include "support/number_text.h"
+
+namespace quillet {
+namespace {
+
+// Empty once leading and trailing space characters are gone.
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+bool HasAt(const std::string& text) {
+    return text.find('@') != std::string::npos;
+}
+
+}  // namespace
+
+std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
+    if (IsBlank(settings.display_name)) {
+        return "Error: Sender's display name is empty.";
+    }
+    if (IsBlank(settings.email)) {
+        return "Error: Sender's e-mail address is empty.";
+    }
+    if (!HasAt(settings.email)) {
+        return "Error: Sender's e-mail address does not seem to be valid.";
+    }
+    if (IsBlank(settings.server)) {
+        return "Error: Outgoing mail server (SMTP) name is empty.";
+    }
+    if (IsBlank(settings.port)) {
+        return "Error: SMTP server port number is empty.";
+    }
+    if (settings.auth_required != 0) {
+        if (IsBlank(settings.account_name)) {
+            return "Error: Account name is empty.";
+        }
+        if (IsBlank(settings.password)) {
+            return "Error: Password is empty.";
+        }
+    }
+    if (settings.send_to.empty()) {
+        return "Error: 'Send E-mail To' list is empty.";
+    }
+    for (const std::string& address : settings.send_to) {
+        if (!HasAt(address)) {
+            return "Error: " + address + " address does not seem to be valid.";
+        }
+    }
+    if (!ReadWholeNumber(settings.port)) {
+        return "Error: SMTP server port number is not valid.";
+    }
+    return std::nullopt;
+}
+
+std::string JoinRecipients(const MailSettings& settings) {
+    std::string joined;
+    for (size_t i = 0; i < settings.send_to.size(); ++i) {
+        joined += (i > 0 ? "," : "") + settings.send_to[i];
+    }
+    return joined;
+}
+
+}  // namespace quillet

@@ -1,0 +1,179 @@
+// The main window's form and the order dispatcher, over an in-memory settings file.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "app/form_quillet.h"
+#include "app/order_dispatcher.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/base64.h"
+#include "support/memory_profile.h"
+#include "support/recording_transport.h"
+#include "support/scripted_screen.h"
+
+namespace quillet {
+namespace {
+
+struct Main {
+    Main() {
+        for (const auto& [key, value] : {std::pair{"txtDisplayName", "Desk"},
+                                         {"txtEmail", "desk@x.com"},
+                                         {"txtSMTPserver", "127.0.0.1"},
+                                         {"txtPort", "25"},
+                                         {"lstSendTo.ListCount", "1"},
+                                         {"File1", "broker@x.com"}}) {
+            file.saved[test::MemoryProfile::Key("Quillet", Base64EncodeForINI(key))] =
+                Base64EncodeForINI(value);
+        }
+        form.Form_Load();
+    }
+    std::string Subject(size_t i) {
+        const std::string& m = transport.deliveries.at(i).message;
+        const size_t at = m.find("Subject: ") + 9;
+        return m.substr(at, m.find("\r\n", at) - at);
+    }
+    std::string Body(size_t i) {
+        const std::string& m = transport.deliveries.at(i).message;
+        return m.substr(m.find("\r\n\r\n") + 4);
+    }
+
+    test::RecordingTransport transport;
+    test::MemoryProfile file;
+    test::ScriptedScreen screen;
+    SetupDialogSlot setup{{transport, file, screen, ""}};
+    formQuillet form{setup, screen, "."};
+};
+
+OrderPlaced Placed() {
+    OrderPlaced o;
+    o.OrderId = "77";
+    o.Side = 1;
+    o.Quantity = 100;
+    o.Symbol = "XYZ";
+    o.OrderType = 3;
+    o.LimitPrice = 12.5;
+    o.Info4 = "B";
+    o.Info5 = "C";
+    o.Info6 = "A";
+    return o;
+}
+
+TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
+    Main w;
+    OrderEvent placed = Placed();
+    w.form.HandleEvent(placed);
+    EXPECT_EQ(w.form.List1.ListCount(), 0u);
+    OrderEvent query = QueryConnected{"", "", "", 5};
+    w.form.HandleEvent(query);
+    EXPECT_EQ(std::get<QueryConnected>(query).Answer, 5);  // untouched while not connected
+
+    OrderEvent connect = Connect{"", "", 0};
+    OrderEvent again = Connect{"", "", 3};
+    w.form.HandleEvent(connect);
+    w.form.HandleEvent(again);
+    EXPECT_EQ(std::get<Connect>(connect).Answer, -1);
+    EXPECT_EQ(std::get<Connect>(again).Answer, 3);  // already connected: nothing at all
+    EXPECT_EQ(w.screen.main_window_shown, 1);
+    w.form.HandleEvent(query);
+    EXPECT_EQ(std::get<QueryConnected>(query).Answer, -1);
+
+    w.form.HandleEvent(placed);
+    w.transport.code = 7;  // a failed mail keeps its line
+    OrderEvent cancelled = OrderCancelled{"77"};
+    OrderEvent modified = OrderModified{"77", 10, 11};
+    w.form.HandleEvent(cancelled);
+    w.form.HandleEvent(modified);
+    ASSERT_EQ(w.form.List1.ListCount(), 3u);
+    EXPECT_EQ(w.form.List1.List(0),
+              "A - B - C - Buy 100 share(s) of XYZ. Limit order with Limit price=12.5  "
+              "(OrderId=77)");
+    EXPECT_EQ(w.form.List1.List(1), "Cancel Order: Orderid=77");
+    EXPECT_EQ(w.form.List1.List(2),
+              "Modify Order: Orderid=77   New Stop Price = 10   New Limit Price = 11");
+    ASSERT_EQ(w.transport.deliveries.size(), 3u);
+    EXPECT_EQ(w.Subject(0), "CVT order # 77");
+    EXPECT_EQ(w.Body(0), std::string(w.form.List1.List(0)) + "\r\n");
+    EXPECT_EQ(w.Body(2),
+              "Modify Order: Orderid=77  New Stop Price = 10   New Limit Price = 11\r\n");
+    EXPECT_EQ(w.setup.Get().lblLog.Caption(), "Can't send message: check your e-mail settings.");
+
+    OrderEvent disconnect = Disconnect{};
+    w.form.HandleEvent(disconnect);
+    w.form.HandleEvent(placed);
+    EXPECT_EQ(w.form.List1.ListCount(), 3u);
+    OrderEvent shutdown = Shutdown{};
+    w.form.HandleEvent(shutdown);
+    EXPECT_EQ(w.screen.main_window_unloaded, 1);
+}
+
+TEST(MainFormTest, UnloadSavesAndTheNextOrderReloadsTheDialogFromTheFile) {
+    Main w;
+    w.setup.Get().txtSMTPserver.SetText("typed.example.com");
+    w.form.Form_Unload();
+    EXPECT_FALSE(w.setup.IsLoaded());
+    OrderEvent cancelled = OrderCancelled{"1"};
+    w.form.HandleEvent(cancelled);
+    ASSERT_EQ(w.transport.deliveries.size(), 1u);
+    EXPECT_EQ(w.transport.deliveries[0].host, "typed.example.com");
+    w.form.cmdEmailSetup_Click();
+    EXPECT_EQ(w.screen.setup_dialog_shown, 1);
+}
+
+// The dispatcher over a hand-run event loop.
+struct Loop {
+    std::deque<std::function<void()>> tasks;
+    OrderDispatcher::Post Post() {
+        return [this](std::function<void()> task) { tasks.push_back(std::move(task)); };
+    }
+    void RunOnePass() {
+        auto task = std::move(tasks.front());
+        tasks.pop_front();
+        task();
+    }
+    void Run() {
+        while (!tasks.empty()) {
+            RunOnePass();
+        }
+    }
+};
+
+TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
+    Loop loop;
+    std::vector<std::string> seen;
+    OrderDispatcher* self = nullptr;
+    OrderDispatcher dispatcher(
+        [&](OrderEvent& event) {
+            if (auto* c = std::get_if<Connect>(&event)) {
+                seen.push_back("connect");
+                c->Answer = -1;
+                EXPECT_TRUE(self->Busy());
+                // An event arrives while a modal dialog runs its own loop: it must wait.
+                self->Submit(OrderCancelled{"9"},
+                             [&seen](const OrderEvent&) { seen.push_back("done cancel"); });
+                loop.Run();
+                seen.push_back("connect returns");
+            } else {
+                seen.push_back(std::holds_alternative<Shutdown>(event) ? "shutdown" : "other");
+            }
+        },
+        loop.Post());
+    self = &dispatcher;
+    const auto done = [&](const char* name) {
+        return [&seen, name](const OrderEvent&) { seen.push_back(std::string("done ") + name); };
+    };
+    dispatcher.Submit(Connect{}, [&](const OrderEvent& e) {
+        EXPECT_EQ(std::get<Connect>(e).Answer, -1);
+        seen.push_back("done connect");
+    });
+    dispatcher.Submit(Disconnect{}, done("disconnect"));
+    dispatcher.Submit(Shutdown{}, done("shutdown"));
+    EXPECT_TRUE(seen.empty());  // never handled at once
+    loop.Run();
+    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect", "other",
+                                              "done disconnect", "done shutdown", "shutdown",
+                                              "other", "done cancel"}));
+    EXPECT_FALSE(dispatcher.Busy());
+}
+
+}  // namespace
+}  // namespace quillet

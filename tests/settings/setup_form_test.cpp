@@ -1,0 +1,247 @@
+// The "E-Mail Setup" form over an in-memory settings file and a recording transport.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "settings/form_email_setup.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/base64.h"
+#include "support/memory_profile.h"
+#include "support/recording_transport.h"
+#include "support/scripted_screen.h"
+
+namespace quillet {
+namespace {
+
+struct Dialog {
+    // Stores `settings` ({key, value} in plain text) as the file would hold them.
+    explicit Dialog(std::vector<std::pair<std::string, std::string>> settings = {}) {
+        for (const auto& [key, value] : settings) {
+            file.saved[test::MemoryProfile::Key("Quillet", Base64EncodeForINI(key))] =
+                Base64EncodeForINI(value);
+        }
+    }
+    formEmailSetup& form() { return slot.Get(); }
+    std::string Stored(const std::string& key) {
+        const auto found =
+            file.saved.find(test::MemoryProfile::Key("Quillet", Base64EncodeForINI(key)));
+        return found == file.saved.end() ? "<none>" : Base64DecodeFromINI(found->second);
+    }
+    std::vector<std::string> Recipients() {
+        std::vector<std::string> out;
+        for (int i = 0; i < form().lstSendTo.ListCount(); ++i) {
+            out.push_back(form().lstSendTo.List(i));
+        }
+        return out;
+    }
+    void FillValid() {
+        formEmailSetup& f = form();
+        f.txtDisplayName.SetText("Order Desk");
+        f.txtEmail.SetText("desk@example.com");
+        f.txtSMTPserver.SetText("127.0.0.1");
+        f.txtPort.SetText("25");
+        f.chkAuthRequired.SetValue(1);
+        f.txtAccountName.SetText("trader");
+        f.txtPassword.SetText("s3cret");
+        f.lstSendTo.AddItem("broker@example.com");
+        f.lstSendTo.AddItem("Me <me@example.com>");
+    }
+
+    test::RecordingTransport transport;
+    test::MemoryProfile file;
+    test::ScriptedScreen screen;
+    SetupDialogSlot slot{{transport, file, screen, "/nonexistent/Quillet.chm"}};
+};
+
+const std::string& Shown(formEmailSetup& f) {
+    return f.cmbServerTemplate.List(f.cmbServerTemplate.ListIndex());
+}
+
+TEST(SetupFormTest, LoadSelectsTheMatchingTemplateWhichKeepsTheLoadedValues) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"SMTP.GMAIL.COM", "GMail"},
+        {"smtp-mail.outlook.com", "Hotmail"},  // shared with "MSN Mail": the first wins
+        {" smtp.gmail.com", "Custom"},         // no trimming
+        {"mail.example.com", "Custom"},
+    };
+    for (const auto& [server, shown] : cases) {
+        Dialog d({{"txtSMTPserver", server},
+                  {"txtPort", "2525"},
+                  {"chkAuthRequired", "2"},
+                  {"txtAccountName", "me"}});
+        formEmailSetup& f = d.form();
+        EXPECT_EQ(Shown(f), shown) << server;
+        EXPECT_EQ(f.txtSMTPserver.Text(), server);
+        EXPECT_EQ(f.txtPort.Text(), "2525");
+        EXPECT_TRUE(f.txtAccountName.Enabled());  // grayed counts as on
+        // Another template, then back: the loaded values return; the sender is never touched.
+        f.txtDisplayName.SetText("Desk");
+        f.cmbServerTemplate.SetListIndex(3);  // Yahoo! Mail
+        EXPECT_EQ(f.txtPort.Text(), "25");
+        EXPECT_EQ(f.chkSSL.Value(), 0);
+        EXPECT_EQ(f.chkAuthRequired.Value(), 1);
+        EXPECT_EQ(f.txtAccountName.Text(), "");
+        f.cmbServerTemplate.SetListIndex(MatchingTemplate(server) - 1);
+        EXPECT_EQ(f.txtPort.Text(), "2525");
+        EXPECT_EQ(f.chkAuthRequired.Value(), 2);
+        EXPECT_EQ(f.txtAccountName.Text(), "me");
+        EXPECT_EQ(f.txtDisplayName.Text(), "Desk");
+    }
+    // No file: "Custom" takes over the empty fields, so coming back to it gives an empty port.
+    Dialog d;
+    EXPECT_EQ(Shown(d.form()), "Custom");
+    EXPECT_FALSE(d.form().txtPassword.Enabled());
+    d.form().cmbServerTemplate.SetListIndex(0);
+    EXPECT_EQ(d.form().txtPort.Text(), "465");
+    EXPECT_EQ(d.form().chkSSL.Value(), 1);
+    EXPECT_TRUE(d.form().txtPassword.Enabled());
+    d.form().cmbServerTemplate.SetListIndex(5);
+    EXPECT_EQ(d.form().txtPort.Text(), "");
+}
+
+TEST(SetupFormTest, AddDeleteAndEditRecipients) {
+    Dialog d;
+    formEmailSetup& f = d.form();
+    d.screen.answers = {"a@x.com", " ", "", "b@x.com", "c@x.com"};
+    for (int i = 0; i < 5; ++i) {
+        f.cmdAddEmail_Click(0);
+    }
+    EXPECT_EQ(d.Recipients(), (std::vector<std::string>{"a@x.com", " ", "b@x.com", "c@x.com"}));
+    EXPECT_EQ(d.screen.prompts.at(0).prompt,
+              "Please type in an e-mail address that you would like to send the order "
+              "instructions to:");
+    EXPECT_EQ(d.screen.prompts[0].title, "Add E-mail Address");
+
+    f.lstSendTo.RemoveItem(1);
+    f.cmdAddEmail_Click(2);  // Edit with nothing selected: no prompt
+    EXPECT_EQ(d.screen.prompts.size(), 5u);
+    f.lstSendTo.SetSelected(1, true);
+    f.lstSendTo.SetSelected(2, true);
+    d.screen.answers = {"bee@x.com"};
+    f.cmdAddEmail_Click(2);  // edits the upper one, offering its text
+    EXPECT_EQ(d.screen.prompts.back().default_text, "b@x.com");
+    f.cmdAddEmail_Click(2);  // cancelled: unchanged
+    EXPECT_EQ(d.Recipients(), (std::vector<std::string>{"a@x.com", "bee@x.com", "c@x.com"}));
+    f.lstSendTo.SetSelected(1, false);
+    f.lstSendTo.SetSelected(0, true);  // first and third selected
+    f.cmdAddEmail_Click(1);
+    EXPECT_EQ(d.Recipients(), std::vector<std::string>{"bee@x.com"});
+}
+
+TEST(SetupFormTest, CloseHidesTheCloseBoxSavesAndFailuresAreReported) {
+    Dialog d({std::pair<std::string, std::string>{"txtPort", "25"}});
+    d.form().txtPort.SetText("587");
+    d.form().Command1_Click();
+    EXPECT_EQ(d.screen.setup_dialog_hidden, 1);
+    EXPECT_EQ(d.Stored("txtPort"), "25");
+    d.slot.Unload();  // the close box
+    EXPECT_EQ(d.Stored("txtPort"), "587");
+    EXPECT_EQ(d.Stored("chkSSL"), "0");
+    EXPECT_EQ(d.form().txtPort.Text(), "587");  // loaded again from the file
+
+    d.file.save_error = "disk full";
+    d.slot.Unload();
+    ASSERT_EQ(d.screen.messages.size(), 1u);
+    EXPECT_EQ(d.screen.messages[0].text, "The settings could not be saved: disk full");
+    EXPECT_EQ(d.screen.messages[0].icon, MessageIcon::Critical);
+    d.file.load_error = "permission denied";
+    d.form();
+    EXPECT_EQ(d.screen.messages.at(1).text, "The settings could not be read: permission denied");
+}
+
+struct ValidationCase {
+    std::function<void(formEmailSetup&)> spoil;
+    const char* message;
+};
+
+TEST(SetupFormTest, TestMessageChecksTheSettingsInOrderWithTheHourglass) {
+    const auto text = [](TextBox formEmailSetup::*box, const char* value) {
+        return [box, value](formEmailSetup& f) { (f.*box).SetText(value); };
+    };
+    const ValidationCase cases[] = {
+        {text(&formEmailSetup::txtDisplayName, "  "), "Error: Sender's display name is empty."},
+        {[](formEmailSetup& f) {
+             f.txtEmail.SetText(" ");
+             f.txtSMTPserver.SetText("");
+         },
+         "Error: Sender's e-mail address is empty."},
+        {text(&formEmailSetup::txtEmail, "desk"),
+         "Error: Sender's e-mail address does not seem to be valid."},
+        {text(&formEmailSetup::txtSMTPserver, " "),
+         "Error: Outgoing mail server (SMTP) name is empty."},
+        {text(&formEmailSetup::txtPort, " "), "Error: SMTP server port number is empty."},
+        {text(&formEmailSetup::txtAccountName, ""), "Error: Account name is empty."},
+        {[](formEmailSetup& f) {
+             f.chkAuthRequired.SetValue(2);
+             f.txtPassword.SetText(" ");
+         },
+         "Error: Password is empty."},
+        {[](formEmailSetup& f) { f.lstSendTo.Clear(); }, "Error: 'Send E-mail To' list is empty."},
+        {[](formEmailSetup& f) {
+             for (const char* a : {"bob", "carl"}) {
+                 f.lstSendTo.AddItem(a);
+             }
+         },
+         "Error: bob address does not seem to be valid."},
+        // A port beyond 32 bits would wrap round to another port.
+        {text(&formEmailSetup::txtPort, "4294967321"),
+         "Error: SMTP server port number is not valid."},
+    };
+    for (const auto& c : cases) {
+        Dialog d;
+        d.FillValid();
+        c.spoil(d.form());
+        d.form().Command2_Click();
+        EXPECT_EQ(d.form().lblLog.Caption(), c.message);
+        EXPECT_EQ(d.form().lblLog.ForeColor(), kLogRed);
+        EXPECT_TRUE(d.transport.deliveries.empty());
+        EXPECT_EQ(d.screen.busy_pointer, (std::vector<bool>{true, false}));
+    }
+}
+
+TEST(SetupFormTest, SendsToEveryRecipientAsBlindCopyAndShowsTheOutcome) {
+    Dialog d;
+    d.FillValid();
+    formEmailSetup& f = d.form();
+    f.txtPort.SetText("25.5");
+    f.chkSSL.SetValue(2);  // grayed counts as on
+    f.lblLog.SetCaption("old text");
+    std::vector<std::string> captions;
+    const Subscription seen = f.lblLog.Observe([&] { captions.push_back(f.lblLog.Caption()); });
+    f.Command2_Click();
+    ASSERT_EQ(d.transport.deliveries.size(), 1u);
+    const SmtpDelivery& delivery = d.transport.deliveries[0];
+    EXPECT_EQ(delivery.port, 26);
+    EXPECT_EQ(delivery.security, SmtpSecurity::StartTls);
+    EXPECT_EQ(delivery.user, "trader");
+    EXPECT_EQ(delivery.mail_from, "desk@example.com");
+    EXPECT_EQ(delivery.recipients,
+              (std::vector<std::string>{"broker@example.com", "me@example.com"}));
+    EXPECT_NE(delivery.message.find("Subject: test email\r\n"), std::string::npos);
+    EXPECT_NE(delivery.message.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
+    EXPECT_NE(std::find(captions.begin(), captions.end(), ""), captions.end());  // cleared
+    EXPECT_EQ(f.lblLog.Caption(), "Message sent successfully.");
+    EXPECT_EQ(f.lblLog.ForeColor(), kLogGreen);
+
+    // Without authentication nothing of the login goes out, even when filled in.
+    d.transport.code = 7;
+    f.chkAuthRequired.SetValue(0);
+    f.EmailReport("s", "b");
+    EXPECT_FALSE(d.transport.deliveries.at(1).login);
+    EXPECT_EQ(d.transport.deliveries[1].password, "");
+    EXPECT_EQ(f.lblLog.Caption(), "Can't send message: check your e-mail settings.");
+    EXPECT_EQ(f.lblLog.ForeColor(), kLogRed);
+}
+
+TEST(SetupFormTest, HelpNamesTheMissingFile) {
+    Dialog d;
+    d.form().cmdHelp_Click();
+    ASSERT_EQ(d.screen.messages.size(), 1u);
+    EXPECT_EQ(d.screen.messages[0].text, "Help file not found: /nonexistent/Quillet.chm");
+    EXPECT_EQ(d.screen.messages[0].title, "Quillet for Corvana");
+}
+
+}  // namespace
+}  // namespace quillet
