@@ -99,29 +99,18 @@ TEST(BuildMessageTest, DateIsInTheMailFormat) {
     EXPECT_TRUE(date[26] == '+' || date[26] == '-') << date;
 }
 
-struct NameCase {
-    const char* name;
-    const char* from;
-};
-
-class DisplayNameTest : public testing::TestWithParam<NameCase> {};
-
-TEST_P(DisplayNameTest, FromHeaderKeepsTheNameReadable) {
-    const std::string m = Build({GetParam().name, "desk@example.com", "s", "b"});
-    EXPECT_EQ(Header(m, "From"), GetParam().from);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, DisplayNameTest,
-    testing::Values(NameCase{"Order Desk", "Order Desk <desk@example.com>"},
-                    NameCase{"Desk, Inc.", "\"Desk, Inc.\" <desk@example.com>"},
-                    NameCase{" Desk ", "\" Desk \" <desk@example.com>"},
-                    NameCase{"Say \"hi\"", "\"Say \\\"hi\\\"\" <desk@example.com>"},
-                    NameCase{"Desk\r\nBcc: evil@x", "\"Desk  Bcc: evil@x\" <desk@example.com>"},
-                    NameCase{"Jürgen", "=?UTF-8?B?SsO8cmdlbg==?= <desk@example.com>"},
-                    NameCase{"", "<desk@example.com>"}));
-
-TEST(BuildMessageTest, SubjectLineBreaksBecomeBlanks) {
+TEST(BuildMessageTest, NameAndSubjectStayReadableAndCannotAddHeaders) {
+    const std::pair<const char*, const char*> names[] = {
+        {"Desk, Inc.", "\"Desk, Inc.\" <desk@example.com>"},
+        {" Desk ", "\" Desk \" <desk@example.com>"},
+        {"Say \"hi\"", "\"Say \\\"hi\\\"\" <desk@example.com>"},
+        {"Desk\r\nBcc: evil@x", "\"Desk  Bcc: evil@x\" <desk@example.com>"},
+        {"Jürgen", "=?UTF-8?B?SsO8cmdlbg==?= <desk@example.com>"},
+        {"", "<desk@example.com>"},
+    };
+    for (const auto& [name, from] : names) {
+        EXPECT_EQ(Header(Build({name, "desk@example.com", "s", "b"}), "From"), from);
+    }
     const std::string m = Build({"n", "a@b", "CVT order # 1\r\nBcc: evil@example.com", "b"});
     EXPECT_EQ(Header(m, "Subject"), "CVT order # 1  Bcc: evil@example.com");
     EXPECT_EQ(Header(m, "Bcc"), "");

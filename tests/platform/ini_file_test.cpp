@@ -43,14 +43,6 @@ TEST(IniFileTest, ReadsTheWindowsRules) {
     EXPECT_EQ(ini.GetString("Last", "x", ""), "y");
 }
 
-TEST(IniFileTest, LongValueIsCutTo511) {
-    TempDir dir;
-    WriteFile(dir.Path("q.ini"), "[Quillet]\r\nk=" + std::string(600, 'v') + "\r\n");
-    IniFile ini(dir.Path("q.ini"));
-    ASSERT_FALSE(ini.Load());
-    EXPECT_EQ(ini.GetString("Quillet", "k", ""), std::string(511, 'v'));
-}
-
 TEST(IniFileTest, EditsKeepEveryOtherLineByteForByte) {
     TempDir dir;
     WriteFile(dir.Path("q.ini"), kWindowsFile);
@@ -77,26 +69,6 @@ TEST(IniFileTest, EditsKeepEveryOtherLineByteForByte) {
               "x=y\r\n"
               "[Fresh]\r\n"
               "k=v\r\n");
-}
-
-// A file whose last CRLF was cut after the CR: the line added after it completes the CRLF, so
-// the CR does not become part of the value or section name before it.
-TEST(IniFileTest, LastLineCutAfterItsCarriageReturnKeepsItsMeaning) {
-    TempDir dir;
-    WriteFile(dir.Path("q.ini"), "[Quillet]\r\nk=v\r");
-    IniFile ini(dir.Path("q.ini"));
-    ASSERT_FALSE(ini.Load());
-    ini.SetString("Quillet", "n", "w");
-    ini.SetString("Fresh", "k", "x");
-    ASSERT_FALSE(ini.Save());
-    EXPECT_EQ(ReadFile(dir.Path("q.ini")), "[Quillet]\r\nk=v\r\nn=w\r\n[Fresh]\r\nk=x\r\n");
-
-    WriteFile(dir.Path("q.ini"), "[Quillet\r");
-    ASSERT_FALSE(ini.Load());
-    ini.SetString("Quillet", "n", "w");
-    ASSERT_FALSE(ini.Save());
-    ASSERT_FALSE(ini.Load());
-    EXPECT_EQ(ini.GetString("Quillet", "n", "-1"), "w");
 }
 
 TEST(IniFileTest, NewFileIsTheUsersAloneAndAnExistingOneKeepsItsMode) {
