@@ -27,27 +27,47 @@ bool IsHostText(const std::string& host) {
     return true;
 }
 
-int32_t Refuse(int32_t code, const char* why) {
+SendResult Refuse(int32_t code, const char* why, std::optional<ComposedMail> composed = {}) {
     std::cerr << "quillet: mail not sent: " << why << '\n';
-    return code;
+    return SendResult{code, why, true, std::move(composed)};
 }
 
 }  // namespace
 
-int32_t SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) {
+SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) {
+    // A line break would end the SMTP command early and let the rest of the text stand as a
+    // command of its own; a NUL would cut the text short.
+    if (HoldsLineBreakOrNul(request.sender_address) || HoldsLineBreakOrNul(request.bcc)) {
+        return Refuse(kSendUnsafeText, "an address or the login holds a line break");
+    }
+    ComposedMail mail;
+    mail.mail_from = EnvelopeAddress(request.sender_address);
+    if (mail.mail_from.empty()) {
+        return Refuse(kSendNoSenderAddress, "the sender address is empty");
+    }
+    mail.recipients = SplitAddressList(request.bcc);
+    if (mail.recipients.empty()) {
+        return Refuse(kSendNoRecipient, "there is no recipient");
+    }
+    const MailContent content{request.sender_name, request.sender_address, request.subject,
+                              request.body};
+    mail.message = BuildMessage(content, std::chrono::system_clock::now(),
+                                NewMessageId(request.sender_address));
+    return DeliverComposedMail(transport, request, mail);
+}
+
+SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& request,
+                               const ComposedMail& mail) {
     if (request.port < 1 || request.port > 65535) {
-        return Refuse(kSendBadPort, "the server port is not a number from 1 to 65535");
+        return Refuse(kSendBadPort, "the server port is not a number from 1 to 65535", mail);
     }
     const std::string host(TrimBlanks(request.server));
     if (!IsHostText(host)) {
-        return Refuse(kSendBadServer, "the server name is not a host name");
+        return Refuse(kSendBadServer, "the server name is not a host name", mail);
     }
-    // A line break would end the SMTP command early and let the rest of the text stand as a
-    // command of its own; a NUL would cut the text short.
-    if (HoldsLineBreakOrNul(request.sender_address) || HoldsLineBreakOrNul(request.bcc) ||
-        (request.login &&
-         (HoldsLineBreakOrNul(request.account) || HoldsLineBreakOrNul(request.password)))) {
-        return Refuse(kSendUnsafeText, "an address or the login holds a line break");
+    if (request.login &&
+        (HoldsLineBreakOrNul(request.account) || HoldsLineBreakOrNul(request.password))) {
+        return Refuse(kSendUnsafeText, "an address or the login holds a line break", mail);
     }
     SmtpDelivery delivery;
     delivery.host = host;
@@ -60,23 +80,14 @@ int32_t SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) 
         delivery.user = request.account;
         delivery.password = request.password;
     }
-    delivery.mail_from = EnvelopeAddress(request.sender_address);
-    if (delivery.mail_from.empty()) {
-        return Refuse(kSendNoSenderAddress, "the sender address is empty");
-    }
-    delivery.recipients = SplitAddressList(request.bcc);
-    if (delivery.recipients.empty()) {
-        return Refuse(kSendNoRecipient, "there is no recipient");
-    }
-    const MailContent content{request.sender_name, request.sender_address, request.subject,
-                              request.body};
-    delivery.message = BuildMessage(content, std::chrono::system_clock::now(),
-                                    NewMessageId(request.sender_address));
+    delivery.mail_from = mail.mail_from;
+    delivery.recipients = mail.recipients;
+    delivery.message = mail.message;
     const SmtpResult result = transport.Deliver(delivery);
     if (result.code != 0) {
         std::cerr << "quillet: mail not sent: " << result.message << '\n';
     }
-    return result.code;
+    return SendResult{result.code, result.message, result.permanent, mail};
 }
 
 }  // namespace quillet

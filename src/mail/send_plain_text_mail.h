@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "mail/smtp_transport.h"
 
@@ -29,10 +31,32 @@ struct SendRequest {
     std::string body;
 };
 
-// Checks the request, builds the message and hands it to `transport`. Returns 0 when the
-// server accepted the message, one of the codes above when the request was refused before
-// anything reached the network, otherwise the transport's code. The reason for a failure
-// is written to standard error. Never throws.
-int32_t SendPlainTextMail(SmtpTransport& transport, const SendRequest& request);
+// A message as first composed, with the envelope it was composed for: what the outbox keeps.
+struct ComposedMail {
+    std::string mail_from;                // the envelope sender, a bare address
+    std::vector<std::string> recipients;  // bare addresses, at least one
+    std::string message;                  // headers and body, CRLF line ends
+
+    bool operator==(const ComposedMail&) const = default;
+};
+
+struct SendResult {
+    int32_t code = 0;        // 0 when the server accepted the message; see below
+    std::string reason;      // for a non-zero code, for a person to read
+    bool permanent = false;  // trying again with the same settings cannot help
+    // The message, when it could be composed (whether or not it was delivered).
+    std::optional<ComposedMail> composed;
+};
+
+// Checks the request, builds the message and hands it to `transport`. The code is 0 when the
+// server accepted the message, one of the codes above (permanent) when the request was refused
+// before anything reached the network, otherwise the transport's code. The reason for a
+// failure is written to standard error. Never throws.
+SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request);
+
+// Delivers `mail` as it was composed, over the server, port, security and login of `request`
+// (its sender, recipients, subject and body are not used). Codes as SendPlainTextMail's.
+SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& request,
+                               const ComposedMail& mail);
 
 }  // namespace quillet

@@ -62,4 +62,19 @@ std::string JoinRecipients(const MailSettings& settings) {
     return joined;
 }
 
+SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
+                     const ComposedMail& mail) {
+    if (auto error = FirstSettingsError(settings)) {
+        return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
+    }
+    SendRequest request;
+    request.server = settings.server;
+    request.port = *ReadWholeNumber(settings.port);
+    request.login = settings.auth_required != 0;
+    request.account = settings.account_name;
+    request.password = settings.password;
+    request.ssl = settings.ssl != 0;
+    return DeliverComposedMail(transport, request, mail);
+}
+
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mail/mail_settings.h"
+#include "mail/send_plain_text_mail.h"
 
 namespace quillet {
 
@@ -15,5 +16,14 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings);
 
 // The recipients joined by commas, in list order, as they stand.
 std::string JoinRecipients(const MailSettings& settings);
+
+// Result code of a retry whose settings no longer pass FirstSettingsError.
+inline constexpr int32_t kSendInvalidSettings = 1006;
+
+// Delivers `mail` again, as it was composed, over the server, port, security and login of
+// `settings` as they are now. Settings that FirstSettingsError refuses give
+// kSendInvalidSettings with that error as the reason, a permanent failure, and nothing is sent.
+SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
+                     const ComposedMail& mail);
 
 }  // namespace quillet

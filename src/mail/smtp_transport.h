@@ -28,6 +28,10 @@ struct SmtpDelivery {
 struct SmtpResult {
     int code = 0;         // 0: the server accepted the message; otherwise why not
     std::string message;  // for a non-zero code, what went wrong, for a person to read
+    // The failure cannot pass without the user's help: the login was refused, the server's
+    // certificate is not trusted, the server lacks what the settings require, or it answered
+    // MAIL, RCPT or DATA with a 5xx reply. Trying again with the same settings is useless.
+    bool permanent = false;
 };
 
 class SmtpTransport {

@@ -18,13 +18,15 @@ MailSettings formEmailSetup::LiveSettings() const {
     return settings;
 }
 
-void formEmailSetup::EmailReport(const std::string& subject, const std::string& body) {
+ReportOutcome formEmailSetup::EmailReport(const std::string& subject, const std::string& body) {
     lblLog.SetForeColor(kLogRed);
     const MailSettings settings = LiveSettings();
     if (const auto error = FirstSettingsError(settings)) {
         LogMessage(*error);
         std::cerr << "quillet: mail not sent: " << *error << '\n';
-        return;
+        const auto kind = settings.send_to.empty() ? ReportOutcome::Kind::NoRecipients
+                                                   : ReportOutcome::Kind::Invalid;
+        return {kind, SendResult{kSendInvalidSettings, *error, true, std::nullopt}};
     }
     lblLog.SetCaption("");
     lblLog.SetForeColor(kLogBlack);
@@ -32,20 +34,22 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
     const int32_t port = *ReadWholeNumber(settings.port);
     const int32_t authenticate = settings.auth_required;
     const int32_t use_ssl = settings.ssl;
-    const int32_t result = SendEmailUsingCDO(
+    SendResult result = SendEmailUsingCDO(
         settings.server, port, authenticate, settings.account_name, settings.password, use_ssl,
         settings.display_name, settings.email, "", JoinRecipients(settings), subject, body);
 
-    if (result != 0) {
+    if (result.code != 0) {
         lblLog.SetForeColor(kLogRed);
         LogMessage("Can't send message: check your e-mail settings.");
-    } else {
-        lblLog.SetForeColor(kLogGreen);
-        LogMessage("Message sent successfully.");
+        return {result.composed ? ReportOutcome::Kind::Failed : ReportOutcome::Kind::Invalid,
+                std::move(result)};
     }
+    lblLog.SetForeColor(kLogGreen);
+    LogMessage("Message sent successfully.");
+    return {ReportOutcome::Kind::Sent, std::move(result)};
 }
 
-int32_t formEmailSetup::SendEmailUsingCDO(
+SendResult formEmailSetup::SendEmailUsingCDO(
     const std::string& SMTPServer, const int32_t& SMTPserverport, const int32_t& SMTPAuthenticate,
     const std::string& AccountName, const std::string& AccountPassword, const int32_t& SMTPUseSSL,
     const std::string& SenderName, const std::string& SenderEmail,

@@ -104,8 +104,11 @@ void formEmailSetup::Command1_Click() {
 
 void formEmailSetup::Command2_Click() {
     services_.screen.SetBusyPointer(true);
-    EmailReport("test email", "Just testing...");
+    const ReportOutcome outcome = EmailReport("test email", "Just testing...");
     services_.screen.SetBusyPointer(false);
+    if (outcome.kind == ReportOutcome::Kind::Sent && services_.test_message_sent) {
+        services_.test_message_sent();
+    }
 }
 
 void formEmailSetup::cmdGuess_Click() {

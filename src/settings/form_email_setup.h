@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "accounts/mail_account.h"
 #include "mail/mail_settings.h"
+#include "mail/send_plain_text_mail.h"
 #include "settings/server_templates.h"
 #include "ui/controls.h"
 
@@ -30,6 +32,18 @@ inline constexpr Colour kLogGreen{0, 128, 0};
 // stall the start nor fill the memory.
 inline constexpr int kMaxStoredRecipients = 10000;
 
+// What became of one EmailReport.
+struct ReportOutcome {
+    enum class Kind {
+        NoRecipients,  // the recipient list is empty: nothing was meant to be mailed
+        Invalid,       // another settings error: nothing was sent (`send.reason` names it)
+        Sent,          // the server accepted the message
+        Failed,        // the message was composed but not delivered (`send` says why)
+    };
+    Kind kind = Kind::Sent;
+    SendResult send;
+};
+
 // What the dialog works with; everything referred to must outlive the dialog.
 struct EmailSetupServices {
     SmtpTransport& transport;                         // where mail goes out
@@ -37,6 +51,7 @@ struct EmailSetupServices {
     Screen& screen;                                   // messages, prompts, windows
     std::string help_file;                            // the help file's path, beside the program
     const AccountSources* account_sources = nullptr;  // where "Search Accounts..." looks
+    std::function<void()> test_message_sent;          // told after a test message went out
 };
 
 class formEmailSetup {
@@ -85,7 +100,8 @@ class formEmailSetup {
     void cmdHelp_Click();
     // "Close": hides the dialog; nothing is saved.
     void Command1_Click();
-    // "Send Test E-mail": mails "test email" / "Just testing..." with the hourglass showing.
+    // "Send Test E-mail": mails "test email" / "Just testing..." with the hourglass showing;
+    // when the server accepts it, tells `test_message_sent`.
     void Command2_Click();
     // "Search Accounts...": lets the user pick an account found on this machine, copies it
     // into the settings (TakeAccount), and asks for its password when it requires
@@ -109,11 +125,11 @@ class formEmailSetup {
     // sends nothing; otherwise sends one message to every recipient as blind copies and shows
     // "Message sent successfully." in green or "Can't send message: check your e-mail
     // settings." in red. Never fails to its caller; blocks until the exchange has ended.
-    void EmailReport(const std::string& subject, const std::string& body);
+    ReportOutcome EmailReport(const std::string& subject, const std::string& body);
 
-    // Sends one plain-text message with the transport; see SendPlainTextMail. 0 when the
-    // server accepted it.
-    int32_t SendEmailUsingCDO(const std::string& SMTPServer, const int32_t& SMTPserverport,
+    // Sends one plain-text message with the transport; see SendPlainTextMail. Its code is 0
+    // when the server accepted it.
+    SendResult SendEmailUsingCDO(const std::string& SMTPServer, const int32_t& SMTPserverport,
                               const int32_t& SMTPAuthenticate, const std::string& AccountName,
                               const std::string& AccountPassword, const int32_t& SMTPUseSSL,
                               const std::string& SenderName, const std::string& SenderEmail,

@@ -55,6 +55,12 @@ SmtpTestServer::Config Server(Mode mode, bool require_auth = false,
     return config;
 }
 
+SmtpTestServer::Config NoAuthServer() {
+    SmtpTestServer::Config config;
+    config.offer_auth = false;
+    return config;
+}
+
 CurlSmtpTransport::Options TrustingTestCa(const SmtpTestServer& server) {
     CurlSmtpTransport::Options options;
     options.ca_file = server.ca_file();
@@ -162,6 +168,7 @@ struct RefusedCase {
     std::function<void(SmtpDelivery&)> change;
     bool trust_test_ca = true;
     int code = 0;  // the code expected; 0 for any failure
+    bool permanent = true;  // the same settings would fail again: no retry helps
 };
 
 class RefusedDelivery : public testing::TestWithParam<RefusedCase> {};
@@ -182,6 +189,7 @@ TEST_P(RefusedDelivery, FailsAndNothingArrives) {
     if (c.code != 0) {
         EXPECT_EQ(result.code, c.code) << result.message;
     }
+    EXPECT_EQ(result.permanent, c.permanent) << result.message;
     EXPECT_LT(SecondsSince(start), 5.0);
     EXPECT_TRUE(server.Received().empty());
 }
@@ -205,6 +213,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"WrongPassword", Server(Mode::StartTls, true),
                     [](SmtpDelivery& d) { LogIn(d, SmtpSecurity::StartTls, "wrong"); }},
         RefusedCase{"NoLoginWhereRequired", Server(Mode::Plain, true), [](SmtpDelivery&) {}},
+        // Asked to log in where the server offers no AUTH, libcurl would send without a login.
+        RefusedCase{"LoginAskedButNotOffered", NoAuthServer(),
+                    [](SmtpDelivery& d) { LogIn(d, SmtpSecurity::Plain, "s3cret"); }, true,
+                    CURLE_LOGIN_DENIED},
         RefusedCase{"OneRecipientRefused", Server(Mode::Plain, false, {"b@example.org"}),
                     [](SmtpDelivery&) {}},
         RefusedCase{"StartTlsUntrustedCa", Server(Mode::StartTls),
@@ -212,18 +224,19 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"ImplicitTlsUntrustedCa", Server(Mode::ImplicitTls),
                     [](SmtpDelivery& d) { Use(d, SmtpSecurity::ImplicitTls); }, false},
         RefusedCase{"ImplicitTlsSpokenToPlainServer", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { Use(d, SmtpSecurity::ImplicitTls); }},
+                    [](SmtpDelivery& d) { Use(d, SmtpSecurity::ImplicitTls); }, true, 0, false},
         // Without a recipient libcurl would send HELP instead, and report success.
         RefusedCase{"NoRecipient", Server(Mode::Plain),
                     [](SmtpDelivery& d) { d.recipients.clear(); }, true,
-                    CURLE_BAD_FUNCTION_ARGUMENT},
+                    CURLE_BAD_FUNCTION_ARGUMENT, false},
         // libcurl would send the line break on, adding a command to the session.
         RefusedCase{"LineBreakInRecipient", Server(Mode::Plain),
                     [](SmtpDelivery& d) { d.recipients = {"a@example.com>\r\nRSET"}; }, true,
-                    CURLE_BAD_FUNCTION_ARGUMENT},
+                    CURLE_BAD_FUNCTION_ARGUMENT, false},
         // In a URL, the "/" would end the host and drop the port.
         RefusedCase{"HostThatChangesTheUrl", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { d.host = "127.0.0.1/evil"; }, true, CURLE_URL_MALFORMAT}),
+                    [](SmtpDelivery& d) { d.host = "127.0.0.1/evil"; }, true, CURLE_URL_MALFORMAT,
+                    false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CurlSmtpTransportBounds, SilentServerFailsAtTheDefaultConnectTimeout) {

@@ -205,7 +205,7 @@ TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetw
             "mail.example.com", 587, true, "user", "pw", false, "Desk", "desk@example.com",
             "a@example.com",    "s", "b"};
         cases[i].change(request);
-        const int32_t code = SendPlainTextMail(transport, request);
+        const int32_t code = SendPlainTextMail(transport, request).code;
         if (cases[i].code < 0) {
             EXPECT_EQ(code, 0) << i;
             ASSERT_EQ(transport.deliveries.size(), 1u) << i;

@@ -119,6 +119,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
     const nlohmann::json settings = {
         {"mode", ModeName(config.mode)},
         {"require_auth", config.require_auth},
+        {"offer_auth", config.offer_auth},
         {"user", config.user},
         {"password", config.password},
         {"refused_recipients", config.refused_recipients},

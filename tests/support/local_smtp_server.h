@@ -29,6 +29,7 @@ class LocalSmtpServer {
     struct Config {
         Mode mode = Mode::Plain;
         bool require_auth = false;  // when true, AUTH is required and only user/password pass
+        bool offer_auth = true;     // when false, EHLO offers no AUTH at all
         std::string user = "trader";
         std::string password = "s3cret";
         std::vector<std::string> refused_recipients;  // RCPT TO answered 550 for these

@@ -4,7 +4,7 @@ Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
 
 Reads WORK_DIR/config.json:
   {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data",
-   "require_auth": bool, "user": str, "password": str, "refused_recipients": [str]}
+   "require_auth": bool, "offer_auth": bool, "user": str, "password": str, "refused_recipients": [str]}
 Writes a throwaway CA (WORK_DIR/ca.pem) and a server certificate for "localhost" and
 127.0.0.1 signed by it, starts listening, then prints "READY <port>" on standard output.
 Each accepted message is appended to WORK_DIR/received.jsonl as one JSON object
@@ -121,7 +121,7 @@ async def serve(config, work_dir):
                 auth_required=config["require_auth"],
                 # STARTTLS mode offers AUTH only after TLS; the others offer it at once.
                 auth_require_tls=(mode == "starttls"),
-                authenticator=make_authenticator(config),
+                authenticator=make_authenticator(config) if config["offer_auth"] else None,
             )
 
         server = await loop.create_server(protocol, HOST, 0,

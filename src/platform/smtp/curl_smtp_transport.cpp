@@ -80,16 +80,40 @@ std::string Angled(const std::string& address) {
 struct Upload {
     const std::string* text;
     size_t offset = 0;
+    // A login is required: no byte of the message goes out unless an AUTH command did first.
+    bool login_required = false;
+    bool auth_sent = false;
 };
+
+// Watches the commands libcurl sends for AUTH (the debug callback sees every one).
+int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    if (type == CURLINFO_HEADER_OUT && size >= 5 && std::memcmp(data, "AUTH ", 5) == 0) {
+        static_cast<Upload*>(user)->auth_sent = true;
+    }
+    return 0;
+}
 
 size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
     auto* upload = static_cast<Upload*>(user);
+    if (upload->login_required && !upload->auth_sent) {
+        // libcurl 7.88 goes on without a login when the server offers none, and the message
+        // would go out as if the login had worked.
+        return CURL_READFUNC_ABORT;
+    }
     const size_t wanted = size * count;
     const size_t left = upload->text->size() - upload->offset;
     const size_t n = std::min(wanted, left);
     std::memcpy(buffer, upload->text->data() + upload->offset, n);
     upload->offset += n;
     return n;
+}
+
+// Failures that the same settings would meet again: a refused login, a certificate not trusted,
+// STARTTLS required but not offered, or a 5xx reply (to MAIL, RCPT or DATA: the login and
+// the greeting have codes of their own).
+bool IsPermanent(CURLcode code, long reply) {
+    return code == CURLE_LOGIN_DENIED || code == CURLE_PEER_FAILED_VERIFICATION ||
+           code == CURLE_USE_SSL_FAILED || (reply >= 500 && reply <= 599);
 }
 
 long AtLeastOneMs(std::chrono::milliseconds duration) {
@@ -149,7 +173,7 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     // All that the easy handle points to is made before it, so that it outlives the handle,
     // which may still report an error or say QUIT as it goes.
     char error_text[CURL_ERROR_SIZE] = {};
-    Upload upload{&delivery.message};
+    Upload upload{&delivery.message, 0, delivery.login, false};
     const std::string url = ServerUrl(delivery);
     const std::string mail_from = Angled(delivery.mail_from);
     Slist recipients;
@@ -194,6 +218,9 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     if (delivery.login) {
         option(CURLOPT_USERNAME, delivery.user.c_str());
         option(CURLOPT_PASSWORD, delivery.password.c_str());
+        option(CURLOPT_DEBUGFUNCTION, &WatchCommands);
+        option(CURLOPT_DEBUGDATA, &upload);
+        option(CURLOPT_VERBOSE, 1L);
     }
     option(CURLOPT_MAIL_FROM, mail_from.c_str());
     option(CURLOPT_MAIL_RCPT, recipients.get());
@@ -208,7 +235,17 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     const CURLcode performed = curl_easy_perform(curl);
     if (performed != CURLE_OK) {
         ForgoQuit(curl);
-        return Failure(performed, error_text);
+        if (upload.login_required && !upload.auth_sent && performed == CURLE_ABORTED_BY_CALLBACK) {
+            SmtpResult refused = Failure(
+                CURLE_LOGIN_DENIED, "The server offered no login, but the settings require one");
+            refused.permanent = true;
+            return refused;
+        }
+        long reply = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
+        SmtpResult failed = Failure(performed, error_text);
+        failed.permanent = IsPermanent(performed, reply);
+        return failed;
     }
     return SmtpResult{};
 }

@@ -9,6 +9,9 @@
 // `total_timeout`. Proxy variables of the environment are ignored: mail goes straight to the
 // server.
 //
+// Login: when the delivery asks for one, a server that offers none gets no byte of the message;
+// the send fails with CURLE_LOGIN_DENIED.
+//
 // Result codes: 0 when the server accepted the message with its reply to the end of DATA;
 // otherwise the libcurl error code (always in 1..99), with libcurl's error text.
 #pragma once
