@@ -2,13 +2,19 @@
 // the layers and their adapters together; it is the only one that sees them all.
 #include <QApplication>
 #include <QLocale>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/form_quillet.h"
+#include "app/mail_worker.h"
 #include "app/order_dispatcher.h"
 #include "app/program_files.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
+#include "platform/notify/desktop_notifier.h"
+#include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
@@ -16,32 +22,73 @@
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
 
+namespace {
+
+// The retry schedule: $QUILLET_RETRY_SCHEDULE when it is one (see ParseRetrySchedule), else
+// the usual one.
+quillet::RetrySchedule RetryScheduleFromEnvironment() {
+    const char* text = std::getenv("QUILLET_RETRY_SCHEDULE");
+    if (text == nullptr || *text == '\0') {
+        return {};
+    }
+    if (auto schedule = quillet::ParseRetrySchedule(text)) {
+        return *schedule;
+    }
+    std::cerr << "quillet: QUILLET_RETRY_SCHEDULE is not a schedule, so the usual one holds: "
+              << text << '\n';
+    return {};
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     using namespace quillet;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
 
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
+    const std::string settings_path = SettingsFilePath(executable);
+    const auto post = [&app](std::function<void()> task) {
+        QMetaObject::invokeMethod(&app, std::move(task), Qt::QueuedConnection);
+    };
     CurlSmtpTransport transport;
-    IniFile settings_file(SettingsFilePath(executable));
+    IniFile settings_file(settings_path);
     QtScreen screen;
     AccountServices account_services;  // the mail accounts of the Wine prefix
     const AccountSources account_sources = account_services.Sources();
-    SetupDialogSlot setup(
-        {transport, settings_file, screen, HelpFilePath(executable), &account_sources});
+    std::function<void()> retry_waiting;  // set once the main form stands
+    SetupDialogSlot setup({transport, settings_file, screen, HelpFilePath(executable),
+                           &account_sources, [&retry_waiting] { retry_waiting(); }});
     screen.SetSetupDialogSlot(&setup);
-    formQuillet form(setup, screen, QLocale().decimalPoint().toStdString());
+
+    // Failed order mails wait in the outbox beside the settings, tried again in the background.
+    OutboxFolder outbox_folder(OutboxFolderPath(settings_path));
+    MailWorker mail_worker(post);
+    DesktopNotifier notifier;
+    formQuillet form(
+        setup, screen, QLocale().decimalPoint().toStdString(),
+        OutboxServices{outbox_folder,
+                       mail_worker,
+                       transport,
+                       notifier,
+                       {},
+                       [&app](std::chrono::milliseconds delay, std::function<void()> task) {
+                           QTimer::singleShot(delay, &app, std::move(task));
+                       },
+                       [] {
+                           return std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+                       },
+                       RetryScheduleFromEnvironment()});
+    retry_waiting = [&form] { form.RetryWaitingMail(); };
 
     // Stopped from outside, the program still saves its settings. Taken before the socket
     // appears; a signal is acted on once the event loop runs, when the window stands.
     TerminationSignals stop_signals([&screen] { screen.UnloadMainWindow(); });
 
     // Listen first: a second Quillet must stop before it touches the settings.
-    OrderDispatcher dispatcher([&form](OrderEvent& event) { form.HandleEvent(event); },
-                               [&app](std::function<void()> task) {
-                                   QMetaObject::invokeMethod(&app, std::move(task),
-                                                             Qt::QueuedConnection);
-                               });
+    OrderDispatcher dispatcher([&form](OrderEvent& event) { form.HandleEvent(event); }, post);
     ControlServer server(dispatcher);
     if (const std::string error = server.Start(); !error.empty()) {
         std::cerr << "quillet: " << error << '\n';
@@ -53,5 +100,7 @@ int main(int argc, char* argv[]) {
     form.Form_Load();
     window.show();
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    transport.AbortAll();  // a retry under way must not hold up the end
+    return status;
 }

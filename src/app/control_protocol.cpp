@@ -64,6 +64,7 @@ const std::array<FieldRule<Connect>, 3> kConnectFields{{
 
 const std::array<FieldRule<Disconnect>, 0> kDisconnectFields{};
 const std::array<FieldRule<Shutdown>, 0> kShutdownFields{};
+const std::array<FieldRule<Status>, 0> kStatusFields{};
 
 std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
@@ -153,7 +154,7 @@ struct EventRule {
     std::string (*read)(const json& object, std::string_view event_name, OrderEvent& result);
 };
 
-const std::array<EventRule, 7> kEvents{{
+const std::array<EventRule, 8> kEvents{{
     {"OrderPlaced", &Read<kOrderPlacedFields>},
     {"OrderCancelled", &Read<kOrderCancelledFields>},
     {"OrderModified", &Read<kOrderModifiedFields>},
@@ -161,6 +162,7 @@ const std::array<EventRule, 7> kEvents{{
     {"Connect", &Read<kConnectFields>},
     {"Disconnect", &Read<kDisconnectFields>},
     {"Shutdown", &Read<kShutdownFields>},
+    {"Status", &Read<kStatusFields>},
 }};
 
 // nlohmann's message without its "[json.exception.parse_error.101] " prefix.
@@ -235,6 +237,12 @@ std::string FormatReply(const OrderEvent& handled) {
     }
     if (const auto* query = std::get_if<QueryConnected>(&handled)) {
         return "{\"ok\":true,\"Answer\":" + std::to_string(query->Answer) + "}";
+    }
+    if (const auto* status = std::get_if<Status>(&handled)) {
+        return std::string("{\"ok\":true,\"Connected\":") + (status->Connected ? "true" : "false") +
+               ",\"Waiting\":" + std::to_string(status->Waiting) +
+               ",\"Failed\":" + std::to_string(status->Failed) +
+               ",\"Delivered\":" + std::to_string(status->Delivered) + "}";
     }
     return "{\"ok\":true}";
 }

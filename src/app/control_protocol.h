@@ -9,7 +9,7 @@
 //   OrderModified   OrderId, NewStopPrice, NewLimitPrice
 //   QueryConnected  Text1..Text3 (optional, default ""), Answer (optional, default 0)
 //   Connect         Text1, Text2 (optional, default ""), Answer (optional, default 0)
-//   Disconnect, Shutdown: no fields
+//   Disconnect, Shutdown, Status: no fields
 // Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
 // OrderType, Answer) are JSON integers written without a fraction or exponent, from
 // -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not. Prices (StopPrice,
@@ -40,8 +40,9 @@ struct ParsedControlRequest {
 // type or out of range. Never throws; does not check the line's length.
 ParsedControlRequest ParseControlRequest(std::string_view line);
 
-// The reply to a handled request, without a line end: {"ok":true}, and for Connect and
-// QueryConnected {"ok":true,"Answer":n} with the Answer the handler left.
+// The reply to a handled request, without a line end: {"ok":true}; for Connect and
+// QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status
+// {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n}.
 std::string FormatReply(const OrderEvent& handled);
 
 // The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes

@@ -12,11 +12,26 @@ constexpr int32_t kTrue = -1;
 
 }  // namespace
 
-formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator)
-    : setup_(setup), screen_(screen), decimal_separator_(std::move(decimal_separator)) {}
+formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator,
+                         std::optional<OutboxServices> outbox)
+    : setup_(setup), screen_(screen), decimal_separator_(std::move(decimal_separator)) {
+    if (outbox) {
+        outbox->live_settings = [this] { return setup_.Get().LiveSettings(); };
+        outbox_ = std::make_unique<Outbox>(
+            std::move(*outbox),
+            [this](size_t line, DeliveryState state, const std::string& detail) {
+                List1.SetDelivery(line, state, detail);
+            });
+    }
+}
+
+formQuillet::~formQuillet() = default;
 
 void formQuillet::Form_Load() {
     setup_.Get();
+    if (outbox_) {
+        outbox_->Start();
+    }
 }
 
 void formQuillet::Form_Unload() {
@@ -24,7 +39,35 @@ void formQuillet::Form_Unload() {
 }
 
 void formQuillet::cmdEmailSetup_Click() {
+    const MailSettings before = setup_.Get().LiveSettings();
     screen_.ShowSetupDialogModal(setup_.Get());
+    // Closed by its close box, the dialog was unloaded and saved: its settings come back from
+    // the file.
+    if (outbox_ && setup_.Get().LiveSettings() != before) {
+        outbox_->RetryFailed();
+    }
+}
+
+void formQuillet::SendAgain(size_t line) {
+    if (outbox_) {
+        outbox_->SendAgain(line);
+    }
+}
+
+void formQuillet::RetryWaitingMail() {
+    if (outbox_) {
+        outbox_->RetryWaiting();
+    }
+}
+
+void formQuillet::Status_Requested(Status& status) {
+    status.Connected = connected_;
+    if (outbox_) {
+        const OutboxCounts counts = outbox_->Counts();
+        status.Waiting = counts.waiting;
+        status.Failed = counts.failed;
+        status.Delivered = counts.delivered;
+    }
 }
 
 void formQuillet::CVTOrders1_OrderPlaced(const OrderPlaced& event) {
@@ -80,12 +123,17 @@ void formQuillet::HandleEvent(OrderEvent& event) {
         void operator()(Connect& e) { form.CVTOrders1_Connect(e); }
         void operator()(Disconnect&) { form.CVTOrders1_Disconnect(); }
         void operator()(Shutdown&) { form.CVTOrders1_Shutdown(); }
+        void operator()(Status& e) { form.Status_Requested(e); }
     };
     std::visit(Dispatch{*this}, event);
 }
 
 void formQuillet::SendEmail(const std::string& orderid, const std::string& buf) {
-    setup_.Get().EmailReport("CVT order # " + orderid, buf);
+    const std::string subject = "CVT order # " + orderid;
+    const ReportOutcome outcome = setup_.Get().EmailReport(subject, buf);
+    if (outbox_ && outcome.kind != ReportOutcome::Kind::NoRecipients) {
+        outbox_->FirstAttempt(List1.ListCount() - 1, orderid, subject, buf, outcome.send);
+    }
 }
 
 }  // namespace quillet

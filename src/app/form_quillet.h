@@ -2,10 +2,13 @@
 // and of the order-notification control.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "app/order_events.h"
 #include "app/order_list.h"
+#include "app/outbox.h"
 
 namespace quillet {
 
@@ -15,20 +18,31 @@ class SetupDialogSlot;
 class formQuillet {
   public:
     // `setup` holds the setup dialog; `decimal_separator` is the user's, for prices. Both
-    // `setup` and `screen` must outlive the form.
-    formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator);
+    // `setup` and `screen` must outlive the form. With `outbox`, order mails that fail are kept
+    // and tried again (its live settings are the setup dialog's); without, they are lost.
+    formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator,
+                std::optional<OutboxServices> outbox = std::nullopt);
+    ~formQuillet();
+    formQuillet(const formQuillet&) = delete;
+    formQuillet& operator=(const formQuillet&) = delete;
 
     // Every order line, in order of arrival; nothing removes one.
     OrderList List1;
 
     bool Connected() const { return connected_; }
 
-    // Load: loads the setup dialog hidden, which reads the settings file.
+    // Load: loads the setup dialog hidden, which reads the settings file; then the outbox takes
+    // in the mails it kept and tries them.
     void Form_Load();
     // Unload: unloads the setup dialog, which writes the settings file.
     void Form_Unload();
-    // "E-mail Setup...": shows the setup dialog modally.
+    // "E-mail Setup...": shows the setup dialog modally. Failed mails are tried again when the
+    // dialog closes with the mail settings changed.
     void cmdEmailSetup_Click();
+    // "Send Again" on order line `line`: its mail at once, when the outbox holds it.
+    void SendAgain(size_t line);
+    // Every waiting mail at once (a test message got through).
+    void RetryWaitingMail();
 
     // The events of the order-notification control.
     void CVTOrders1_OrderPlaced(const OrderPlaced& event);
@@ -38,12 +52,14 @@ class formQuillet {
     void CVTOrders1_Connect(Connect& event);
     void CVTOrders1_Disconnect();
     void CVTOrders1_Shutdown();
+    // How the mail is doing: the counts of the outbox, and the connection flag.
+    void Status_Requested(Status& status);
     // Runs the handler of whichever event it is; Answer is written back into `event`.
     void HandleEvent(OrderEvent& event);
 
     // Mails `buf` under the subject "CVT order # <orderid>" with the live settings, loading
-    // the setup dialog first when it is not loaded. The outcome shows only in the dialog's
-    // status line.
+    // the setup dialog first when it is not loaded. The outcome shows in the dialog's status
+    // line and on the newest order line, and a failed mail goes to the outbox.
     void SendEmail(const std::string& orderid, const std::string& buf);
 
   private:
@@ -51,6 +67,7 @@ class formQuillet {
     Screen& screen_;
     std::string decimal_separator_;
     bool connected_ = false;
+    std::unique_ptr<Outbox> outbox_;
 };
 
 }  // namespace quillet

@@ -44,7 +44,15 @@ struct Disconnect {};
 
 struct Shutdown {};
 
+// Not an event of the platform's: how the mail is doing, filled in by the handler.
+struct Status {
+    bool Connected = false;
+    int32_t Waiting = 0;    // order mails in the outbox, to be tried again
+    int32_t Failed = 0;     // order mails marked failed
+    int32_t Delivered = 0;  // order mails delivered since start
+};
+
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
-                                Disconnect, Shutdown>;
+                                Disconnect, Shutdown, Status>;
 
 }  // namespace quillet

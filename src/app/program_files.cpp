@@ -28,4 +28,12 @@ std::string HelpFilePath(const std::string& executable_path) {
     return FolderOf(executable_path) + "/Quillet.chm";
 }
 
+std::string OutboxFolderPath(const std::string& settings_path) {
+    std::string path = settings_path;
+    if (path.size() > 4 && path.ends_with(".ini")) {
+        path.resize(path.size() - 4);
+    }
+    return path + ".outbox";
+}
+
 }  // namespace quillet

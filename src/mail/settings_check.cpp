@@ -62,11 +62,10 @@ std::string JoinRecipients(const MailSettings& settings) {
     return joined;
 }
 
-SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
-                     const ComposedMail& mail) {
-    if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
-    }
+namespace {
+
+// The request for settings that FirstSettingsError passes.
+SendRequest RequestFor(const MailSettings& settings) {
     SendRequest request;
     request.server = settings.server;
     request.port = *ReadWholeNumber(settings.port);
@@ -74,7 +73,31 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
     request.account = settings.account_name;
     request.password = settings.password;
     request.ssl = settings.ssl != 0;
-    return DeliverComposedMail(transport, request, mail);
+    request.sender_name = settings.display_name;
+    request.sender_address = settings.email;
+    request.bcc = JoinRecipients(settings);
+    return request;
+}
+
+}  // namespace
+
+SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
+                     const ComposedMail& mail) {
+    if (auto error = FirstSettingsError(settings)) {
+        return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
+    }
+    return DeliverComposedMail(transport, RequestFor(settings), mail);
+}
+
+SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
+                          const std::string& subject, const std::string& body) {
+    if (auto error = FirstSettingsError(settings)) {
+        return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
+    }
+    SendRequest request = RequestFor(settings);
+    request.subject = subject;
+    request.body = body;
+    return SendPlainTextMail(transport, request);
 }
 
 }  // namespace quillet

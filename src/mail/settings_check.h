@@ -26,4 +26,9 @@ inline constexpr int32_t kSendInvalidSettings = 1006;
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail);
 
+// Composes a message of `subject` and `body` with `settings` as they are now, and sends it to
+// their recipients. Settings errors as RetryMail's.
+SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
+                          const std::string& subject, const std::string& body);
+
 }  // namespace quillet

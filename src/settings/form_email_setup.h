@@ -46,12 +46,12 @@ struct ReportOutcome {
 
 // What the dialog works with; everything referred to must outlive the dialog.
 struct EmailSetupServices {
-    SmtpTransport& transport;                         // where mail goes out
-    ProfileFile& settings_file;                       // where the settings are kept
-    Screen& screen;                                   // messages, prompts, windows
-    std::string help_file;                            // the help file's path, beside the program
-    const AccountSources* account_sources = nullptr;  // where "Search Accounts..." looks
-    std::function<void()> test_message_sent;          // told after a test message went out
+    SmtpTransport& transport;                           // where mail goes out
+    ProfileFile& settings_file;                         // where the settings are kept
+    Screen& screen;                                     // messages, prompts, windows
+    std::string help_file;                              // the help file's path, beside the program
+    const AccountSources* account_sources = nullptr;    // where "Search Accounts..." looks
+    std::function<void()> test_message_sent = nullptr;  // told after a test message went out
 };
 
 class formEmailSetup {
@@ -130,11 +130,11 @@ class formEmailSetup {
     // Sends one plain-text message with the transport; see SendPlainTextMail. Its code is 0
     // when the server accepted it.
     SendResult SendEmailUsingCDO(const std::string& SMTPServer, const int32_t& SMTPserverport,
-                              const int32_t& SMTPAuthenticate, const std::string& AccountName,
-                              const std::string& AccountPassword, const int32_t& SMTPUseSSL,
-                              const std::string& SenderName, const std::string& SenderEmail,
-                              const std::string& ToAddr, const std::string& bcc,
-                              const std::string& Subject, const std::string& TextBody);
+                                 const int32_t& SMTPAuthenticate, const std::string& AccountName,
+                                 const std::string& AccountPassword, const int32_t& SMTPUseSSL,
+                                 const std::string& SenderName, const std::string& SenderEmail,
+                                 const std::string& ToAddr, const std::string& bcc,
+                                 const std::string& Subject, const std::string& TextBody);
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.

@@ -16,35 +16,37 @@ namespace quillet {
 class Subscription {
   public:
     Subscription() = default;
-    explicit Subscription(std::shared_ptr<const std::function<void()>> observer)
-        : observer_(std::move(observer)) {}
+    explicit Subscription(std::shared_ptr<const void> observer) : observer_(std::move(observer)) {}
 
   private:
-    std::shared_ptr<const std::function<void()>> observer_;
+    std::shared_ptr<const void> observer_;
 };
 
 // A list of observers, each run by Emit in the order they subscribed. An observer whose
 // subscription has ended is skipped and forgotten; one that subscribes or unsubscribes during
 // Emit takes effect from the next Emit.
+template <typename... Args>
 class Signal {
   public:
-    [[nodiscard]] Subscription Subscribe(std::function<void()> observer) {
-        auto shared = std::make_shared<const std::function<void()>>(std::move(observer));
+    using Observer = std::function<void(Args...)>;
+
+    [[nodiscard]] Subscription Subscribe(Observer observer) {
+        auto shared = std::make_shared<const Observer>(std::move(observer));
         std::erase_if(observers_, [](const auto& weak) { return weak.expired(); });
         observers_.push_back(shared);
         return Subscription(std::move(shared));
     }
-    void Emit() const {
+    void Emit(Args... args) const {
         const auto observers = observers_;
         for (const auto& weak : observers) {
             if (const auto observer = weak.lock()) {
-                (*observer)();
+                (*observer)(args...);
             }
         }
     }
 
   private:
-    std::vector<std::weak_ptr<const std::function<void()>>> observers_;
+    std::vector<std::weak_ptr<const Observer>> observers_;
 };
 
 // Something a view can watch: its observers run after every change of the state, made by
@@ -59,7 +61,7 @@ class Observable {
     void Notify() const { changed_.Emit(); }
 
   private:
-    Signal changed_;
+    Signal<> changed_;
 };
 
 class TextBox : public Observable {
@@ -83,7 +85,7 @@ class TextBox : public Observable {
   private:
     std::string text_;
     bool enabled_ = true;
-    Signal focus_requested_;
+    Signal<> focus_requested_;
 };
 
 // A check box's state: 0 cleared, 1 checked, 2 grayed. Every reader treats a state other than

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/atomic_file.h"
 #include "platform/unique_fd.h"
 #include "support/fold_case.h"
 #include "support/trim.h"
@@ -50,29 +51,6 @@ void EndLine(std::string& line) {
 
 std::string ErrorText(const std::string& what, const std::string& path, int error) {
     return what + " " + path + ": " + std::strerror(error);
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string Folder(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -204,29 +182,8 @@ std::optional<std::string> IniFile::Save() {
     if (::stat(path_.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
     }
-    std::string temp = path_ + ".XXXXXX";
-    UniqueFd fd(::mkstemp(temp.data()));
-    if (!fd) {
-        return ErrorText("cannot write", path_, errno);
-    }
-    int error = 0;
-    if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::close(fd.release()) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temp.c_str(), path_.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return ErrorText("cannot write", path_, error);
-    }
-    // The rename itself reaches the disk with the folder.
-    UniqueFd folder(::open(Folder(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder) {
-        ::fsync(folder.get());
+    if (auto error = WriteFileAtomically(path_, text, mode)) {
+        return error;
     }
     dirty_ = false;
     return std::nullopt;

@@ -1,8 +1,11 @@
 #include "platform/qt/main_window.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 
 #include "app/main_layout.h"
@@ -44,8 +47,33 @@ MainWindow::MainWindow(formQuillet& form)
     PlaceInTwips(*button_, 1800, 2310, kButtonWidth, kButtonHeight, ppt);
     connect(button_, &QPushButton::clicked, this, [this] { form_.cmdEmailSetup_Click(); });
 
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QListView::customContextMenuRequested, this, &MainWindow::ShowLineMenu);
+
     setTabOrder(list_, button_);
     resize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
+}
+
+void MainWindow::ShowLineMenu(const QPoint& at) {
+    const QModelIndex index = list_->indexAt(at);
+    if (!index.isValid()) {
+        return;
+    }
+    const auto line = static_cast<size_t>(index.row());
+    const DeliveryState state = form_.List1.Delivery(line);
+    QMenu menu(this);
+    const QAction* again = state == DeliveryState::Waiting || state == DeliveryState::Failed
+                               ? menu.addAction(QStringLiteral("Send Again"))
+                               : nullptr;
+    const QAction* copy = menu.addAction(QStringLiteral("Copy"));
+    const QAction* chosen = menu.exec(list_->viewport()->mapToGlobal(at));
+    if (chosen != nullptr && chosen == again) {
+        form_.SendAgain(line);
+    } else if (chosen == copy) {
+        const auto text = form_.List1.List(line);
+        QGuiApplication::clipboard()->setText(
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

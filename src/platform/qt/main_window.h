@@ -29,6 +29,8 @@ class MainWindow final : public QWidget {
 
   private:
     void ApplyResizeRule();
+    // The context menu of an order line: "Send Again" for a mail waiting or failed, "Copy".
+    void ShowLineMenu(const QPoint& at);
 
     formQuillet& form_;
     OrderListModel model_;

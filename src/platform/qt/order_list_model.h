@@ -1,10 +1,12 @@
 // The order list as a Qt model: the view asks for the lines it shows, so a million lines cost
-// no widget items. New lines reach the view together, at most kShowDelay after the first of
+// no widget items. Each line's mail shows as a coloured dot before it (none when not mailed),
+// and in its tip. New lines reach the view together, at most kShowDelay after the first of
 // them: a burst of orders costs one relayout of a long list, and the relayout never stands
 // between an order and the answer to it.
 #pragma once
 
 #include <QAbstractListModel>
+#include <QIcon>
 #include <QTimer>
 #include <chrono>
 
@@ -30,7 +32,11 @@ class OrderListModel final : public QAbstractListModel {
     OrderList& list_;
     int shown_ = 0;  // the rows the view has been told of
     QTimer show_timer_;
-    Subscription appended_;  // ends with the model
+    Subscription appended_;  // these end with the model
+    Subscription delivery_changed_;
+    QIcon icons_[4];  // by DeliveryState; none for None
+
+    static QIcon StateIcon(DeliveryState state);
 };
 
 }  // namespace quillet

@@ -85,6 +85,11 @@ struct Upload {
     bool auth_sent = false;
 };
 
+// Stops the transfer once the transport is aborted.
+int StopWhenAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
+}
+
 // Watches the commands libcurl sends for AUTH (the debug callback sees every one).
 int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     if (type == CURLINFO_HEADER_OUT && size >= 5 && std::memcmp(data, "AUTH ", 5) == 0) {
@@ -166,6 +171,9 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
         return Failure(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in an address or login");
     }
 
+    if (aborted_) {
+        return Failure(CURLE_ABORTED_BY_CALLBACK, "The program is ending");
+    }
     if (const CURLcode init = GlobalInit(); init != CURLE_OK) {
         return Failure(init, "");
     }
@@ -204,6 +212,9 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     option(CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     option(CURLOPT_PROXY, "");
     option(CURLOPT_NOSIGNAL, 1L);
+    option(CURLOPT_NOPROGRESS, 0L);
+    option(CURLOPT_XFERINFOFUNCTION, &StopWhenAborted);
+    option(CURLOPT_XFERINFODATA, &aborted_);
     option(CURLOPT_USE_SSL, delivery.security == SmtpSecurity::StartTls
                                 ? static_cast<long>(CURLUSESSL_ALL)
                                 : static_cast<long>(CURLUSESSL_NONE));

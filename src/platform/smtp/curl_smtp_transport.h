@@ -16,6 +16,7 @@
 // otherwise the libcurl error code (always in 1..99), with libcurl's error text.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -35,10 +36,16 @@ class CurlSmtpTransport final : public SmtpTransport {
     CurlSmtpTransport();
     explicit CurlSmtpTransport(Options options);
 
+    // Safe to call from several threads at once.
     SmtpResult Deliver(const SmtpDelivery& delivery) override;
+
+    // Ends every delivery under way at once (failing it), and every later one before it
+    // starts: for the end of the program, so that no exchange holds it up.
+    void AbortAll() { aborted_ = true; }
 
   private:
     Options options_;
+    std::atomic<bool> aborted_{false};
 };
 
 }  // namespace quillet

@@ -1,0 +1,112 @@
+#include "platform/outbox/outbox_folder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "app/outbox_format.h"
+#include "platform/atomic_file.h"
+#include "platform/unique_fd.h"
+
+namespace quillet {
+namespace {
+
+constexpr std::string_view kSuffix = ".mail";
+constexpr off_t kMaxFileBytes = off_t{64} << 20;
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// The whole file, or why not.
+std::optional<std::string> ReadWhole(const std::string& path, std::string& why) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(status.st_mode) || status.st_size > kMaxFileBytes) {
+        why = "not an ordinary file of at most 64 MiB";
+        return std::nullopt;
+    }
+    std::string content(static_cast<size_t>(status.st_size), '\0');
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::read(fd.get(), content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            why = n < 0 ? std::strerror(errno) : "the file shrank while read";
+            return std::nullopt;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return content;
+}
+
+}  // namespace
+
+OutboxFolder::OutboxFolder(std::string folder) : folder_(std::move(folder)) {}
+
+std::vector<OutboxEntry> OutboxFolder::LoadAll() {
+    std::vector<OutboxEntry> entries;
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder_.c_str()));
+    if (!dir) {
+        return entries;
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name.size() > kSuffix.size() && name.ends_with(kSuffix) && name.front() != '.') {
+            names.emplace_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        std::string why;
+        const auto content = ReadWhole(folder_ + "/" + name, why);
+        auto entry = content ? DecodeOutboxEntry(*content) : std::nullopt;
+        if (!entry) {
+            PutAside(name, content ? "not an outbox entry" : why);
+            continue;
+        }
+        entry->id = name.substr(0, name.size() - kSuffix.size());
+        entries.push_back(std::move(*entry));
+    }
+    return entries;
+}
+
+std::optional<std::string> OutboxFolder::Save(const OutboxEntry& entry) {
+    if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
+        return "cannot make " + folder_ + ": " + std::strerror(errno);
+    }
+    return WriteFileAtomically(PathOf(entry.id), EncodeOutboxEntry(entry), S_IRUSR | S_IWUSR);
+}
+
+void OutboxFolder::Remove(const std::string& id) {
+    ::unlink(PathOf(id).c_str());
+}
+
+void OutboxFolder::PutAside(const std::string& name, const std::string& why) const {
+    const std::string bad = folder_ + "/bad";
+    ::mkdir(bad.c_str(), 0700);
+    const std::string from = folder_ + "/" + name;
+    if (::rename(from.c_str(), (bad + "/" + name).c_str()) == 0) {
+        std::cerr << "quillet: outbox file " << from << " could not be read (" << why
+                  << "); moved to " << bad << "\n";
+    } else {
+        std::cerr << "quillet: outbox file " << from << " could not be read (" << why
+                  << ") nor moved aside: " << std::strerror(errno) << "\n";
+    }
+}
+
+}  // namespace quillet

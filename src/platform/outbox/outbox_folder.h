@@ -1,0 +1,31 @@
+// The outbox on disk: a folder with one file per mail ("<id>.mail", mode 0600, each written all
+// at once), and a folder "bad" in it for files that could not be read.
+#pragma once
+
+#include <string>
+
+#include "app/outbox_store.h"
+
+namespace quillet {
+
+class OutboxFolder final : public OutboxStore {
+  public:
+    // `folder` need not exist: it is made (mode 0700) by the first Save.
+    explicit OutboxFolder(std::string folder);
+
+    // Files over 64 MiB, unreadable ones and those that are not an entry go into "bad", with a
+    // line on standard error; a file that cannot be moved either is passed over.
+    std::vector<OutboxEntry> LoadAll() override;
+    std::optional<std::string> Save(const OutboxEntry& entry) override;
+    void Remove(const std::string& id) override;
+
+    const std::string& folder() const { return folder_; }
+
+  private:
+    std::string PathOf(const std::string& id) const { return folder_ + "/" + id + ".mail"; }
+    void PutAside(const std::string& name, const std::string& why) const;
+
+    std::string folder_;
+};
+
+}  // namespace quillet
