@@ -1,6 +1,8 @@
 // quillet-feed [--socket PATH] [FILE...]
+// quillet-feed [--socket PATH] --status
 //
-// Sends the request lines of the files (standard input when none is named, or for "-") to a
+// With --status, asks how the mail is doing ({"event": "Status"}) and prints the reply. Else
+// sends the request lines of the files (standard input when none is named, or for "-") to a
 // running Quillet's control socket, one at a time: each line goes out, its reply line is awaited
 // (at most two minutes, since a request may mail) and printed on standard output. Empty lines
 // and lines of blanks only are skipped. A line longer than the control's limit is not sent; it
@@ -43,9 +45,12 @@ struct CommandLine {
     std::vector<std::string> files;  // empty: standard input
     std::string error;               // the command line is wrong
     bool help = false;
+    bool status = false;  // ask for the mail's status only
 };
 
-constexpr const char* kUsage = "usage: quillet-feed [--socket PATH] [FILE...]\n";
+constexpr const char* kUsage =
+    "usage: quillet-feed [--socket PATH] [FILE...]\n"
+    "       quillet-feed [--socket PATH] --status\n";
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine result;
@@ -58,6 +63,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             options_end = true;
         } else if (argument == "--help" || argument == "-h") {
             result.help = true;
+        } else if (argument == "--status") {
+            result.status = true;
         } else if (argument == "--socket" && i + 1 < argc) {
             result.socket = argv[++i];
         } else if (argument.rfind("--socket=", 0) == 0) {
@@ -65,6 +72,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         } else {
             result.error = "unknown option or missing value: " + argument;
         }
+    }
+    if (result.status && !result.files.empty()) {
+        result.error = "--status sends nothing else";
     }
     return result;
 }
@@ -210,7 +220,7 @@ int main(int argc, char** argv) {
     }
     // Every file is opened before anything is sent, so that a wrong name sends nothing.
     const std::vector<std::string> files =
-        command.files.empty() ? std::vector<std::string>{"-"} : command.files;
+        command.files.empty() && !command.status ? std::vector<std::string>{"-"} : command.files;
     std::vector<std::unique_ptr<std::ifstream>> inputs;  // empty for standard input
     for (const std::string& file : files) {
         if (file == "-") {
@@ -234,6 +244,12 @@ int main(int argc, char** argv) {
         return kBroken;
     }
     Feeder feeder(std::move(connection.fd));
+    if (command.status) {
+        if (!feeder.Exchange(R"({"event":"Status"})")) {
+            return kBroken;
+        }
+        return feeder.any_failed() ? kSomeFailed : kAllOk;
+    }
     for (size_t i = 0; i < inputs.size(); ++i) {
         const bool whole = inputs[i] ? FeedStream(*inputs[i], files[i], feeder)
                                      : FeedStream(std::cin, "standard input", feeder);

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +48,10 @@ class Installed {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("QUILLET_SOCKET", QString::fromStdString(socket()));
+        // Retries come quickly; no desktop's notifications unless a test brings a bus.
+        environment.insert("QUILLET_RETRY_SCHEDULE", "0.3");
+        environment.insert("DBUS_SESSION_BUS_ADDRESS",
+                           QString::fromStdString(bus.empty() ? "unix:path=/nonexistent" : bus));
         return environment;
     }
 
@@ -72,6 +78,8 @@ class Installed {
     }
 
     std::string socket() const { return dir_.Path("q.sock"); }
+    std::string Path(const std::string& name) const { return dir_.Path(name); }
+    std::string bus;  // the session bus the program is to use
     std::string settings() const { return ReadFile(dir_.Path("quillet.ini")); }
 
   private:
@@ -253,6 +261,136 @@ TEST(ProgramTest, SecondProgramOnTheSameSocketStopsWithAClearMessage) {
               std::string::npos);
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(first.waitForFinished(10000));
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+std::string Order(int id) {
+    return "{\"event\":\"OrderCancelled\",\"OrderId\":\"" + std::to_string(id) + "\"}\n";
+}
+
+// The mail files the outbox holds.
+std::vector<std::string> OutboxFiles(const Installed& quillet) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& file :
+         std::filesystem::directory_iterator(quillet.Path("quillet.outbox"), ignored)) {
+        if (file.path().extension() == ".mail") {
+            names.push_back(file.path().filename());
+        }
+    }
+    return names;
+}
+
+// A private session bus, and what its monitor saw of the desktop's notifications.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (daemon_.waitForReadyRead(10000)) {
+            address_ = daemon_.readLine().trimmed().toStdString();
+        }
+        monitor_.start("dbus-monitor", {"--address", QString::fromStdString(address_),
+                                        "interface='org.freedesktop.Notifications'"});
+        monitor_.waitForStarted(10000);
+        QTest::qWait(300);  // the monitor's match rules are in place
+    }
+    ~PrivateBus() {
+        monitor_.kill();
+        daemon_.kill();
+        monitor_.waitForFinished(5000);
+        daemon_.waitForFinished(5000);
+    }
+    const std::string& address() const { return address_; }
+    // Waits until the monitor has shown a Notify call holding `text`.
+    bool Saw(const std::string& text) {
+        return QTest::qWaitFor(
+            [&] {
+                seen_ += monitor_.readAllStandardOutput().toStdString();
+                return seen_.find("member=Notify") != std::string::npos &&
+                       seen_.find(text) != std::string::npos;
+            },
+            15000);
+    }
+
+  private:
+    QProcess daemon_;
+    QProcess monitor_;
+    std::string address_;
+    std::string seen_;
+};
+
+TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
+    int port = 0;
+    {
+        SmtpTestServer probe({});  // a free port, then nothing listens there
+        port = probe.port();
+    }
+    Installed quillet(port);
+    PrivateBus bus;
+    quillet.bus = bus.address();
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto [code, replies] = quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + Order(2) +
+                                              "{\"event\":\"Status\"}\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(replies.find("{\"ok\":true,\"Connected\":true,\"Waiting\":2,\"Failed\":0,"
+                           "\"Delivered\":0}"),
+              std::string::npos)
+        << replies;
+    EXPECT_TRUE(bus.Saw("Order mail for order 2 not sent yet"));
+    ASSERT_EQ(OutboxFiles(quillet).size(), 2u);
+    struct stat status {};
+    ASSERT_EQ(::stat(quillet.Path("quillet.outbox/" + OutboxFiles(quillet)[0]).c_str(), &status),
+              0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    program.kill();  // kill -9, with both mails waiting
+    ASSERT_TRUE(program.waitForFinished(10000));
+    WriteFile(quillet.Path("quillet.outbox/garbage.mail"), "not a mail");
+    SmtpTestServer::Config config;
+    config.port = port;
+    std::optional<SmtpTestServer> server(std::in_place, config);
+    ASSERT_TRUE(quillet.Start(program));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 2; }, 15000));
+    EXPECT_TRUE(bus.Saw("2 waiting order mails delivered"));
+    EXPECT_TRUE(OutboxFiles(quillet).empty());
+    EXPECT_TRUE(std::filesystem::exists(quillet.Path("quillet.outbox/bad/garbage.mail")));
+
+    // The server goes away and comes back while the program runs: the mail arrives, once.
+    server.reset();
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(3)).first, 0);
+    server.emplace(config);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 1; }, 15000));
+    QTest::qWait(1000);  // no second copy follows
+    EXPECT_EQ(server->Received().size(), 1u);
+    EXPECT_NE(quillet.Feed("{\"event\":\"Status\"}\n").second.find("\"Waiting\":0"),
+              std::string::npos);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
+TEST(ProgramTest, AMailEveryRecipientRefusesIsMarkedFailedAndNotTriedAgain) {
+    SmtpTestServer::Config config;
+    config.refused_recipients = {"broker@example.com", "me@example.org"};
+    SmtpTestServer server(config);
+    Installed quillet(server.port());
+    PrivateBus bus;
+    quillet.bus = bus.address();
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(5)).first, 0);
+    EXPECT_TRUE(bus.Saw("Order mail for order 5 failed"));
+    QTest::qWait(1000);  // several retry periods
+    EXPECT_NE(quillet.Feed("{\"event\":\"Status\"}\n").second.find("\"Waiting\":0,\"Failed\":1"),
+              std::string::npos);
+    EXPECT_EQ(OutboxFiles(quillet).size(), 1u);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
 }
 
 }  // namespace

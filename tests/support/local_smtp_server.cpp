@@ -123,6 +123,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"user", config.user},
         {"password", config.password},
         {"refused_recipients", config.refused_recipients},
+        {"port", config.port},
     };
     std::ofstream(work_dir_ + "/config.json") << settings.dump();
 

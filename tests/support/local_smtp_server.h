@@ -33,6 +33,7 @@ class LocalSmtpServer {
         std::string user = "trader";
         std::string password = "s3cret";
         std::vector<std::string> refused_recipients;  // RCPT TO answered 550 for these
+        int port = 0;                                 // 0: any free port
     };
 
     // Starts the server and waits until it listens. A server that cannot start leaves port()

@@ -4,7 +4,8 @@ Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
 
 Reads WORK_DIR/config.json:
   {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data",
-   "require_auth": bool, "offer_auth": bool, "user": str, "password": str, "refused_recipients": [str]}
+   "require_auth": bool, "offer_auth": bool, "user": str, "password": str, "refused_recipients": [str],
+   "port": int (0: any free port)}
 Writes a throwaway CA (WORK_DIR/ca.pem) and a server certificate for "localhost" and
 127.0.0.1 signed by it, starts listening, then prints "READY <port>" on standard output.
 Each accepted message is appended to WORK_DIR/received.jsonl as one JSON object
@@ -108,7 +109,7 @@ async def serve(config, work_dir):
     mode = config["mode"]
     loop = asyncio.get_running_loop()
     if mode == "silent":
-        server = await loop.create_server(SilentProtocol, HOST, 0)
+        server = await loop.create_server(SilentProtocol, HOST, config["port"])
     else:
         handler = Handler(config, work_dir)
 
@@ -124,7 +125,7 @@ async def serve(config, work_dir):
                 authenticator=make_authenticator(config) if config["offer_auth"] else None,
             )
 
-        server = await loop.create_server(protocol, HOST, 0,
+        server = await loop.create_server(protocol, HOST, config["port"], reuse_address=True,
                                           ssl=tls if mode == "implicit_tls" else None)
     port = server.sockets[0].getsockname()[1]
     print(f"READY {port}", flush=True)
