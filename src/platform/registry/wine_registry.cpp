@@ -14,6 +14,44 @@ namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 
+// A key path with letter case folded, its levels joined by single backslashes.
+std::string Normalized(std::string_view path) {
+    std::string out = FoldCase(path);
+    size_t kept = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] != '\\' || (kept > 0 && out[kept - 1] != '\\')) {
+            out[kept++] = out[i];
+        }
+    }
+    out.resize(kept > 0 && out[kept - 1] == '\\' ? kept - 1 : kept);
+    return out;
+}
+
+// The subtrees a parse keeps; all keys when none are given.
+class KeptSubtrees {
+  public:
+    explicit KeptSubtrees(const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) {
+            roots_.push_back(Normalized(path));
+        }
+    }
+
+    // Whether the key at `path` (UTF-8, as a key line gives it) is one of them or below one.
+    bool Holds(std::string_view path) const {
+        if (roots_.empty()) {
+            return true;
+        }
+        const std::string key = Normalized(path);
+        return std::any_of(roots_.begin(), roots_.end(), [&key](const std::string& root) {
+            return key.starts_with(root) &&
+                   (key.size() == root.size() || root.empty() || key[root.size()] == '\\');
+        });
+    }
+
+  private:
+    std::vector<std::string> roots_;
+};
+
 }  // namespace
 
 class WineRegistry::Builder {
@@ -92,26 +130,34 @@ class WineRegistry::Builder {
 
 WineRegistry::WineRegistry() : keys_(1) {}
 
-WineRegistry WineRegistry::Parse(std::string_view text) {
-    WineRegistry registry;
+WineRegistry WineRegistry::Parse(std::string_view text,
+                                 const std::vector<std::string>& kept_subtrees) {
     WineRegistryLines lines(text);
+    return Parse(lines, kept_subtrees);
+}
+
+WineRegistry WineRegistry::Parse(WineRegistryLines& lines,
+                                 const std::vector<std::string>& kept_subtrees) {
+    WineRegistry registry;
     std::string_view line;
     if (!lines.Next(line) || line != kHeader) {
         return registry;
     }
+    const KeptSubtrees kept(kept_subtrees);
     Builder builder(registry);
     constexpr uint32_t kNoKey = UINT32_MAX;  // the values that follow belong to no key
     uint32_t key = kNoKey;
+    std::string path;
     while (lines.Next(line)) {
         const size_t pos = SkipSpaces(line, 0);
         if (pos == line.size()) {
             continue;
         }
         if (line[pos] == '[') {
-            std::u16string path;
             key = kNoKey;
-            if (ParseWineEscaped(line, pos + 1, ']', path) != std::string_view::npos) {
-                key = builder.OpenKey(Utf16ToUtf8(path));
+            if (ParseWineKeyPath(line, pos + 1, path) != std::string_view::npos &&
+                kept.Holds(path)) {
+                key = builder.OpenKey(path);
             }
             continue;
         }
