@@ -1,6 +1,7 @@
 // Quillet: order events in, an order line on screen and in the recipients' mail.
 #include <QApplication>
 #include <QLocale>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/form_quillet.h"
@@ -20,7 +21,13 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillet"));
 
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
-    CurlSmtpTransport transport;
+    // Servers' certificates are checked against the system's CAs, or against those of the
+    // file that $SSL_CERT_FILE names (as for OpenSSL's own default), never not at all.
+    CurlSmtpTransport::Options mail_options;
+    if (const char* ca_file = std::getenv("SSL_CERT_FILE"); ca_file != nullptr) {
+        mail_options.ca_file = ca_file;
+    }
+    CurlSmtpTransport transport(mail_options);
     IniFile settings_file(SettingsFilePath(executable));
     QtScreen screen;
     AccountServices account_services;  // the mail accounts of the Wine prefix
