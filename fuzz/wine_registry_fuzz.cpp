@@ -81,11 +81,11 @@ bool SameName(const std::string* a, const std::string* b) {
     return a == nullptr ? b == nullptr : b != nullptr && *a == *b;
 }
 
-// Whether `path` is `root` or below it, ignoring case.
+// Whether `path` is `root` or below it, ignoring case; every path is below the root's "".
 bool Below(const std::string& path, const std::string& root) {
     const std::string folded = quillet::FoldCase(path), folded_root = quillet::FoldCase(root);
     return folded.starts_with(folded_root) &&
-           (folded.size() == folded_root.size() || folded[folded_root.size()] == '\\');
+           (root.empty() || folded.size() == root.size() || folded[root.size()] == '\\');
 }
 
 }  // namespace

@@ -14,17 +14,35 @@ namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 
-// A key path with letter case folded, its levels joined by single backslashes.
-std::string Normalized(std::string_view path) {
-    std::string out = FoldCase(path);
-    size_t kept = 0;
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (out[i] != '\\' || (kept > 0 && out[kept - 1] != '\\')) {
-            out[kept++] = out[i];
+// Whether `name` is `folded` (a name with letter case folded) ignoring case. ASCII, the common
+// case, is compared byte by byte: FoldCase changes an ASCII byte whatever its neighbours.
+bool SameName(std::string_view name, std::string_view folded) {
+    if (name.size() != folded.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (static_cast<uint8_t>(c) >= 0x80) {
+            return FoldCase(name) == folded;
+        }
+        if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c) != folded[i]) {
+            return false;
         }
     }
-    out.resize(kept > 0 && out[kept - 1] == '\\' ? kept - 1 : kept);
-    return out;
+    return true;
+}
+
+// The levels of a key path, empty ones passed over.
+std::vector<std::string_view> Levels(std::string_view path) {
+    std::vector<std::string_view> levels;
+    while (!path.empty()) {
+        const size_t cut = path.find('\\');
+        if (cut != 0) {
+            levels.push_back(path.substr(0, cut));
+        }
+        path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
+    }
+    return levels;
 }
 
 // The subtrees a parse keeps; all keys when none are given.
@@ -32,24 +50,39 @@ class KeptSubtrees {
   public:
     explicit KeptSubtrees(const std::vector<std::string>& paths) {
         for (const std::string& path : paths) {
-            roots_.push_back(Normalized(path));
+            std::vector<std::string> levels;
+            for (const std::string_view level : Levels(path)) {
+                levels.push_back(FoldCase(level));
+            }
+            roots_.push_back(std::move(levels));
         }
     }
 
     // Whether the key at `path` (UTF-8, as a key line gives it) is one of them or below one.
     bool Holds(std::string_view path) const {
-        if (roots_.empty()) {
-            return true;
-        }
-        const std::string key = Normalized(path);
-        return std::any_of(roots_.begin(), roots_.end(), [&key](const std::string& root) {
-            return key.starts_with(root) &&
-                   (key.size() == root.size() || root.empty() || key[root.size()] == '\\');
-        });
+        return roots_.empty() ||
+               std::any_of(roots_.begin(), roots_.end(),
+                           [path](const auto& root) { return Within(path, root); });
     }
 
   private:
-    std::vector<std::string> roots_;
+    static bool Within(std::string_view path, const std::vector<std::string>& root) {
+        size_t level = 0;
+        while (!path.empty() && level < root.size()) {
+            const size_t cut = path.find('\\');
+            const std::string_view name = path.substr(0, cut);
+            path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
+            if (name.empty()) {
+                continue;
+            }
+            if (!SameName(name, root[level++])) {
+                return false;
+            }
+        }
+        return level == root.size();
+    }
+
+    std::vector<std::vector<std::string>> roots_;  // the levels of each, letter case folded
 };
 
 }  // namespace

@@ -199,17 +199,21 @@ std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos
 
 size_t ParseWineKeyPath(std::string_view line, size_t pos, std::string& path) {
     path.clear();
-    for (size_t at = pos; at < line.size(); ++at) {
-        const char c = line[at];
-        if (c == ']') {
-            return at + 1;
+    for (size_t at = pos;;) {
+        size_t run = at;  // the plain characters from `at` on are copied at once
+        while (run < line.size() && line[run] != ']' && line[run] != '\\' &&
+               static_cast<uint8_t>(line[run]) < 0x80) {
+            ++run;
         }
-        if (static_cast<uint8_t>(c) >= 0x80 ||
-            (c == '\\' && (at + 1 == line.size() || line[at + 1] != '\\'))) {
-            break;  // another escape, or a character beyond ASCII
+        path.append(line, at, run - at);
+        if (run < line.size() && line[run] == ']') {
+            return run + 1;
         }
-        path.push_back(c);
-        at += c == '\\' ? 1 : 0;
+        if (run + 1 >= line.size() || line[run] != '\\' || line[run + 1] != '\\') {
+            break;  // another escape, a character beyond ASCII, or no "]"
+        }
+        path.push_back('\\');
+        at = run + 2;
     }
     std::u16string units;
     const size_t end = ParseWineEscaped(line, pos, ']', units);
