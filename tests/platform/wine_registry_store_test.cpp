@@ -235,6 +235,34 @@ TEST(WineRegistryStoreSubtreesTest, HoldsTheKeptSubtreesAsTheWholeFileHasThem) {
     EXPECT_EQ(RegEnumSubkey(kept, HKEY_CURRENT_USER, "Software\\Quillet", 2), "");
 }
 
+TEST(WineRegistryStoreBlocksTest, LinesAcrossTheBlocksOfALargeFileAreAllRead) {
+    // Far more than one block of the reader, with a line longer than a block.
+    TempDir dir;
+    constexpr int kKeys = 20000;
+    std::string text = "WINE REGISTRY Version 2\n";
+    for (int i = 0; i < kKeys; ++i) {
+        text += "[K\\\\" + std::to_string(i) + "] 1\n\"V\"=\"" + std::to_string(i) + "\"\n";
+        if (i == kKeys / 2) {
+            text += "\"Long\"=hex:";
+            for (int byte = 0; byte < 100000; ++byte) {
+                text += "ab,";
+            }
+            text += "cd\n";
+        }
+    }
+    WriteFile(dir.Path("user.reg"), text);
+    WineRegistryStore store(dir.Path("user.reg"));
+    for (int i = 0; i < kKeys; ++i) {
+        ASSERT_EQ(
+            RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "K\\" + std::to_string(i), "V")),
+            std::to_string(i));
+    }
+    EXPECT_EQ(store.QueryValue(HKEY_CURRENT_USER, "K\\" + std::to_string(kKeys / 2), "Long")
+                  .value_or(RegistryData{})
+                  .bytes,
+              std::string(100000, '\xAB') + '\xCD');
+}
+
 TEST(WineRegistryStoreLimitsTest, DataAndNamesMustFitTheirBuffers) {
     TempDir dir;
     const std::string text =

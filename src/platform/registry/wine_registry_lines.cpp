@@ -245,11 +245,12 @@ bool WineRegistryLines::Fill() {
     if (fd_ < 0 || ended_) {
         return false;
     }
-    // The unfinished line moves to the front; the buffer grows only for a line longer than it.
+    // The unfinished line moves to the front; the buffer grows only for a line that leaves
+    // little room behind it.
     const size_t kept = text_.size() - pos_;
     std::memmove(buffer_.data(), buffer_.data() + pos_, kept);
-    if (buffer_.size() < kept + kBlock) {
-        buffer_.resize(std::max(kept + kBlock, 2 * buffer_.size()));
+    if (buffer_.size() - kept < kBlock / 4) {
+        buffer_.resize(std::max(kBlock, 2 * buffer_.size()));
     }
     pos_ = line_start_ = 0;
     text_ = std::string_view(buffer_.data(), kept);
