@@ -57,7 +57,8 @@ test-sanitize: build-sanitize
 test-fuzz: build-fuzz
 	cd $(BUILD_FUZZ) && ctest --output-on-failure -j $(JOBS)
 
-# Benchmarks: numbers, not pass or fail; never part of `make test`.
+# Benchmarks: numbers, not pass or fail; never part of `make test`. bench/run installs what
+# only the benchmarks use (scripts/install-bench-deps.sh).
 bench: deps
 	bench/run
 

@@ -4,7 +4,8 @@
 // Express mail accounts among some 200,000 other keys (see user_reg_generator.h), searched with
 // the program's own services. Each run makes the services afresh and times the first search
 // (the file read and parsed) and a second one (the parsed file kept, as the program keeps it
-// while the file is unchanged). The file was just written, so it is in the page cache.
+// while the file is unchanged), then takes the heap the services still hold for the registry.
+// The file was just written, so it is in the page cache.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -24,7 +25,8 @@ namespace quillet::bench {
 namespace {
 
 constexpr int kDefaultRuns = 5;
-constexpr double kGoalMs = 1000;
+constexpr double kGoalMs = 250;
+constexpr double kHeldGoalMb = 10;
 
 int Run(int runs) {
     TempFolder prefix;
@@ -63,7 +65,9 @@ int Run(int runs) {
         Fixed(first, 0, "ms"), goal, first <= kGoalMs);
     PrintRow("Account search: repeated call, file unchanged (median)", Fixed(again, 2, "ms"), goal,
              again <= kGoalMs);
-    PrintRow("Account search: parsed registry held in memory", Fixed(held_bytes / 1e6, 1, "MB"));
+    const double held_mb = held_bytes / 1e6;
+    PrintRow("Account search: registry held in memory after the search", Fixed(held_mb, 2, "MB"),
+             "≤ " + Fixed(kHeldGoalMb, 0, "MB"), held_mb <= kHeldGoalMb);
     return 0;
 }
 

@@ -75,6 +75,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
     if (options.pipe_stdout) {
         out = MakePipe();
         posix_spawn_file_actions_adddup2(&actions, out.write_end.get(), STDOUT_FILENO);
+    } else if (!options.stdout_path.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.stdout_path.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
     if (options.pipe_stderr) {
         err = MakePipe();

@@ -20,6 +20,7 @@ struct ChildOptions {
     bool pipe_stdin = false;                                       // else /dev/null
     bool pipe_stdout = false;                                      // else inherited
     bool pipe_stderr = false;                                      // else inherited
+    std::string stdout_path;  // when set and not piped, standard output goes to this new file
 };
 
 class ChildProcess {

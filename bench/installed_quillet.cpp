@@ -14,19 +14,26 @@ std::string Stored(const std::string& key, const std::string& value) {
 
 }  // namespace
 
-InstalledQuillet::InstalledQuillet(int smtp_port) {
+InstalledQuillet::InstalledQuillet(int smtp_port, bool ssl, std::string ca_file)
+    : ca_file_(std::move(ca_file)) {
     std::filesystem::copy_file(QUILLET_PATH, program());
     std::filesystem::permissions(program(), std::filesystem::perms::owner_all);
-    WriteWholeFile(
-        folder_.Path("quillet.ini"),
-        "[Quillet]\r\n" + Stored("txtDisplayName", "Order Desk") +
-            Stored("txtEmail", "desk@example.com") + Stored("txtSMTPserver", "127.0.0.1") +
-            Stored("txtPort", std::to_string(smtp_port)) + Stored("lstSendTo.ListCount", "2") +
-            Stored("File1", "broker@example.com") + Stored("File2", "me@example.org"));
+    WriteWholeFile(folder_.Path("quillet.ini"),
+                   "[Quillet]\r\n" + Stored("txtDisplayName", "Order Desk") +
+                       Stored("txtEmail", "desk@example.com") +
+                       Stored("txtSMTPserver", "127.0.0.1") +
+                       Stored("txtPort", std::to_string(smtp_port)) +
+                       Stored("chkSSL", ssl ? "1" : "0") + Stored("lstSendTo.ListCount", "2") +
+                       Stored("File1", "broker@example.com") + Stored("File2", "me@example.org"));
 }
 
 std::vector<std::pair<std::string, std::string>> InstalledQuillet::Environment() const {
-    return {{"QT_QPA_PLATFORM", "offscreen"}, {"QUILLET_SOCKET", socket()}};
+    std::vector<std::pair<std::string, std::string>> environment{{"QT_QPA_PLATFORM", "offscreen"},
+                                                                 {"QUILLET_SOCKET", socket()}};
+    if (!ca_file_.empty()) {
+        environment.emplace_back("SSL_CERT_FILE", ca_file_);
+    }
+    return environment;
 }
 
 ChildProcess InstalledQuillet::Start(bool pipe_stderr) const {

@@ -1,10 +1,11 @@
-// bench-mail-floor URL FROM MESSAGE-FILE RCPT...
+// bench-mail-floor [--cacert CA-FILE] URL FROM MESSAGE-FILE RCPT...
 //
 // The least a program can do to mail a message: for every line on standard input it sends the
 // message of MESSAGE-FILE to URL (smtp://host:port) with libcurl's easy interface, on a fresh
 // connection with a fresh handle, and writes "ok" or "error <why>" on standard output once the
 // server has answered the end of DATA. The floor that Quillet's order-to-mail time is set
-// against: the same request-then-reply shape, with nothing but the mailing between.
+// against: the same request-then-reply shape, with nothing but the mailing between. For smtps://
+// URLs the server's certificate is checked against the CAs of CA-FILE (or the system's).
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -38,8 +39,8 @@ size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
     return n;
 }
 
-CURLcode Send(const std::string& url, const std::string& from, curl_slist* recipients,
-              const std::string& message) {
+CURLcode Send(const std::string& url, const std::string& ca_file, const std::string& from,
+              curl_slist* recipients, const std::string& message) {
     const std::unique_ptr<CURL, EasyCleanup> easy(curl_easy_init());
     if (!easy) {
         return CURLE_FAILED_INIT;
@@ -47,6 +48,9 @@ CURLcode Send(const std::string& url, const std::string& from, curl_slist* recip
     CURL* const curl = easy.get();
     Upload upload{message};
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    if (!ca_file.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.c_str());
     curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
@@ -59,8 +63,14 @@ CURLcode Send(const std::string& url, const std::string& from, curl_slist* recip
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    std::string ca_file;
+    if (argc > 2 && std::strcmp(argv[1], "--cacert") == 0) {
+        ca_file = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 5) {
-        std::cerr << "usage: bench-mail-floor URL FROM MESSAGE-FILE RCPT...\n";
+        std::cerr << "usage: bench-mail-floor [--cacert CA-FILE] URL FROM MESSAGE-FILE RCPT...\n";
         return 2;
     }
     std::ifstream in(argv[3], std::ios::binary);
@@ -84,7 +94,7 @@ int main(int argc, char* argv[]) {
     const std::string from = std::string("<") + argv[2] + ">";
     std::string request;
     while (std::getline(std::cin, request)) {
-        const CURLcode result = Send(url, from, recipients.get(), message);
+        const CURLcode result = Send(url, ca_file, from, recipients.get(), message);
         if (result == CURLE_OK) {
             std::cout << "ok" << std::endl;
         } else {

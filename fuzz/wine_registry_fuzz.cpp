@@ -1,7 +1,10 @@
 // Arbitrary text as a Wine user.reg: it is parsed, and its keys are walked the way the account
 // search walks them, reading values and subkey names through the ANSI registry functions.
 // Subkey names come in strict name order ignoring case, and none is empty or holds a "\";
-// keys and values are found whatever the letter case of their names.
+// keys and values are found whatever the letter case of their names. A parse that keeps one
+// subtree (the first key found below the root's first subkey) holds in it exactly what the
+// whole parse holds, and nothing beside it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -70,6 +73,21 @@ std::vector<std::string> ValueNames(std::string_view text) {
     return names;
 }
 
+bool SameData(const RegistryData* a, const RegistryData* b) {
+    return a == nullptr ? b == nullptr : b != nullptr && a->type == b->type && a->bytes == b->bytes;
+}
+
+bool SameName(const std::string* a, const std::string* b) {
+    return a == nullptr ? b == nullptr : b != nullptr && *a == *b;
+}
+
+// Whether `path` is `root` or below it, ignoring case; every path is below the root's "".
+bool Below(const std::string& path, const std::string& root) {
+    const std::string folded = quillet::FoldCase(path), folded_root = quillet::FoldCase(root);
+    return folded.starts_with(folded_root) &&
+           (root.empty() || folded.size() == root.size() || folded[root.size()] == '\\');
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -106,6 +124,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (paths.size() < kMaxKeys) {
                 paths.push_back(path.empty() ? *name : path + "\\" + *name);
             }
+        }
+    }
+    // The walk has found the keys level by level: the first key two levels down, if any.
+    const auto kept_root = std::find_if(paths.begin(), paths.end(), [](const std::string& path) {
+        return path.find('\\') != std::string::npos;
+    });
+    if (kept_root == paths.end()) {
+        return 0;
+    }
+    const WineRegistry kept = WineRegistry::Parse(text, {*kept_root});
+    for (const std::string& path : paths) {
+        if (!Below(path, *kept_root)) {
+            Check(Below(*kept_root, path) || kept.SubkeyName(path, 0) == nullptr,
+                  "a key beside the kept subtree is not held");
+            continue;
+        }
+        for (size_t index = 0; index < 4; ++index) {
+            Check(SameName(kept.SubkeyName(path, index), registry.SubkeyName(path, index)),
+                  "the kept subtree has the same subkeys");
+        }
+        for (const std::string& name : value_names) {
+            Check(SameData(kept.FindValue(path, name), registry.FindValue(path, name)),
+                  "the kept subtree has the same values");
         }
     }
     return 0;

@@ -51,7 +51,13 @@ int main(int argc, char* argv[]) {
     const auto post = [&app](std::function<void()> task) {
         QMetaObject::invokeMethod(&app, std::move(task), Qt::QueuedConnection);
     };
-    CurlSmtpTransport transport;
+    // Servers' certificates are checked against the system's CAs, or against those of the
+    // file that $SSL_CERT_FILE names (as for OpenSSL's own default), never not at all.
+    CurlSmtpTransport::Options mail_options;
+    if (const char* ca_file = std::getenv("SSL_CERT_FILE"); ca_file != nullptr) {
+        mail_options.ca_file = ca_file;
+    }
+    CurlSmtpTransport transport(mail_options);
     IniFile settings_file(settings_path);
     QtScreen screen;
     AccountServices account_services;  // the mail accounts of the Wine prefix

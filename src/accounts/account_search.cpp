@@ -6,6 +6,10 @@
 
 namespace quillet {
 
+std::vector<std::string> AccountRegistryKeys() {
+    return {std::string(kOutlookExpressManagerKey), std::string(kOutlookProfilesKey)};
+}
+
 AccountTable SearchAccounts(const AccountSources& sources) {
     AccountTable accounts;
     GetOutlookExpressAccounts(sources.registry, accounts);

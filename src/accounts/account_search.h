@@ -1,6 +1,9 @@
 // The whole account search: every source, in the order the account dialog lists them.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "accounts/file_listing.h"
 #include "accounts/mail_account.h"
 #include "accounts/wine_folders.h"
@@ -14,6 +17,10 @@ struct AccountSources {
     const FileListing& files;
     AccountEnvironment environment;
 };
+
+// The registry keys (under HKEY_CURRENT_USER) that the sources read, each with the keys below
+// it; a store may hold only these.
+std::vector<std::string> AccountRegistryKeys();
 
 // A fresh table filled by GetOutlookExpressAccounts, then GetOutlookAccounts, then
 // GetWindowsMailAccounts. Never fails: what cannot be read is missing from the table.

@@ -9,8 +9,6 @@
 namespace quillet {
 namespace {
 
-constexpr std::string_view kProfilesKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 constexpr std::string_view kAccountsSubkey = "9375CFF0413111d3B88A00104B2A6676";
 
 // Outlook keeps the flag as a REG_DWORD, whose digits would decode to nothing.
@@ -24,13 +22,13 @@ int32_t AuthFlag(const RegValue& value) {
 }  // namespace
 
 void GetOutlookAccounts(RegistryStore& registry, AccountTable& accounts) {
-    const std::string profile =
-        RegValueText(RegReadValue(registry, HKEY_CURRENT_USER, kProfilesKey, "DefaultProfile"));
+    const std::string profile = RegValueText(
+        RegReadValue(registry, HKEY_CURRENT_USER, kOutlookProfilesKey, "DefaultProfile"));
     if (profile.empty()) {
         return;
     }
     const std::string accounts_key =
-        std::string(kProfilesKey) + "\\" + profile + "\\" + std::string(kAccountsSubkey);
+        std::string(kOutlookProfilesKey) + "\\" + profile + "\\" + std::string(kAccountsSubkey);
     for (int32_t index = 0;; ++index) {
         const std::string name = RegEnumSubkey(registry, HKEY_CURRENT_USER, accounts_key, index);
         if (name.empty()) {

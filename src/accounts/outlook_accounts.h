@@ -1,10 +1,16 @@
 // The accounts of Outlook's default mail profile in the current user's registry.
 #pragma once
 
+#include <string_view>
+
 #include "accounts/mail_account.h"
 #include "support/registry_store.h"
 
 namespace quillet {
+
+// The key of Outlook's mail profiles, under HKEY_CURRENT_USER; all that it reads is below it.
+inline constexpr std::string_view kOutlookProfilesKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 
 // Reads "DefaultProfile" of "Software\Microsoft\Windows NT\CurrentVersion\Windows Messaging
 // Subsystem\Profiles"; when it is not empty, appends one record per subkey of that profile's

@@ -9,14 +9,13 @@
 namespace quillet {
 namespace {
 
-constexpr std::string_view kManagerKey = "Software\\Microsoft\\Internet Account Manager";
 constexpr std::string_view kAccountsKey = "Software\\Microsoft\\Internet Account Manager\\Accounts";
 
 }  // namespace
 
 void GetOutlookExpressAccounts(RegistryStore& registry, AccountTable& accounts) {
-    const std::string default_name = RegValueText(
-        RegReadValue(registry, HKEY_CURRENT_USER, kManagerKey, "Default Mail Account"));
+    const std::string default_name = RegValueText(RegReadValue(
+        registry, HKEY_CURRENT_USER, kOutlookExpressManagerKey, "Default Mail Account"));
     for (int32_t index = 0;; ++index) {
         const std::string name = RegEnumSubkey(registry, HKEY_CURRENT_USER, kAccountsKey, index);
         if (name.empty()) {

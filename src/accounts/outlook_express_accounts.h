@@ -1,10 +1,17 @@
 // The accounts that Outlook Express keeps in the current user's registry.
 #pragma once
 
+#include <string_view>
+
 #include "accounts/mail_account.h"
 #include "support/registry_store.h"
 
 namespace quillet {
+
+// The key of Outlook Express's account manager, under HKEY_CURRENT_USER; all that it reads is
+// in it or below it.
+inline constexpr std::string_view kOutlookExpressManagerKey =
+    "Software\\Microsoft\\Internet Account Manager";
 
 // Appends one record per subkey of "Software\Microsoft\Internet Account Manager\Accounts" (in
 // enumeration order, stopping at the first index that gives no name) whose "SMTP Server" reads

@@ -198,6 +198,71 @@ TEST_P(WineRegistryStoreTest, EnumeratesSubkeysInNameOrderIgnoringCase) {
 INSTANTIATE_TEST_SUITE_P(LineEnds, WineRegistryStoreTest, testing::Values(false, true),
                          [](const auto& info) { return info.param ? "CrLf" : "Lf"; });
 
+TEST(WineRegistryStoreSubtreesTest, HoldsTheKeptSubtreesAsTheWholeFileHasThem) {
+    TempDir dir;
+    WriteFile(dir.Path("user.reg"), UserReg() + R"(
+[Software\\Quillet\\Cut] 1700000000
+"Open"=hex:01,02,\
+[Software\\Quillet\\Texts\\After a cut] 1700000000
+"Found"="yes"
+)");
+    WineRegistryStore whole(dir.Path("user.reg"));
+    WineRegistryStore kept(dir.Path("user.reg"),
+                           {"software\\QUILLET\\texts", "\\Software\\\\Quillet\\Orphan\\"});
+    const struct {
+        const char* key;
+        const char* value;
+        bool held;
+    } cases[] = {
+        {"Software\\Quillet\\Texts", "Plain", true},
+        {"Software\\Quillet\\Texts", "Dup", true},  // from the key's second section
+        {"Software\\Quillet\\Texts", "Hex", true},
+        {"Software\\Quillet\\Texts\\After a cut", "Found", true},
+        {"Software\\Quillet\\Orphan\\Child\\Leaf", "Leaf", true},
+        {"Software\\Quillet\\Numbers", "Port", false},
+        {"Software\\Quillet\\Mixed", "Good", false},
+    };
+    for (const auto& c : cases) {
+        const RegValue in_whole = RegReadValue(whole, HKEY_CURRENT_USER, c.key, c.value);
+        EXPECT_NE(RegValueText(in_whole), "") << c.key << " " << c.value;
+        EXPECT_EQ(RegReadValue(kept, HKEY_CURRENT_USER, c.key, c.value),
+                  c.held ? in_whole : RegValue(std::string()))
+            << c.key << " " << c.value;
+    }
+    // The parents hold only the kept subkeys.
+    EXPECT_EQ(RegEnumSubkey(kept, HKEY_CURRENT_USER, "Software\\Quillet", 0), "Orphan");
+    EXPECT_EQ(RegEnumSubkey(kept, HKEY_CURRENT_USER, "Software\\Quillet", 1), "Texts");
+    EXPECT_EQ(RegEnumSubkey(kept, HKEY_CURRENT_USER, "Software\\Quillet", 2), "");
+}
+
+TEST(WineRegistryStoreBlocksTest, LinesAcrossTheBlocksOfALargeFileAreAllRead) {
+    // Far more than one block of the reader, with a line longer than a block.
+    TempDir dir;
+    constexpr int kKeys = 20000;
+    std::string text = "WINE REGISTRY Version 2\n";
+    for (int i = 0; i < kKeys; ++i) {
+        text += "[K\\\\" + std::to_string(i) + "] 1\n\"V\"=\"" + std::to_string(i) + "\"\n";
+        if (i == kKeys / 2) {
+            text += "\"Long\"=hex:";
+            for (int byte = 0; byte < 100000; ++byte) {
+                text += "ab,";
+            }
+            text += "cd\n";
+        }
+    }
+    WriteFile(dir.Path("user.reg"), text);
+    WineRegistryStore store(dir.Path("user.reg"));
+    for (int i = 0; i < kKeys; ++i) {
+        ASSERT_EQ(
+            RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "K\\" + std::to_string(i), "V")),
+            std::to_string(i));
+    }
+    EXPECT_EQ(store.QueryValue(HKEY_CURRENT_USER, "K\\" + std::to_string(kKeys / 2), "Long")
+                  .value_or(RegistryData{})
+                  .bytes,
+              std::string(100000, '\xAB') + '\xCD');
+}
+
 TEST(WineRegistryStoreLimitsTest, DataAndNamesMustFitTheirBuffers) {
     TempDir dir;
     const std::string text =
@@ -254,9 +319,12 @@ TEST(WineRegistryStoreFreshnessTest, EveryChangeToTheFileShowsAtTheNextCall) {
     const auto file = [](const char* value) {
         return std::string("WINE REGISTRY Version 2\n[K] 1\n\"V\"=\"") + value + "\"\n";
     };
-    WineRegistryStore store(path);
+    WineRegistryStore whole(path);
+    WineRegistryStore kept(path, {"K"});
     const auto read = [&] {
-        return RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "K", "V"));
+        const std::string text = RegValueText(RegReadValue(whole, HKEY_CURRENT_USER, "K", "V"));
+        EXPECT_EQ(RegValueText(RegReadValue(kept, HKEY_CURRENT_USER, "K", "V")), text);
+        return text;
     };
     EXPECT_EQ(read(), "");  // no file yet
 

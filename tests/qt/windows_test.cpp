@@ -188,7 +188,13 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     OrderEvent cancelled = OrderCancelled{"77"};
     p.form.HandleEvent(cancelled);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.List1()->model()->rowCount() == 1; }));
-    EXPECT_EQ(p.window.List1()->model()->index(0, 0).data().toString(), "Cancel Order: Orderid=77");
+    const QModelIndex line = p.window.List1()->model()->index(0, 0);
+    EXPECT_EQ(line.data().toString(), "Cancel Order: Orderid=77");
+    EXPECT_TRUE(line.data(Qt::DecorationRole).isNull());  // not mailed: no dot
+    p.form.List1.SetDelivery(0, DeliveryState::Failed, "Failed: 550 refused");
+    EXPECT_FALSE(line.data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(line.data(Qt::ToolTipRole).toString(),
+              "Cancel Order: Orderid=77\nFailed: 550 refused");
     p.window.close();
 }
 

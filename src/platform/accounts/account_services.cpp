@@ -51,6 +51,7 @@ AccountEnvironment CurrentAccountEnvironment() {
 }
 
 AccountServices::AccountServices(AccountEnvironment environment)
-    : environment_(std::move(environment)), registry_(WineUserRegistryPath(environment_)) {}
+    : environment_(std::move(environment)),
+      registry_(WineUserRegistryPath(environment_), AccountRegistryKeys()) {}
 
 }  // namespace quillet

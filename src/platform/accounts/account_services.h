@@ -1,6 +1,6 @@
 // The real services behind the account search: this process's environment, the Wine prefix's
 // user.reg and the local disk. Kept for as long as the caller likes; every search still sees
-// the files as they are then.
+// the files as they are then. Of the registry only the keys the sources read are held.
 #pragma once
 
 #include "accounts/account_search.h"

@@ -14,6 +14,77 @@ namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 
+// Whether `name` is `folded` (a name with letter case folded) ignoring case. ASCII, the common
+// case, is compared byte by byte: FoldCase changes an ASCII byte whatever its neighbours.
+bool SameName(std::string_view name, std::string_view folded) {
+    if (name.size() != folded.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (static_cast<uint8_t>(c) >= 0x80) {
+            return FoldCase(name) == folded;
+        }
+        if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c) != folded[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The levels of a key path, empty ones passed over.
+std::vector<std::string_view> Levels(std::string_view path) {
+    std::vector<std::string_view> levels;
+    while (!path.empty()) {
+        const size_t cut = path.find('\\');
+        if (cut != 0) {
+            levels.push_back(path.substr(0, cut));
+        }
+        path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
+    }
+    return levels;
+}
+
+// The subtrees a parse keeps; all keys when none are given.
+class KeptSubtrees {
+  public:
+    explicit KeptSubtrees(const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) {
+            std::vector<std::string> levels;
+            for (const std::string_view level : Levels(path)) {
+                levels.push_back(FoldCase(level));
+            }
+            roots_.push_back(std::move(levels));
+        }
+    }
+
+    // Whether the key at `path` (UTF-8, as a key line gives it) is one of them or below one.
+    bool Holds(std::string_view path) const {
+        return roots_.empty() ||
+               std::any_of(roots_.begin(), roots_.end(),
+                           [path](const auto& root) { return Within(path, root); });
+    }
+
+  private:
+    static bool Within(std::string_view path, const std::vector<std::string>& root) {
+        size_t level = 0;
+        while (!path.empty() && level < root.size()) {
+            const size_t cut = path.find('\\');
+            const std::string_view name = path.substr(0, cut);
+            path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
+            if (name.empty()) {
+                continue;
+            }
+            if (!SameName(name, root[level++])) {
+                return false;
+            }
+        }
+        return level == root.size();
+    }
+
+    std::vector<std::vector<std::string>> roots_;  // the levels of each, letter case folded
+};
+
 }  // namespace
 
 class WineRegistry::Builder {
@@ -92,26 +163,34 @@ class WineRegistry::Builder {
 
 WineRegistry::WineRegistry() : keys_(1) {}
 
-WineRegistry WineRegistry::Parse(std::string_view text) {
-    WineRegistry registry;
+WineRegistry WineRegistry::Parse(std::string_view text,
+                                 const std::vector<std::string>& kept_subtrees) {
     WineRegistryLines lines(text);
+    return Parse(lines, kept_subtrees);
+}
+
+WineRegistry WineRegistry::Parse(WineRegistryLines& lines,
+                                 const std::vector<std::string>& kept_subtrees) {
+    WineRegistry registry;
     std::string_view line;
     if (!lines.Next(line) || line != kHeader) {
         return registry;
     }
+    const KeptSubtrees kept(kept_subtrees);
     Builder builder(registry);
     constexpr uint32_t kNoKey = UINT32_MAX;  // the values that follow belong to no key
     uint32_t key = kNoKey;
+    std::string path;
     while (lines.Next(line)) {
         const size_t pos = SkipSpaces(line, 0);
         if (pos == line.size()) {
             continue;
         }
         if (line[pos] == '[') {
-            std::u16string path;
             key = kNoKey;
-            if (ParseWineEscaped(line, pos + 1, ']', path) != std::string_view::npos) {
-                key = builder.OpenKey(Utf16ToUtf8(path));
+            if (ParseWineKeyPath(line, pos + 1, path) != std::string_view::npos &&
+                kept.Holds(path)) {
+                key = builder.OpenKey(path);
             }
             continue;
         }

@@ -14,13 +14,19 @@
 // other escaped character stands for itself. Bytes of well-formed UTF-8 give their character,
 // other bytes above 0x7F the Latin-1 character. Lines "#time=", "#class=", "#link" and any
 // other "#" option, ";" comments and empty lines are passed over; a link key is read as an
-// ordinary key. Lines may end in LF or CRLF.
+// ordinary key. Lines may end in LF or CRLF. A line that begins with "[" always starts a key,
+// even after a byte list's trailing backslash.
 //
 // A line that does not parse (a key line without its "]", a value with an unterminated text,
 // a bad type or a byte list that goes wrong) is passed over; the values after a bad key line
 // belong to no key until the next good one. Keys and value names ignore letter case; a value
 // named twice in a key keeps the later one; a key that appears twice gets the values of both.
 // A key whose parent has no line of its own is there, and so is its parent, without values.
+//
+// A parse may keep only some subtrees (a key with all the keys below it): it then skips every
+// other key line and its values unread, and holds the kept keys and their values just as the
+// whole parse would. Their parents are there too, without values and with only the kept
+// subkeys.
 #pragma once
 
 #include <cstdint>
@@ -33,13 +39,20 @@
 
 namespace quillet {
 
+class WineRegistryLines;
+
 class WineRegistry {
   public:
     // An empty registry: no keys but the root, no values.
     WineRegistry();
 
-    // The registry that `text`, the whole file, holds. Never fails (see above).
-    static WineRegistry Parse(std::string_view text);
+    // The registry that `text`, the whole file, holds; with `kept_subtrees` (key paths, "\"
+    // between levels, letter case ignored) only those subtrees of it. Never fails (see above).
+    static WineRegistry Parse(std::string_view text,
+                              const std::vector<std::string>& kept_subtrees = {});
+    // The same for the lines of `lines`, read to their end.
+    static WineRegistry Parse(WineRegistryLines& lines,
+                              const std::vector<std::string>& kept_subtrees = {});
 
     // The value `value_name` (empty: the default value) of the key at `key_path` (levels
     // separated by "\", empty levels passed over, the empty path being the root); null when

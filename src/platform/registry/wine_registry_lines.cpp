@@ -1,7 +1,12 @@
 #include "platform/registry/wine_registry_lines.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "support/registry_value.h"
 #include "support/utf16.h"
@@ -84,6 +89,10 @@ bool ParseHexList(std::string_view line, size_t pos, WineRegistryLines& lines, s
             return false;
         }
         pos = SkipSpaces(line, 0);
+        if (pos < line.size() && line[pos] == '[') {
+            lines.Unread();  // a key line is never part of a value
+            return false;
+        }
     }
 }
 
@@ -188,20 +197,80 @@ std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos
     return data;
 }
 
+size_t ParseWineKeyPath(std::string_view line, size_t pos, std::string& path) {
+    path.clear();
+    for (size_t at = pos;;) {
+        size_t run = at;  // the plain characters from `at` on are copied at once
+        while (run < line.size() && line[run] != ']' && line[run] != '\\' &&
+               static_cast<uint8_t>(line[run]) < 0x80) {
+            ++run;
+        }
+        path.append(line, at, run - at);
+        if (run < line.size() && line[run] == ']') {
+            return run + 1;
+        }
+        if (run + 1 >= line.size() || line[run] != '\\' || line[run + 1] != '\\') {
+            break;  // another escape, a character beyond ASCII, or no "]"
+        }
+        path.push_back('\\');
+        at = run + 2;
+    }
+    std::u16string units;
+    const size_t end = ParseWineEscaped(line, pos, ']', units);
+    path = Utf16ToUtf8(units);
+    return end;
+}
+
 bool WineRegistryLines::Next(std::string_view& line) {
+    size_t end = std::string_view::npos;
+    while ((end = text_.find('\n', pos_)) == std::string_view::npos && Fill()) {
+    }
     if (pos_ >= text_.size()) {
         return false;
     }
-    size_t end = text_.find('\n', pos_);
     if (end == std::string_view::npos) {
         end = text_.size();
     }
+    line_start_ = pos_;
     line = text_.substr(pos_, end - pos_);
     if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
     }
     pos_ = end + 1;
     return true;
+}
+
+bool WineRegistryLines::Fill() {
+    constexpr size_t kBlock = size_t{1} << 18;
+    if (fd_ < 0 || ended_) {
+        return false;
+    }
+    // The unfinished line moves to the front; the buffer grows only for a line that leaves
+    // little room behind it.
+    const size_t kept = text_.size() - pos_;
+    std::memmove(buffer_.data(), buffer_.data() + pos_, kept);
+    if (buffer_.size() - kept < kBlock / 4) {
+        buffer_.resize(std::max(kBlock, 2 * buffer_.size()));
+    }
+    pos_ = line_start_ = 0;
+    text_ = std::string_view(buffer_.data(), kept);
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_.data() + kept, buffer_.size() - kept);
+        if (got > 0) {
+            bytes_read_ += static_cast<uint64_t>(got);
+            text_ = std::string_view(buffer_.data(), kept + static_cast<size_t>(got));
+            return true;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        failed_ = got < 0;
+        ended_ = true;
+        if (failed_) {
+            text_ = std::string_view();  // no line is taken from a file that could not be read
+        }
+        return false;
+    }
 }
 
 }  // namespace quillet

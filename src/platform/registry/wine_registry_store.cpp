@@ -4,35 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "platform/registry/wine_registry_lines.h"
 #include "platform/unique_fd.h"
 #include "support/registry_value.h"
 
 namespace quillet {
-namespace {
-
-// The whole of the open file `fd`, which is `size` bytes long; empty on a read error.
-std::optional<std::string> ReadAll(int fd, off_t size) {
-    std::string text;
-    text.reserve(static_cast<size_t>(size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) {
-            return text;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        text.append(buffer, static_cast<size_t>(got));
-    }
-}
-
-}  // namespace
 
 WineRegistryStore::FileIdentity WineRegistryStore::IdentityOf(const struct stat& status) {
     return FileIdentity{status.st_dev, status.st_ino, status.st_size,
@@ -40,7 +16,9 @@ WineRegistryStore::FileIdentity WineRegistryStore::IdentityOf(const struct stat&
                         static_cast<int64_t>(status.st_mtim.tv_nsec)};
 }
 
-WineRegistryStore::WineRegistryStore(std::string user_reg_path) : path_(std::move(user_reg_path)) {}
+WineRegistryStore::WineRegistryStore(std::string user_reg_path,
+                                     std::vector<std::string> kept_subtrees)
+    : path_(std::move(user_reg_path)), kept_subtrees_(std::move(kept_subtrees)) {}
 
 const WineRegistry& WineRegistryStore::Current() {
     struct stat status {};
@@ -54,15 +32,16 @@ const WineRegistry& WineRegistryStore::Current() {
     if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return registry_;
     }
-    const auto text = ReadAll(fd.get(), status.st_size);
-    if (!text) {
+    WineRegistryLines lines(fd.get());
+    WineRegistry parsed = WineRegistry::Parse(lines, kept_subtrees_);
+    if (lines.failed()) {
         return registry_;
     }
-    registry_ = WineRegistry::Parse(*text);
+    registry_ = std::move(parsed);
     // A file that changed while it was read is read again at the next call.
     struct stat after {};
     if (::fstat(fd.get(), &after) == 0 && IdentityOf(after) == IdentityOf(status) &&
-        static_cast<off_t>(text->size()) == status.st_size) {
+        lines.bytes_read() == static_cast<uint64_t>(status.st_size)) {
         parsed_identity_ = IdentityOf(status);
     }
     return registry_;

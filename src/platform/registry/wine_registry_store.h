@@ -2,7 +2,8 @@
 //
 // Every call looks at the file as it is then. The parsed file is kept and used again while the
 // file's identity, size and modification time stay the same; any change to the file, a file
-// put in its place included, is parsed afresh at the next call.
+// put in its place included, is parsed afresh at the next call. The file is read in blocks and
+// never held whole; a store that keeps only some subtrees holds no more than those.
 #pragma once
 
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry/wine_registry.h"
 #include "support/registry_store.h"
@@ -20,8 +22,11 @@ namespace quillet {
 
 class WineRegistryStore final : public RegistryStore {
   public:
-    // `user_reg_path`: the prefix's user.reg (see WineUserRegistryPath).
-    explicit WineRegistryStore(std::string user_reg_path);
+    // `user_reg_path`: the prefix's user.reg (see WineUserRegistryPath). With `kept_subtrees`
+    // (key paths under HKEY_CURRENT_USER) only those keys and the keys below them are held;
+    // every other key is missing (see WineRegistry::Parse).
+    explicit WineRegistryStore(std::string user_reg_path,
+                               std::vector<std::string> kept_subtrees = {});
 
     // Only HKEY_CURRENT_USER is held. A missing or unreadable file, or one that does not begin
     // with Wine's header line, holds no keys; every lookup then gives nothing.
@@ -46,6 +51,7 @@ class WineRegistryStore final : public RegistryStore {
     const WineRegistry& Current();
 
     std::string path_;
+    std::vector<std::string> kept_subtrees_;
     std::optional<FileIdentity> parsed_identity_;  // of the file that registry_ was parsed from
     WineRegistry registry_;
 };
