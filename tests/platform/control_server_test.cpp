@@ -191,7 +191,7 @@ TEST_F(ControlServerTest, ShutdownIsAnsweredBeforeItsHandlerRuns) {
     EXPECT_TRUE(reply_came_first);
 }
 
-TEST_F(ControlServerTest, TheSocketIsOnlyEverOurs) {
+TEST_F(ControlServerTest, TheSocketAndItsFolderAreTheUsersAlone) {
     {
         const UniqueFd stale(socket(AF_UNIX, SOCK_STREAM, 0));
         const sockaddr_un address = *UnixSocketAddress(path);
@@ -202,17 +202,10 @@ TEST_F(ControlServerTest, TheSocketIsOnlyEverOurs) {
     Start();
     umask(old_umask);
     EXPECT_EQ(ModeOf(path), 0600u);
-    std::unique_ptr<ControlServer> second = MakeServer();
-    const std::string error = second->Start({path, {}});
+    const std::string error = MakeServer()->Start({path, {}});
     EXPECT_NE(error.find("another Quillet is already running (socket " + path + ")"),
               std::string::npos)
         << error;
-    second.reset();
-    RunClients(1, [&](int) {
-        LineClient client(path);
-        ASSERT_TRUE(client.Write(Query(4)));
-        EXPECT_EQ(client.ReadLine(), QueryReply(4));
-    });
     // A newer socket at the path is left alone; our own goes with us.
     ASSERT_EQ(unlink(path.c_str()), 0);
     std::unique_ptr<ControlServer> newer = MakeServer();
@@ -221,42 +214,16 @@ TEST_F(ControlServerTest, TheSocketIsOnlyEverOurs) {
     EXPECT_TRUE(Exists(path));
     newer.reset();
     EXPECT_FALSE(Exists(path));
-    test::WriteFile(path, "keep me");
-    EXPECT_NE(MakeServer()->Start({path, {}}).find("is not a socket"), std::string::npos);
-    EXPECT_EQ(test::ReadFile(path), "keep me");
-}
 
-TEST_F(ControlServerTest, ThePrivateFolderIsTheUsersAlone) {
-    const mode_t old_umask = umask(0277);  // would leave the owner without write and search
     const std::string folder = dir.Path("private");
-    EXPECT_EQ(server->Start({folder + "/quillet.sock", folder}), "");
-    umask(old_umask);
+    EXPECT_EQ(MakeServer()->Start({folder + "/quillet.sock", folder}), "");
     EXPECT_EQ(ModeOf(folder), 0700u);
-    server = MakeServer();  // a second start reuses the folder
-    EXPECT_EQ(server->Start({folder + "/quillet.sock", folder}), "");
-
-    const std::string scratch = dir.Path("scratch");
-    std::filesystem::create_directory(scratch);
-    chmod(scratch.c_str(), 0700);
-    const std::pair<std::function<void(const std::string&)>, const char*> cases[] = {
-        {[](const std::string& f) {
-             std::filesystem::create_directory(f);
-             chmod(f.c_str(), 0740);
-         },
-         "has mode 0740, not 0700"},
-        {[&](const std::string& f) { std::filesystem::create_directory_symlink(scratch, f); },
-         "is not a folder"},
-        {[](const std::string& f) { test::WriteFile(f, "x"); }, "is not a folder"},
-    };
-    int i = 0;
-    for (const auto& [make, error_part] : cases) {
-        const std::string bad = dir.Path("f" + std::to_string(i++));
-        make(bad);
-        const std::string error = MakeServer()->Start({bad + "/quillet.sock", bad});
-        EXPECT_NE(error.find(error_part), std::string::npos) << error;
-        EXPECT_NE(error.find(bad), std::string::npos) << error;
-        EXPECT_FALSE(Exists(scratch + "/quillet.sock"));
-    }
+    const std::string open = dir.Path("open");
+    std::filesystem::create_directory(open);
+    chmod(open.c_str(), 0740);
+    EXPECT_NE(MakeServer()->Start({open + "/quillet.sock", open}).find("has mode 0740, not 0700"),
+              std::string::npos);
+    EXPECT_FALSE(Exists(open + "/quillet.sock"));
 }
 
 }  // namespace
