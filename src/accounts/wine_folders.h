@@ -12,10 +12,11 @@ namespace quillet {
 
 // The environment the places depend on. An empty member counts as unset.
 struct AccountEnvironment {
-    std::string local_app_data;  // $LOCALAPPDATA
-    std::string wine_prefix;     // $WINEPREFIX
-    std::string home;            // $HOME
-    std::string user;            // the login name
+    std::string local_app_data;        // $LOCALAPPDATA
+    std::string wine_prefix;           // $WINEPREFIX
+    std::string home;                  // $HOME
+    std::string user;                  // the login name
+    std::string xdg_config_home = {};  // $XDG_CONFIG_HOME
 };
 
 // `wine_prefix`, else `home`/.wine; empty when both are unset.
