@@ -19,7 +19,7 @@ bool IsXmlCharacter(char32_t c) {
 // The code point of the numeric reference body `digits` ("229" or "xE5"); none when malformed.
 std::optional<char32_t> NumericValue(std::string_view digits) {
     unsigned base = 10;
-    if (!digits.empty() && (digits.front() == 'x' || digits.front() == 'X')) {
+    if (digits.starts_with('x')) {
         base = 16;
         digits.remove_prefix(1);
     }

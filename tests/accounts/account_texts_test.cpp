@@ -5,8 +5,8 @@
 #include "accounts/account_flag.h"
 #include "accounts/bytes2string.h"
 #include "accounts/get_xml_value.h"
-#include "accounts/xml_references.h"
 #include "accounts/windows_mail_accounts.h"
+#include "accounts/xml_references.h"
 
 namespace quillet {
 namespace {
@@ -72,9 +72,11 @@ TEST(GetXMLvalueTest, FindsTheFirstElementTextByPlainSearch) {
 TEST(DecodeXmlReferencesTest, KnownReferencesOnlyInOnePass) {
     const TextCase cases[] = {
         {"Anna &amp; Co &lt;&gt;&quot;&apos;", "Anna & Co <>\"'"},
-        {"&#229;&#xE5;&#XE5;&#x1F600;&#00065;", "\xC3\xA5\xC3\xA5\xC3\xA5\xF0\x9F\x98\x80" "A"},
+        {"&#229;&#xE5;&#x1F600;&#00065;",
+         "\xC3\xA5\xC3\xA5\xF0\x9F\x98\x80"
+         "A"},
         {"&amp;lt; &amp", "&lt; &amp"},  // one pass; no ";"
-        {"&nbsp; &AMP; &#; &#x; &#12a; & x;", "&nbsp; &AMP; &#; &#x; &#12a; & x;"},
+        {"&nbsp; &AMP; &#; &#x; &#XE5; &#12a; & x;", "&nbsp; &AMP; &#; &#x; &#XE5; &#12a; & x;"},
         {"&#0; &#xD800; &#x110000; &#xFFFE; &#99999999999999999999;",
          "&#0; &#xD800; &#x110000; &#xFFFE; &#99999999999999999999;"},  // not characters
     };
