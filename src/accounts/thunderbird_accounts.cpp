@@ -100,7 +100,8 @@ void GetThunderbirdAccounts(const AccountEnvironment& environment, const FileLis
             if (!group.starts_with("Profile") || path.empty()) {
                 continue;
             }
-            const std::string profile = path.starts_with('/') ? path : JoinPath(root, path);
+            const std::string profile =
+                NormalPath(path.starts_with('/') ? path : JoinPath(root, path));
             if (read.size() >= kMaxThunderbirdProfiles || !read.insert(profile).second) {
                 continue;
             }

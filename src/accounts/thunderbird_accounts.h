@@ -16,7 +16,8 @@ inline constexpr size_t kMaxThunderbirdProfiles = 100;
 // Profiles: the [Profile...] groups of profiles.ini, in file order, in `home`/.thunderbird,
 // then in the Flatpak folder .var/app/org.mozilla.Thunderbird/.thunderbird and the Snap
 // folder snap/thunderbird/common/.thunderbird. A Path beginning with "/" is taken as it is,
-// any other under the folder of its profiles.ini; a profile already read is not read again.
+// any other under the folder of its profiles.ini; a profile already read (the same path, empty
+// and "." parts aside) is not read again.
 //
 // In a profile's prefs.js (ReadUserPrefs): the accounts listed in mail.accountmanager.accounts,
 // each account's identities in mail.account.<account>.identities, in those orders (an identity

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "accounts/account_search.h"
 #include "accounts/form_accounts.h"
 #include "platform/accounts/account_services.h"
 #include "platform/profile/ini_file.h"
@@ -257,6 +258,103 @@ TEST(DesktopAccountsTest, EveryProgramInOrderAndOkCopiesEach) {
         SetupDialog setup(home.Environment());
         setup.Search(static_cast<int>(row));
         EXPECT_EQ(setup.Copied(), copied[row]) << "row " << row;
+    }
+}
+
+// The rows found in a home holding `files` (path, text; the text "<fifo>" makes a FIFO, "<loop>"
+// a symbolic link to itself), one line each: program|email|default|server|port|login|SSL|user.
+std::vector<std::string> Found(const std::vector<std::pair<std::string, std::string>>& files) {
+    Home home;
+    for (const auto& [path, text] : files) {
+        home.Write(path, text == "<fifo>" || text == "<loop>" ? "" : text);
+        if (text == "<fifo>" || text == "<loop>") {
+            std::filesystem::remove(home.dir.Path(path));
+        }
+        if (text == "<fifo>") {
+            EXPECT_EQ(::mkfifo(home.dir.Path(path).c_str(), 0600), 0);
+        } else if (text == "<loop>") {
+            std::filesystem::create_symlink(home.dir.Path(path), home.dir.Path(path));
+        }
+    }
+    std::vector<std::string> rows;
+    AccountServices services(home.Environment());
+    const AccountTable table = SearchAccounts(services.Sources());
+    for (const MailAccount& a : table.All()) {
+        rows.push_back(a.Program + "|" + a.Email + "|" + a.Default + "|" + a.Server + "|" + a.Port +
+                       "|" + std::to_string(a.ReqAuth) + "|" + std::to_string(a.SecConn) + "|" +
+                       a.UserName);
+    }
+    return rows;
+}
+
+TEST(DesktopAccountsTest, OddSettingsAndFilesThatCannotBeRead) {
+    const std::string big_goa =
+        "[Account a]\nProvider=imap_smtp\nSmtpHost=big.goa\n" + std::string(1 << 20, '#');
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"prefs.js: broken lines passed over, a profile read once, Exchange servers left out",
+         {{".thunderbird/profiles.ini", "[Profile0]\nPath=p\n[Profile1]\nPath=p/\n"},
+          {".thunderbird/p/prefs.js", R"(user_pref("mail.accountmanager.accounts", "a1");
+user_pref("mail.account.a1.identities", "id1, id2,id1,id3");
+user_pref("mail.identity.id1.useremail", "broken@x);
+user_pref("mail.identity.id2.smtpServer", "ews1"); user_pref("mail.identity.id2.useremail", "e@x");
+user_pref("mail.identity.id3.useremail", 'o\'k\x21@x'); # comment
+user_pref("mail.smtpservers", "ews1,s1");
+user_pref("mail.smtpserver.ews1.type", "ews");
+user_pref("mail.outgoingserver.ews1.ews_url", "https://ews.example/EWS/Exchange.asmx");
+user_pref("mail.smtpserver.s1.hostname", "s.tb") /* no semicolon */
+user_pref("mail.smtpserver.s1.hostname", "s.tb"); user_pref("mail.smtpserver.s1.try_ssl", 1);
+user_pref("mail.smtpserver.s1.port", 70000);
+)"}},
+         {"Thunderbird|||s.tb|587|1|1|", "Thunderbird|o'k!@x||s.tb|587|1|1|"}},
+        {"Evolution: disabled sources and other transports left out; Method none is no login",
+         {{".config/evolution/sources/a.source",
+           "[Data Source]\nEnabled=false\n[Mail Identity]\nAddress=a@e\n"
+           "[Mail Submission]\nTransportUid=t\n"},
+          {".config/evolution/sources/b.source",
+           "[Mail Identity]\nAddress=b@e\n[Mail Submission]\nTransportUid=u\n"},
+          {".config/evolution/sources/c.source",
+           "[Mail Identity]\nAddress=c@e\n[Mail Submission]\nTransportUid=t\n"},
+          {".config/evolution/sources/u.source",
+           "[Mail Transport]\nBackendName=sendmail\n[Authentication]\nHost=u.evo\n"},
+          {".config/evolution/sources/t.source",
+           "[Mail Transport]\nBackendName=smtp\n[Authentication]\nHost=t.evo\nMethod=none\n"
+           "[Security]\nMethod=none\n"}},
+         {"Evolution|c@e||t.evo||0|0|"}},
+        {"KMail: malformed lines, flags and translations; groupware transports left out",
+         {{".config/mailtransports",
+           "stray=1\n[Transport 1]\nhost=ews\nidentifier=akonadi_ewsmta_resource_0\n"
+           "[Transport 2\nhost=lost.kde\n[Transport 2]\nhost[$e]=k.kde\nhost[de]=x.kde\n"
+           "no equals\n=orphan\nport=0025\nname=kde two\n"},
+          {".config/emailidentities",
+           "[Identity #0]\nEmail Address=a@k\nTransport=1\n"
+           "[Identity #1]\nEmail Address=b@k\nTransport=kde two\n"}},
+         {"KMail|b@k||k.kde|25|0|0|"}},
+        {"GNOME Online Accounts: host:port, IPv6 addresses, mail switched off",
+         {{".config/goa-1.0/accounts.conf",
+           "[Account a]\nProvider=imap_smtp\nEmailAddress=a@g\nSmtpHost=[::1]:2525\n"
+           "SmtpUseTls=true\n[Account b]\nProvider=imap_smtp\nMailEnabled=false\n"
+           "SmtpHost=off.goa\n[Account c]\nProvider=imap_smtp\nSmtpHost=fe80::1\n"}},
+         {"GNOME Online Accounts|a@g||::1|2525|0|1|", "GNOME Online Accounts|||fe80::1||0|0|"}},
+        {"msmtp: ~/.msmtprc; a default of its own; unknown bases and nameless accounts",
+         {{".msmtprc",
+           "account default\nhost d.m\nauth off\ntls\naccount b : nosuch\nhost b.m\n"
+           "auth plain\naccount\nhost lost.m\n"}},
+         {"msmtp||*|d.m|587|0|1|", "msmtp|||b.m||1|0|"}},
+        {"an oversized file, a FIFO and symbolic-link loops are passed over",
+         {{".config/goa-1.0/accounts.conf", big_goa},
+          {".config/msmtp/config", "<fifo>"},
+          {".msmtprc", "account a\nhost ok.m\n"},
+          {".config/emailidentities", "<loop>"},
+          {".config/evolution/sources", "<loop>"},
+          {".thunderbird/profiles.ini", "<loop>"}},
+         {"msmtp|||ok.m||0|0|"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Found(c.files), c.rows) << c.what;
     }
 }
 
