@@ -12,11 +12,12 @@ namespace quillet {
 
 // The environment the places depend on. An empty member counts as unset.
 struct AccountEnvironment {
-    std::string local_app_data;        // $LOCALAPPDATA
-    std::string wine_prefix;           // $WINEPREFIX
-    std::string home;                  // $HOME
-    std::string user;                  // the login name
-    std::string xdg_config_home = {};  // $XDG_CONFIG_HOME
+    std::string local_app_data;  // $LOCALAPPDATA
+    std::string wine_prefix;     // $WINEPREFIX
+    std::string home;            // $HOME
+    std::string user;            // the login name
+    // $XDG_CONFIG_HOME
+    std::string xdg_config_home = {};
 };
 
 // `wine_prefix`, else `home`/.wine; empty when both are unset.
