@@ -41,8 +41,7 @@ void GetEvolutionAccounts(const AccountEnvironment& environment, const FileListi
             continue;
         }
         KeyFile source = KeyFile::Parse(*text);
-        if (source.HasGroup("Data Source") &&
-            EqualsIgnoringCase(source.Value("Data Source", "Enabled"), "false")) {
+        if (EqualsIgnoringCase(source.Value("Data Source", "Enabled"), "false")) {
             continue;
         }
         std::string uid = entry.name.substr(0, entry.name.size() - kSuffix.size());

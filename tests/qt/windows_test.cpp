@@ -1,6 +1,7 @@
 // The Qt windows drawn from the forms, offscreen.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -216,6 +218,23 @@ TEST(AccountsWindowTest, LayoutColumnsAndTheChosenRow) {
     EXPECT_EQ(setup.cmbServerTemplate.ListIndex(), 0);  // GMail
     EXPECT_EQ(setup.txtPort.Text(), "25");
     EXPECT_EQ(setup.txtAccountName.Text(), "me");
+}
+
+TEST(AccountsWindowTest, KeptOnTheScreenOverAWindowAtTheTopLeftCorner) {
+    Program p;
+    p.window.move(0, 0);  // centred over it, the account dialog would stick out on the left
+    p.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.window));
+    formAccounts accounts(nullptr, p.setup.Get(), p.screen);
+    QRect placed;
+    QTimer::singleShot(0, [&] {
+        placed = QApplication::activeModalWidget()->frameGeometry();
+        accounts.cmdSelect_Click(1);
+    });
+    p.screen.ShowAccountsDialogModal(accounts);
+    const QRect area = p.window.screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(placed)) << placed.x() << "," << placed.y();
+    EXPECT_EQ(placed.left(), area.left());  // no further in than it must
 }
 
 TEST(MainWindowTest, CaptionListAndResizeRule) {
