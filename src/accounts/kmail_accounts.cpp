@@ -77,14 +77,14 @@ void GetKMailAccounts(const AccountEnvironment& environment, const FileListing& 
         default_seen = default_seen || (!default_uoid.empty() && group.starts_with("Identity #") &&
                                         identities.Value(group, "uoid") == default_uoid);
     }
-    bool first = true;
+    bool default_marked = false;
     for (const std::string& group : identities.Groups()) {
         if (!group.starts_with("Identity #")) {
             continue;
         }
         const bool is_default =
-            default_seen ? identities.Value(group, "uoid") == default_uoid : first;
-        first = false;
+            !default_marked && (!default_seen || identities.Value(group, "uoid") == default_uoid);
+        default_marked = default_marked || is_default;
         const std::string transport = transports.Find(identities.Value(group, "Transport"));
         const std::string identifier = transports.Value(transport, "identifier");
         if (transport.empty() || (!identifier.empty() && !EqualsIgnoringCase(identifier, "SMTP"))) {

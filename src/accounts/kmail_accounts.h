@@ -11,8 +11,8 @@ namespace quillet {
 //
 // Identities: the [Identity #n] groups of ConfigHomeFolder/emailidentities, a key file
 // (KeyFile), in file order; "Email Address" gives Email and "Name" DisplayName; Default is "*"
-// for the identity whose uoid is [General] "Default Identity", or for the first identity when
-// none matches. Its transport: "Transport" names a transport by id (or, as older files do, by
+// for the first identity whose uoid is [General] "Default Identity", or for the first identity
+// when none matches. Its transport: "Transport" names a transport by id (or, as older files do, by
 // name); without one, or when it names none, the default transport.
 //
 // Transports: the [Transport <id>] groups of ConfigHomeFolder/mailtransports; the default is

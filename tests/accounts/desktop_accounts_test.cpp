@@ -269,9 +269,11 @@ TEST(DesktopAccountsTest, OddSettingsAndFilesThatCannotBeRead) {
         std::vector<std::pair<std::string, std::string>> files;
         std::vector<std::string> rows;
     } cases[] = {
-        {"prefs.js: broken lines passed over, a profile read once, Exchange servers left out",
-         {{".thunderbird/profiles.ini", "[Profile0]\nPath=p\n[Profile1]\nPath=p/\n"},
-          {".thunderbird/p/prefs.js", R"(user_pref("mail.accountmanager.accounts", "a1");
+        {"Snap: broken prefs.js lines passed over, a profile read once, no Exchange servers",
+         {{"snap/thunderbird/common/.thunderbird/profiles.ini",
+           "[Profile0]\nPath=p\n[Profile1]\nPath=./p/\n"},
+          {"snap/thunderbird/common/.thunderbird/p/prefs.js",
+           R"(user_pref("mail.accountmanager.accounts", "a1");
 user_pref("mail.account.a1.identities", "id1, id2,id1,id3");
 user_pref("mail.identity.id1.useremail", "broken@x);
 user_pref("mail.identity.id2.smtpServer", "ews1"); user_pref("mail.identity.id2.useremail", "e@x");
