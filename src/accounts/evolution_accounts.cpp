@@ -50,6 +50,7 @@ void GetEvolutionAccounts(const AccountEnvironment& environment, const FileListi
         }
         sources.emplace(std::move(uid), std::move(source));
     }
+    FoundAccounts found_accounts("Evolution", accounts);
     for (const std::string& uid : identities) {
         const KeyFile& identity = sources.at(uid);
         const auto transport = sources.find(identity.Value("Mail Submission", "TransportUid"));
@@ -58,7 +59,7 @@ void GetEvolutionAccounts(const AccountEnvironment& environment, const FileListi
             continue;
         }
         const KeyFile& smtp = transport->second;
-        const std::string method = smtp.Value("Authentication", "Method");
+        const std::string& method = smtp.Value("Authentication", "Method");
         FoundAccount found;
         found.server = smtp.Value("Authentication", "Host");
         found.port = smtp.Value("Authentication", "Port");
@@ -67,7 +68,9 @@ void GetEvolutionAccounts(const AccountEnvironment& environment, const FileListi
         found.user = smtp.Value("Authentication", "User");
         found.email = identity.Value("Mail Identity", "Address");
         found.display_name = identity.Value("Mail Identity", "Name");
-        AppendFoundAccount(found, "Evolution", accounts);
+        if (!found_accounts.Append(found)) {
+            return;
+        }
     }
 }
 

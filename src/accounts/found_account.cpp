@@ -33,12 +33,20 @@ std::string FoundPortText(std::string_view port, Security security) {
     return {};
 }
 
-void AppendFoundAccount(const FoundAccount& found, std::string_view program,
-                        AccountTable& accounts) {
-    if (TrimBlanks(found.server).empty()) {
-        return;
+bool FoundAccounts::Append(const FoundAccount& found) {
+    if (count_ >= kMaxAccountsPerSource) {
+        return false;
     }
-    MailAccount& account = accounts.Append();
+    for (std::string_view text :
+         {found.server, found.port, found.user, found.email, found.display_name}) {
+        if (text.size() > kMaxFoundText) {
+            return true;
+        }
+    }
+    if (TrimBlanks(found.server).empty()) {
+        return true;
+    }
+    MailAccount& account = accounts_.Append();
     account.Server = found.server;
     account.Port = FoundPortText(found.port, found.security);
     account.UserName = found.user;
@@ -48,8 +56,9 @@ void AppendFoundAccount(const FoundAccount& found, std::string_view program,
         account.Default.push_back('*');  // the record is new, so this gives "*"
     }
     account.SecConn = found.security == Security::Plain ? 0 : 1;
-    account.Program = std::string(program);
+    account.Program = program_;
     account.DisplayName = found.display_name;
+    return ++count_ < kMaxAccountsPerSource;
 }
 
 }  // namespace quillet

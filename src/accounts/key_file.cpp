@@ -103,13 +103,13 @@ KeyFile KeyFile::Parse(std::string_view bytes) {
     return file;
 }
 
-std::string KeyFile::Value(std::string_view group, std::string_view key) const {
+const std::string& KeyFile::Value(std::string_view group, std::string_view key) const {
     const auto g = groups_.find(group);
     if (g == groups_.end()) {
-        return {};
+        return empty_;
     }
     const auto entry = g->second.find(key);
-    return entry == g->second.end() ? std::string() : entry->second;
+    return entry == g->second.end() ? empty_ : entry->second;
 }
 
 bool KeyFileFlag(std::string_view value) {

@@ -34,13 +34,15 @@ class KeyFile {
     const std::vector<std::string>& Groups() const { return order_; }
     bool HasGroup(std::string_view group) const { return groups_.contains(group); }
 
-    // The value of `key` in `group` (both matched exactly); empty when either is missing.
-    std::string Value(std::string_view group, std::string_view key) const;
+    // The value of `key` in `group` (both matched exactly); empty when either is missing. The
+    // reference holds as long as the file.
+    const std::string& Value(std::string_view group, std::string_view key) const;
 
   private:
     using Entries = std::map<std::string, std::string, std::less<>>;
     std::map<std::string, Entries, std::less<>> groups_;
     std::vector<std::string> order_;
+    std::string empty_;
 };
 
 // True for "true", "yes", "on" and "1" (ignoring letter case and blanks), as GLib and KDE read

@@ -22,7 +22,9 @@ void GetMsmtpAccounts(const AccountEnvironment& environment, const FileListing& 
     if (!text) {
         return;
     }
-    for (const MsmtpAccount& account : ReadMsmtpConfig(*text)) {
+    FoundAccounts found_accounts("msmtp", accounts);
+    const std::vector<MsmtpAccount> read = ReadMsmtpConfig(*text);
+    for (const MsmtpAccount& account : read) {
         FoundAccount found;
         found.server = account.host;
         found.port = account.port;
@@ -33,7 +35,9 @@ void GetMsmtpAccounts(const AccountEnvironment& environment, const FileListing& 
         found.user = account.user;
         found.email = account.from;
         found.is_default = account.is_default;
-        AppendFoundAccount(found, "msmtp", accounts);
+        if (!found_accounts.Append(found)) {
+            return;
+        }
     }
 }
 

@@ -98,7 +98,7 @@ std::vector<MsmtpAccount> ReadMsmtpConfig(std::string_view bytes) {
             target = nullptr;
             const size_t colon = argument.find(':');
             const std::string_view name = TrimBlanks(argument.substr(0, colon));
-            if (name.empty()) {
+            if (name.empty() || parsed.size() >= kMaxMsmtpAccounts) {
                 continue;
             }
             Parsed account{defaults, {}, false};
@@ -126,7 +126,7 @@ std::vector<MsmtpAccount> ReadMsmtpConfig(std::string_view bytes) {
             continue;
         }
         const bool is_switch = command == "auth" || command == "tls" || command == "tls_starttls";
-        if (const auto value = Argument(argument); value) {
+        if (const auto value = Argument(argument); value && value->size() <= kMaxMsmtpSetting) {
             target->*setting = value->empty() && is_switch ? "on" : *value;
             if (own != nullptr) {
                 *own = true;

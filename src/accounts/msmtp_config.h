@@ -24,6 +24,12 @@ struct MsmtpAccount {
     bool operator==(const MsmtpAccount&) const = default;
 };
 
+// Bounds that keep a file made to inherit one long setting many times over from making the
+// reader crawl: accounts after the first kMaxMsmtpAccounts, and settings longer than
+// kMaxMsmtpSetting bytes, are passed over.
+inline constexpr size_t kMaxMsmtpAccounts = 1000;
+inline constexpr size_t kMaxMsmtpSetting = 1024;
+
 // The accounts of `text` in file order. A line holds a command and its argument, which may be
 // in double quotes (with \" and \\ inside); blank lines and lines beginning with "#" are
 // comments. "defaults" starts settings that every later account begins with; "account NAME"

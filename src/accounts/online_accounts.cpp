@@ -20,17 +20,20 @@ void GetOnlineAccounts(const AccountEnvironment& environment, const FileListing&
         return;
     }
     const KeyFile file = KeyFile::Parse(*text);
+    FoundAccounts found_accounts("GNOME Online Accounts", accounts);
     for (const std::string& group : file.Groups()) {
-        const auto value = [&](std::string_view key) { return file.Value(group, key); };
+        const auto value = [&](std::string_view key) -> const std::string& {
+            return file.Value(group, key);
+        };
         if (!group.starts_with("Account ") || value("Provider") != "imap_smtp" ||
             EqualsIgnoringCase(value("MailEnabled"), "false")) {
             continue;
         }
         FoundAccount found;
-        const std::string host = value("SmtpHost");
+        const std::string_view host = value("SmtpHost");
         const size_t colon = host.rfind(':');
         const bool bracketed = host.starts_with('[');
-        if (colon != std::string::npos &&
+        if (colon != std::string_view::npos &&
             (bracketed ? host[colon - 1] == ']' : host.find(':') == colon)) {
             found.server = host.substr(bracketed ? 1 : 0, colon - (bracketed ? 2 : 0));
             found.port = host.substr(colon + 1);
@@ -45,7 +48,9 @@ void GetOnlineAccounts(const AccountEnvironment& environment, const FileListing&
         found.user = value("SmtpUserName");
         found.email = value("EmailAddress");
         found.display_name = value("Name");
-        AppendFoundAccount(found, "GNOME Online Accounts", accounts);
+        if (!found_accounts.Append(found)) {
+            return;
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 #include "accounts/thunderbird_accounts.h"
 
-#include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,13 +20,14 @@ class Prefs {
   public:
     explicit Prefs(UserPrefs prefs) : prefs_(std::move(prefs)) {}
 
-    std::string Get(const std::string& name) const {
+    const std::string& Get(const std::string& name) const {
         const auto found = prefs_.find(name);
-        return found == prefs_.end() ? std::string() : found->second;
+        return found == prefs_.end() ? empty_ : found->second;
     }
 
   private:
     UserPrefs prefs_;
+    std::string empty_;
 };
 
 Security SecurityOf(const std::string& try_ssl) {
@@ -36,47 +37,78 @@ Security SecurityOf(const std::string& try_ssl) {
     return try_ssl == "1" || try_ssl == "2" ? Security::StartTls : Security::Plain;
 }
 
-void AppendProfileAccounts(const Prefs& prefs, AccountTable& accounts) {
-    std::vector<std::string> servers;
+// An outgoing server's settings, as a record takes them; the texts are views into the prefs.
+struct SmtpServer {
+    std::string_view hostname;
+    std::string_view port;
+    std::string_view username;
+    Security security = Security::Plain;
+    bool login = true;
+};
+
+// The SMTP servers of mail.smtpservers by key, each read once, so that many identities on one
+// server cost no more than a few.
+std::map<std::string, SmtpServer, std::less<>> SmtpServers(const Prefs& prefs) {
+    std::map<std::string, SmtpServer, std::less<>> servers;
     for (std::string& key : PrefList(prefs.Get("mail.smtpservers"))) {
-        const std::string type = prefs.Get("mail.smtpserver." + key + ".type");
-        if (type.empty() || type == "smtp") {
-            servers.push_back(std::move(key));
+        const std::string server = "mail.smtpserver." + key + ".";
+        const std::string& type = prefs.Get(server + "type");
+        if (servers.contains(key) || (!type.empty() && type != "smtp")) {
+            continue;
         }
+        servers.emplace(
+            std::move(key),
+            SmtpServer{prefs.Get(server + "hostname"), prefs.Get(server + "port"),
+                       prefs.Get(server + "username"), SecurityOf(prefs.Get(server + "try_ssl")),
+                       prefs.Get(server + "authMethod") != "1"});
     }
-    std::string default_server = prefs.Get("mail.smtp.defaultserver");
-    if (default_server.empty() && !servers.empty()) {
-        default_server = servers.front();
-    }
-    const std::string default_account = prefs.Get("mail.accountmanager.defaultaccount");
+    return servers;
+}
+
+// False once the source has its fill.
+bool AppendProfileAccounts(const Prefs& prefs, FoundAccounts& accounts) {
+    const auto servers = SmtpServers(prefs);
+    const auto server_of = [&servers](std::string_view key) -> const SmtpServer* {
+        const auto found = servers.find(key);
+        return found == servers.end() ? nullptr : &found->second;
+    };
+    // Without mail.smtp.defaultserver, the first server in the list.
+    const std::string& default_key = prefs.Get("mail.smtp.defaultserver");
+    const auto keys = PrefList(prefs.Get("mail.smtpservers"));
+    const SmtpServer* default_server =
+        server_of(!default_key.empty() ? std::string_view(default_key)
+                  : keys.empty()       ? std::string_view()
+                                       : std::string_view(keys.front()));
+    const std::string& default_account = prefs.Get("mail.accountmanager.defaultaccount");
     std::set<std::string> seen;
     for (const std::string& account : PrefList(prefs.Get("mail.accountmanager.accounts"))) {
+        const bool is_default_account = account == default_account;
         const auto identities = PrefList(prefs.Get("mail.account." + account + ".identities"));
         for (size_t i = 0; i < identities.size(); ++i) {
-            const std::string identity = "mail.identity." + identities[i] + ".";
             if (!seen.insert(identities[i]).second) {
                 continue;
             }
-            std::string key = prefs.Get(identity + "smtpServer");
-            if (key.empty()) {
-                key = default_server;
-            }
-            if (std::find(servers.begin(), servers.end(), key) == servers.end()) {
+            const std::string identity = "mail.identity." + identities[i] + ".";
+            const std::string& key = prefs.Get(identity + "smtpServer");
+            const SmtpServer* server = key.empty() ? default_server : server_of(key);
+            if (server == nullptr) {
                 continue;
             }
-            const std::string server = "mail.smtpserver." + key + ".";
             FoundAccount found;
-            found.server = prefs.Get(server + "hostname");
-            found.port = prefs.Get(server + "port");
-            found.security = SecurityOf(prefs.Get(server + "try_ssl"));
-            found.login = prefs.Get(server + "authMethod") != "1";
-            found.user = prefs.Get(server + "username");
+            found.server = server->hostname;
+            found.port = server->port;
+            found.security = server->security;
+            found.login = server->login;
+            found.user = server->username;
             found.email = prefs.Get(identity + "useremail");
             found.display_name = prefs.Get(identity + "fullName");
-            found.is_default = i == 0 && account == default_account;
-            AppendFoundAccount(found, kProgram, accounts);
+            found.is_default = i == 0 && is_default_account;
+            if (!accounts.Append(found)) {
+                return false;
+            }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -86,6 +118,7 @@ void GetThunderbirdAccounts(const AccountEnvironment& environment, const FileLis
     if (environment.home.empty()) {
         return;
     }
+    FoundAccounts found(kProgram, accounts);
     std::set<std::string> read;
     for (const char* folder : {".thunderbird", ".var/app/org.mozilla.Thunderbird/.thunderbird",
                                "snap/thunderbird/common/.thunderbird"}) {
@@ -107,7 +140,9 @@ void GetThunderbirdAccounts(const AccountEnvironment& environment, const FileLis
             }
             if (const auto prefs =
                     files.ReadFile(JoinPath(profile, "prefs.js"), kMaxAccountFileBytes)) {
-                AppendProfileAccounts(Prefs(ReadUserPrefs(*prefs)), accounts);
+                if (!AppendProfileAccounts(Prefs(ReadUserPrefs(*prefs)), found)) {
+                    return;
+                }
             }
         }
     }

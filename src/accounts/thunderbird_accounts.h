@@ -22,8 +22,8 @@ inline constexpr size_t kMaxThunderbirdProfiles = 100;
 // In a profile's prefs.js (ReadUserPrefs): the accounts listed in mail.accountmanager.accounts,
 // each account's identities in mail.account.<account>.identities, in those orders (an identity
 // listed twice gives one record). An identity's server is mail.identity.<id>.smtpServer, else
-// mail.smtp.defaultserver, else the first server; it must be one of mail.smtpservers, and
-// neither it nor mail.smtpserver.<key>.type (when set) may name another kind than "smtp"
+// mail.smtp.defaultserver, else the first of mail.smtpservers; it must be one of
+// mail.smtpservers, and its mail.smtpserver.<key>.type (when set) must be "smtp"
 // (newer releases keep Exchange servers, which have no SMTP host, in that list and their
 // settings under mail.outgoingserver.<key>). The record: Server mail.smtpserver.<key>.hostname,
 // Port .port, UserName .username; SSL from .try_ssl (3 TLS from the first byte, 1 and 2

@@ -269,7 +269,7 @@ user_pref("mail.account.a1.identities", "id1, id2,id1,id3");
 user_pref("mail.identity.id1.useremail", "broken@x);
 user_pref("mail.identity.id2.smtpServer", "ews1"); user_pref("mail.identity.id2.useremail", "e@x");
 user_pref("mail.identity.id3.useremail", 'o\'k\x21@x'); # comment
-user_pref("mail.smtpservers", "ews1,s1");
+user_pref("mail.smtpservers", "s1,ews1");
 user_pref("mail.smtpserver.ews1.type", "ews");
 user_pref("mail.outgoingserver.ews1.ews_url", "https://ews.example/EWS/Exchange.asmx");
 user_pref("mail.smtpserver.s1.hostname", "s.tb") /* no semicolon */
