@@ -1,5 +1,6 @@
 #include "accounts/account_list_layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillet {
@@ -45,6 +46,14 @@ std::vector<float> ColumnWidths(const std::vector<std::string>& captions,
 WindowRect CentreOver(const WindowRect& owner, float width, float height) {
     return {owner.left + (owner.width - width) / 2, owner.top + (owner.height - height) / 2, width,
             height};
+}
+
+WindowRect KeepWithin(const WindowRect& window, const WindowRect& area) {
+    const auto within = [](float start, float size, float area_start, float area_size) {
+        return std::max(area_start, std::min(start, area_start + area_size - size));
+    };
+    return {within(window.left, window.width, area.left, area.width),
+            within(window.top, window.height, area.top, area.height), window.width, window.height};
 }
 
 }  // namespace quillet

@@ -47,7 +47,12 @@ struct WindowRect {
 };
 
 // Where a window of `width` by `height` goes to stand centred over `owner` (outer sizes);
-// not kept within the screen.
+// not kept within the screen (KeepWithin does that).
 WindowRect CentreOver(const WindowRect& owner, float width, float height);
+
+// `window` moved, no further than it must be, to lie within `area` (the screen's available
+// area, without panels); the size is kept. A window wider or taller than the area is put at the
+// area's left or top edge, so that its title bar and first column stay in reach.
+WindowRect KeepWithin(const WindowRect& window, const WindowRect& area);
 
 }  // namespace quillet

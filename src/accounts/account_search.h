@@ -22,8 +22,10 @@ struct AccountSources {
 // it; a store may hold only these.
 std::vector<std::string> AccountRegistryKeys();
 
-// A fresh table filled by GetOutlookExpressAccounts, then GetOutlookAccounts, then
-// GetWindowsMailAccounts. Never fails: what cannot be read is missing from the table.
+// A fresh table filled by GetOutlookExpressAccounts, GetOutlookAccounts and
+// GetWindowsMailAccounts (the Wine prefix), then GetThunderbirdAccounts, GetEvolutionAccounts,
+// GetKMailAccounts, GetOnlineAccounts and GetMsmtpAccounts (the Linux desktop), in that order.
+// No password is read. Never fails: what cannot be read is missing from the table.
 AccountTable SearchAccounts(const AccountSources& sources);
 
 }  // namespace quillet

@@ -24,8 +24,8 @@ class formAccounts {
     // The accounts found, record p shown by row p.
     AccountTable Accounts;
 
-    // Load: reads every source afresh (Outlook Express, then Outlook, then Windows Mail) and
-    // fills the list. The view centres the dialog over the setup dialog.
+    // Load: reads every source afresh, in SearchAccounts's order, and fills the list. The view
+    // centres the dialog over the setup dialog.
     void Form_Load();
     // Fills the list: nine columns, a row per account, the first selected, columns sized.
     void DisplayAccounts();

@@ -1,5 +1,6 @@
 #include "accounts/get_xml_value.h"
 
+#include "accounts/xml_references.h"
 #include "support/fold_case.h"
 
 namespace quillet {
@@ -17,7 +18,7 @@ std::string GetXMLvalue(std::string_view xml, std::string_view key) {
     if (close == std::string_view::npos) {
         return {};
     }
-    return std::string(xml.substr(open_end + 1, close - open_end - 1));
+    return DecodeXmlReferences(xml.substr(open_end + 1, close - open_end - 1));
 }
 
 }  // namespace quillet

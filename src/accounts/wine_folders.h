@@ -16,6 +16,8 @@ struct AccountEnvironment {
     std::string wine_prefix;     // $WINEPREFIX
     std::string home;            // $HOME
     std::string user;            // the login name
+    // $XDG_CONFIG_HOME
+    std::string xdg_config_home = {};
 };
 
 // `wine_prefix`, else `home`/.wine; empty when both are unset.

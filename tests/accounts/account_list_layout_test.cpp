@@ -64,5 +64,24 @@ TEST(CentreOverTest, CentresOnOuterSizesEvenOffTheScreen) {
     EXPECT_FLOAT_EQ(r.top, 50 + (7000 - 4305) / 2.0f);
 }
 
+TEST(KeepWithinTest, MovesInJustFarEnough) {
+    const WindowRect screen = {0, 30, 1920, 1050};  // a panel above
+    const struct {
+        WindowRect window;
+        float left, top;
+    } cases[] = {
+        {{100, 100, 700, 290}, 100, 100},    // on the screen: stays
+        {{-160, -40, 700, 290}, 0, 30},      // off at the top left
+        {{1500, 900, 700, 290}, 1220, 790},  // off at the bottom right
+        {{-50, 100, 2000, 1200}, 0, 30},     // larger than the screen: its top left shows
+    };
+    for (const auto& c : cases) {
+        const WindowRect r = KeepWithin(c.window, screen);
+        EXPECT_EQ(r.left, c.left) << c.window.left;
+        EXPECT_EQ(r.top, c.top) << c.window.top;
+        EXPECT_EQ(r.width, c.window.width);
+    }
+}
+
 }  // namespace
 }  // namespace quillet

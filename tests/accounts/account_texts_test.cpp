@@ -6,6 +6,7 @@
 #include "accounts/bytes2string.h"
 #include "accounts/get_xml_value.h"
 #include "accounts/windows_mail_accounts.h"
+#include "accounts/xml_references.h"
 
 namespace quillet {
 namespace {
@@ -53,7 +54,7 @@ TEST(GetXMLvalueTest, FindsTheFirstElementTextByPlainSearch) {
         {"SMTP_Server", "smtp.example.org"},  // attributes of the opening tag are passed over
         {"SMTP_PORT", "00000019"},            // any letter case
         {"Empty", ""},                        // the closing tag right after the opening one
-        {"Ref", "a &amp; b"},                 // references stay as they stand
+        {"Ref", "a & b"},                     // references decoded
         {"Spaced", " x "},                    // nothing is trimmed
         {"Server", "smtp.example.org"},       // a part of a longer name
         {"AMP", ""},  // inside text: "example" comes first, and "<" follows its ">" at once
@@ -66,6 +67,22 @@ TEST(GetXMLvalueTest, FindsTheFirstElementTextByPlainSearch) {
     }
     EXPECT_EQ(GetXMLvalue("<Key>no close", "Key"), "");
     EXPECT_EQ(GetXMLvalue("Key without tags", "Key"), "");
+}
+
+TEST(DecodeXmlReferencesTest, KnownReferencesOnlyInOnePass) {
+    const TextCase cases[] = {
+        {"Anna &amp; Co &lt;&gt;&quot;&apos;", "Anna & Co <>\"'"},
+        {"&#229;&#xE5;&#x1F600;&#00065;",
+         "\xC3\xA5\xC3\xA5\xF0\x9F\x98\x80"
+         "A"},
+        {"&amp;lt; &amp", "&lt; &amp"},  // one pass; no ";"
+        {"&nbsp; &AMP; &#; &#x; &#XE5; &#12a; & x;", "&nbsp; &AMP; &#; &#x; &#XE5; &#12a; & x;"},
+        {"&#0; &#xD800; &#x110000; &#xFFFE; &#99999999999999999999;",
+         "&#0; &#xD800; &#x110000; &#xFFFE; &#99999999999999999999;"},  // not characters
+    };
+    for (const TextCase& c : cases) {
+        EXPECT_EQ(DecodeXmlReferences(c.input), c.expected) << c.input;
+    }
 }
 
 TEST(AccountFlagTest, SetWhenTheLeadingNumberIsPositive) {

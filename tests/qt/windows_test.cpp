@@ -1,6 +1,7 @@
 // The Qt windows drawn from the forms, offscreen.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -172,6 +174,24 @@ TEST(AccountsWindowTest, TheListShowsTheRowsAndOkChoosesTheSelectedOne) {
     QTest::mouseClick(w.cmdSelect[0], Qt::LeftButton);
     ASSERT_TRUE(accounts.ChosenAccount());
     EXPECT_EQ(accounts.ChosenAccount()->Email, "b@example.com");
+}
+
+TEST(AccountsWindowTest, KeptOnTheScreenOverAWindowAtTheTopLeftCorner) {
+    Program p;
+    p.window.move(0, 0);  // centred over it, the account dialog would stick out on the left
+    p.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.window));
+    p.setup.Get();
+    formAccounts accounts(nullptr, p.screen);
+    QRect placed;
+    QTimer::singleShot(0, [&] {
+        placed = QApplication::activeModalWidget()->frameGeometry();
+        accounts.cmdSelect_Click(1);
+    });
+    p.screen.ShowAccountsDialogModal(accounts);
+    const QRect area = p.window.screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(placed)) << placed.x() << "," << placed.y();
+    EXPECT_EQ(placed.left(), area.left());  // no further in than it must
 }
 
 TEST(MainWindowTest, CaptionListAndResizeRule) {

@@ -37,7 +37,7 @@ UserEntry RealUser() {
 
 AccountEnvironment CurrentAccountEnvironment() {
     AccountEnvironment environment{Variable("LOCALAPPDATA"), Variable("WINEPREFIX"),
-                                   Variable("HOME"), Variable("USER")};
+                                   Variable("HOME"), Variable("USER"), Variable("XDG_CONFIG_HOME")};
     if (environment.home.empty() || environment.user.empty()) {
         UserEntry user = RealUser();
         if (environment.home.empty()) {

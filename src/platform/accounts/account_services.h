@@ -10,8 +10,9 @@
 
 namespace quillet {
 
-// $LOCALAPPDATA, $WINEPREFIX, $HOME and $USER as they are now; an unset $HOME or $USER is taken
-// from the user database's entry for the real user id. Never fails; what is unknown is empty.
+// $LOCALAPPDATA, $WINEPREFIX, $HOME, $USER and $XDG_CONFIG_HOME as they are now; an unset $HOME or
+// $USER is taken from the user database's entry for the real user id. Never fails; what is unknown
+// is empty.
 AccountEnvironment CurrentAccountEnvironment();
 
 class AccountServices {

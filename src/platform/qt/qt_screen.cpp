@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 #include <QUrl>
 #include <cmath>
 #include <iostream>
@@ -73,14 +74,19 @@ void QtScreen::ShowAccountsDialogModal(formAccounts& dialog) {
     AccountsWindow window(dialog, owner);
     accounts_window_ = &window;
     if (owner) {
-        // Centred over the setup dialog, outer sizes, wherever that puts it.
+        // Centred over the setup dialog, outer sizes, then moved in just far enough to lie on
+        // the screen that holds the setup dialog's centre.
         const QRect o = owner->frameGeometry();
         const QSize frame = o.size() - owner->size();
+        const QScreen* screen = QGuiApplication::screenAt(o.center());
+        const QRect area = (screen ? screen : owner->screen())->availableGeometry();
         const WindowRect r =
-            CentreOver({static_cast<float>(o.x()), static_cast<float>(o.y()),
-                        static_cast<float>(o.width()), static_cast<float>(o.height())},
-                       static_cast<float>(window.width() + frame.width()),
-                       static_cast<float>(window.height() + frame.height()));
+            KeepWithin(CentreOver({static_cast<float>(o.x()), static_cast<float>(o.y()),
+                                   static_cast<float>(o.width()), static_cast<float>(o.height())},
+                                  static_cast<float>(window.width() + frame.width()),
+                                  static_cast<float>(window.height() + frame.height())),
+                       {static_cast<float>(area.x()), static_cast<float>(area.y()),
+                        static_cast<float>(area.width()), static_cast<float>(area.height())});
         window.move(static_cast<int>(std::lround(r.left)), static_cast<int>(std::lround(r.top)));
     }
     window.exec();
