@@ -8,6 +8,7 @@ packages=(
     python3-aiosmtpd openssl ca-certificates
     fonts-dejavu-core fonts-dejavu-extra fp-utils
     clang libclang-rt-14-dev
+    librsvg2-bin gzip dpkg-dev fakeroot file desktop-file-utils appstream lintian
 )
 
 missing=()
