@@ -19,9 +19,9 @@ using nlohmann::json;
 using quillet::fuzz::Check;
 
 // The event names in the order of OrderEvent's alternatives.
-constexpr std::array<std::string_view, 7> kEventNames = {
+constexpr std::array<std::string_view, 8> kEventNames = {
     "OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected",
-    "Connect",     "Disconnect",     "Shutdown"};
+    "Connect",     "Disconnect",     "Shutdown",      "Show"};
 
 void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
     if (!line.empty() && line.back() == '\r') {

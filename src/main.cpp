@@ -1,7 +1,9 @@
 // Quillet: order events in, an order line on screen and in the recipients' mail. This file puts
 // the layers and their adapters together; it is the only one that sees them all.
 #include <QApplication>
+#include <QIcon>
 #include <QLocale>
+#include <chrono>
 #include <iostream>
 
 #include "app/form_quillet.h"
@@ -9,26 +11,66 @@
 #include "app/program_files.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
+#include "platform/control/second_start.h"
 #include "platform/profile/ini_file.h"
+#include "platform/qt/command_line.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/smtp/curl_smtp_transport.h"
+#include "program_places.h"
 #include "settings/setup_dialog_slot.h"
+
+namespace {
+
+// The program's name, version and icon, which every window shows.
+void Identify(QApplication& app) {
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLET_APP_ID));
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size));
+    }
+    app.setWindowIcon(icon);
+}
+
+// When another Quillet holds the socket, it is asked to show its window instead.
+int SecondStartOr(const quillet::ControlSocketLocation& socket, const std::string& error) {
+    const quillet::SecondStart second =
+        quillet::AskRunningQuilletToShow(socket, error, std::chrono::seconds(30));
+    std::cerr << "quillet: " << second.message << '\n';
+    return second.shown ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace quillet;
+    // --help and --version need no display: answered before the window system starts.
+    if (const CommandLine early = ReadCommandLine(RawArguments(argc, argv), QUILLET_VERSION);
+        early.exit_status == 0) {
+        return EndWith(early);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    Identify(app);
+    const CommandLine command = ReadCommandLine(QCoreApplication::arguments(), QUILLET_VERSION);
+    if (command.exit_status) {
+        return EndWith(command);
+    }
 
-    const std::string executable = QCoreApplication::applicationFilePath().toStdString();
+    const ProgramPlaces places =
+        FindProgramPlaces(QCoreApplication::applicationFilePath().toStdString(), command.settings);
+    if (!places.error.empty()) {
+        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return 1;
+    }
     CurlSmtpTransport transport;
-    IniFile settings_file(SettingsFilePath(executable));
+    IniFile settings_file(places.settings_file);
     QtScreen screen;
     AccountServices account_services;  // the mail accounts of the Wine prefix
     const AccountSources account_sources = account_services.Sources();
-    SetupDialogSlot setup(
-        {transport, settings_file, screen, HelpFilePath(executable), &account_sources});
+    SetupDialogSlot setup({transport, settings_file, screen, places.help_file, &account_sources});
     screen.SetSetupDialogSlot(&setup);
     formQuillet form(setup, screen, QLocale().decimalPoint().toStdString());
 
@@ -43,9 +85,15 @@ int main(int argc, char* argv[]) {
                                                              Qt::QueuedConnection);
                                });
     ControlServer server(dispatcher);
-    if (const std::string error = server.Start(); !error.empty()) {
-        std::cerr << "quillet: " << error << '\n';
-        return 1;
+    const ControlSocketLocation socket =
+        command.socket.empty() ? LocateControlSocket(CurrentControlSocketEnvironment())
+                               : ControlSocketLocation{command.socket, {}};
+    if (const std::string error = server.Start(socket); !error.empty()) {
+        return SecondStartOr(socket, error);
+    }
+    if (!places.settings_warning.empty()) {
+        screen.ShowMessage("The settings cannot be saved: " + places.settings_warning, "Quillet",
+                           MessageIcon::Exclamation);
     }
 
     MainWindow window(form);

@@ -1,4 +1,4 @@
-// quillet-feed [--socket PATH] [FILE...]
+// quillet-feed [--socket PATH] [FILE...], quillet-feed --version
 //
 // Sends the request lines of the files (standard input when none is named, or for "-") to a
 // running Quillet's control socket, one at a time: each line goes out, its reply line is awaited
@@ -43,9 +43,10 @@ struct CommandLine {
     std::vector<std::string> files;  // empty: standard input
     std::string error;               // the command line is wrong
     bool help = false;
+    bool version = false;
 };
 
-constexpr const char* kUsage = "usage: quillet-feed [--socket PATH] [FILE...]\n";
+constexpr const char* kUsage = "usage: quillet-feed [--socket PATH] [--version] [FILE...]\n";
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine result;
@@ -58,6 +59,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             options_end = true;
         } else if (argument == "--help" || argument == "-h") {
             result.help = true;
+        } else if (argument == "--version") {
+            result.version = true;
         } else if (argument == "--socket" && i + 1 < argc) {
             result.socket = argv[++i];
         } else if (argument.rfind("--socket=", 0) == 0) {
@@ -202,6 +205,10 @@ int main(int argc, char** argv) {
     const CommandLine command = ReadCommandLine(argc, argv);
     if (command.help) {
         std::cout << kUsage;
+        return kAllOk;
+    }
+    if (command.version && command.error.empty()) {
+        std::cout << "quillet-feed " QUILLET_VERSION "\n";
         return kAllOk;
     }
     if (!command.error.empty()) {

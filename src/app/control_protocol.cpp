@@ -64,6 +64,7 @@ const std::array<FieldRule<Connect>, 3> kConnectFields{{
 
 const std::array<FieldRule<Disconnect>, 0> kDisconnectFields{};
 const std::array<FieldRule<Shutdown>, 0> kShutdownFields{};
+const std::array<FieldRule<Show>, 0> kShowFields{};
 
 std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
@@ -153,7 +154,7 @@ struct EventRule {
     std::string (*read)(const json& object, std::string_view event_name, OrderEvent& result);
 };
 
-const std::array<EventRule, 7> kEvents{{
+const std::array<EventRule, 8> kEvents{{
     {"OrderPlaced", &Read<kOrderPlacedFields>},
     {"OrderCancelled", &Read<kOrderCancelledFields>},
     {"OrderModified", &Read<kOrderModifiedFields>},
@@ -161,6 +162,7 @@ const std::array<EventRule, 7> kEvents{{
     {"Connect", &Read<kConnectFields>},
     {"Disconnect", &Read<kDisconnectFields>},
     {"Shutdown", &Read<kShutdownFields>},
+    {"Show", &Read<kShowFields>},
 }};
 
 // nlohmann's message without its "[json.exception.parse_error.101] " prefix.

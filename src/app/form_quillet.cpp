@@ -70,6 +70,10 @@ void formQuillet::CVTOrders1_Shutdown() {
     screen_.UnloadMainWindow();
 }
 
+void formQuillet::Show_Request() {
+    screen_.BringMainWindowToFront();
+}
+
 void formQuillet::HandleEvent(OrderEvent& event) {
     struct Dispatch {
         formQuillet& form;
@@ -80,6 +84,7 @@ void formQuillet::HandleEvent(OrderEvent& event) {
         void operator()(Connect& e) { form.CVTOrders1_Connect(e); }
         void operator()(Disconnect&) { form.CVTOrders1_Disconnect(); }
         void operator()(Shutdown&) { form.CVTOrders1_Shutdown(); }
+        void operator()(Show&) { form.Show_Request(); }
     };
     std::visit(Dispatch{*this}, event);
 }

@@ -38,6 +38,8 @@ class formQuillet {
     void CVTOrders1_Connect(Connect& event);
     void CVTOrders1_Disconnect();
     void CVTOrders1_Shutdown();
+    // Show: brings the main window to the front.
+    void Show_Request();
     // Runs the handler of whichever event it is; Answer is written back into `event`.
     void HandleEvent(OrderEvent& event);
 

@@ -44,7 +44,10 @@ struct Disconnect {};
 
 struct Shutdown {};
 
+// Asks for the main window in front; a second start of the program sends it.
+struct Show {};
+
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
-                                Disconnect, Shutdown>;
+                                Disconnect, Shutdown, Show>;
 
 }  // namespace quillet

@@ -1,0 +1,25 @@
+// Where this run of the program keeps its settings and finds its help, and the settings folder
+// made for an installed program.
+#pragma once
+
+#include <string>
+
+namespace quillet {
+
+struct ProgramPlaces {
+    std::string settings_file;
+    std::string help_file;
+    // Not empty when the settings folder could not be made: the settings cannot be saved.
+    std::string settings_warning;
+    // Not empty when there is no place for the settings at all: the program cannot run.
+    std::string error;
+};
+
+// For the executable at `executable_path` (canonical, as Qt gives it) and the --settings
+// option (empty when not given). Installed means lying in the binary folder compiled in; with
+// QUILLET_TEST_INSTALL_ROOT set (tests that unpack the package there), in that folder under
+// the root.
+ProgramPlaces FindProgramPlaces(const std::string& executable_path,
+                                const std::string& settings_option);
+
+}  // namespace quillet
