@@ -8,11 +8,11 @@
 
 #include "app/form_quillet.h"
 #include "app/order_dispatcher.h"
-#include "app/program_files.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
 #include "platform/control/second_start.h"
 #include "platform/profile/ini_file.h"
+#include "platform/profile/settings_folder.h"
 #include "platform/qt/command_line.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
@@ -91,8 +91,8 @@ int main(int argc, char* argv[]) {
     if (const std::string error = server.Start(socket); !error.empty()) {
         return SecondStartOr(socket, error);
     }
-    if (!places.settings_warning.empty()) {
-        screen.ShowMessage("The settings cannot be saved: " + places.settings_warning, "Quillet",
+    if (const auto error = CreateSettingsFolder(places.settings_folder)) {
+        screen.ShowMessage("The settings cannot be saved: " + *error, "Quillet",
                            MessageIcon::Exclamation);
     }
 

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "app/program_files.h"
-#include "platform/profile/settings_folder.h"
 
 namespace quillet {
 namespace {
@@ -46,10 +45,8 @@ ProgramPlaces FindProgramPlaces(const std::string& executable_path,
     const SettingsLocation settings = ChooseSettingsFile(
         executable_path, installed, {settings_option, Variable("XDG_CONFIG_HOME"), HomeFolder()});
     places.settings_file = settings.path;
+    places.settings_folder = settings.folder;
     places.error = settings.error;
-    if (!settings.folder.empty()) {
-        places.settings_warning = CreateSettingsFolder(settings.folder).value_or("");
-    }
     return places;
 }
 

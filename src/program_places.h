@@ -1,5 +1,4 @@
-// Where this run of the program keeps its settings and finds its help, and the settings folder
-// made for an installed program.
+// Where this run of the program keeps its settings and finds its help.
 #pragma once
 
 #include <string>
@@ -8,9 +7,8 @@ namespace quillet {
 
 struct ProgramPlaces {
     std::string settings_file;
+    std::string settings_folder;  // installed: the folder to make first (CreateSettingsFolder)
     std::string help_file;
-    // Not empty when the settings folder could not be made: the settings cannot be saved.
-    std::string settings_warning;
     // Not empty when there is no place for the settings at all: the program cannot run.
     std::string error;
 };

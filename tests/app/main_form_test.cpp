@@ -101,9 +101,6 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     w.form.HandleEvent(disconnect);
     w.form.HandleEvent(placed);
     EXPECT_EQ(w.form.List1.ListCount(), 3u);
-    OrderEvent show = Show{};
-    w.form.HandleEvent(show);
-    EXPECT_EQ(w.screen.main_window_raised, 1);
     OrderEvent shutdown = Shutdown{};
     w.form.HandleEvent(shutdown);
     EXPECT_EQ(w.screen.main_window_unloaded, 1);

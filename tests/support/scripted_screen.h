@@ -19,7 +19,7 @@ class ScriptedScreen : public Screen {
     };
 
     void ShowMainWindow() override { ++main_window_shown; }
-    void BringMainWindowToFront() override { ++main_window_raised; }
+    void BringMainWindowToFront() override {}
     void UnloadMainWindow() override { ++main_window_unloaded; }
     void ShowSetupDialogModal(formEmailSetup&) override { ++setup_dialog_shown; }
     void HideSetupDialog() override { ++setup_dialog_hidden; }
@@ -54,7 +54,6 @@ class ScriptedScreen : public Screen {
     }
 
     int main_window_shown = 0;
-    int main_window_raised = 0;
     int main_window_unloaded = 0;
     int setup_dialog_shown = 0;
     int setup_dialog_hidden = 0;

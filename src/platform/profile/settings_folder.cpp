@@ -8,6 +8,9 @@
 namespace quillet {
 
 std::optional<std::string> CreateSettingsFolder(const std::string& folder) {
+    if (folder.empty()) {
+        return std::nullopt;
+    }
     for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
         const std::string part = folder.substr(0, end);
         if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
