@@ -6,9 +6,12 @@ JOBS       ?= $(shell nproc)
 # Warnings are errors in CI (CI=true there); locally they stay warnings.
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
+# `make install` installs under PREFIX, into DESTDIR when set; the package always into /usr.
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-main test-sanitize test-fuzz \
-        bench format clean
+        bench format clean install package
 
 all: build
 
@@ -42,6 +45,17 @@ run: build
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
 	    echo "No display: running offscreen"; export QT_QPA_PLATFORM=offscreen; fi; \
 	$(BUILD)/quillet
+
+# The program knows itself as installed by the prefix compiled in, so each sets its own.
+install: deps $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+# build/quillet_<version>_amd64.deb
+package: deps $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD) -j $(JOBS) --target package
 
 test: test-main test-sanitize test-fuzz
 

@@ -19,9 +19,9 @@ using nlohmann::json;
 using quillet::fuzz::Check;
 
 // The event names in the order of OrderEvent's alternatives.
-constexpr std::array<std::string_view, 8> kEventNames = {
+constexpr std::array<std::string_view, 9> kEventNames = {
     "OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected",
-    "Connect",     "Disconnect",     "Shutdown",      "Status"};
+    "Connect",     "Disconnect",     "Shutdown",      "Status",     "Show"};
 
 void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
     if (!line.empty() && line.back() == '\r') {

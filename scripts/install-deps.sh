@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core fonts-dejavu-extra fp-utils
     clang libclang-rt-14-dev
     dbus-daemon dbus-bin
+    librsvg2-bin gzip dpkg-dev fakeroot file desktop-file-utils appstream lintian
 )
 
 missing=()

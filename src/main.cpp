@@ -1,6 +1,7 @@
 // Quillet: order events in, an order line on screen and in the recipients' mail. This file puts
 // the layers and their adapters together; it is the only one that sees them all.
 #include <QApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QTimer>
 #include <chrono>
@@ -13,16 +14,32 @@
 #include "app/program_files.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
+#include "platform/control/second_start.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
+#include "platform/profile/settings_folder.h"
+#include "platform/qt/command_line.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/smtp/curl_smtp_transport.h"
+#include "program_places.h"
 #include "settings/setup_dialog_slot.h"
 
 namespace {
+
+// The program's name, version and icon, which every window shows.
+void Identify(QApplication& app) {
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLET_APP_ID));
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size));
+    }
+    app.setWindowIcon(icon);
+}
 
 // The retry schedule: $QUILLET_RETRY_SCHEDULE when it is one (see ParseRetrySchedule), else
 // the usual one.
@@ -39,15 +56,42 @@ quillet::RetrySchedule RetryScheduleFromEnvironment() {
     return {};
 }
 
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// When another Quillet holds the socket, it is asked to show its window instead.
+int SecondStartOr(const quillet::ControlSocketLocation& socket, const std::string& error) {
+    const quillet::SecondStart second =
+        quillet::AskRunningQuilletToShow(socket, error, std::chrono::seconds(30));
+    std::cerr << "quillet: " << second.message << '\n';
+    return second.shown ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace quillet;
+    // --help and --version need no display: answered before the window system starts.
+    if (const CommandLine early = ReadCommandLine(RawArguments(argc, argv), QUILLET_VERSION);
+        early.exit_status == 0) {
+        return EndWith(early);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    Identify(app);
+    const CommandLine command = ReadCommandLine(QCoreApplication::arguments(), QUILLET_VERSION);
+    if (command.exit_status) {
+        return EndWith(command);
+    }
 
-    const std::string executable = QCoreApplication::applicationFilePath().toStdString();
-    const std::string settings_path = SettingsFilePath(executable);
+    const ProgramPlaces places =
+        FindProgramPlaces(QCoreApplication::applicationFilePath().toStdString(), command.settings);
+    if (!places.error.empty()) {
+        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return 1;
+    }
     const auto post = [&app](std::function<void()> task) {
         QMetaObject::invokeMethod(&app, std::move(task), Qt::QueuedConnection);
     };
@@ -58,35 +102,26 @@ int main(int argc, char* argv[]) {
         mail_options.ca_file = ca_file;
     }
     CurlSmtpTransport transport(mail_options);
-    IniFile settings_file(settings_path);
+    IniFile settings_file(places.settings_file);
     QtScreen screen;
     AccountServices account_services;  // the mail accounts of the Wine prefix
     const AccountSources account_sources = account_services.Sources();
     std::function<void()> retry_waiting;  // set once the main form stands
-    SetupDialogSlot setup({transport, settings_file, screen, HelpFilePath(executable),
-                           &account_sources, [&retry_waiting] { retry_waiting(); }});
+    SetupDialogSlot setup({transport, settings_file, screen, places.help_file, &account_sources,
+                           [&retry_waiting] { retry_waiting(); }});
     screen.SetSetupDialogSlot(&setup);
 
     // Failed order mails wait in the outbox beside the settings, tried again in the background.
-    OutboxFolder outbox_folder(OutboxFolderPath(settings_path));
+    OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
     MailWorker mail_worker(post);
     DesktopNotifier notifier;
-    formQuillet form(
-        setup, screen, QLocale().decimalPoint().toStdString(),
-        OutboxServices{outbox_folder,
-                       mail_worker,
-                       transport,
-                       notifier,
-                       {},
-                       [&app](std::chrono::milliseconds delay, std::function<void()> task) {
-                           QTimer::singleShot(delay, &app, std::move(task));
-                       },
-                       [] {
-                           return std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      std::chrono::system_clock::now().time_since_epoch())
-                               .count();
-                       },
-                       RetryScheduleFromEnvironment()});
+    formQuillet form(setup, screen, QLocale().decimalPoint().toStdString(),
+                     OutboxServices{outbox_folder, mail_worker, transport, notifier, {},
+                                    [&app](std::chrono::milliseconds delay,
+                                           std::function<void()> task) {
+                                        QTimer::singleShot(delay, &app, std::move(task));
+                                    },
+                                    &NowMs, RetryScheduleFromEnvironment()});
     retry_waiting = [&form] { form.RetryWaitingMail(); };
 
     // Stopped from outside, the program still saves its settings. Taken before the socket
@@ -96,9 +131,15 @@ int main(int argc, char* argv[]) {
     // Listen first: a second Quillet must stop before it touches the settings.
     OrderDispatcher dispatcher([&form](OrderEvent& event) { form.HandleEvent(event); }, post);
     ControlServer server(dispatcher);
-    if (const std::string error = server.Start(); !error.empty()) {
-        std::cerr << "quillet: " << error << '\n';
-        return 1;
+    const ControlSocketLocation socket =
+        command.socket.empty() ? LocateControlSocket(CurrentControlSocketEnvironment())
+                               : ControlSocketLocation{command.socket, {}};
+    if (const std::string error = server.Start(socket); !error.empty()) {
+        return SecondStartOr(socket, error);
+    }
+    if (const auto error = CreateSettingsFolder(places.settings_folder)) {
+        screen.ShowMessage("The settings cannot be saved: " + *error, "Quillet",
+                           MessageIcon::Exclamation);
     }
 
     MainWindow window(form);

@@ -1,5 +1,6 @@
 // quillet-feed [--socket PATH] [FILE...]
 // quillet-feed [--socket PATH] --status
+// quillet-feed --version
 //
 // With --status, asks how the mail is doing ({"event": "Status"}) and prints the reply. Else
 // sends the request lines of the files (standard input when none is named, or for "-") to a
@@ -46,11 +47,13 @@ struct CommandLine {
     std::string error;               // the command line is wrong
     bool help = false;
     bool status = false;  // ask for the mail's status only
+    bool version = false;
 };
 
 constexpr const char* kUsage =
     "usage: quillet-feed [--socket PATH] [FILE...]\n"
-    "       quillet-feed [--socket PATH] --status\n";
+    "       quillet-feed [--socket PATH] --status\n"
+    "       quillet-feed --version\n";
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine result;
@@ -65,6 +68,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             result.help = true;
         } else if (argument == "--status") {
             result.status = true;
+        } else if (argument == "--version") {
+            result.version = true;
         } else if (argument == "--socket" && i + 1 < argc) {
             result.socket = argv[++i];
         } else if (argument.rfind("--socket=", 0) == 0) {
@@ -212,6 +217,10 @@ int main(int argc, char** argv) {
     const CommandLine command = ReadCommandLine(argc, argv);
     if (command.help) {
         std::cout << kUsage;
+        return kAllOk;
+    }
+    if (command.version && command.error.empty()) {
+        std::cout << "quillet-feed " QUILLET_VERSION "\n";
         return kAllOk;
     }
     if (!command.error.empty()) {

@@ -65,6 +65,7 @@ const std::array<FieldRule<Connect>, 3> kConnectFields{{
 const std::array<FieldRule<Disconnect>, 0> kDisconnectFields{};
 const std::array<FieldRule<Shutdown>, 0> kShutdownFields{};
 const std::array<FieldRule<Status>, 0> kStatusFields{};
+const std::array<FieldRule<Show>, 0> kShowFields{};
 
 std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
@@ -154,7 +155,7 @@ struct EventRule {
     std::string (*read)(const json& object, std::string_view event_name, OrderEvent& result);
 };
 
-const std::array<EventRule, 8> kEvents{{
+const std::array<EventRule, 9> kEvents{{
     {"OrderPlaced", &Read<kOrderPlacedFields>},
     {"OrderCancelled", &Read<kOrderCancelledFields>},
     {"OrderModified", &Read<kOrderModifiedFields>},
@@ -163,6 +164,7 @@ const std::array<EventRule, 8> kEvents{{
     {"Disconnect", &Read<kDisconnectFields>},
     {"Shutdown", &Read<kShutdownFields>},
     {"Status", &Read<kStatusFields>},
+    {"Show", &Read<kShowFields>},
 }};
 
 // nlohmann's message without its "[json.exception.parse_error.101] " prefix.

@@ -9,7 +9,7 @@
 //   OrderModified   OrderId, NewStopPrice, NewLimitPrice
 //   QueryConnected  Text1..Text3 (optional, default ""), Answer (optional, default 0)
 //   Connect         Text1, Text2 (optional, default ""), Answer (optional, default 0)
-//   Disconnect, Shutdown, Status: no fields
+//   Disconnect, Shutdown, Status, Show: no fields
 // Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
 // OrderType, Answer) are JSON integers written without a fraction or exponent, from
 // -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not. Prices (StopPrice,

@@ -113,6 +113,10 @@ void formQuillet::CVTOrders1_Shutdown() {
     screen_.UnloadMainWindow();
 }
 
+void formQuillet::Show_Request() {
+    screen_.BringMainWindowToFront();
+}
+
 void formQuillet::HandleEvent(OrderEvent& event) {
     struct Dispatch {
         formQuillet& form;
@@ -124,6 +128,7 @@ void formQuillet::HandleEvent(OrderEvent& event) {
         void operator()(Disconnect&) { form.CVTOrders1_Disconnect(); }
         void operator()(Shutdown&) { form.CVTOrders1_Shutdown(); }
         void operator()(Status& e) { form.Status_Requested(e); }
+        void operator()(Show&) { form.Show_Request(); }
     };
     std::visit(Dispatch{*this}, event);
 }

@@ -54,6 +54,8 @@ class formQuillet {
     void CVTOrders1_Shutdown();
     // How the mail is doing: the counts of the outbox, and the connection flag.
     void Status_Requested(Status& status);
+    // Show: brings the main window to the front.
+    void Show_Request();
     // Runs the handler of whichever event it is; Answer is written back into `event`.
     void HandleEvent(OrderEvent& event);
 

@@ -52,7 +52,10 @@ struct Status {
     int32_t Delivered = 0;  // order mails delivered since start
 };
 
+// Asks for the main window in front; a second start of the program sends it.
+struct Show {};
+
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
-                                Disconnect, Shutdown, Status>;
+                                Disconnect, Shutdown, Status, Show>;
 
 }  // namespace quillet

@@ -13,6 +13,24 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+bool IsInstalled(const std::string& executable_path, const InstalledFolders& installed) {
+    return !installed.bin.empty() &&
+           FolderOf(executable_path) == WithoutTrailingSlashes(installed.bin);
+}
+
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+constexpr const char* kHelpFileName = "/Quillet.chm";
+
 }  // namespace
 
 std::string SettingsFilePath(const std::string& executable_path) {
@@ -24,8 +42,35 @@ std::string SettingsFilePath(const std::string& executable_path) {
     return FolderOf(executable_path) + "/" + name + ".ini";
 }
 
-std::string HelpFilePath(const std::string& executable_path) {
-    return FolderOf(executable_path) + "/Quillet.chm";
+SettingsLocation ChooseSettingsFile(const std::string& executable_path,
+                                    const InstalledFolders& installed,
+                                    const SettingsEnvironment& environment) {
+    if (!environment.settings_option.empty()) {
+        return {environment.settings_option, {}, {}};
+    }
+    if (!IsInstalled(executable_path, installed)) {
+        return {SettingsFilePath(executable_path), {}, {}};
+    }
+    std::string config_home;
+    if (IsAbsolute(environment.xdg_config_home)) {
+        config_home = WithoutTrailingSlashes(environment.xdg_config_home);
+    } else if (IsAbsolute(environment.home)) {
+        config_home = WithoutTrailingSlashes(environment.home) + "/.config";
+    } else {
+        return {{}, {}, "no home folder is known (HOME and XDG_CONFIG_HOME are not set)"};
+    }
+    const std::string folder = (config_home == "/" ? "" : config_home) + "/quillet";
+    return {folder + "/quillet.ini", folder, {}};
+}
+
+std::string HelpFilePath(const std::string& executable_path, const InstalledFolders& installed,
+                         const std::function<bool(const std::string&)>& exists) {
+    const std::string beside = FolderOf(executable_path) + kHelpFileName;
+    if (installed.doc.empty() || exists(beside)) {
+        return beside;
+    }
+    const std::string in_doc = WithoutTrailingSlashes(installed.doc) + kHelpFileName;
+    return exists(in_doc) || IsInstalled(executable_path, installed) ? in_doc : beside;
 }
 
 std::string OutboxFolderPath(const std::string& settings_path) {

@@ -1,6 +1,7 @@
-// The files that live beside the program's executable.
+// The files the program keeps and reads: the settings file and the help file.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace quillet {
@@ -14,7 +15,38 @@ std::string SettingsFilePath(const std::string& executable_path);
 // ".outbox" ("/opt/q/quillet.ini" gives "/opt/q/quillet.outbox").
 std::string OutboxFolderPath(const std::string& settings_path);
 
-// The help file beside the executable: its folder and "Quillet.chm".
-std::string HelpFilePath(const std::string& executable_path);
+// Where an installed program lives: the folders of the install prefix it was built for.
+struct InstalledFolders {
+    std::string bin;  // the executables, e.g. "/usr/bin"
+    std::string doc;  // the documentation, e.g. "/usr/share/doc/quillet"
+};
+
+// What the place of the settings depends on. An empty text counts as not given.
+struct SettingsEnvironment {
+    std::string settings_option;  // --settings FILE
+    std::string xdg_config_home;  // $XDG_CONFIG_HOME
+    std::string home;             // $HOME, else the user's home folder
+};
+
+struct SettingsLocation {
+    std::string path;    // the settings file; empty when `error` says why there is none
+    std::string folder;  // for an installed program: the folder to create (mode 0700) first
+    std::string error;
+};
+
+// The settings file: the --settings option when given; else, for an executable in the
+// installed `bin` folder, quillet/quillet.ini under $XDG_CONFIG_HOME (when it is an absolute
+// path) or else under `home`/.config, with that quillet folder in `folder`; else the file
+// beside the executable (SettingsFilePath). Fails only for an installed program with neither
+// an absolute $XDG_CONFIG_HOME nor an absolute home folder.
+SettingsLocation ChooseSettingsFile(const std::string& executable_path,
+                                    const InstalledFolders& installed,
+                                    const SettingsEnvironment& environment);
+
+// The help file: Quillet.chm beside the executable when `exists` says it is there; else the one
+// in the installed documentation folder when that exists; else the first for a program run from
+// a folder of its own and the second for an installed one.
+std::string HelpFilePath(const std::string& executable_path, const InstalledFolders& installed,
+                         const std::function<bool(const std::string&)>& exists);
 
 }  // namespace quillet

@@ -49,7 +49,7 @@ struct EmailSetupServices {
     SmtpTransport& transport;                           // where mail goes out
     ProfileFile& settings_file;                         // where the settings are kept
     Screen& screen;                                     // messages, prompts, windows
-    std::string help_file;                              // the help file's path, beside the program
+    std::string help_file;                              // the help file (HelpFilePath)
     const AccountSources* account_sources = nullptr;    // where "Search Accounts..." looks
     std::function<void()> test_message_sent = nullptr;  // told after a test message went out
 };

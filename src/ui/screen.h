@@ -19,6 +19,8 @@ class Screen {
 
     // Shows the main window, modeless.
     virtual void ShowMainWindow() = 0;
+    // Shows the main window, restored when minimised, above the other windows and active.
+    virtual void BringMainWindowToFront() = 0;
     // Unloads the main window, which ends the program once its unload has run. A modal dialog
     // that is showing is closed first.
     virtual void UnloadMainWindow() = 0;

@@ -30,7 +30,7 @@ TEST(ControlProtocolTest, AcceptsEveryEventWithDefaultsFilledIn) {
     auto query = ParseControlRequest(R"({"event":"QueryConnected","Text3":"z"})");
     ASSERT_TRUE(query.event);
     EXPECT_EQ(std::get<QueryConnected>(*query.event).Answer, 0);
-    for (const char* name : {"Disconnect", "Shutdown", "Connect"}) {
+    for (const char* name : {"Disconnect", "Shutdown", "Connect", "Show"}) {
         EXPECT_TRUE(ParseControlRequest(std::string(R"({"event":")") + name + "\"}").event);
     }
 }
@@ -73,7 +73,7 @@ TEST(ControlProtocolTest, RepliesAreOneLineOfJson) {
     EXPECT_EQ(FormatReply(Connect{"a", "b", -1}), R"({"ok":true,"Answer":-1})");
     EXPECT_EQ(FormatReply(QueryConnected{"", "", "", 7}), R"({"ok":true,"Answer":7})");
     EXPECT_EQ(FormatReply(OrderPlaced{}), R"({"ok":true})");
-    for (const std::string message :
+    for (const std::string& message :
          {std::string("quote \" backslash \\ line\nend\r"), std::string("invalid \xff bytes")}) {
         const std::string reply = FormatError(message);
         EXPECT_EQ(reply.find('\n'), std::string::npos) << reply;

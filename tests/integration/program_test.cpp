@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/control/control_socket_path.h"
+#include "platform/unique_fd.h"
 #include "support/base64.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"
@@ -56,9 +57,9 @@ class Installed {
     }
 
     // Starts the program and waits until it listens.
-    bool Start(QProcess& program) const {
+    bool Start(QProcess& program, const QStringList& arguments = {}) const {
         program.setProcessEnvironment(Environment());
-        program.start(QString::fromStdString(dir_.Path("quillet")), {});
+        program.start(QString::fromStdString(dir_.Path("quillet")), arguments);
         return program.waitForStarted(10000) &&
                QTest::qWaitFor([&] { return std::filesystem::exists(socket()); }, 10000);
     }
@@ -248,19 +249,74 @@ TEST(ProgramTest, StoppedBySignalItStillSavesItsSettings) {
     EXPECT_FALSE(std::filesystem::exists(quillet.socket()));
 }
 
-TEST(ProgramTest, SecondProgramOnTheSameSocketStopsWithAClearMessage) {
+// A second start on the same socket (--socket) brings the first one's window to the front and
+// ends with 0; one on a socket that a program other than Quillet holds ends with an error.
+TEST(ProgramTest, SecondStartHandsOverToTheFirstAndStopsAtAStranger) {
     Installed quillet(25);
     QProcess first;
-    ASSERT_TRUE(quillet.Start(first));
-    QProcess second;
-    second.setProcessEnvironment(quillet.Environment());
-    second.start(QUILLET_PATH, {});
-    ASSERT_TRUE(second.waitForFinished(10000));
-    EXPECT_NE(second.exitCode(), 0);
-    EXPECT_NE(second.readAllStandardError().toStdString().find("already running"),
-              std::string::npos);
+    ASSERT_TRUE(
+        quillet.Start(first, {"--settings", QString::fromStdString(quillet.Path("my.ini"))}));
+    QProcessEnvironment environment = quillet.Environment();
+    environment.remove("QUILLET_SOCKET");
+    const auto second_start = [&](const std::string& socket) {
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(QUILLET_PATH, {"--socket", QString::fromStdString(socket)});
+        EXPECT_TRUE(second.waitForFinished(60000));
+        return std::pair(second.exitCode(), second.readAllStandardError().toStdString());
+    };
+    const auto [code, message] = second_start(quillet.socket());
+    EXPECT_EQ(code, 0) << message;
+    EXPECT_NE(message.find("already running"), std::string::npos) << message;
+    EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(first.waitForFinished(10000));
+    EXPECT_NE(ReadFile(quillet.Path("my.ini")).find("\r\nY2hrU1NM=MA$$\r\n"), std::string::npos);
+
+    // The stranger greets every connection and hangs up.
+    const std::string stranger_socket = quillet.Path("stranger.sock");
+    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const sockaddr_un address = *UnixSocketAddress(stranger_socket);
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+              0);
+    ASSERT_EQ(::listen(listener.get(), 8), 0);
+    std::thread stranger([&listener] {
+        for (UniqueFd c; (c = UniqueFd(::accept(listener.get(), nullptr, nullptr)));) {
+            ::send(c.get(), "hello\n", 6, MSG_NOSIGNAL);
+        }
+    });
+    const auto [refused, why] = second_start(stranger_socket);
+    ::shutdown(listener.get(), SHUT_RDWR);
+    stranger.join();
+    EXPECT_EQ(refused, 1);
+    EXPECT_NE(why.find("not Quillet"), std::string::npos) << why;
+}
+
+TEST(ProgramTest, CommandLine) {
+    struct Case {
+        const char* program;
+        QStringList arguments;
+        int code;
+        std::string text;  // in standard output for 0, standard error otherwise
+    };
+    const Case cases[] = {
+        {QUILLET_PATH, {"--version"}, 0, "quillet " QUILLET_VERSION "\n"},
+        {QUILLET_PATH, {"-platform", "offscreen", "-v"}, 0, "quillet " QUILLET_VERSION "\n"},
+        {QUILLET_PATH, {"--help"}, 0, "--settings <file>"},
+        {QUILLET_PATH, {"--no-such-option"}, 2, "Unknown option 'no-such-option'.\n\nUsage:"},
+        {QUILLET_PATH, {"stray"}, 2, "Unexpected argument 'stray'"},
+        {QUILLET_FEED_PATH, {"--version"}, 0, "quillet-feed " QUILLET_VERSION "\n"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        program.start(c.program, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitCode(), c.code) << c.arguments.join(' ').toStdString();
+        const std::string text =
+            (c.code == 0 ? program.readAllStandardOutput() : program.readAllStandardError())
+                .toStdString();
+        EXPECT_NE(text.find(c.text), std::string::npos) << text;
+    }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ class ScriptedScreen : public Screen {
     };
 
     void ShowMainWindow() override { ++main_window_shown; }
+    void BringMainWindowToFront() override {}
     void UnloadMainWindow() override { ++main_window_unloaded; }
     void ShowSetupDialogModal(formEmailSetup&) override { ++setup_dialog_shown; }
     void HideSetupDialog() override { ++setup_dialog_hidden; }

@@ -30,6 +30,18 @@ void QtScreen::ShowMainWindow() {
     }
 }
 
+void QtScreen::BringMainWindowToFront() {
+    if (!main_window_) {
+        return;
+    }
+    main_window_->setWindowState(main_window_->windowState() & ~Qt::WindowMinimized);
+    main_window_->show();
+    if (HasDisplay()) {  // offscreen, no window is in front of another
+        main_window_->raise();
+        main_window_->activateWindow();
+    }
+}
+
 void QtScreen::UnloadMainWindow() {
     // Modal dialogs end first (their loops return once this handler has), innermost last.
     for (QWidget* widget : QApplication::topLevelWidgets()) {

@@ -19,6 +19,7 @@ class QtScreen final : public Screen {
     void SetSetupDialogSlot(SetupDialogSlot* slot) { setup_slot_ = slot; }
 
     void ShowMainWindow() override;
+    void BringMainWindowToFront() override;
     // Closes every modal dialog first; the main window then closes once the setup dialog's
     // modal display has ended.
     void UnloadMainWindow() override;

@@ -1,0 +1,32 @@
+// The program's command line: quillet [--socket PATH] [--settings FILE] [Qt's options], or
+// --help, or --version.
+#pragma once
+
+#include <QStringList>
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+struct CommandLine {
+    std::string socket;    // --socket PATH; empty when not given
+    std::string settings;  // --settings FILE; empty when not given
+    // Set when the program ends here with this status: 0 after --help or --version, whose text
+    // is in `output` for standard output; 2 for a command line it cannot take, with the reason
+    // and the usage in `output` for standard error.
+    std::optional<int> exit_status;
+    std::string output;
+};
+
+// Reads `arguments` (the program's name first). Qt's own options (-platform offscreen) are
+// unknown here: read the arguments QApplication leaves. Never throws.
+CommandLine ReadCommandLine(const QStringList& arguments, const QString& version);
+
+// Writes `command.output` where it belongs and gives the exit status; for a CommandLine with
+// one.
+int EndWith(const CommandLine& command);
+
+// The program's own arguments, before QApplication takes Qt's options out of them.
+QStringList RawArguments(int argc, const char* const* argv);
+
+}  // namespace quillet

@@ -1,0 +1,23 @@
+// Where this run of the program keeps its settings and finds its help.
+#pragma once
+
+#include <string>
+
+namespace quillet {
+
+struct ProgramPlaces {
+    std::string settings_file;
+    std::string settings_folder;  // installed: the folder to make first (CreateSettingsFolder)
+    std::string help_file;
+    // Not empty when there is no place for the settings at all: the program cannot run.
+    std::string error;
+};
+
+// For the executable at `executable_path` (canonical, as Qt gives it) and the --settings
+// option (empty when not given). Installed means lying in the binary folder compiled in; with
+// QUILLET_TEST_INSTALL_ROOT set (tests that unpack the package there), in that folder under
+// the root.
+ProgramPlaces FindProgramPlaces(const std::string& executable_path,
+                                const std::string& settings_option);
+
+}  // namespace quillet
