@@ -115,13 +115,18 @@ int main(int argc, char* argv[]) {
     OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
     MailWorker mail_worker(post);
     DesktopNotifier notifier;
-    formQuillet form(setup, screen, QLocale().decimalPoint().toStdString(),
-                     OutboxServices{outbox_folder, mail_worker, transport, notifier, {},
-                                    [&app](std::chrono::milliseconds delay,
-                                           std::function<void()> task) {
-                                        QTimer::singleShot(delay, &app, std::move(task));
-                                    },
-                                    &NowMs, RetryScheduleFromEnvironment()});
+    formQuillet form(
+        setup, screen, QLocale().decimalPoint().toStdString(),
+        OutboxServices{outbox_folder,
+                       mail_worker,
+                       transport,
+                       notifier,
+                       {},
+                       [&app](std::chrono::milliseconds delay, std::function<void()> task) {
+                           QTimer::singleShot(delay, &app, std::move(task));
+                       },
+                       &NowMs,
+                       RetryScheduleFromEnvironment()});
     retry_waiting = [&form] { form.RetryWaitingMail(); };
 
     // Stopped from outside, the program still saves its settings. Taken before the socket

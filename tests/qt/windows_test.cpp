@@ -105,44 +105,22 @@ TEST(SetupWindowTest, WidgetsAndFormStayInStep) {
     EXPECT_EQ(w.chkSSL->checkState(), Qt::PartiallyChecked);
 }
 
-TEST(SetupWindowTest, TestButtonReportsTheOutcomeInColour) {
-    struct Case {
-        const char* name;
-        std::vector<std::string> refused;
-        const char* text;
-        QColor colour;
-    };
-    const Case cases[] = {
-        {"refused",
-         {"broker@example.com"},
-         "Can't send message: check your e-mail settings.",
-         QColor(200, 0, 0)},
-        {"accepted", {}, "Message sent successfully.", QColor(0, 128, 0)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::SmtpTestServer::Config config;
-        config.refused_recipients = c.refused;
-        test::SmtpTestServer server(config);
-        Program p;
-        formEmailSetup& form = p.setup.Get();
-        form.txtDisplayName.SetText("Desk");
-        form.txtEmail.SetText("desk@example.com");
-        form.txtSMTPserver.SetText("127.0.0.1");
-        form.txtPort.SetText(std::to_string(server.port()));
-        form.lstSendTo.AddItem("broker@example.com");
-        EmailSetupWindow w(form, p.setup, nullptr);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
-        EXPECT_EQ(w.lblLog->text(), c.text);
-        EXPECT_EQ(w.lblLog->palette().color(QPalette::WindowText), c.colour);
-        EXPECT_EQ(server.Received().size(), c.refused.empty() ? 1u : 0u);
-        if (!c.refused.empty()) {
-            continue;
-        }
-        const auto mail = server.Received()[0];
-        EXPECT_NE(mail.content.find("Subject: test email\r\n"), std::string::npos);
-        EXPECT_NE(mail.content.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
-    }
+TEST(SetupWindowTest, TestButtonMailsAndShowsTheOutcomeInGreen) {
+    test::SmtpTestServer server({});
+    Program p;
+    formEmailSetup& form = p.setup.Get();
+    form.txtDisplayName.SetText("Desk");
+    form.txtEmail.SetText("desk@example.com");
+    form.txtSMTPserver.SetText("127.0.0.1");
+    form.txtPort.SetText(std::to_string(server.port()));
+    form.lstSendTo.AddItem("broker@example.com");
+    EmailSetupWindow w(form, p.setup, nullptr);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    EXPECT_EQ(w.lblLog->text(), "Message sent successfully.");
+    EXPECT_EQ(w.lblLog->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    ASSERT_EQ(server.Received().size(), 1u);
+    EXPECT_NE(server.Received()[0].content.find("Subject: test email\r\n"), std::string::npos);
+    EXPECT_NE(server.Received()[0].content.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
 }
 
 TEST(AccountsWindowTest, TheListShowsTheRowsAndOkChoosesTheSelectedOne) {

@@ -75,25 +75,45 @@ std::string ControlListeningSocket::Listen(const std::string& path) {
     if (fchmod(fd.get(), 0600) != 0) {
         return Failure("cannot set the mode of the socket for", path);
     }
-    if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0) {
+    // The socket is made under a name of its own and linked into place once it listens, so a
+    // client never finds it there before it takes connections; the link fails when another
+    // program got there first. A path too long for that is bound in place.
+    const std::string made = path + "." + std::to_string(getpid());
+    const std::optional<sockaddr_un> made_address = UnixSocketAddress(made);
+    const sockaddr_un& bound = made_address ? *made_address : *address;
+    const std::string& bound_path = made_address ? made : path;
+    unlink(made.c_str());
+    if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&bound), sizeof(bound)) != 0) {
         if (errno == EADDRINUSE) {
             return "another Quillet is already running or starting (socket " + path + ")";
         }
         return Failure("cannot create the socket", path);
     }
-    struct stat status {};
-    if (lstat(path.c_str(), &status) != 0) {
-        return Failure("cannot examine the new socket", path);
-    }
-    if ((status.st_mode & 0777) != 0600 && chmod(path.c_str(), 0600) != 0) {
-        std::string error = Failure("cannot set the mode of the socket", path);
-        unlink(path.c_str());
+    const auto fail = [&](const char* what) {
+        std::string error = Failure(what, path);
+        unlink(bound_path.c_str());
         return error;
+    };
+    struct stat status {};
+    if (lstat(bound_path.c_str(), &status) != 0) {
+        return fail("cannot examine the new socket");
+    }
+    if ((status.st_mode & 0777) != 0600 && chmod(bound_path.c_str(), 0600) != 0) {
+        return fail("cannot set the mode of the socket");
     }
     if (listen(fd.get(), SOMAXCONN) != 0) {
-        std::string error = Failure("cannot listen on the socket", path);
-        unlink(path.c_str());
-        return error;
+        return fail("cannot listen on the socket");
+    }
+    if (made_address) {
+        if (link(made.c_str(), path.c_str()) != 0) {
+            const bool taken = errno == EEXIST;
+            std::string error =
+                taken ? "another Quillet is already running or starting (socket " + path + ")"
+                      : Failure("cannot put the socket in place at", path);
+            unlink(made.c_str());
+            return error;
+        }
+        unlink(made.c_str());
     }
     fd_ = std::move(fd);
     path_ = path;
