@@ -6,10 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -295,6 +297,67 @@ TEST(CurlSmtpTransportBounds, ClosedPortFailsAtOnce) {
     EXPECT_EQ(result.code, CURLE_COULDNT_CONNECT) << result.message;
     EXPECT_LT(SecondsSince(start), 2.0);
 }
+
+// A connection kept between messages. Steps: 'm' a message, 'l' one with a login (other
+// settings), 'f' one with a login over a connection of its own, '.' a pause of 0.6 s. Then the
+// server must have seen these connections, messages and QUITs, the transport still there.
+struct KeptCase {
+    const char* name;
+    std::chrono::milliseconds keep_idle;
+    SmtpTestServer::Config server;
+    const char* steps;
+    int connections, mails, quits;
+};
+
+class KeptConnection : public testing::TestWithParam<KeptCase> {};
+
+TEST_P(KeptConnection, CarriesMessagesAndNeverLosesOne) {
+    const KeptCase& c = GetParam();
+    SmtpTestServer server(c.server);
+    ASSERT_NE(server.port(), 0);
+    CurlSmtpTransport::Options options;
+    options.keep_idle = c.keep_idle;
+    CurlSmtpTransport transport(options);
+    for (const char* step = c.steps; *step != '\0'; ++step) {
+        if (*step == '.') {
+            std::this_thread::sleep_for(600ms);
+            continue;
+        }
+        SmtpDelivery delivery = Delivery(server.port());
+        if (*step != 'm') {
+            LogIn(delivery, SmtpSecurity::Plain, "s3cret");
+        }
+        delivery.fresh_connection = *step == 'f';
+        const SmtpResult result = transport.Deliver(delivery);
+        EXPECT_EQ(result.code, 0) << "step " << step - c.steps << ": " << result.message;
+    }
+    auto counted = [&] {
+        const std::string events = server.Events();
+        return std::vector<long>{std::count(events.begin(), events.end(), 'C'),
+                                 std::count(events.begin(), events.end(), 'M'),
+                                 std::count(events.begin(), events.end(), 'Q')};
+    };
+    const std::vector<long> expected{c.connections, c.mails, c.quits};
+    for (const auto start = Clock::now(); counted() != expected && SecondsSince(start) < 3;) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(counted(), expected) << server.Events();
+    EXPECT_EQ(server.Received().size(), static_cast<size_t>(c.mails));
+}
+
+SmtpTestServer::Config DroppingServer() {
+    SmtpTestServer::Config config;
+    config.idle_limit = 0.3;          // closes the first connection during the pause
+    config.mails_per_connection = 1;  // drops the second unanswered at its next MAIL
+    return config;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KeptConnection,
+    testing::Values(KeptCase{"OneConnectionQuitWhenIdle", 300ms, {}, "mmm.", 1, 3, 1},
+                    KeptCase{"DroppedByTheServer", 60s, DroppingServer(), "m.mm", 3, 3, 0},
+                    KeptCase{"NewSettingsAndTestMessagesConnectAfresh", 60s, {}, "mllf", 3, 4, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillet

@@ -124,6 +124,8 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"password", config.password},
         {"refused_recipients", config.refused_recipients},
         {"port", config.port},
+        {"idle_limit", config.idle_limit},
+        {"mails_per_connection", config.mails_per_connection},
     };
     std::ofstream(work_dir_ + "/config.json") << settings.dump();
 
@@ -200,6 +202,15 @@ std::vector<ReceivedMail> LocalSmtpServer::Received() const {
         mails.push_back(std::move(mail));
     }
     return mails;
+}
+
+std::string LocalSmtpServer::Events() const {
+    std::ifstream in(work_dir_ + "/events");
+    std::string events, line;
+    while (std::getline(in, line)) {
+        events += line;
+    }
+    return events;
 }
 
 }  // namespace quillet::test
