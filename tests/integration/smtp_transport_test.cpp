@@ -169,7 +169,7 @@ struct RefusedCase {
     SmtpTestServer::Config server;
     std::function<void(SmtpDelivery&)> change;
     bool trust_test_ca = true;
-    int code = 0;  // the code expected; 0 for any failure
+    int code = 0;           // the code expected; 0 for any failure
     bool permanent = true;  // the same settings would fail again: no retry helps
 };
 
