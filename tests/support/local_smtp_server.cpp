@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -206,11 +207,7 @@ std::vector<ReceivedMail> LocalSmtpServer::Received() const {
 
 std::string LocalSmtpServer::Events() const {
     std::ifstream in(work_dir_ + "/events");
-    std::string events, line;
-    while (std::getline(in, line)) {
-        events += line;
-    }
-    return events;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace quillet::test

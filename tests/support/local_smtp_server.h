@@ -35,7 +35,7 @@ class LocalSmtpServer {
         std::vector<std::string> refused_recipients;  // RCPT TO answered 550 for these
         int port = 0;                                 // 0: any free port
         double idle_limit = 0;         // seconds a connection may idle before the server closes it
-        int mails_per_connection = 0;  // the next MAIL drops the connection unanswered; 0: none
+        int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
     };
 
     // Starts the server and waits until it listens. A server that cannot start leaves port()

@@ -21,7 +21,7 @@
 // a message, when a message for other settings comes, and when the transport goes. A kept
 // connection that turns out to be dead costs no message: a send over it that fails before
 // the message's last byte has been handed over is tried once more at once over a new
-// connection. A message that went out whole is never sent twice. The QUITs are said by a
+// connection; one whose last byte was handed over is not sent again. The QUITs are said by a
 // thread of the transport's own, so no caller waits for one.
 #pragma once
 
@@ -52,7 +52,8 @@ class CurlSmtpTransport final : public SmtpTransport {
 
     CurlSmtpTransport();
     explicit CurlSmtpTransport(Options options);
-    // Closes the kept connection with QUIT (waiting at most a second for the reply).
+    // Says QUIT on the kept connection without awaiting the reply. A QUIT that the transport's
+    // thread is awaiting already (after an idle minute) holds it up for `reply_timeout` at most.
     ~CurlSmtpTransport() override;
     CurlSmtpTransport(const CurlSmtpTransport&) = delete;
     CurlSmtpTransport& operator=(const CurlSmtpTransport&) = delete;
