@@ -73,7 +73,7 @@ TEST(ControlProtocolTest, RepliesAreOneLineOfJson) {
     EXPECT_EQ(FormatReply(Connect{"a", "b", -1}), R"({"ok":true,"Answer":-1})");
     EXPECT_EQ(FormatReply(QueryConnected{"", "", "", 7}), R"({"ok":true,"Answer":7})");
     EXPECT_EQ(FormatReply(OrderPlaced{}), R"({"ok":true})");
-    for (const std::string message :
+    for (const std::string& message :
          {std::string("quote \" backslash \\ line\nend\r"), std::string("invalid \xff bytes")}) {
         const std::string reply = FormatError(message);
         EXPECT_EQ(reply.find('\n'), std::string::npos) << reply;
