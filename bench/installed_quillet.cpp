@@ -14,8 +14,9 @@ std::string Stored(const std::string& key, const std::string& value) {
 
 }  // namespace
 
-InstalledQuillet::InstalledQuillet(int smtp_port, bool ssl, std::string ca_file)
-    : ca_file_(std::move(ca_file)) {
+InstalledQuillet::InstalledQuillet(int smtp_port, bool ssl, std::string ca_file,
+                                   std::vector<std::pair<std::string, std::string>> environment)
+    : ca_file_(std::move(ca_file)), environment_(std::move(environment)) {
     std::filesystem::copy_file(QUILLET_PATH, program());
     std::filesystem::permissions(program(), std::filesystem::perms::owner_all);
     WriteWholeFile(folder_.Path("quillet.ini"),
@@ -33,6 +34,7 @@ std::vector<std::pair<std::string, std::string>> InstalledQuillet::Environment()
     if (!ca_file_.empty()) {
         environment.emplace_back("SSL_CERT_FILE", ca_file_);
     }
+    environment.insert(environment.end(), environment_.begin(), environment_.end());
     return environment;
 }
 

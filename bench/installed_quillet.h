@@ -20,7 +20,9 @@ class InstalledQuillet {
     // Installs the program built beside the benchmarks; its settings mail to `smtp_port` on
     // 127.0.0.1 from desk@example.com to two recipients, with SSL on when `ssl`. With `ca_file`
     // the program checks servers' certificates against the CAs of that file ($SSL_CERT_FILE).
-    explicit InstalledQuillet(int smtp_port, bool ssl = false, std::string ca_file = "");
+    // `environment` is added to the program's.
+    explicit InstalledQuillet(int smtp_port, bool ssl = false, std::string ca_file = "",
+                              std::vector<std::pair<std::string, std::string>> environment = {});
 
     const std::string& folder() const { return folder_.path(); }
     std::string program() const { return folder_.Path("quillet"); }
@@ -37,6 +39,7 @@ class InstalledQuillet {
   private:
     TempFolder folder_;
     std::string ca_file_;
+    std::vector<std::pair<std::string, std::string>> environment_;
 };
 
 }  // namespace quillet::bench

@@ -70,6 +70,24 @@ int SecondStartOr(const quillet::ControlSocketLocation& socket, const std::strin
     return second.shown ? 0 : 1;
 }
 
+// How long an SMTP connection stays open for the next mail: $QUILLET_SMTP_KEEP_SECONDS when it
+// is a whole number from 0 (close after every mail) to 60, else a minute.
+std::chrono::seconds SmtpKeepFromEnvironment() {
+    constexpr std::chrono::seconds kUsual(60);
+    const char* text = std::getenv("QUILLET_SMTP_KEEP_SECONDS");
+    if (text == nullptr || *text == '\0') {
+        return kUsual;
+    }
+    char* end = nullptr;
+    const long seconds = std::strtol(text, &end, 10);
+    if (*end != '\0' || seconds < 0 || seconds > kUsual.count()) {
+        std::cerr << "quillet: QUILLET_SMTP_KEEP_SECONDS is not 0 to 60, so a minute holds: "
+                  << text << '\n';
+        return kUsual;
+    }
+    return std::chrono::seconds(seconds);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -101,6 +119,7 @@ int main(int argc, char* argv[]) {
     if (const char* ca_file = std::getenv("SSL_CERT_FILE"); ca_file != nullptr) {
         mail_options.ca_file = ca_file;
     }
+    mail_options.keep_idle = SmtpKeepFromEnvironment();
     CurlSmtpTransport transport(mail_options);
     IniFile settings_file(places.settings_file);
     QtScreen screen;

@@ -113,9 +113,12 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
         (from && recipients.empty()) || (!from && !recipients.empty())) {
         return std::nullopt;
     }
+    // value_or: g++ 12 takes the checked optionals for possibly unset otherwise.
     const size_t message_size = message_bytes.value_or(0);
-    if (*subject_bytes > bytes.size() || *body_bytes > bytes.size() - *subject_bytes ||
-        message_size != bytes.size() - *subject_bytes - *body_bytes) {
+    const size_t subject_size = subject_bytes.value_or(0);
+    const size_t body_size = body_bytes.value_or(0);
+    if (subject_size > bytes.size() || body_size > bytes.size() - subject_size ||
+        message_size != bytes.size() - subject_size - body_size) {
         return std::nullopt;
     }
     OutboxEntry entry;
@@ -125,11 +128,11 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.failed = *state == "failed";
     entry.attempts = *attempts;
     entry.reason = *reason;
-    entry.subject = std::string(bytes.substr(0, *subject_bytes));
-    entry.body = std::string(bytes.substr(*subject_bytes, *body_bytes));
+    entry.subject = std::string(bytes.substr(0, subject_size));
+    entry.body = std::string(bytes.substr(subject_size, body_size));
     if (from) {
         entry.mail = ComposedMail{*from, std::move(recipients),
-                                  std::string(bytes.substr(*subject_bytes + *body_bytes))};
+                                  std::string(bytes.substr(subject_size + body_size))};
     }
     return entry;
 }

@@ -83,6 +83,7 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     delivery.mail_from = mail.mail_from;
     delivery.recipients = mail.recipients;
     delivery.message = mail.message;
+    delivery.fresh_connection = request.fresh_connection;
     const SmtpResult result = transport.Deliver(delivery);
     if (result.code != 0) {
         std::cerr << "quillet: mail not sent: " << result.message << '\n';

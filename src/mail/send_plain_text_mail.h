@@ -29,6 +29,8 @@ struct SendRequest {
     std::string bcc;  // comma-separated; "Name <addr>" entries give addr
     std::string subject;
     std::string body;
+    // Not over a connection kept from an earlier message: for a test of the settings.
+    bool fresh_connection = false;
 };
 
 // A message as first composed, with the envelope it was composed for: what the outbox keeps.

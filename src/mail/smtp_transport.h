@@ -23,6 +23,9 @@ struct SmtpDelivery {
     std::string mail_from;                // the envelope sender: a bare address
     std::vector<std::string> recipients;  // the envelope recipients: bare addresses, at least one
     std::string message;                  // the whole message, headers and body, CRLF line ends
+    // A transport may carry a message over a connection kept from an earlier one with the same
+    // server and login; this asks for a connection of its own, as a test of the settings needs.
+    bool fresh_connection = false;
 };
 
 struct SmtpResult {

@@ -18,7 +18,8 @@ MailSettings formEmailSetup::LiveSettings() const {
     return settings;
 }
 
-ReportOutcome formEmailSetup::EmailReport(const std::string& subject, const std::string& body) {
+ReportOutcome formEmailSetup::EmailReport(const std::string& subject, const std::string& body,
+                                          bool fresh_connection) {
     lblLog.SetForeColor(kLogRed);
     const MailSettings settings = LiveSettings();
     if (const auto error = FirstSettingsError(settings)) {
@@ -34,9 +35,10 @@ ReportOutcome formEmailSetup::EmailReport(const std::string& subject, const std:
     const int32_t port = *ReadWholeNumber(settings.port);
     const int32_t authenticate = settings.auth_required;
     const int32_t use_ssl = settings.ssl;
-    SendResult result = SendEmailUsingCDO(
-        settings.server, port, authenticate, settings.account_name, settings.password, use_ssl,
-        settings.display_name, settings.email, "", JoinRecipients(settings), subject, body);
+    SendResult result =
+        SendEmailUsingCDO(settings.server, port, authenticate, settings.account_name,
+                          settings.password, use_ssl, settings.display_name, settings.email, "",
+                          JoinRecipients(settings), subject, body, fresh_connection);
 
     if (result.code != 0) {
         lblLog.SetForeColor(kLogRed);
@@ -54,7 +56,7 @@ SendResult formEmailSetup::SendEmailUsingCDO(
     const std::string& AccountName, const std::string& AccountPassword, const int32_t& SMTPUseSSL,
     const std::string& SenderName, const std::string& SenderEmail,
     [[maybe_unused]] const std::string& ToAddr, const std::string& bcc, const std::string& Subject,
-    const std::string& TextBody) {
+    const std::string& TextBody, bool fresh_connection) {
     // ToAddr is taken but never put on the message: every recipient is a blind copy.
     SendRequest request;
     request.server = SMTPServer;
@@ -68,6 +70,7 @@ SendResult formEmailSetup::SendEmailUsingCDO(
     request.bcc = bcc;
     request.subject = Subject;
     request.body = TextBody;
+    request.fresh_connection = fresh_connection;
     return SendPlainTextMail(services_.transport, request);
 }
 

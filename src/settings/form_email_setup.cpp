@@ -104,7 +104,8 @@ void formEmailSetup::Command1_Click() {
 
 void formEmailSetup::Command2_Click() {
     services_.screen.SetBusyPointer(true);
-    const ReportOutcome outcome = EmailReport("test email", "Just testing...");
+    // A test of the settings: over a connection of its own, never one kept from an order.
+    const ReportOutcome outcome = EmailReport("test email", "Just testing...", true);
     services_.screen.SetBusyPointer(false);
     if (outcome.kind == ReportOutcome::Kind::Sent && services_.test_message_sent) {
         services_.test_message_sent();

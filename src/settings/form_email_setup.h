@@ -124,8 +124,10 @@ class formEmailSetup {
     // (FirstSettingsError) and, at the first problem, shows its error in red in lblLog and
     // sends nothing; otherwise sends one message to every recipient as blind copies and shows
     // "Message sent successfully." in green or "Can't send message: check your e-mail
-    // settings." in red. Never fails to its caller; blocks until the exchange has ended.
-    ReportOutcome EmailReport(const std::string& subject, const std::string& body);
+    // settings." in red. Never fails to its caller; blocks until the exchange has ended. With
+    // `fresh_connection` the message never goes over a connection kept from an earlier one.
+    ReportOutcome EmailReport(const std::string& subject, const std::string& body,
+                              bool fresh_connection = false);
 
     // Sends one plain-text message with the transport; see SendPlainTextMail. Its code is 0
     // when the server accepted it.
@@ -134,7 +136,8 @@ class formEmailSetup {
                                  const std::string& AccountPassword, const int32_t& SMTPUseSSL,
                                  const std::string& SenderName, const std::string& SenderEmail,
                                  const std::string& ToAddr, const std::string& bcc,
-                                 const std::string& Subject, const std::string& TextBody);
+                                 const std::string& Subject, const std::string& TextBody,
+                                 bool fresh_connection = false);
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.

@@ -6,10 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -167,7 +169,7 @@ struct RefusedCase {
     SmtpTestServer::Config server;
     std::function<void(SmtpDelivery&)> change;
     bool trust_test_ca = true;
-    int code = 0;  // the code expected; 0 for any failure
+    int code = 0;           // the code expected; 0 for any failure
     bool permanent = true;  // the same settings would fail again: no retry helps
 };
 
@@ -294,6 +296,58 @@ TEST(CurlSmtpTransportBounds, ClosedPortFailsAtOnce) {
     ExpectFailure(result);
     EXPECT_EQ(result.code, CURLE_COULDNT_CONNECT) << result.message;
     EXPECT_LT(SecondsSince(start), 2.0);
+}
+
+SmtpTestServer::Config DroppingServer() {
+    SmtpTestServer::Config config;
+    config.idle_limit = 0.3;
+    config.mails_per_connection = 1;
+    return config;
+}
+
+// Steps: 'm' a message, 'l' one with a login (other settings), 'f' that over a connection of
+// its own, '.' a pause. Then the server's events, sorted: 'C' a connection, 'M' a message, 'Q' a
+// QUIT, with the transport still there.
+TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
+    const struct {
+        std::chrono::milliseconds keep_idle;
+        SmtpTestServer::Config server;
+        std::string steps, events;
+    } cases[] = {
+        {300ms, {}, "mmm.", "CMMMQ"},  // one connection for three, QUIT when idle
+        // Closed by the server in the pause, then at the next MAIL (421).
+        {60s, DroppingServer(), "m.mm", "CCCMMM"},
+        {60s, {}, "mllf", "CCCMMMMQQ"},  // new settings, test message: new connections
+    };
+    for (const auto& c : cases) {
+        SmtpTestServer server(c.server);
+        CurlSmtpTransport::Options options;
+        options.keep_idle = c.keep_idle;
+        CurlSmtpTransport transport(options);
+        for (const char step : c.steps) {
+            SmtpDelivery delivery = Delivery(server.port());
+            if (step == '.') {
+                std::this_thread::sleep_for(600ms);
+                continue;
+            }
+            if (step != 'm') {
+                LogIn(delivery, SmtpSecurity::Plain, "s3cret");
+            }
+            delivery.fresh_connection = step == 'f';
+            EXPECT_EQ(transport.Deliver(delivery).code, 0) << c.steps;
+        }
+        auto sorted = [&server] {
+            std::string events = server.Events();
+            std::sort(events.begin(), events.end());
+            return events;
+        };
+        for (const auto start = Clock::now(); sorted() != c.events && SecondsSince(start) < 3;) {
+            std::this_thread::sleep_for(20ms);
+        }
+        EXPECT_EQ(sorted(), c.events) << c.steps;
+        EXPECT_EQ(server.Received().size(),
+                  static_cast<size_t>(std::count(c.events.begin(), c.events.end(), 'M')));
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -124,6 +125,8 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"password", config.password},
         {"refused_recipients", config.refused_recipients},
         {"port", config.port},
+        {"idle_limit", config.idle_limit},
+        {"mails_per_connection", config.mails_per_connection},
     };
     std::ofstream(work_dir_ + "/config.json") << settings.dump();
 
@@ -200,6 +203,11 @@ std::vector<ReceivedMail> LocalSmtpServer::Received() const {
         mails.push_back(std::move(mail));
     }
     return mails;
+}
+
+std::string LocalSmtpServer::Events() const {
+    std::ifstream in(work_dir_ + "/events");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace quillet::test

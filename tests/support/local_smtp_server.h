@@ -34,6 +34,8 @@ class LocalSmtpServer {
         std::string password = "s3cret";
         std::vector<std::string> refused_recipients;  // RCPT TO answered 550 for these
         int port = 0;                                 // 0: any free port
+        double idle_limit = 0;         // seconds a connection may idle before the server closes it
+        int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
     };
 
     // Starts the server and waits until it listens. A server that cannot start leaves port()
@@ -51,6 +53,8 @@ class LocalSmtpServer {
     const std::string& ca_file() const { return ca_file_; }
     // Every message accepted so far, in order of arrival; records it cannot read are left out.
     std::vector<ReceivedMail> Received() const;
+    // What the server has seen so far, in order: "C" a connection, "M" a message, "Q" a QUIT.
+    std::string Events() const;
 
   private:
     int pid_ = -1;

@@ -5,12 +5,14 @@ Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
 Reads WORK_DIR/config.json:
   {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data",
    "require_auth": bool, "offer_auth": bool, "user": str, "password": str, "refused_recipients": [str],
-   "port": int (0: any free port)}
+   "port": int (0: any free port), "idle_limit": seconds (0: 300), "mails_per_connection": int
+   (the next MAIL is answered 421 and the connection closed; 0: no limit)}
 Writes a throwaway CA (WORK_DIR/ca.pem) and a server certificate for "localhost" and
 127.0.0.1 signed by it, starts listening, then prints "READY <port>" on standard output.
 Each accepted message is appended to WORK_DIR/received.jsonl as one JSON object
 {"mail_from", "rcpt_tos", "auth_user", "content_hex"} before the server answers the end of
-DATA. Runs until killed.
+DATA. WORK_DIR/events gets a "C" for each connection, "M" message taken, "Q" QUIT. Runs until
+killed.
 """
 
 import asyncio
@@ -59,6 +61,15 @@ class Handler:
     def __init__(self, config, work_dir):
         self.config = config
         self.received = os.path.join(work_dir, "received.jsonl")
+        self.events = os.path.join(work_dir, "events")
+
+    def note(self, event):
+        with open(self.events, "a", encoding="ascii") as out:
+            out.write(event)
+
+    async def handle_QUIT(self, server, session, envelope):
+        self.note("Q")
+        return "221 Bye"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in self.config["refused_recipients"]:
@@ -82,6 +93,7 @@ class Handler:
         }
         with open(self.received, "a", encoding="utf-8") as out:
             out.write(json.dumps(record) + "\n")
+        self.note("M")
         return "250 OK"
 
 
@@ -95,6 +107,13 @@ def make_authenticator(config):
         return AuthResult(success=False, handled=False)
 
     return authenticate
+
+
+class CountingSMTP(SMTP):
+    def connection_made(self, transport):
+        if self._original_transport is None:  # not the same connection after STARTTLS
+            self.event_handler.note("C")
+        super().connection_made(transport)
 
 
 class SilentProtocol(asyncio.Protocol):
@@ -114,8 +133,10 @@ async def serve(config, work_dir):
         handler = Handler(config, work_dir)
 
         def protocol():
-            return SMTP(
+            return CountingSMTP(
                 handler,
+                timeout=config["idle_limit"] or 300,
+                command_call_limit={"MAIL": config["mails_per_connection"] or 10**6, "*": 10**6},
                 hostname="localhost",
                 decode_data=False,
                 tls_context=tls if mode == "starttls" else None,

@@ -2,13 +2,13 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 namespace quillet {
 
 OrderListModel::OrderListModel(OrderList& list, QObject* parent)
     : QAbstractListModel(parent), list_(list), shown_(static_cast<int>(list.ListCount())) {
     show_timer_.setSingleShot(true);
-    show_timer_.setInterval(kShowDelay);
     connect(&show_timer_, &QTimer::timeout, this, &OrderListModel::ShowNewLines);
     for (const DeliveryState state :
          {DeliveryState::Delivered, DeliveryState::Waiting, DeliveryState::Failed}) {
@@ -22,7 +22,9 @@ OrderListModel::OrderListModel(OrderList& list, QObject* parent)
     });
     appended_ = list.OnAppended([this] {
         if (!show_timer_.isActive()) {
-            show_timer_.start();
+            const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - last_shown_);
+            show_timer_.start(std::max(kShowDelay, kBusyGap - since));
         }
     });
 }
@@ -81,6 +83,7 @@ void OrderListModel::ShowNewLines() {
     beginInsertRows(QModelIndex(), shown_, count - 1);
     shown_ = count;
     endInsertRows();
+    last_shown_ = std::chrono::steady_clock::now();
 }
 
 }  // namespace quillet

@@ -1,8 +1,9 @@
 // The order list as a Qt model: the view asks for the lines it shows, so a million lines cost
 // no widget items. Each line's mail shows as a coloured dot before it (none when not mailed),
-// and in its tip. New lines reach the view together, at most kShowDelay after the first of
-// them: a burst of orders costs one relayout of a long list, and the relayout never stands
-// between an order and the answer to it.
+// and in its tip. New lines reach the view together, kShowDelay after the first of them, or
+// while orders keep coming, kBusyGap after the view was last told: a burst of orders costs a
+// relayout and repaint four times a second at most, and they never stand between an order and
+// the answer to it.
 #pragma once
 
 #include <QAbstractListModel>
@@ -19,6 +20,7 @@ class OrderListModel final : public QAbstractListModel {
   public:
     // Shows `list`, which must outlive the model, and follows its appends.
     static constexpr std::chrono::milliseconds kShowDelay{25};
+    static constexpr std::chrono::milliseconds kBusyGap{250};
 
     explicit OrderListModel(OrderList& list, QObject* parent = nullptr);
 
@@ -32,6 +34,7 @@ class OrderListModel final : public QAbstractListModel {
     OrderList& list_;
     int shown_ = 0;  // the rows the view has been told of
     QTimer show_timer_;
+    std::chrono::steady_clock::time_point last_shown_;
     Subscription appended_;  // these end with the model
     Subscription delivery_changed_;
     QIcon icons_[4];  // by DeliveryState; none for None

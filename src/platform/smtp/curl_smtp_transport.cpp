@@ -80,10 +80,20 @@ std::string Angled(const std::string& address) {
 struct Upload {
     const std::string* text;
     size_t offset = 0;
-    // A login is required: no byte of the message goes out unless an AUTH command did first.
+    // A login is required: no byte of the message goes out unless an AUTH command did first
+    // (over a kept connection: when it was made).
     bool login_required = false;
     bool auth_sent = false;
+    bool connected = false;  // a new connection was opened for this message
 };
+
+// A new connection has to log in afresh, whatever the kept one had done.
+int NoteNewSocket(void* user, curl_socket_t, curlsocktype) {
+    auto* upload = static_cast<Upload*>(user);
+    upload->connected = true;
+    upload->auth_sent = false;
+    return CURL_SOCKOPT_OK;
+}
 
 // Stops the transfer once the transport is aborted.
 int StopWhenAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -137,6 +147,9 @@ long WholeSecondsRoundedUp(std::chrono::milliseconds duration) {
 // server that has just stalled would hold us that long again, so the receiving side is shut
 // first: the QUIT still goes out, and its reply is "end of connection" at once.
 void ForgoQuit(CURL* curl) {
+    if (curl == nullptr) {
+        return;
+    }
     curl_socket_t socket = CURL_SOCKET_BAD;
     if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
         socket != CURL_SOCKET_BAD) {
@@ -144,11 +157,63 @@ void ForgoQuit(CURL* curl) {
     }
 }
 
+// The settings a connection was made for: a message for other settings needs another one.
+std::string ConnectionKey(const SmtpDelivery& delivery) {
+    std::string key =
+        ServerUrl(delivery) + '\n' + std::to_string(static_cast<int>(delivery.security)) + '\n';
+    if (delivery.login) {
+        key += delivery.user + '\n' + delivery.password;
+    }
+    return key;
+}
+
 }  // namespace
 
-CurlSmtpTransport::CurlSmtpTransport() = default;
+// What the handle points to is declared before it, so that it outlives the handle, which may
+// still report an error or say QUIT as it goes.
+struct CurlSmtpTransport::Connection {
+    explicit Connection(std::string for_key) : key(std::move(for_key)) {}
 
-CurlSmtpTransport::CurlSmtpTransport(Options options) : options_(std::move(options)) {}
+    std::string key;         // see ConnectionKey
+    bool logged_in = false;  // its connection has logged in
+    char error_text[CURL_ERROR_SIZE] = {};
+    Upload upload{nullptr};
+    Slist recipients;
+    EasyHandle easy{curl_easy_init()};
+};
+
+void CurlSmtpTransport::ConnectionDeleter::operator()(Connection* connection) const {
+    delete connection;  // curl_easy_cleanup says QUIT on a connection still open
+}
+
+struct CurlSmtpTransport::Attempt {
+    SmtpResult result;
+    // Failed over a kept connection before the message's last byte was handed over: a new
+    // connection may try again without any risk of a second copy.
+    bool retry_fresh = false;
+};
+
+CurlSmtpTransport::CurlSmtpTransport() : CurlSmtpTransport(Options{}) {}
+
+CurlSmtpTransport::CurlSmtpTransport(Options options)
+    : options_(std::move(options)), closer_([this] { RunCloser(); }) {}
+
+CurlSmtpTransport::~CurlSmtpTransport() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    closer_.join();
+}
+
+void CurlSmtpTransport::AbortAll() {
+    {
+        const std::lock_guard lock(mutex_);
+        aborted_ = true;
+    }
+    wake_.notify_all();
+}
 
 SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     if (!IsUsableHost(delivery.host)) {
@@ -170,35 +235,59 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     if (unsafe) {
         return Failure(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in an address or login");
     }
-
-    if (aborted_) {
-        return Failure(CURLE_ABORTED_BY_CALLBACK, "The program is ending");
-    }
     if (const CURLcode init = GlobalInit(); init != CURLE_OK) {
         return Failure(init, "");
     }
 
-    // All that the easy handle points to is made before it, so that it outlives the handle,
-    // which may still report an error or say QUIT as it goes.
-    char error_text[CURL_ERROR_SIZE] = {};
-    Upload upload{&delivery.message, 0, delivery.login, false};
+    const std::string key = ConnectionKey(delivery);
+    ConnectionPtr connection = delivery.fresh_connection ? nullptr : TakeKept(key);
+    bool reused = connection != nullptr;
+    while (true) {
+        if (aborted_) {
+            ForgoQuit(connection ? connection->easy.get() : nullptr);
+            return Failure(CURLE_ABORTED_BY_CALLBACK, "The program is ending");
+        }
+        if (!connection) {
+            connection.reset(new Connection(key));
+            if (!connection->easy) {
+                return Failure(CURLE_FAILED_INIT, "");
+            }
+        }
+        Attempt attempt = Send(*connection, delivery, reused);
+        if (attempt.result.code == 0) {
+            Keep(std::move(connection));
+            return attempt.result;
+        }
+        ForgoQuit(connection->easy.get());
+        connection.reset();
+        if (!attempt.retry_fresh) {
+            return attempt.result;
+        }
+        reused = false;
+    }
+}
+
+CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
+                                                   const SmtpDelivery& delivery, bool reused) {
+    CURL* const curl = connection.easy.get();
+    // What the handle points to lives in `connection`, as long as the handle.
+    connection.upload =
+        Upload{&delivery.message, 0, delivery.login, reused && connection.logged_in, false};
+    Upload& upload = connection.upload;
+    char* const error_text = connection.error_text;
+    error_text[0] = '\0';
     const std::string url = ServerUrl(delivery);
     const std::string mail_from = Angled(delivery.mail_from);
-    Slist recipients;
+    Slist& recipients = connection.recipients;
+    recipients.reset();
     for (const auto& recipient : delivery.recipients) {
         curl_slist* appended = curl_slist_append(recipients.get(), Angled(recipient).c_str());
         if (appended == nullptr) {
-            return Failure(CURLE_OUT_OF_MEMORY, "");
+            return {Failure(CURLE_OUT_OF_MEMORY, ""), false};
         }
         (void)recipients.release();  // now owned through `appended`, which heads the same list
         recipients.reset(appended);
     }
-
-    EasyHandle easy(curl_easy_init());
-    if (!easy) {
-        return Failure(CURLE_FAILED_INIT, "");
-    }
-    CURL* const curl = easy.get();
 
     // Every option is set, and the first refusal stops the send.
     CURLcode set = CURLE_OK;
@@ -215,6 +304,10 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     option(CURLOPT_NOPROGRESS, 0L);
     option(CURLOPT_XFERINFOFUNCTION, &StopWhenAborted);
     option(CURLOPT_XFERINFODATA, &aborted_);
+    option(CURLOPT_SOCKOPTFUNCTION, &NoteNewSocket);
+    option(CURLOPT_SOCKOPTDATA, &upload);
+    // libcurl itself never reuses a connection idle for longer than the transport keeps one.
+    option(CURLOPT_MAXAGE_CONN, WholeSecondsRoundedUp(options_.keep_idle));
     option(CURLOPT_USE_SSL, delivery.security == SmtpSecurity::StartTls
                                 ? static_cast<long>(CURLUSESSL_ALL)
                                 : static_cast<long>(CURLUSESSL_NONE));
@@ -240,25 +333,88 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     option(CURLOPT_READDATA, &upload);
     option(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(delivery.message.size()));
     if (set != CURLE_OK) {
-        return Failure(set, error_text);
+        return {Failure(set, error_text), false};
     }
 
     const CURLcode performed = curl_easy_perform(curl);
-    if (performed != CURLE_OK) {
-        ForgoQuit(curl);
-        if (upload.login_required && !upload.auth_sent && performed == CURLE_ABORTED_BY_CALLBACK) {
-            SmtpResult refused = Failure(
-                CURLE_LOGIN_DENIED, "The server offered no login, but the settings require one");
-            refused.permanent = true;
-            return refused;
-        }
-        long reply = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
-        SmtpResult failed = Failure(performed, error_text);
-        failed.permanent = IsPermanent(performed, reply);
-        return failed;
+    if (performed == CURLE_OK) {
+        connection.logged_in = upload.auth_sent;
+        return {SmtpResult{}, false};
     }
-    return SmtpResult{};
+    ForgoQuit(curl);
+    if (upload.login_required && !upload.auth_sent && performed == CURLE_ABORTED_BY_CALLBACK &&
+        !aborted_) {
+        SmtpResult refused = Failure(CURLE_LOGIN_DENIED,
+                                     "The server offered no login, but the settings require one");
+        refused.permanent = true;
+        return {refused, false};
+    }
+    long reply = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
+    SmtpResult failed = Failure(performed, error_text);
+    failed.permanent = IsPermanent(performed, reply);
+    const bool retry = reused && !upload.connected && !failed.permanent && !aborted_ &&
+                       upload.offset < delivery.message.size();
+    return {failed, retry};
+}
+
+CurlSmtpTransport::ConnectionPtr CurlSmtpTransport::TakeKept(const std::string& key) {
+    const std::lock_guard lock(mutex_);
+    if (kept_ && kept_->key != key) {
+        to_close_.push_back(std::move(kept_));
+        wake_.notify_all();
+    }
+    return std::move(kept_);
+}
+
+void CurlSmtpTransport::Keep(ConnectionPtr connection) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (options_.keep_idle.count() <= 0 || aborted_) {
+            to_close_.push_back(std::move(connection));
+        } else {
+            if (kept_) {
+                to_close_.push_back(std::move(kept_));
+            }
+            kept_ = std::move(connection);
+            kept_since_ = std::chrono::steady_clock::now();
+        }
+    }
+    wake_.notify_all();
+}
+
+void CurlSmtpTransport::RunCloser() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        const bool idle_over =
+            kept_ && std::chrono::steady_clock::now() >= kept_since_ + options_.keep_idle;
+        if (kept_ && (idle_over || stopping_ || aborted_)) {
+            to_close_.push_back(std::move(kept_));
+        }
+        if (!to_close_.empty()) {
+            std::vector<ConnectionPtr> closing = std::move(to_close_);
+            to_close_.clear();
+            const bool ending = stopping_ || aborted_;
+            lock.unlock();
+            for (auto& connection : closing) {
+                // At the end the QUIT goes out, but its reply is not awaited.
+                if (ending) {
+                    ForgoQuit(connection->easy.get());
+                }
+                connection.reset();
+            }
+            lock.lock();
+            continue;
+        }
+        if (stopping_) {
+            return;
+        }
+        if (kept_) {
+            wake_.wait_until(lock, kept_since_ + options_.keep_idle);
+        } else {
+            wake_.wait(lock);
+        }
+    }
 }
 
 }  // namespace quillet

@@ -14,11 +14,25 @@
 //
 // Result codes: 0 when the server accepted the message with its reply to the end of DATA;
 // otherwise the libcurl error code (always in 1..99), with libcurl's error text.
+//
+// Kept connection: after a message has gone, its connection stays open for the next one to the
+// same server with the same security and login, which then needs no connect, TLS handshake,
+// EHLO or login. A transport keeps one such connection; it says QUIT after `keep_idle` without
+// a message, when a message for other settings comes, and when the transport goes. A kept
+// connection that turns out to be dead costs no message: a send over it that fails before
+// the message's last byte has been handed over is tried once more at once over a new
+// connection; one whose last byte was handed over is not sent again. The QUITs are said by a
+// thread of the transport's own, so no caller waits for one.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "mail/smtp_transport.h"
 
@@ -31,21 +45,52 @@ class CurlSmtpTransport final : public SmtpTransport {
         std::chrono::milliseconds reply_timeout{std::chrono::seconds(20)};
         std::chrono::milliseconds total_timeout{std::chrono::seconds(60)};
         std::string ca_file;  // a PEM file of trusted CAs in place of the system's store
+        // How long a connection stays open after a message for the next one; zero closes it
+        // after every message. One minute is below common servers' own idle limits.
+        std::chrono::milliseconds keep_idle{std::chrono::seconds(60)};
     };
 
     CurlSmtpTransport();
     explicit CurlSmtpTransport(Options options);
+    // Says QUIT on the kept connection without awaiting the reply. A QUIT that the transport's
+    // thread is awaiting already (after an idle minute) holds it up for `reply_timeout` at most.
+    ~CurlSmtpTransport() override;
+    CurlSmtpTransport(const CurlSmtpTransport&) = delete;
+    CurlSmtpTransport& operator=(const CurlSmtpTransport&) = delete;
 
-    // Safe to call from several threads at once.
+    // Safe to call from several threads at once: a delivery that finds the kept connection
+    // in use by another opens one of its own.
     SmtpResult Deliver(const SmtpDelivery& delivery) override;
 
     // Ends every delivery under way at once (failing it), and every later one before it
-    // starts: for the end of the program, so that no exchange holds it up.
-    void AbortAll() { aborted_ = true; }
+    // starts, and closes the kept connection without awaiting the server's last reply: for the
+    // end of the program, so that no exchange holds it up.
+    void AbortAll();
 
   private:
+    struct Connection;  // an easy handle, whose connection libcurl keeps, and what it is for
+    struct ConnectionDeleter {
+        void operator()(Connection* connection) const;
+    };
+    using ConnectionPtr = std::unique_ptr<Connection, ConnectionDeleter>;
+    struct Attempt;
+
+    Attempt Send(Connection& connection, const SmtpDelivery& delivery, bool reused);
+    // The kept connection when it is for `key`; closes one kept for another key.
+    ConnectionPtr TakeKept(const std::string& key);
+    // Keeps `connection` for the next message, or closes it when nothing is kept.
+    void Keep(ConnectionPtr connection);
+    void RunCloser();
+
     Options options_;
     std::atomic<bool> aborted_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    ConnectionPtr kept_;  // idle since kept_since_
+    std::chrono::steady_clock::time_point kept_since_;
+    std::vector<ConnectionPtr> to_close_;  // QUIT to be said by the closer
+    bool stopping_ = false;
+    std::thread closer_;  // last: starts once everything else is there
 };
 
 }  // namespace quillet
