@@ -79,7 +79,7 @@ bool IsPlain(std::string_view text, const char* banned = "") {
 }
 
 bool IsStorable(const Edit& edit) {
-    const std::string_view value = edit.value.value_or("");
+    const std::string value = edit.value.value_or("");
     const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                         value.back() == value.front();
     return IsPlain(edit.section, "]") && IsPlain(edit.key, "=") &&

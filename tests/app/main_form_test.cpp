@@ -120,14 +120,11 @@ struct Loop {
     OrderDispatcher::Post Post() {
         return [this](std::function<void()> task) { tasks.push_back(std::move(task)); };
     }
-    void RunOnePass() {
-        auto task = std::move(tasks.front());
-        tasks.pop_front();
-        task();
-    }
     void Run() {
         while (!tasks.empty()) {
-            RunOnePass();
+            auto task = std::move(tasks.front());
+            tasks.pop_front();
+            task();
         }
     }
 };

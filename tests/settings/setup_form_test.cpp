@@ -215,8 +215,6 @@ TEST(SetupFormTest, SendsToEveryRecipientAsBlindCopy) {
     EXPECT_EQ(delivery.mail_from, "desk@example.com");
     EXPECT_EQ(delivery.recipients,
               (std::vector<std::string>{"broker@example.com", "me@example.com"}));
-    EXPECT_NE(delivery.message.find("Subject: test email\r\n"), std::string::npos);
-    EXPECT_NE(delivery.message.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
     EXPECT_NE(std::find(captions.begin(), captions.end(), ""), captions.end());  // cleared
     // Without authentication nothing of the login goes out, even when filled in.
     f.chkAuthRequired.SetValue(0);
