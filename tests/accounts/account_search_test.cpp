@@ -52,7 +52,6 @@ struct SetupDialog {
         Rows rows;
         screen.on_accounts_dialog = [&](formAccounts& dialog) {
             rows = dialog.lstv.Rows();
-            first_selected = dialog.lstv.SelectedIndex();
             widths.clear();
             for (int i = 0; i < dialog.lstv.ColumnCount(); ++i) {
                 widths.push_back(dialog.lstv.ColumnHeader(i).width);
@@ -82,7 +81,6 @@ struct SetupDialog {
     AccountServices services;
     AccountSources sources{services.Sources()};
     SetupDialogSlot slot{{transport, file, screen, "", &sources}};
-    int first_selected = -2;
     std::vector<float> widths;
 };
 
@@ -330,7 +328,6 @@ TEST(SearchAccountsTest, EverySourceInOrderAndOkCopiesEachRow) {
         int focused = 0;
         const Subscription focus = f.txtPassword.OnFocus([&] { ++focused; });
         ASSERT_EQ(setup.Search(row), expected);
-        EXPECT_EQ(setup.first_selected, 0);
         // 100 twips a character, plus 180: the widest text, or the caption.
         EXPECT_EQ(setup.widths,
                   (std::vector<float>{2180, 2280, 880, 1780, 2280, 580, 1080, 1080, 1080}));
