@@ -10,7 +10,6 @@
 #include "accounts/get_xml_value.h"
 #include "accounts/xml_references.h"
 #include "fuzz_check.h"
-#include "lowered.h"
 #include "support/fold_case.h"
 
 using quillet::fuzz::Check;

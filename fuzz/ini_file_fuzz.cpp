@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "lowered.h"
 #include "platform/profile/ini_file.h"
 #include "support/fold_case.h"
 #include "support/trim.h"
@@ -40,33 +39,18 @@ constexpr size_t kMaxProbes = 16;
 constexpr size_t kMaxReadBack = 511;
 constexpr std::string_view kMissing = "\x01missing";
 
-// A folder of its own for one input's file, removed with it when the input is done (libFuzzer
-// ends the process without running destructors of statics).
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        const char* tmpdir = std::getenv("TMPDIR");
-        std::string base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-        // tmpfs when there is one: Save() syncs the file and its folder every run.
-        if (tmpdir == nullptr && ::access("/dev/shm", W_OK) == 0) {
-            base = "/dev/shm";
-        }
-        std::string pattern = base + "/quillet-ini-fuzz.XXXXXX";
-        Check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
-        path_ = pattern;
+// A folder of its own for one input's file (tmpfs when there is one: Save() syncs the file and
+// its folder every run); the caller removes it.
+std::string MakeScratchFolder() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    if (tmpdir == nullptr && ::access("/dev/shm", W_OK) == 0) {
+        base = "/dev/shm";
     }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
-
-  private:
-    std::string path_;
-};
+    std::string pattern = base + "/quillet-ini-fuzz.XXXXXX";
+    Check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
+    return pattern;
+}
 
 struct Edit {
     std::string section;
@@ -87,29 +71,20 @@ FoldedName Folded(std::string_view section, std::string_view key) {
     return {quillet::FoldCase(section), quillet::FoldCase(key)};
 }
 
-bool HasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-bool IsTrimmed(std::string_view text) {
-    return quillet::TrimBlanks(text).size() == text.size();
-}
-
-bool IsQuoted(std::string_view value) {
-    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-           value.back() == value.front();
+// One line, no blanks at either end, none of `banned`.
+bool IsPlain(std::string_view text, const char* banned = "") {
+    return text.find_first_of("\r\n") == std::string_view::npos &&
+           quillet::TrimBlanks(text).size() == text.size() &&
+           text.find_first_of(banned) == std::string_view::npos;
 }
 
 bool IsStorable(const Edit& edit) {
-    const bool section_ok = !HasLineBreak(edit.section) && IsTrimmed(edit.section) &&
-                            edit.section.find(']') == std::string::npos;
-    const bool key_ok = !HasLineBreak(edit.key) && IsTrimmed(edit.key) &&
-                        edit.key.find('=') == std::string::npos &&
-                        (edit.key.empty() || edit.key.front() != '[');
-    const bool value_ok =
-        !edit.value || (!HasLineBreak(*edit.value) && IsTrimmed(*edit.value) &&
-                        edit.value->size() <= kMaxReadBack && !IsQuoted(*edit.value));
-    return section_ok && key_ok && value_ok;
+    const std::string value = edit.value.value_or("");
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+    return IsPlain(edit.section, "]") && IsPlain(edit.key, "=") &&
+           (edit.key.empty() || edit.key.front() != '[') && IsPlain(value) &&
+           value.size() <= kMaxReadBack && !quoted;
 }
 
 std::vector<Edit> ParseEdits(std::string_view text) {
@@ -154,18 +129,11 @@ std::vector<Probe> FindProbes(std::string_view text) {
     return probes;
 }
 
-void WriteText(const std::string& path, std::string_view text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    Check(out.good(), "the fuzzer's file is written");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const ScratchFolder folder;
-    const std::string path = folder.File("quillet.ini");
+    const std::string folder = MakeScratchFolder();
+    const std::string path = folder + "/quillet.ini";
 
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const size_t nul = input.rfind('\0');
@@ -173,7 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<Edit> edits =
         nul == std::string_view::npos ? std::vector<Edit>() : ParseEdits(input.substr(nul + 1));
 
-    WriteText(path, file_text);
+    std::ofstream out(path, std::ios::binary);
+    out.write(file_text.data(), static_cast<std::streamsize>(file_text.size()));
+    out.close();
+    Check(out.good(), "the fuzzer's file is written");
     IniFile ini(path);
     Check(!ini.Load(), "an existing file loads");
     std::vector<Probe> probes = FindProbes(file_text);
@@ -221,5 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   "an entry no edit names reads as before");
         }
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     return 0;
 }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "lowered.h"
 #include "platform/registry/wine_registry.h"
 #include "platform/registry/wine_registry_lines.h"
 #include "support/fold_case.h"

@@ -5,8 +5,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "settings/profile_file.h"
+#include "support/base64.h"
 #include "support/fold_case.h"
 
 namespace quillet::test {
@@ -37,6 +40,12 @@ class MemoryProfile : public ProfileFile {
         return save_error;
     }
 
+    // Stores `settings` ({key, value} in plain text) as the settings file holds them.
+    void Store(const std::vector<std::pair<std::string, std::string>>& settings) {
+        for (const auto& [key, value] : settings) {
+            saved[Key("Quillet", Base64EncodeForINI(key))] = Base64EncodeForINI(value);
+        }
+    }
     static std::string Key(std::string_view section, std::string_view key) {
         return FoldCase(section) + "]" + FoldCase(key);
     }

@@ -24,7 +24,6 @@ class ScriptedScreen : public Screen {
     void ShowSetupDialogModal(formEmailSetup&) override { ++setup_dialog_shown; }
     void HideSetupDialog() override { ++setup_dialog_hidden; }
     void ShowAccountsDialogModal(formAccounts& dialog) override {
-        ++accounts_dialog_shown;
         if (on_accounts_dialog) {
             on_accounts_dialog(dialog);
         }
@@ -48,16 +47,12 @@ class ScriptedScreen : public Screen {
         return answer;
     }
     void SetBusyPointer(bool busy) override { busy_pointer.push_back(busy); }
-    std::optional<std::string> OpenHelpFile(const std::string& path) override {
-        help_opened.push_back(path);
-        return std::nullopt;
-    }
+    std::optional<std::string> OpenHelpFile(const std::string&) override { return std::nullopt; }
 
     int main_window_shown = 0;
     int main_window_unloaded = 0;
     int setup_dialog_shown = 0;
     int setup_dialog_hidden = 0;
-    int accounts_dialog_shown = 0;
     int accounts_dialog_closed = 0;
     // What the user does while the account dialog is shown.
     std::function<void(formAccounts&)> on_accounts_dialog;
@@ -68,7 +63,6 @@ class ScriptedScreen : public Screen {
     std::vector<Prompt> prompts;
     std::deque<std::string> answers;  // the next InputBox answers; empty text when used up
     std::vector<bool> busy_pointer;
-    std::vector<std::string> help_opened;
 };
 
 }  // namespace quillet::test

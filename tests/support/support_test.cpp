@@ -25,7 +25,6 @@ TEST(Base64Test, StoredFormAndLenientDecoding) {
         EXPECT_EQ(Base64EncodeForINI(text), form);
         EXPECT_EQ(Base64DecodeFromINI(form), text);
     }
-    EXPECT_EQ(Base64Encode(std::string(1000, 'x')).find_first_of("\r\n"), std::string::npos);
     const std::pair<std::string, std::string> lenient[] = {
         {"YWJ", "ab@"},       // a short last group's zeros still count
         {"AAAA", ""},         // encoded zero bytes vanish
