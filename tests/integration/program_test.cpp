@@ -97,7 +97,7 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     const auto [code, replies] = quillet.Feed(
         "{\"event\":\"OrderPlaced\",\"OrderId\":\"1\",\"Side\":1,\"Quantity\":5,\"Symbol\":\"X\","
         "\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
-        "{\"event\":\"Connect\"}\n"
+        "{\"event\":\"Connect\"}\r\n\n   \n"  // blank lines are not sent
         "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
         "\"Symbol\":\"XYZ\",\"OrderType\":3,\"StopPrice\":0,\"LimitPrice\":12.5,\"Info4\":\"B\","
         "\"Info5\":\"C\",\"Info6\":\"A\"}\n"
@@ -108,8 +108,8 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
         "not json\n"
         "{\"event\":\"OrderModified\",\"OrderId\":\"77\",\"NewStopPrice\":10,"
         "\"NewLimitPrice\":11}\n"
-        "{\"event\":\"QueryConnected\",\"Answer\":0}\n");
-    EXPECT_EQ(code, 1);  // some replies were errors
+        "{\"event\":\"QueryConnected\",\"Answer\":0}");  // a last line without LF
+    EXPECT_EQ(code, 1);                                  // some replies were errors
     std::vector<std::string> lines;
     for (size_t start = 0, end; (end = replies.find('\n', start)) != std::string::npos;
          start = end + 1) {
@@ -283,6 +283,11 @@ TEST(ProgramTest, CommandLine) {
         {QUILLET_PATH, {"--no-such-option"}, 2, "Unknown option 'no-such-option'.\n\nUsage:"},
         {QUILLET_PATH, {"stray"}, 2, "Unexpected argument 'stray'"},
         {QUILLET_FEED_PATH, {"--version"}, 0, "quillet-feed " QUILLET_VERSION "\n"},
+        {QUILLET_FEED_PATH, {"--socket", "/nonexistent/q.sock"}, 2, "cannot connect"},
+        {QUILLET_FEED_PATH,
+         {"--socket", "/nonexistent/q.sock", "/nonexistent/a.jsonl"},
+         2,
+         "cannot read /nonexistent/a.jsonl"},
     };
     for (const Case& c : cases) {
         QProcess program;
