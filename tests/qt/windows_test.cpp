@@ -181,36 +181,30 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     p.window.close();
 }
 
-TEST(MainWindowTest, ShutdownWhileTheSetupDialogIsShownClosesItAndSaves) {
-    Program p;
-    p.window.show();
-    p.setup.Get().txtPort.SetText("2525");
-    bool dialog_was_shown = false;
-    QTimer::singleShot(50, [&] {
-        dialog_was_shown = QApplication::activeModalWidget() != nullptr;
-        p.form.CVTOrders1_Shutdown();
-    });
-    p.form.cmdEmailSetup_Click();  // returns when the dialog is gone
-    EXPECT_TRUE(dialog_was_shown);
-    EXPECT_FALSE(p.window.isVisible());
-    EXPECT_FALSE(p.setup.IsLoaded());
-    EXPECT_NE(ReadFile(p.dir.Path("quillet.ini")).find("dHh0UG9ydA$$=MjUyNQ$$"), std::string::npos);
-}
-
-TEST(MainWindowTest, SetupDialogCloseBoxUnloadsAndSaves) {
-    Program p;
-    p.window.show();
-    p.setup.Get().txtPort.SetText("587");
-    QTimer::singleShot(50, [&] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            dialog->close();  // the close box
-        }
-    });
-    p.form.cmdEmailSetup_Click();
-    EXPECT_FALSE(p.setup.IsLoaded());
-    EXPECT_NE(ReadFile(p.dir.Path("quillet.ini")).find("dHh0UG9ydA$$=NTg3"), std::string::npos);
-    EXPECT_TRUE(p.window.isVisible());
-    p.window.close();
+// The setup dialog ended by its close box, or by a shutdown while it shows: either way it is
+// unloaded and the settings are saved; only the shutdown ends the main window.
+TEST(MainWindowTest, TheSetupDialogsCloseBoxAndAShutdownSave) {
+    for (const bool shutdown : {false, true}) {
+        Program p;
+        p.window.show();
+        p.setup.Get().txtPort.SetText("587");
+        bool dialog_was_shown = false;
+        QTimer::singleShot(50, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog_was_shown = dialog != nullptr;
+            if (shutdown) {
+                p.form.CVTOrders1_Shutdown();
+            } else if (dialog) {
+                dialog->close();
+            }
+        });
+        p.form.cmdEmailSetup_Click();  // returns when the dialog is gone
+        EXPECT_TRUE(dialog_was_shown);
+        EXPECT_FALSE(p.setup.IsLoaded());
+        EXPECT_NE(ReadFile(p.dir.Path("quillet.ini")).find("dHh0UG9ydA$$=NTg3"), std::string::npos);
+        EXPECT_EQ(p.window.isVisible(), !shutdown);
+        p.window.close();
+    }
 }
 
 }  // namespace

@@ -26,23 +26,9 @@ constexpr auto kStartLimit = std::chrono::seconds(15);
 constexpr const char* kPython = "/usr/bin/python3";
 constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
 
-const char* ModeName(LocalSmtpServer::Mode mode) {
-    switch (mode) {
-        case LocalSmtpServer::Mode::Plain:
-            return "plain";
-        case LocalSmtpServer::Mode::StartTls:
-            return "starttls";
-        case LocalSmtpServer::Mode::ImplicitTls:
-            return "implicit_tls";
-        case LocalSmtpServer::Mode::Silent:
-            return "silent";
-        case LocalSmtpServer::Mode::StallAfterData:
-            return "stall_after_data";
-        case LocalSmtpServer::Mode::DropDuringData:
-            return "drop_during_data";
-    }
-    return "plain";
-}
+// The mode's name in the server's configuration, in the order of LocalSmtpServer::Mode.
+constexpr const char* kModeNames[] = {"plain",  "starttls",         "implicit_tls",
+                                      "silent", "stall_after_data", "drop_during_data"};
 
 // Closes a file descriptor when it goes.
 class Fd {
@@ -118,7 +104,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
     ca_file_ = work_dir_ + "/ca.pem";
 
     const nlohmann::json settings = {
-        {"mode", ModeName(config.mode)},
+        {"mode", kModeNames[static_cast<int>(config.mode)]},
         {"require_auth", config.require_auth},
         {"offer_auth", config.offer_auth},
         {"user", config.user},
