@@ -3,23 +3,11 @@
 #include <vector>
 
 #include "support/ansi_code_page.h"
+#include "support/hex_digit.h"
 #include "support/utf16.h"
 
 namespace quillet {
 namespace {
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Two characters read as hexadecimal up to the first that is not a digit.
 unsigned HexPair(std::string_view pair) {

@@ -1,24 +1,12 @@
 #include "accounts/key_file.h"
 
 #include "support/fold_case.h"
+#include "support/hex_digit.h"
 #include "support/trim.h"
 #include "support/utf8.h"
 
 namespace quillet {
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::string Unescape(std::string_view value) {
     std::string out;
@@ -38,9 +26,10 @@ std::string Unescape(std::string_view value) {
         if (simple != nullptr) {
             out += simple;
             ++i;
-        } else if (next == 'x' && i + 3 < value.size() && HexDigit(value[i + 2]) >= 0 &&
-                   HexDigit(value[i + 3]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(value[i + 2]) * 16 + HexDigit(value[i + 3])));
+        } else if (next == 'x' && i + 3 < value.size() && HexDigitValue(value[i + 2]) >= 0 &&
+                   HexDigitValue(value[i + 3]) >= 0) {
+            out.push_back(
+                static_cast<char>(HexDigitValue(value[i + 2]) * 16 + HexDigitValue(value[i + 3])));
             i += 3;
         } else {
             out.push_back('\\');

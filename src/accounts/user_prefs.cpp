@@ -3,25 +3,13 @@
 #include <optional>
 #include <vector>
 
+#include "support/hex_digit.h"
 #include "support/trim.h"
 #include "support/utf16.h"
 #include "support/utf8.h"
 
 namespace quillet {
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // A cursor over one line of prefs.js; a block comment may go on over later lines.
 class Scanner {
@@ -94,7 +82,7 @@ class Scanner {
                 const size_t count = e == 'u' ? 4 : 2;
                 char32_t value = 0;
                 for (size_t k = 0; k < count; ++k) {
-                    const int digit = pos_ + k < text_.size() ? HexValue(text_[pos_ + k]) : -1;
+                    const int digit = pos_ + k < text_.size() ? HexDigitValue(text_[pos_ + k]) : -1;
                     if (digit < 0) {
                         return std::nullopt;
                     }

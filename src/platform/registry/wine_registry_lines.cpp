@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "support/hex_digit.h"
 #include "support/registry_value.h"
 #include "support/utf16.h"
 #include "support/utf8.h"
@@ -22,17 +23,13 @@ bool IsSpace(char c) {
 // The value of each byte as a hexadecimal digit, -1 for the other bytes.
 constexpr std::array<int8_t, 256> kHexDigits = [] {
     std::array<int8_t, 256> digits{};
-    digits.fill(-1);
-    for (int i = 0; i < 10; ++i) {
-        digits['0' + i] = static_cast<int8_t>(i);
-    }
-    for (int i = 0; i < 6; ++i) {
-        digits['a' + i] = digits['A' + i] = static_cast<int8_t>(10 + i);
+    for (size_t byte = 0; byte < digits.size(); ++byte) {
+        digits[byte] = static_cast<int8_t>(HexDigitValue(static_cast<char>(byte)));
     }
     return digits;
 }();
 
-int HexDigitValue(char c) {
+int HexDigit(char c) {
     return kHexDigits[static_cast<uint8_t>(c)];
 }
 
@@ -61,16 +58,15 @@ bool StartsWith(std::string_view line, size_t pos, std::string_view tag) {
 bool ParseHexList(std::string_view line, size_t pos, WineRegistryLines& lines, std::string& out) {
     for (;;) {
         // Wine writes "xx," throughout; the general loop below takes every other form.
-        while (pos + 2 < line.size() && line[pos + 2] == ',' && HexDigitValue(line[pos]) >= 0 &&
-               HexDigitValue(line[pos + 1]) >= 0) {
-            out.push_back(
-                static_cast<char>(HexDigitValue(line[pos]) * 16 + HexDigitValue(line[pos + 1])));
+        while (pos + 2 < line.size() && line[pos + 2] == ',' && HexDigit(line[pos]) >= 0 &&
+               HexDigit(line[pos + 1]) >= 0) {
+            out.push_back(static_cast<char>(HexDigit(line[pos]) * 16 + HexDigit(line[pos + 1])));
             pos += 3;
         }
-        while (pos < line.size() && HexDigitValue(line[pos]) >= 0) {
+        while (pos < line.size() && HexDigit(line[pos]) >= 0) {
             unsigned value = 0;
-            while (pos < line.size() && HexDigitValue(line[pos]) >= 0) {
-                value = value * 16 + static_cast<unsigned>(HexDigitValue(line[pos++]));
+            while (pos < line.size() && HexDigit(line[pos]) >= 0) {
+                value = value * 16 + static_cast<unsigned>(HexDigit(line[pos++]));
                 if (value > 0xFF) {
                     return false;
                 }
@@ -120,11 +116,11 @@ size_t ParseWineEscaped(std::string_view line, size_t pos, char end, std::u16str
         if (const size_t letter = kLetters.find(c); letter != std::string_view::npos) {
             out.push_back(kControls[letter]);
             ++pos;
-        } else if (c == 'x' && pos + 1 < line.size() && HexDigitValue(line[pos + 1]) >= 0) {
+        } else if (c == 'x' && pos + 1 < line.size() && HexDigit(line[pos + 1]) >= 0) {
             char16_t unit = 0;
             ++pos;
-            for (int i = 0; i < 4 && pos < line.size() && HexDigitValue(line[pos]) >= 0; ++i) {
-                unit = static_cast<char16_t>(unit * 16 + HexDigitValue(line[pos++]));
+            for (int i = 0; i < 4 && pos < line.size() && HexDigit(line[pos]) >= 0; ++i) {
+                unit = static_cast<char16_t>(unit * 16 + HexDigit(line[pos++]));
             }
             out.push_back(unit);
         } else if (c >= '0' && c <= '7') {
@@ -165,8 +161,8 @@ std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos
     if (StartsWith(line, pos, "dword:")) {
         pos = SkipSpaces(line, pos + 6);
         uint32_t number = 0;
-        for (; pos < line.size() && HexDigitValue(line[pos]) >= 0; ++pos) {
-            number = number * 16 + static_cast<uint32_t>(HexDigitValue(line[pos]));
+        for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos) {
+            number = number * 16 + static_cast<uint32_t>(HexDigit(line[pos]));
         }
         std::string bytes(4, '\0');
         for (size_t i = 0; i < 4; ++i) {
@@ -181,8 +177,8 @@ std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos
     } else if (StartsWith(line, pos, "hex(")) {
         pos += 4;
         const size_t digits_start = pos;
-        for (; pos < line.size() && HexDigitValue(line[pos]) >= 0; ++pos) {
-            data.type = data.type * 16 + static_cast<uint32_t>(HexDigitValue(line[pos]));
+        for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos) {
+            data.type = data.type * 16 + static_cast<uint32_t>(HexDigit(line[pos]));
         }
         if (pos == digits_start || !StartsWith(line, pos, "):")) {
             return std::nullopt;
