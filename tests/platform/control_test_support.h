@@ -57,8 +57,6 @@ class LineClient {
   public:
     explicit LineClient(const std::string& path) : fd_(ConnectControlSocket(path).fd) {}
 
-    bool connected() const { return static_cast<bool>(fd_); }
-
     // Writes all of `data`; false when the socket fails.
     bool Write(const std::string& data) {
         size_t sent = 0;
@@ -101,8 +99,6 @@ class LineClient {
         }
         return false;
     }
-
-    void Close() { fd_.reset(); }
 
   private:
     // Reads what has come; false at the end of the stream, on an error or at the deadline.
