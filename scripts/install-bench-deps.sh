@@ -6,23 +6,12 @@
 set -euo pipefail
 
 packages=(postfix stunnel4 openssl)
-
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing missing packages for the benchmarks: ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then
-    sudo=()
-else
-    sudo=(sudo)
+if dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -c 'install ok installed' |
+    grep -qx "${#packages[@]}"; then
+    exit 0
 fi
-export DEBIAN_FRONTEND=noninteractive
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "postfix postfix/main_mailer_type select No configuration" |
     "${sudo[@]}" debconf-set-selections
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+exec "$(dirname "$0")/install-deps.sh" "${packages[@]}"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, only those missing.
+# Installs the Debian packages that building and testing need, only those missing; or, given
+# package names, those packages instead.
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[ ${#packages[@]} -gt 0 ] || packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     python3-aiosmtpd openssl ca-certificates
