@@ -11,7 +11,12 @@ OrderDispatcher::OrderDispatcher(Handler handler, Post post)
 
 void OrderDispatcher::Submit(OrderEvent event, Done done) {
     waiting_.push_back({std::move(event), std::move(done)});
-    SchedulePass();
+    if (handling_ || telling_ || pass_posted_ || waiting_.size() > 1) {
+        SchedulePass();
+        return;
+    }
+    // Nothing is under way: this call is the event's pass, which spares the event loop a turn.
+    HandleNext();
 }
 
 void OrderDispatcher::SchedulePass() {
@@ -34,17 +39,25 @@ void OrderDispatcher::HandleNext() {
     Waiting next = std::move(waiting_.front());
     waiting_.pop_front();
     const bool shutdown = std::holds_alternative<Shutdown>(next.event);
-    if (shutdown && next.done) {
-        next.done(next.event);
+    if (shutdown) {
+        Tell(next);
     }
     handling_ = true;
     handler_(next.event);
     handling_ = false;
-    if (!shutdown && next.done) {
-        next.done(next.event);
+    if (!shutdown) {
+        Tell(next);
     }
     if (!waiting_.empty()) {
         SchedulePass();
+    }
+}
+
+void OrderDispatcher::Tell(const Waiting& handled) {
+    if (handled.done) {
+        telling_ = true;
+        handled.done(handled.event);
+        telling_ = false;
     }
 }
 

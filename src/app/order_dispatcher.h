@@ -1,5 +1,7 @@
 // The one way in for order events, whatever their source: events are handled one at a time, in
-// the order they were submitted, each on a pass of the event loop of its own.
+// the order they were submitted, each on a pass of the event loop of its own. An event submitted
+// while nothing is under way is handled at once, within Submit: the caller's own pass is its
+// pass.
 //
 // A handler that runs a nested event loop (a modal dialog) is not entered again: events
 // submitted meanwhile wait, and are handled after it returns. Lives on the user-interface
@@ -29,7 +31,8 @@ class OrderDispatcher {
     OrderDispatcher(const OrderDispatcher&) = delete;
     OrderDispatcher& operator=(const OrderDispatcher&) = delete;
 
-    // Queues `event`; `done` (may be empty) runs as said above. Never handles it at once.
+    // Handles `event` at once when no event is being handled or waiting and no `done` is
+    // running; otherwise queues it for a later pass. `done` (may be empty) runs as said above.
     void Submit(OrderEvent event, Done done);
 
     // Whether an event is being handled (perhaps inside a nested event loop).
@@ -43,12 +46,14 @@ class OrderDispatcher {
 
     void SchedulePass();
     void HandleNext();
+    void Tell(const Waiting& handled);
 
     Handler handler_;
     Post post_;
     std::deque<Waiting> waiting_;
     bool handling_ = false;
     bool pass_posted_ = false;
+    bool telling_ = false;  // a `done` runs: what it submits waits for a pass
     std::shared_ptr<OrderDispatcher*> self_;  // expires with the dispatcher
 };
 

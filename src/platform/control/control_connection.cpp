@@ -103,10 +103,12 @@ void ControlConnection::OnReadable() {
     if (finished_) {
         return;
     }
-    UpdateNotifiers();
+    // The lines are offered before the notifiers are set: a line taken at once (the usual
+    // case) leaves the read notifier as it stands, with no round of switching it off and on.
     if (!had_items && HasItem()) {
         emit itemsAvailable(id_);
     }
+    UpdateNotifiers();
     FinishIfDone();
 }
 
