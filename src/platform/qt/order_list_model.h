@@ -2,7 +2,7 @@
 // no widget items. Each line's mail shows as a coloured dot before it (none when not mailed),
 // and in its tip. New lines reach the view together, kShowDelay after the first of them, or
 // while orders keep coming, kBusyGap after the view was last told: a burst of orders costs a
-// relayout and repaint four times a second at most, and they never stand between an order and
+// relayout and repaint twice a second at most, and they never stand between an order and
 // the answer to it.
 #pragma once
 
@@ -20,7 +20,7 @@ class OrderListModel final : public QAbstractListModel {
   public:
     // Shows `list`, which must outlive the model, and follows its appends.
     static constexpr std::chrono::milliseconds kShowDelay{25};
-    static constexpr std::chrono::milliseconds kBusyGap{250};
+    static constexpr std::chrono::milliseconds kBusyGap{500};
 
     explicit OrderListModel(OrderList& list, QObject* parent = nullptr);
 

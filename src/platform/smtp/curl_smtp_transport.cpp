@@ -1,6 +1,8 @@
 #include "platform/smtp/curl_smtp_transport.h"
 
 #include <curl/curl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -384,6 +386,10 @@ void CurlSmtpTransport::Keep(ConnectionPtr connection) {
 }
 
 void CurlSmtpTransport::RunCloser() {
+    // The QUITs are the least urgent work of the program: they give way to anything else that
+    // wants the processor, such as the answer to an order and its reader.
+    sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
     std::unique_lock lock(mutex_);
     while (true) {
         const bool idle_over =
