@@ -1,11 +1,14 @@
 // Arbitrary bytes as one request line of the control protocol. The reader never throws and
 // gives either an event or the reason it refuses the line; an event is the one the line names,
-// and the line is JSON that the plain parser takes too. The reply to either is one line holding
-// a JSON object; an error reply carries a valid UTF-8 reason unchanged.
+// and the line is JSON that the plain parser takes too. The quick reader takes a line only as
+// the full one does, to the last bit of every price. The reply to either is one line holding a
+// JSON object; an error reply carries a valid UTF-8 reason unchanged.
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +23,8 @@ using quillet::fuzz::Check;
 
 // The event names in the order of OrderEvent's alternatives.
 constexpr std::array<std::string_view, 9> kEventNames = {
-    "OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected",
-    "Connect",     "Disconnect",     "Shutdown",      "Status",     "Show"};
+    "OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected", "Connect", "Disconnect",
+    "Shutdown",    "Status",         "Show"};
 
 void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
     if (!line.empty() && line.back() == '\r') {
@@ -33,6 +36,31 @@ void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
     Check(name != request.end() && name->is_string() &&
               name->get_ref<const std::string&>() == kEventNames.at(event.index()),
           "the event is the one the request names");
+}
+
+// Prices compared by their bits: 0 and -0 are equal numbers but not the same price.
+bool SamePrices(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+void CheckQuickReader(std::string_view line) {
+    const std::optional<quillet::OrderEvent> quick = quillet::ReadPlainRequest(line);
+    if (!quick) {
+        return;
+    }
+    const quillet::ParsedControlRequest full = quillet::ReadAnyRequest(line);
+    Check(full.event && *full.event == *quick, "the quick reader takes a line as the full one");
+    if (const auto* placed = std::get_if<quillet::OrderPlaced>(&*quick)) {
+        const auto& other = std::get<quillet::OrderPlaced>(*full.event);
+        Check(SamePrices(placed->StopPrice, other.StopPrice) &&
+                  SamePrices(placed->LimitPrice, other.LimitPrice),
+              "the quick reader's prices are the full one's");
+    } else if (const auto* modified = std::get_if<quillet::OrderModified>(&*quick)) {
+        const auto& other = std::get<quillet::OrderModified>(*full.event);
+        Check(SamePrices(modified->NewStopPrice, other.NewStopPrice) &&
+                  SamePrices(modified->NewLimitPrice, other.NewLimitPrice),
+              "the quick reader's prices are the full one's");
+    }
 }
 
 // The JSON object of `reply`, after checking that it is one line whose "ok" is `ok`.
@@ -70,5 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckErrorReply(parsed.error);
     }
     CheckErrorReply(line);
+    CheckQuickReader(line);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "app/control_protocol.h"
 
+#include "app/control_fields.h"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -12,60 +14,6 @@ namespace quillet {
 namespace {
 
 using nlohmann::json;
-
-// One field of an event: its name on the wire, where it goes, and whether it must be given.
-template <typename Event>
-struct FieldRule {
-    std::string_view name;
-    std::variant<std::string Event::*, int32_t Event::*, double Event::*> member;
-    bool required = true;
-};
-
-constexpr bool kOptional = false;
-
-const std::array<FieldRule<OrderPlaced>, 13> kOrderPlacedFields{{
-    {"OrderId", &OrderPlaced::OrderId},
-    {"Side", &OrderPlaced::Side},
-    {"Quantity", &OrderPlaced::Quantity},
-    {"Symbol", &OrderPlaced::Symbol},
-    {"OrderType", &OrderPlaced::OrderType},
-    {"StopPrice", &OrderPlaced::StopPrice},
-    {"LimitPrice", &OrderPlaced::LimitPrice},
-    {"Info1", &OrderPlaced::Info1, kOptional},
-    {"Info2", &OrderPlaced::Info2, kOptional},
-    {"Info3", &OrderPlaced::Info3, kOptional},
-    {"Info4", &OrderPlaced::Info4, kOptional},
-    {"Info5", &OrderPlaced::Info5, kOptional},
-    {"Info6", &OrderPlaced::Info6, kOptional},
-}};
-
-const std::array<FieldRule<OrderCancelled>, 1> kOrderCancelledFields{{
-    {"OrderId", &OrderCancelled::OrderId},
-}};
-
-const std::array<FieldRule<OrderModified>, 3> kOrderModifiedFields{{
-    {"OrderId", &OrderModified::OrderId},
-    {"NewStopPrice", &OrderModified::NewStopPrice},
-    {"NewLimitPrice", &OrderModified::NewLimitPrice},
-}};
-
-const std::array<FieldRule<QueryConnected>, 4> kQueryConnectedFields{{
-    {"Text1", &QueryConnected::Text1, kOptional},
-    {"Text2", &QueryConnected::Text2, kOptional},
-    {"Text3", &QueryConnected::Text3, kOptional},
-    {"Answer", &QueryConnected::Answer, kOptional},
-}};
-
-const std::array<FieldRule<Connect>, 3> kConnectFields{{
-    {"Text1", &Connect::Text1, kOptional},
-    {"Text2", &Connect::Text2, kOptional},
-    {"Answer", &Connect::Answer, kOptional},
-}};
-
-const std::array<FieldRule<Disconnect>, 0> kDisconnectFields{};
-const std::array<FieldRule<Shutdown>, 0> kShutdownFields{};
-const std::array<FieldRule<Status>, 0> kStatusFields{};
-const std::array<FieldRule<Show>, 0> kShowFields{};
 
 std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
@@ -144,29 +92,6 @@ std::string ReadEvent(const json& object, std::string_view event_name,
     return {};
 }
 
-// ReadEvent with the rules fixed, so that every event's reader has the same type.
-template <const auto& kRules>
-std::string Read(const json& object, std::string_view event_name, OrderEvent& result) {
-    return ReadEvent(object, event_name, kRules, result);
-}
-
-struct EventRule {
-    std::string_view name;
-    std::string (*read)(const json& object, std::string_view event_name, OrderEvent& result);
-};
-
-const std::array<EventRule, 9> kEvents{{
-    {"OrderPlaced", &Read<kOrderPlacedFields>},
-    {"OrderCancelled", &Read<kOrderCancelledFields>},
-    {"OrderModified", &Read<kOrderModifiedFields>},
-    {"QueryConnected", &Read<kQueryConnectedFields>},
-    {"Connect", &Read<kConnectFields>},
-    {"Disconnect", &Read<kDisconnectFields>},
-    {"Shutdown", &Read<kShutdownFields>},
-    {"Status", &Read<kStatusFields>},
-    {"Show", &Read<kShowFields>},
-}};
-
 // nlohmann's message without its "[json.exception.parse_error.101] " prefix.
 std::string WithoutExceptionId(const char* what) {
     std::string_view text(what);
@@ -186,6 +111,13 @@ ParsedControlRequest Refused(std::string error) {
 }  // namespace
 
 ParsedControlRequest ParseControlRequest(std::string_view line) {
+    if (std::optional<OrderEvent> plain = ReadPlainRequest(line)) {
+        return {std::move(plain), {}};
+    }
+    return ReadAnyRequest(line);
+}
+
+ParsedControlRequest ReadAnyRequest(std::string_view line) {
     if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
     }
@@ -220,17 +152,17 @@ ParsedControlRequest ParseControlRequest(std::string_view line) {
         return Refused("field \"event\" must be a text (a JSON string)");
     }
     const std::string& event_name = name->get_ref<const std::string&>();
-    for (const EventRule& rule : kEvents) {
-        if (rule.name == event_name) {
+    return WithEventRules(
+        event_name,
+        [&](const auto& rules) {
             OrderEvent event;
-            std::string error = rule.read(request, rule.name, event);
+            std::string error = ReadEvent(request, event_name, rules, event);
             if (!error.empty()) {
                 return Refused(std::move(error));
             }
-            return {std::move(event), {}};
-        }
-    }
-    return Refused("unknown event " + Quoted(event_name));
+            return ParsedControlRequest{std::move(event), {}};
+        },
+        [&] { return Refused("unknown event " + Quoted(event_name)); });
 }
 
 std::string FormatReply(const OrderEvent& handled) {

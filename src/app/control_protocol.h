@@ -40,6 +40,14 @@ struct ParsedControlRequest {
 // type or out of range. Never throws; does not check the line's length.
 ParsedControlRequest ParseControlRequest(std::string_view line);
 
+// The two readers ParseControlRequest tries in turn. ReadPlainRequest is the quick one, for
+// the lines a platform usually sends: a flat object of known fields, each given once, whose
+// values are texts of printable ASCII without escapes or numbers that fit their fields. It
+// gives nothing for any other line, which ReadAnyRequest (the full JSON reader) then reads,
+// refusals included. For a line both take, both give the same event.
+std::optional<OrderEvent> ReadPlainRequest(std::string_view line);
+ParsedControlRequest ReadAnyRequest(std::string_view line);
+
 // The reply to a handled request, without a line end: {"ok":true}; for Connect and
 // QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status
 // {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n}.

@@ -53,7 +53,7 @@ class OrderDispatcher {
     std::deque<Waiting> waiting_;
     bool handling_ = false;
     bool pass_posted_ = false;
-    bool telling_ = false;  // a `done` runs: what it submits waits for a pass
+    bool telling_ = false;                    // a `done` runs: what it submits waits for a pass
     std::shared_ptr<OrderDispatcher*> self_;  // expires with the dispatcher
 };
 

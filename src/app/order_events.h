@@ -18,31 +18,45 @@ struct OrderPlaced {
     double StopPrice = 0;
     double LimitPrice = 0;
     std::string Info1, Info2, Info3, Info4, Info5, Info6;
+
+    bool operator==(const OrderPlaced&) const = default;
 };
 
 struct OrderCancelled {
     std::string OrderId;
+
+    bool operator==(const OrderCancelled&) const = default;
 };
 
 struct OrderModified {
     std::string OrderId;
     double NewStopPrice = 0;
     double NewLimitPrice = 0;
+
+    bool operator==(const OrderModified&) const = default;
 };
 
 struct QueryConnected {
     std::string Text1, Text2, Text3;
     int32_t Answer = 0;
+
+    bool operator==(const QueryConnected&) const = default;
 };
 
 struct Connect {
     std::string Text1, Text2;
     int32_t Answer = 0;
+
+    bool operator==(const Connect&) const = default;
 };
 
-struct Disconnect {};
+struct Disconnect {
+    bool operator==(const Disconnect&) const = default;
+};
 
-struct Shutdown {};
+struct Shutdown {
+    bool operator==(const Shutdown&) const = default;
+};
 
 // Not an event of the platform's: how the mail is doing, filled in by the handler.
 struct Status {
@@ -50,10 +64,14 @@ struct Status {
     int32_t Waiting = 0;    // order mails in the outbox, to be tried again
     int32_t Failed = 0;     // order mails marked failed
     int32_t Delivered = 0;  // order mails delivered since start
+
+    bool operator==(const Status&) const = default;
 };
 
 // Asks for the main window in front; a second start of the program sends it.
-struct Show {};
+struct Show {
+    bool operator==(const Show&) const = default;
+};
 
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
                                 Disconnect, Shutdown, Status, Show>;
