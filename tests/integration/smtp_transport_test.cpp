@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -292,12 +294,15 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
         // Closed by the server in the pause, then at the next MAIL (421).
         {60s, DroppingServer(), "m.mm", "CCCMMM"},
         {60s, {}, "mllf", "CCCMMMMQQ"},  // new settings, test message: new connections
+        // A QUIT never answered holds up the transport's end for a moment only.
+        {300ms, Server(Mode::StallOnQuit), "m.", "CMQ"},
     };
     for (const auto& c : cases) {
         SmtpTestServer server(c.server);
         CurlSmtpTransport::Options options;
         options.keep_idle = c.keep_idle;
-        CurlSmtpTransport transport(options);
+        std::optional<CurlSmtpTransport> kept(std::in_place, options);
+        CurlSmtpTransport& transport = *kept;
         for (const char step : c.steps) {
             SmtpDelivery delivery = Delivery(server.port());
             if (step == '.') {
@@ -321,6 +326,9 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
         EXPECT_EQ(sorted(), c.events) << c.steps;
         EXPECT_EQ(server.Received().size(),
                   static_cast<size_t>(std::count(c.events.begin(), c.events.end(), 'M')));
+        const auto ending = Clock::now();
+        kept.reset();
+        EXPECT_LT(SecondsSince(ending), 5) << c.steps;
     }
 }
 

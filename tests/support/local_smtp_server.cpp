@@ -27,8 +27,9 @@ constexpr const char* kPython = "/usr/bin/python3";
 constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
 
 // The mode's name in the server's configuration, in the order of LocalSmtpServer::Mode.
-constexpr const char* kModeNames[] = {"plain",  "starttls",         "implicit_tls",
-                                      "silent", "stall_after_data", "drop_during_data"};
+constexpr const char* kModeNames[] = {"plain",        "starttls",         "implicit_tls",
+                                      "silent",       "stall_after_data", "drop_during_data",
+                                      "stall_on_quit"};
 
 // Closes a file descriptor when it goes.
 class Fd {

@@ -25,6 +25,7 @@ class LocalSmtpServer {
         Silent,          // accepts connections and never says a word
         StallAfterData,  // takes the message but never answers the end of DATA
         DropDuringData,  // takes the message, then drops the connection without an answer
+        StallOnQuit,     // never answers QUIT
     };
     struct Config {
         Mode mode = Mode::Plain;

@@ -3,7 +3,8 @@
 Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
 
 Reads WORK_DIR/config.json:
-  {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data",
+  {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data"
+           | "stall_on_quit",
    "require_auth": bool, "offer_auth": bool, "user": str, "password": str, "refused_recipients": [str],
    "port": int (0: any free port), "idle_limit": seconds (0: 300), "mails_per_connection": int
    (the next MAIL is answered 421 and the connection closed; 0: no limit)}
@@ -69,6 +70,8 @@ class Handler:
 
     async def handle_QUIT(self, server, session, envelope):
         self.note("Q")
+        if self.config["mode"] == "stall_on_quit":
+            await asyncio.Event().wait()
         return "221 Bye"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):

@@ -1,6 +1,7 @@
 #include "platform/smtp/curl_smtp_transport.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/socket.h>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <utility>
+
+#include "platform/unique_fd.h"
 
 namespace quillet {
 namespace {
@@ -204,6 +207,7 @@ CurlSmtpTransport::~CurlSmtpTransport() {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
+        CutQuitWait();
     }
     wake_.notify_all();
     closer_.join();
@@ -213,6 +217,7 @@ void CurlSmtpTransport::AbortAll() {
     {
         const std::lock_guard lock(mutex_);
         aborted_ = true;
+        CutQuitWait();
     }
     wake_.notify_all();
 }
@@ -406,8 +411,10 @@ void CurlSmtpTransport::RunCloser() {
                 // At the end the QUIT goes out, but its reply is not awaited.
                 if (ending) {
                     ForgoQuit(connection->easy.get());
+                    connection.reset();
+                } else {
+                    CloseAwaitingQuit(std::move(connection));
                 }
-                connection.reset();
             }
             lock.lock();
             continue;
@@ -420,6 +427,33 @@ void CurlSmtpTransport::RunCloser() {
         } else {
             wake_.wait(lock);
         }
+    }
+}
+
+void CurlSmtpTransport::CloseAwaitingQuit(ConnectionPtr connection) {
+    // A second descriptor of the socket, through which the end of the transport can cut the
+    // wait for the QUIT's reply short; it stays open until the wait is over.
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    UniqueFd watch;
+    if (curl_easy_getinfo(connection->easy.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+        socket != CURL_SOCKET_BAD) {
+        watch.reset(fcntl(socket, F_DUPFD_CLOEXEC, 0));
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        quit_watch_ = watch.get();
+        if (stopping_ || aborted_) {
+            CutQuitWait();
+        }
+    }
+    connection.reset();
+    const std::lock_guard lock(mutex_);
+    quit_watch_ = -1;
+}
+
+void CurlSmtpTransport::CutQuitWait() {
+    if (quit_watch_ >= 0) {
+        shutdown(quit_watch_, SHUT_RD);
     }
 }
 

@@ -22,7 +22,8 @@
 // connection that turns out to be dead costs no message: a send over it that fails before
 // the message's last byte has been handed over is tried once more at once over a new
 // connection; one whose last byte was handed over is not sent again. The QUITs are said by a
-// thread of the transport's own, so no caller waits for one.
+// thread of the transport's own, so no caller waits for one; at the end of the transport their
+// replies are no longer awaited.
 #pragma once
 
 #include <atomic>
@@ -52,8 +53,8 @@ class CurlSmtpTransport final : public SmtpTransport {
 
     CurlSmtpTransport();
     explicit CurlSmtpTransport(Options options);
-    // Says QUIT on the kept connection without awaiting the reply. A QUIT that the transport's
-    // thread is awaiting already (after an idle minute) holds it up for `reply_timeout` at most.
+    // Says QUIT on the kept connection without awaiting the reply, and stops awaiting the reply
+    // to a QUIT already said.
     ~CurlSmtpTransport() override;
     CurlSmtpTransport(const CurlSmtpTransport&) = delete;
     CurlSmtpTransport& operator=(const CurlSmtpTransport&) = delete;
@@ -63,8 +64,8 @@ class CurlSmtpTransport final : public SmtpTransport {
     SmtpResult Deliver(const SmtpDelivery& delivery) override;
 
     // Ends every delivery under way at once (failing it), and every later one before it
-    // starts, and closes the kept connection without awaiting the server's last reply: for the
-    // end of the program, so that no exchange holds it up.
+    // starts, and closes the kept connection without awaiting the server's last reply, nor the
+    // reply to a QUIT under way: for the end of the program, so that no exchange holds it up.
     void AbortAll();
 
   private:
@@ -81,6 +82,10 @@ class CurlSmtpTransport final : public SmtpTransport {
     // Keeps `connection` for the next message, or closes it when nothing is kept.
     void Keep(ConnectionPtr connection);
     void RunCloser();
+    // Says QUIT and awaits the reply (up to `reply_timeout`), unless the end cuts the wait short.
+    void CloseAwaitingQuit(ConnectionPtr connection);
+    // Ends the wait for the reply to a QUIT under way. Requires `mutex_`.
+    void CutQuitWait();
 
     Options options_;
     std::atomic<bool> aborted_{false};
@@ -90,6 +95,8 @@ class CurlSmtpTransport final : public SmtpTransport {
     std::chrono::steady_clock::time_point kept_since_;
     std::vector<ConnectionPtr> to_close_;  // QUIT to be said by the closer
     bool stopping_ = false;
+    int quit_watch_ =
+        -1;               // the socket whose QUIT's reply the closer awaits, as a second descriptor
     std::thread closer_;  // last: starts once everything else is there
 };
 
