@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <QPointer>
 #include <array>
 #include <cerrno>
 
@@ -106,7 +107,13 @@ void ControlConnection::OnReadable() {
     // The lines are offered before the notifiers are set: a line taken at once (the usual
     // case) leaves the read notifier as it stands, with no round of switching it off and on.
     if (!had_items && HasItem()) {
+        // The line may be handled at once, and its handler may run a nested event loop (a
+        // message box) in which this connection finishes and is deleted.
+        const QPointer<ControlConnection> alive(this);
         emit itemsAvailable(id_);
+        if (!alive) {
+            return;
+        }
     }
     UpdateNotifiers();
     FinishIfDone();

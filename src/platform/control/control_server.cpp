@@ -83,8 +83,10 @@ void ControlServer::ResumeAccepting() {
 }
 
 void ControlServer::Pump(quint64 id) {
-    ControlConnection* client = Find(id);
-    while (client != nullptr && !dispatched_.contains(id) && client->HasItem()) {
+    // Looked up afresh for each line: a request handled at once may run a nested event loop
+    // in which the client goes.
+    for (ControlConnection* client = Find(id);
+         client != nullptr && !dispatched_.contains(id) && client->HasItem(); client = Find(id)) {
         const ControlConnection::Item item = client->TakeItem();
         if (item.too_long) {
             Reply(id, FormatError("line longer than " + std::to_string(kMaxControlLineBytes) +
