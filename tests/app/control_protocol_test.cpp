@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 namespace quillet {
@@ -33,41 +32,6 @@ TEST(ControlProtocolTest, AcceptsEveryEventWithDefaultsFilledIn) {
     for (const char* name : {"Disconnect", "Shutdown", "Connect", "Show"}) {
         EXPECT_TRUE(ParseControlRequest(std::string(R"({"event":")") + name + "\"}").event);
     }
-}
-
-// The quick reader takes the plain lines, each as the full reader does, and leaves the rest.
-TEST(ControlProtocolTest, QuickReaderTakesPlainLinesAsTheFullOne) {
-    const std::pair<std::string, bool> cases[] = {
-        {R"( {"event":"OrderCancelled","OrderId":"A-1 ~"} )"
-         "\r",
-         true},
-        {R"({"event":"OrderModified","OrderId":"1","NewStopPrice":-0,"NewLimitPrice":-0.0})", true},
-        {R"({"NewLimitPrice":18446744073709551616,"event":"OrderModified","OrderId":"1",)"
-         R"("NewStopPrice":-9223372036854775809})",
-         true},
-        {R"({"event":"QueryConnected","Answer":-2147483648})", true},
-        {R"({"event":"OrderCancelled","OrderId":"\u0041"})", false},  // an escape
-        {"{\"event\":\"OrderCancelled\",\"OrderId\":\"\xC3\xA9\"}", false},
-        {R"({"event":"OrderCancelled","OrderId":"1","OrderId":"1"})", false},
-        {R"({"event":"QueryConnected","Answer":1e0})", false},
-        {R"({"event":"QueryConnected","Answer":01})", false},
-        {R"({"event":"OrderModified","OrderId":"1","NewStopPrice":1e999,"NewLimitPrice":1})",
-         false},
-        {R"({"event":"Disconnect","x":null})", false},
-        {R"({"event":"Disconnect"},)", false},
-    };
-    for (const auto& [line, quick] : cases) {
-        const auto plain = ReadPlainRequest(line);
-        EXPECT_EQ(plain.has_value(), quick) << line;
-        if (plain) {
-            const ParsedControlRequest full = ReadAnyRequest(line);
-            ASSERT_TRUE(full.event) << line;
-            EXPECT_TRUE(*plain == *full.event) << line;
-        }
-    }
-    const auto zeros = ReadPlainRequest(cases[1].first);
-    EXPECT_FALSE(std::signbit(std::get<OrderModified>(*zeros).NewStopPrice));
-    EXPECT_TRUE(std::signbit(std::get<OrderModified>(*zeros).NewLimitPrice));
 }
 
 TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {

@@ -17,6 +17,8 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "platform/unique_fd.h"
+
 extern char** environ;
 
 namespace quillet::test {
@@ -30,25 +32,6 @@ constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
 constexpr const char* kModeNames[] = {"plain",        "starttls",         "implicit_tls",
                                       "silent",       "stall_after_data", "drop_during_data",
                                       "stall_on_quit"};
-
-// Closes a file descriptor when it goes.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-        fd_ = -1;
-    }
-
-  private:
-    int fd_;
-};
 
 // Reads the first line the server writes, waiting at most until `deadline`. Nothing when the
 // server ends or says nothing in time.
@@ -122,8 +105,8 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         error_ = "cannot create a pipe for the SMTP server";
         return;
     }
-    Fd read_end(pipe_ends[0]);
-    Fd write_end(pipe_ends[1]);
+    UniqueFd read_end(pipe_ends[0]);
+    UniqueFd write_end(pipe_ends[1]);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -145,7 +128,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         return;
     }
     pid_ = pid;
-    write_end.Reset();  // only the server holds the write end now, so its end shows as end of file
+    write_end.reset();  // only the server holds the write end now, so its end shows as end of file
 
     const auto line = ReadFirstLine(read_end.get(), std::chrono::steady_clock::now() + kStartLimit);
     int port = 0;
