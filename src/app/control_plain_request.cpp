@@ -1,7 +1,10 @@
 // The quick reader of request lines: one pass over the line, no document built. Anything
 // beyond the plain form is left to the full reader, which also words every refusal.
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -26,19 +29,23 @@ struct Field {
     Value value;
 };
 
+struct Fields {
+    std::array<Field, kMaxPlainFields> items;
+    size_t count = 0;
+};
+
 class PlainScanner {
   public:
     explicit PlainScanner(std::string_view line) : line_(line) {}
 
     // The fields of a flat object that fills the whole line, blanks around it allowed.
-    std::optional<std::array<Field, kMaxPlainFields>> Object(size_t& count) {
-        std::array<Field, kMaxPlainFields> fields;
-        count = 0;
+    std::optional<Fields> Object() {
+        Fields fields;
         if (!Take('{')) {
             return std::nullopt;
         }
         do {
-            if (count == fields.size()) {
+            if (fields.count == fields.items.size()) {
                 return std::nullopt;
             }
             const auto name = Text();
@@ -51,7 +58,7 @@ class PlainScanner {
             if (!raw) {
                 return std::nullopt;
             }
-            fields[count++] = Field{*name, Value{text, *raw}};
+            fields.items[fields.count++] = Field{*name, Value{text, *raw}};
         } while (Take(','));
         if (!Take('}')) {
             return std::nullopt;
@@ -203,8 +210,9 @@ bool Store(const Value& value, double Event::*member, Event& event) {
 }
 
 template <typename Event, size_t N>
-std::optional<OrderEvent> Fill(const std::array<FieldRule<Event>, N>& rules, const Field* fields,
-                               size_t count) {
+std::optional<OrderEvent> Fill(const std::array<FieldRule<Event>, N>& rules, const Fields& given) {
+    const Field* const fields = given.items.data();
+    const size_t count = given.count;
     for (size_t i = 0; i < count; ++i) {
         bool known = fields[i].name == "event";
         for (const FieldRule<Event>& rule : rules) {
@@ -240,20 +248,18 @@ std::optional<OrderEvent> Fill(const std::array<FieldRule<Event>, N>& rules, con
 }  // namespace
 
 std::optional<OrderEvent> ReadPlainRequest(std::string_view line) {
-    size_t count = 0;
-    const auto fields = PlainScanner(line).Object(count);
+    const std::optional<Fields> fields = PlainScanner(line).Object();
     if (!fields) {
         return std::nullopt;
     }
-    const Field* name = nullptr;
-    for (size_t i = 0; i < count && name == nullptr; ++i) {
-        name = (*fields)[i].name == "event" ? &(*fields)[i] : nullptr;
-    }
-    if (name == nullptr || !name->value.text) {
+    const auto end = fields->items.begin() + static_cast<std::ptrdiff_t>(fields->count);
+    const auto name =
+        std::find_if(fields->items.begin(), end, [](const Field& f) { return f.name == "event"; });
+    if (name == end || !name->value.text) {
         return std::nullopt;
     }
     return WithEventRules(
-        name->value.raw, [&](const auto& rules) { return Fill(rules, fields->data(), count); },
+        name->value.raw, [&](const auto& rules) { return Fill(rules, *fields); },
         [] { return std::optional<OrderEvent>(); });
 }
 
