@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "app/form_quillet.h"
-#include "app/mail_worker.h"
+#include "mail/mail_worker.h"
 #include "app/order_dispatcher.h"
 #include "app/program_files.h"
 #include "platform/accounts/account_services.h"
@@ -126,13 +126,14 @@ int main(int argc, char* argv[]) {
     AccountServices account_services;  // the mail accounts of the Wine prefix
     const AccountSources account_sources = account_services.Sources();
     std::function<void()> retry_waiting;  // set once the main form stands
-    SetupDialogSlot setup({transport, settings_file, screen, places.help_file, &account_sources,
-                           [&retry_waiting] { retry_waiting(); }});
+    // Every SMTP exchange runs on the mail thread: order mails, retries and the test message.
+    MailWorker mail_worker(post);
+    SetupDialogSlot setup({transport, mail_worker, settings_file, screen, places.help_file,
+                           &account_sources, [&retry_waiting] { retry_waiting(); }});
     screen.SetSetupDialogSlot(&setup);
 
-    // Failed order mails wait in the outbox beside the settings, tried again in the background.
+    // Order mails wait in the outbox beside the settings until the server has taken them.
     OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
-    MailWorker mail_worker(post);
     DesktopNotifier notifier;
     formQuillet form(
         setup, screen, QLocale().decimalPoint().toStdString(),
@@ -145,7 +146,8 @@ int main(int argc, char* argv[]) {
                            QTimer::singleShot(delay, &app, std::move(task));
                        },
                        &NowMs,
-                       RetryScheduleFromEnvironment()});
+                       RetryScheduleFromEnvironment(),
+                       std::chrono::milliseconds(250)});
     retry_waiting = [&form] { form.RetryWaitingMail(); };
 
     // Stopped from outside, the program still saves its settings. Taken before the socket
@@ -153,7 +155,11 @@ int main(int argc, char* argv[]) {
     TerminationSignals stop_signals([&screen] { screen.UnloadMainWindow(); });
 
     // Listen first: a second Quillet must stop before it touches the settings.
-    OrderDispatcher dispatcher([&form](OrderEvent& event) { form.HandleEvent(event); }, post);
+    OrderDispatcher dispatcher(
+        [&form](OrderEvent& event, OrderDispatcher::Finish finish) {
+            form.HandleEvent(event, std::move(finish));
+        },
+        post);
     ControlServer server(dispatcher);
     const ControlSocketLocation socket =
         command.socket.empty() ? LocateControlSocket(CurrentControlSocketEnvironment())

@@ -6,6 +6,9 @@
 #include <iostream>
 
 #include "app/form_quillet.h"
+#include "mail/mail_worker.h"
+#include "platform/notify/desktop_notifier.h"
+#include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
 #include "platform/qt/email_setup_window.h"
 #include "platform/qt/main_window.h"
@@ -21,11 +24,17 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(folder);
 
     CurlSmtpTransport transport;  // never used: nothing is sent
+    MailWorker worker([](std::function<void()>) {});
     IniFile settings("/nonexistent/quillet-screenshots.ini");
     QtScreen screen;
-    SetupDialogSlot setup({transport, settings, screen, ""});
+    SetupDialogSlot setup({transport, worker, settings, screen, ""});
     screen.SetSetupDialogSlot(&setup);
-    formQuillet form(setup, screen, ".");
+    OutboxFolder outbox("/nonexistent/quillet-screenshots.outbox");
+    DesktopNotifier notifier;
+    formQuillet form(setup, screen, ".",
+                     {outbox, worker, transport, notifier, {},
+                      [](std::chrono::milliseconds, std::function<void()>) {}, [] { return 0L; },
+                      {}});
     MainWindow window(form);
     screen.SetMainWindow(&window);
     form.Form_Load();

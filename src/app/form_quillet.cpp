@@ -1,6 +1,9 @@
 #include "app/form_quillet.h"
 
+#include <utility>
+
 #include "app/order_lines.h"
+#include "mail/settings_check.h"
 #include "settings/setup_dialog_slot.h"
 #include "ui/screen.h"
 
@@ -13,61 +16,55 @@ constexpr int32_t kTrue = -1;
 }  // namespace
 
 formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator,
-                         std::optional<OutboxServices> outbox)
+                         OutboxServices outbox)
     : setup_(setup), screen_(screen), decimal_separator_(std::move(decimal_separator)) {
-    if (outbox) {
-        outbox->live_settings = [this] { return setup_.Get().LiveSettings(); };
-        outbox_ = std::make_unique<Outbox>(
-            std::move(*outbox),
-            [this](size_t line, DeliveryState state, const std::string& detail) {
-                List1.SetDelivery(line, state, detail);
-            });
-    }
+    outbox.live_settings = [this] { return setup_.Settings(); };
+    outbox_ = std::make_unique<Outbox>(
+        std::move(outbox),
+        [this](size_t line, DeliveryState state, const std::string& detail) {
+            List1.SetDelivery(line, state, detail);
+        },
+        [this](const SendResult& result) {
+            if (setup_.IsLoaded()) {
+                setup_.Get().ShowOutcome(result);
+            }
+        });
 }
 
 formQuillet::~formQuillet() = default;
 
 void formQuillet::Form_Load() {
     setup_.Get();
-    if (outbox_) {
-        outbox_->Start();
-    }
+    outbox_->Start();
 }
 
 void formQuillet::Form_Unload() {
+    outbox_->KeepAll();
     setup_.Unload();
 }
 
 void formQuillet::cmdEmailSetup_Click() {
-    const MailSettings before = setup_.Get().LiveSettings();
+    const MailSettings before = setup_.Settings();
     screen_.ShowSetupDialogModal(setup_.Get());
-    // Closed by its close box, the dialog was unloaded and saved: its settings come back from
-    // the file.
-    if (outbox_ && setup_.Get().LiveSettings() != before) {
+    if (setup_.Settings() != before) {
         outbox_->RetryFailed();
     }
 }
 
 void formQuillet::SendAgain(size_t line) {
-    if (outbox_) {
-        outbox_->SendAgain(line);
-    }
+    outbox_->SendAgain(line);
 }
 
 void formQuillet::RetryWaitingMail() {
-    if (outbox_) {
-        outbox_->RetryWaiting();
-    }
+    outbox_->RetryWaiting();
 }
 
 void formQuillet::Status_Requested(Status& status) {
     status.Connected = connected_;
-    if (outbox_) {
-        const OutboxCounts counts = outbox_->Counts();
-        status.Waiting = counts.waiting;
-        status.Failed = counts.failed;
-        status.Delivered = counts.delivered;
-    }
+    const OutboxCounts counts = outbox_->Counts();
+    status.Waiting = counts.waiting;
+    status.Failed = counts.failed;
+    status.Delivered = counts.delivered;
 }
 
 void formQuillet::CVTOrders1_OrderPlaced(const OrderPlaced& event) {
@@ -117,7 +114,8 @@ void formQuillet::Show_Request() {
     screen_.BringMainWindowToFront();
 }
 
-void formQuillet::HandleEvent(OrderEvent& event) {
+void formQuillet::HandleEvent(OrderEvent& event, std::function<void()> reply) {
+    reply_ = std::move(reply);
     struct Dispatch {
         formQuillet& form;
         void operator()(OrderPlaced& e) { form.CVTOrders1_OrderPlaced(e); }
@@ -131,14 +129,25 @@ void formQuillet::HandleEvent(OrderEvent& event) {
         void operator()(Show&) { form.Show_Request(); }
     };
     std::visit(Dispatch{*this}, event);
+    if (auto left = std::exchange(reply_, nullptr)) {
+        left();
+    }
 }
 
 void formQuillet::SendEmail(const std::string& orderid, const std::string& buf) {
     const std::string subject = "CVT order # " + orderid;
-    const ReportOutcome outcome = setup_.Get().EmailReport(subject, buf);
-    if (outbox_ && outcome.kind != ReportOutcome::Kind::NoRecipients) {
-        outbox_->FirstAttempt(List1.ListCount() - 1, orderid, subject, buf, outcome.send);
+    const MailSettings& settings = setup_.Settings();
+    if (settings.send_to.empty()) {
+        // Nothing is meant to be mailed; the status line says why.
+        if (setup_.IsLoaded()) {
+            setup_.Get().ShowOutcome(
+                SendResult{kSendInvalidSettings, FirstSettingsError(settings).value_or(""), true,
+                           std::nullopt});
+        }
+        return;
     }
+    outbox_->Send(List1.ListCount() - 1, orderid, subject, buf, settings,
+                  std::exchange(reply_, nullptr));
 }
 
 }  // namespace quillet

@@ -2,8 +2,8 @@
 // and of the order-notification control.
 #pragma once
 
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "app/order_events.h"
@@ -17,11 +17,11 @@ class SetupDialogSlot;
 
 class formQuillet {
   public:
-    // `setup` holds the setup dialog; `decimal_separator` is the user's, for prices. Both
-    // `setup` and `screen` must outlive the form. With `outbox`, order mails that fail are kept
-    // and tried again (its live settings are the setup dialog's); without, they are lost.
+    // `setup` holds the setup dialog and the live settings; `decimal_separator` is the user's,
+    // for prices. Both `setup` and `screen` must outlive the form. Every order mail goes
+    // through the outbox made of `outbox` (its live settings are the setup slot's).
     formQuillet(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator,
-                std::optional<OutboxServices> outbox = std::nullopt);
+                OutboxServices outbox);
     ~formQuillet();
     formQuillet(const formQuillet&) = delete;
     formQuillet& operator=(const formQuillet&) = delete;
@@ -34,7 +34,8 @@ class formQuillet {
     // Load: loads the setup dialog hidden, which reads the settings file; then the outbox takes
     // in the mails it kept and tries them.
     void Form_Load();
-    // Unload: unloads the setup dialog, which writes the settings file.
+    // Unload: keeps every mail not yet delivered in the outbox's store, then unloads the setup
+    // dialog, which writes the settings file.
     void Form_Unload();
     // "E-mail Setup...": shows the setup dialog modally. Failed mails are tried again when the
     // dialog closes with the mail settings changed.
@@ -56,12 +57,16 @@ class formQuillet {
     void Status_Requested(Status& status);
     // Show: brings the main window to the front.
     void Show_Request();
-    // Runs the handler of whichever event it is; Answer is written back into `event`.
-    void HandleEvent(OrderEvent& event);
+    // Runs the handler of whichever event it is; Answer is written back into `event`. `reply`
+    // (may be empty) is told once the event's reply may go: when the handler returns, or, for
+    // an order whose mail it sends, once that mail is safe (see Outbox), within the outbox's
+    // reply bound.
+    void HandleEvent(OrderEvent& event, std::function<void()> reply = {});
 
-    // Mails `buf` under the subject "CVT order # <orderid>" with the live settings, loading
-    // the setup dialog first when it is not loaded. The outcome shows in the dialog's status
-    // line and on the newest order line, and a failed mail goes to the outbox.
+    // Mails `buf` under the subject "CVT order # <orderid>" with the live settings, through
+    // the outbox; nothing when the recipient list is empty. The first attempt's outcome shows
+    // in the setup dialog's status line when the dialog is loaded, and the mail's state on the
+    // newest order line. The event's reply waits until the mail is safe.
     void SendEmail(const std::string& orderid, const std::string& buf);
 
   private:
@@ -69,6 +74,7 @@ class formQuillet {
     Screen& screen_;
     std::string decimal_separator_;
     bool connected_ = false;
+    std::function<void()> reply_;  // the reply of the event being handled, until it may go
     std::unique_ptr<Outbox> outbox_;
 };
 

@@ -36,28 +36,39 @@ void OrderDispatcher::HandleNext() {
     if (handling_ || waiting_.empty()) {
         return;  // a running handler asks for the next pass when it returns
     }
-    Waiting next = std::move(waiting_.front());
+    // Shared with `finish`, which may outlive this pass.
+    auto next = std::make_shared<Waiting>(std::move(waiting_.front()));
     waiting_.pop_front();
-    const bool shutdown = std::holds_alternative<Shutdown>(next.event);
+    const bool shutdown = std::holds_alternative<Shutdown>(next->event);
     if (shutdown) {
-        Tell(next);
+        Tell(*next);
     }
     handling_ = true;
-    handler_(next.event);
+    handler_(next->event, [this, next, shutdown, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
+        if (!next->finished && !shutdown && !alive.expired()) {
+            next->finished = true;
+            Finished(*next);
+        }
+    });
     handling_ = false;
-    if (!shutdown) {
-        Tell(next);
-    }
     if (!waiting_.empty()) {
         SchedulePass();
     }
 }
 
+void OrderDispatcher::Finished(const Waiting& handled) {
+    Tell(handled);
+    if (!handling_ && !waiting_.empty()) {
+        SchedulePass();  // what its `done` submitted
+    }
+}
+
 void OrderDispatcher::Tell(const Waiting& handled) {
     if (handled.done) {
+        const bool nested = telling_;
         telling_ = true;
         handled.done(handled.event);
-        telling_ = false;
+        telling_ = nested;
     }
 }
 

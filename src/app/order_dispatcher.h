@@ -1,7 +1,8 @@
 // The one way in for order events, whatever their source: events are handled one at a time, in
 // the order they were submitted, each on a pass of the event loop of its own. An event submitted
 // while nothing is under way is handled at once, within Submit: the caller's own pass is its
-// pass.
+// pass. A handler may let its event's `done` wait (an order whose mail is not yet safe): the
+// next event is handled meanwhile, and that `done` runs when the handler's `finish` is called.
 //
 // A handler that runs a nested event loop (a modal dialog) is not entered again: events
 // submitted meanwhile wait, and are handled after it returns. Lives on the user-interface
@@ -19,12 +20,15 @@ namespace quillet {
 
 class OrderDispatcher {
   public:
-    // Handles one event; may change its Answer (Connect, QueryConnected).
-    using Handler = std::function<void(OrderEvent& event)>;
+    // Called once by a handler, during its run or later, when its event's reply may go.
+    using Finish = std::function<void()>;
+    // Handles one event; may change its Answer (Connect, QueryConnected) until it calls
+    // `finish`.
+    using Handler = std::function<void(OrderEvent& event, Finish finish)>;
     // Runs `task` on a later pass of the event loop.
     using Post = std::function<void(std::function<void()> task)>;
-    // Told of an event once it is handled, with the Answer the handler left. A Shutdown is
-    // told of before its handler runs, since that handler ends the program.
+    // Told of an event once its handler has called `finish`, with the Answer the handler left.
+    // A Shutdown is told of before its handler runs, since that handler ends the program.
     using Done = std::function<void(const OrderEvent& event)>;
 
     OrderDispatcher(Handler handler, Post post);
@@ -42,11 +46,13 @@ class OrderDispatcher {
     struct Waiting {
         OrderEvent event;
         Done done;
+        bool finished = false;
     };
 
     void SchedulePass();
     void HandleNext();
     void Tell(const Waiting& handled);
+    void Finished(const Waiting& handled);
 
     Handler handler_;
     Post post_;

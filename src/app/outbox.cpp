@@ -1,7 +1,9 @@
 #include "app/outbox.h"
 
+#include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <utility>
 
 #include "mail/settings_check.h"
 
@@ -22,85 +24,116 @@ std::string OrderName(const std::string& order_id) {
     return "order " + order_id;
 }
 
+// Tells `safe` once, when there is one: the last step of whatever made the mail safe, since it
+// may reach well beyond the outbox (a reply to the platform).
+void Tell(std::function<void()> safe) {
+    if (safe) {
+        safe();
+    }
+}
+
 }  // namespace
 
-Outbox::Outbox(OutboxServices services, LineChanged line_changed)
-    : services_(std::move(services)), line_changed_(std::move(line_changed)) {}
+Outbox::Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome first_outcome)
+    : services_(std::move(services)),
+      line_changed_(std::move(line_changed)),
+      first_outcome_(std::move(first_outcome)) {}
 
 void Outbox::Start() {
     const int64_t now = services_.now_ms();
     for (OutboxEntry& entry : services_.store.LoadAll()) {
+        last_id_ms_ = std::max(last_id_ms_, entry.created_ms);
         const std::string id = entry.id;
-        items_[id] = Item{std::move(entry), std::nullopt, now, false};
+        Item item;
+        item.entry = std::move(entry);
+        item.next_ms = now;
+        item.tried = true;
+        item.stored = true;
+        items_.emplace(id, std::move(item));
     }
-    Wake();
+    Pump();
 }
 
-void Outbox::FirstAttempt(std::optional<size_t> line, const std::string& order_id,
-                          const std::string& subject, const std::string& body,
-                          const SendResult& result) {
-    if (result.code == 0) {
-        ++delivered_;
-        if (line) {
-            line_changed_(*line, DeliveryState::Delivered, "");
-        }
-        return;
-    }
+void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
+                  const std::string& subject, const std::string& body,
+                  const MailSettings& settings, std::function<void()> safe) {
+    SendResult composed = ComposeWith(settings, subject, body);
     const std::string order = OrderName(order_id);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
-                                   " mails): this one is not kept. " + result.reason;
+                                   " mails): this one is not kept.";
         if (line) {
             line_changed_(*line, DeliveryState::Failed, reason);
         }
         services_.notifier.Notify("Order mail for " + order + " failed", reason);
+        Tell(std::move(safe));
         return;
     }
     const int64_t now = services_.now_ms();
     Item item;
-    item.entry = OutboxEntry{NewId(), order_id,         subject, body,         result.composed,
-                             now,     result.permanent, 0,       result.reason};
+    item.entry = OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
     item.line = line;
-    item.next_ms = now + services_.schedule.DelayBefore(1).count();
-    Keep(item);
-    ShowLine(item);
-    if (item.entry.failed) {
-        services_.notifier.Notify("Order mail for " + order + " failed",
-                                  result.reason + " It is sent again when the settings change.");
-    } else {
-        services_.notifier.Notify(
-            "Order mail for " + order + " not sent yet",
-            result.reason + " It will be tried again at " + ClockTime(item.next_ms) + ".");
-    }
+    item.next_ms = now;
+    item.safe = std::move(safe);
     const std::string id = item.entry.id;
-    items_.emplace(id, std::move(item));
-    ScheduleWake();
+    Item& kept = items_.emplace(id, std::move(item)).first->second;
+    if (composed.code != 0) {
+        // Nothing to attempt: the settings do not allow composing it.
+        kept.tried = true;
+        first_outcome_(composed);
+        MarkFailed(kept, composed.reason);
+        Tell(std::exchange(kept.safe, nullptr));
+        return;
+    }
+    services_.post_after(services_.reply_bound, [this, id] { MakeSafe(id); });
+    Pump();
 }
 
 void Outbox::RetryWaiting() {
+    const int64_t now = services_.now_ms();
     for (auto& [id, item] : items_) {
         if (!item.entry.failed) {
-            item.next_ms = services_.now_ms();
+            item.next_ms = std::min(item.next_ms, now);
         }
     }
-    Wake();
+    Pump();
 }
 
 void Outbox::RetryFailed() {
     for (auto& [id, item] : items_) {
-        if (item.entry.failed && !item.running) {
-            Attempt(item);
+        if (item.entry.failed) {
+            item.entry.failed = false;
+            item.next_ms = services_.now_ms();
+            ShowLine(item);
         }
     }
+    RetryWaiting();
 }
 
 void Outbox::SendAgain(size_t line) {
     for (auto& [id, item] : items_) {
-        if (item.line == line && !item.running) {
-            Attempt(item);
+        if (item.line == line) {
+            item.entry.failed = false;
+            ShowLine(item);
+            RetryWaiting();  // the mails before it go first
             return;
         }
+    }
+}
+
+void Outbox::KeepAll() {
+    std::vector<std::function<void()>> told;
+    for (auto& [id, item] : items_) {
+        if (!item.stored) {
+            Keep(item);
+        }
+        if (item.safe) {
+            told.push_back(std::exchange(item.safe, nullptr));
+        }
+    }
+    for (auto& safe : told) {
+        Tell(std::move(safe));
     }
 }
 
@@ -114,107 +147,13 @@ OutboxCounts Outbox::Counts() const {
     return counts;
 }
 
-void Outbox::Keep(Item& item) {
-    if (const auto error = services_.store.Save(item.entry)) {
-        std::cerr << "quillet: the outbox could not keep the mail for "
-                  << OrderName(item.entry.order_id) << ": " << *error << '\n';
+void Outbox::Pump() {
+    if (running_) {
+        return;  // one attempt at a time: the next begins when it ends
     }
-}
-
-void Outbox::Attempt(Item& item) {
-    item.running = true;
-    ShowLine(item);
-    const MailSettings settings = services_.live_settings();
-    SmtpTransport& transport = services_.transport;
-    services_.worker.Submit(
-        [&transport, settings, entry = item.entry] {
-            if (entry.mail) {
-                return RetryMail(transport, settings, *entry.mail);
-            }
-            return ComposeAndSend(transport, settings, entry.subject, entry.body);
-        },
-        [this, id = item.entry.id](SendResult result) { AttemptDone(id, std::move(result)); });
-}
-
-void Outbox::AttemptDone(const std::string& id, SendResult result) {
-    const auto found = items_.find(id);
-    if (found == items_.end()) {
-        return;
-    }
-    Item& item = found->second;
-    item.running = false;
-    ++item.entry.attempts;
-    if (!item.entry.mail && result.composed) {
-        item.entry.mail = result.composed;
-    }
-    if (result.code == 0) {
-        ++delivered_;
-        ++delivered_after_wait_;
-        if (item.line) {
-            line_changed_(*item.line, DeliveryState::Delivered, "");
-        }
-        services_.store.Remove(id);
-        items_.erase(found);
-    } else if (result.permanent) {
-        MarkFailed(item, result.reason);
-    } else {
-        item.entry.failed = false;
-        item.entry.reason = result.reason;
-        item.next_ms =
-            services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
-        Keep(item);
-        ShowLine(item);
-    }
-    TellDelivered();
-    ScheduleWake();
-}
-
-void Outbox::MarkFailed(Item& item, const std::string& reason) {
-    item.entry.failed = true;
-    item.entry.reason = reason;
-    Keep(item);
-    ShowLine(item);
-    services_.notifier.Notify("Order mail for " + OrderName(item.entry.order_id) + " failed",
-                              reason + " It is sent again when the settings change.");
-}
-
-void Outbox::ShowLine(const Item& item) {
-    if (!item.line) {
-        return;
-    }
-    if (item.entry.failed && !item.running) {
-        line_changed_(*item.line, DeliveryState::Failed, "Failed: " + item.entry.reason);
-    } else {
-        const std::string next = item.running ? "now" : "at " + ClockTime(item.next_ms);
-        line_changed_(*item.line, DeliveryState::Waiting,
-                      "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason);
-    }
-}
-
-void Outbox::ScheduleWake() {
-    std::optional<int64_t> earliest;
-    for (const auto& [id, item] : items_) {
-        if (!item.entry.failed && !item.running && (!earliest || item.next_ms < *earliest)) {
-            earliest = item.next_ms;
-        }
-    }
-    if (!earliest) {
-        return;
-    }
-    const uint64_t generation = ++wake_generation_;
-    const auto delay =
-        std::chrono::milliseconds(std::max<int64_t>(0, *earliest - services_.now_ms()));
-    services_.post_after(delay, [this, generation] {
-        if (generation == wake_generation_) {
-            Wake();
-        }
-    });
-}
-
-void Outbox::Wake() {
     const int64_t now = services_.now_ms();
     for (auto& [id, item] : items_) {
-        if (item.entry.failed || item.running || item.next_ms > now) {
+        if (item.entry.failed) {
             continue;
         }
         if (now - item.entry.created_ms >= services_.schedule.give_up.count()) {
@@ -226,19 +165,150 @@ void Outbox::Wake() {
             MarkFailed(item, "Not delivered within " + within + ". " + item.entry.reason);
             continue;
         }
-        Attempt(item);
+        if (item.next_ms > now) {
+            WakeAt(item.next_ms);
+        } else {
+            Attempt(item);
+        }
+        return;  // the oldest mail not marked failed goes first
     }
-    ScheduleWake();
+    TellDelivered();
+}
+
+void Outbox::Attempt(Item& item) {
+    running_ = item.entry.id;
+    ++wake_generation_;  // a wake set for an earlier retry has nothing left to do
+    if (item.tried) {
+        ShowLine(item);
+    }
+    const MailSettings settings = services_.live_settings();
+    SmtpTransport& transport = services_.transport;
+    services_.mail.Submit(
+        [&transport, settings, entry = item.entry] {
+            if (entry.mail) {
+                return RetryMail(transport, settings, *entry.mail);
+            }
+            return ComposeAndSend(transport, settings, entry.subject, entry.body);
+        },
+        [this, id = item.entry.id](SendResult result) { AttemptDone(id, std::move(result)); });
+}
+
+void Outbox::AttemptDone(const std::string& id, SendResult result) {
+    running_.reset();
+    const auto found = items_.find(id);
+    if (found == items_.end()) {
+        Pump();
+        return;
+    }
+    Item& item = found->second;
+    const bool first = !item.tried;
+    item.tried = true;
+    if (!first) {
+        ++item.entry.attempts;
+    }
+    if (!item.entry.mail && result.composed) {
+        item.entry.mail = result.composed;
+    }
+    if (first) {
+        first_outcome_(result);
+    }
+    std::function<void()> safe = std::exchange(item.safe, nullptr);
+    if (result.code == 0) {
+        ++delivered_;
+        delivered_after_wait_ += item.stored ? 1 : 0;  // it was shown as waiting
+        if (item.line) {
+            line_changed_(*item.line, DeliveryState::Delivered, "");
+        }
+        if (item.stored) {
+            services_.store.Remove(id);
+        }
+        items_.erase(found);
+    } else if (result.permanent) {
+        MarkFailed(item, result.reason);
+    } else {
+        item.entry.reason = result.reason;
+        item.next_ms =
+            services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
+        Keep(item);
+        ShowLine(item);
+        if (first) {
+            services_.notifier.Notify(
+                "Order mail for " + OrderName(item.entry.order_id) + " not sent yet",
+                result.reason + " It will be tried again at " + ClockTime(item.next_ms) + ".");
+        }
+    }
+    Pump();
+    Tell(std::move(safe));
+}
+
+void Outbox::MakeSafe(const std::string& id) {
+    const auto found = items_.find(id);
+    if (found == items_.end() || !found->second.safe) {
+        return;  // delivered, or kept, in time
+    }
+    Item& item = found->second;
+    Keep(item);
+    ShowLine(item);
+    // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
+    const auto head = std::find_if(items_.begin(), items_.end(),
+                                   [](const auto& entry) { return !entry.second.entry.failed; });
+    if (head != found && head != items_.end() && running_ != head->first) {
+        services_.notifier.Notify(
+            "Order mail for " + OrderName(item.entry.order_id) + " not sent yet",
+            "An earlier order mail waits: " + head->second.entry.reason +
+                " They will be tried again at " + ClockTime(head->second.next_ms) + ".");
+    }
+    Tell(std::exchange(item.safe, nullptr));
+}
+
+void Outbox::MarkFailed(Item& item, const std::string& reason) {
+    item.entry.failed = true;
+    item.entry.reason = reason;
+    Keep(item);
+    ShowLine(item);
+    services_.notifier.Notify("Order mail for " + OrderName(item.entry.order_id) + " failed",
+                              reason + " It is sent again when the settings change.");
+}
+
+void Outbox::Keep(Item& item) {
+    if (const auto error = services_.store.Save(item.entry)) {
+        std::cerr << "quillet: the outbox could not keep the mail for "
+                  << OrderName(item.entry.order_id) << ": " << *error << '\n';
+        return;
+    }
+    item.stored = true;
+}
+
+void Outbox::ShowLine(const Item& item) {
+    if (!item.line) {
+        return;
+    }
+    const bool running = running_ == item.entry.id;
+    if (item.entry.failed) {
+        line_changed_(*item.line, DeliveryState::Failed, "Failed: " + item.entry.reason);
+    } else if (item.entry.reason.empty()) {
+        line_changed_(*item.line, DeliveryState::Waiting,
+                      running ? "Waiting: being sent now." : "Waiting: mails before it go first.");
+    } else {
+        const std::string next = running ? "now" : "at " + ClockTime(item.next_ms);
+        line_changed_(*item.line, DeliveryState::Waiting,
+                      "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason);
+    }
+}
+
+void Outbox::WakeAt(int64_t ms) {
+    const uint64_t generation = ++wake_generation_;
+    const auto delay = std::chrono::milliseconds(std::max<int64_t>(0, ms - services_.now_ms()));
+    services_.post_after(delay, [this, generation] {
+        if (generation == wake_generation_) {
+            Pump();
+        }
+    });
 }
 
 void Outbox::TellDelivered() {
     if (delivered_after_wait_ == 0) {
         return;
-    }
-    for (const auto& [id, item] : items_) {
-        if (item.running) {
-            return;  // told once this round of attempts is over
-        }
     }
     const int32_t count = delivered_after_wait_;
     delivered_after_wait_ = 0;
@@ -247,15 +317,14 @@ void Outbox::TellDelivered() {
 }
 
 std::string Outbox::NewId() {
+    last_id_ms_ = std::max(last_id_ms_, services_.now_ms());
     char text[40];
-    std::snprintf(text, sizeof text, "%016lld-%08x", static_cast<long long>(services_.now_ms()),
-                  ++id_counter_);
-    std::string id = text;
-    while (items_.contains(id)) {
-        std::snprintf(text, sizeof text, "%016lld-%08x", static_cast<long long>(services_.now_ms()),
+    std::string id;
+    do {
+        std::snprintf(text, sizeof text, "%016lld-%08x", static_cast<long long>(last_id_ms_),
                       ++id_counter_);
         id = text;
-    }
+    } while (items_.contains(id));
     return id;
 }
 

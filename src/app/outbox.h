@@ -1,12 +1,21 @@
-// The outbox: order mails whose first attempt failed, kept until they are delivered, tried
-// again in the background on a schedule, and shown to the user as they go.
+// The outbox: every order mail, from its order until the server has accepted it, sent in the
+// order the orders came, kept in the store while it waits, tried again on a schedule, and
+// shown to the user as it goes.
 //
-// Lives on the user-interface thread; the attempts run on the mail worker's thread, each with
-// the live mail settings as they are when it begins. At most one attempt per mail runs at a
-// time. A mail is marked failed, and tried again only when the user asks (SendAgain) or changes
-// the settings (RetryFailed), when an attempt fails in a way that trying again cannot mend
-// (SendResult::permanent: a settings error, a refused login, an untrusted certificate, a 5xx
-// reply to MAIL, RCPT or DATA), or when it is still undelivered `give_up` after its order.
+// Lives on the user-interface thread; the attempts run on the mail thread, one at a time, each
+// with the live mail settings as they are when it begins. Mails leave first in, first out: a
+// mail is attempted only when every earlier one that is not marked failed has been delivered,
+// so one that waits for a retry holds those behind it, and the retry clock is that of the
+// oldest. A mail is marked failed, and tried again only when the user asks (SendAgain) or
+// changes the settings (RetryFailed), when an attempt fails in a way that trying again cannot
+// mend (SendResult::permanent: a settings error, an unusable server name, a refused login, an
+// untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still undelivered
+// `give_up` after its order.
+//
+// Safe: a mail is safe once the server has accepted it or the store has it. Send's `safe` is
+// told as soon as that holds, and at most `reply_bound` after the order: by then a mail whose
+// attempt has not ended is written to the store, and the attempt goes on. A mail delivered
+// within the bound is never written.
 #pragma once
 
 #include <chrono>
@@ -16,10 +25,10 @@
 #include <optional>
 #include <string>
 
-#include "app/mail_worker.h"
 #include "app/notifier.h"
 #include "app/outbox_store.h"
 #include "app/retry_schedule.h"
+#include "mail/mail_runner.h"
 #include "mail/mail_settings.h"
 #include "mail/smtp_transport.h"
 
@@ -30,20 +39,21 @@ inline constexpr size_t kMaxOutboxEntries = 10000;
 
 struct OutboxServices {
     OutboxStore& store;
-    MailWorker& worker;
-    SmtpTransport& transport;  // used on the worker's thread only
+    MailRunner& mail;
+    SmtpTransport& transport;  // used on the mail thread only
     Notifier& notifier;
     std::function<MailSettings()> live_settings;
     // Runs a task after a delay on the user-interface thread's event loop.
     std::function<void(std::chrono::milliseconds, std::function<void()>)> post_after;
     std::function<int64_t()> now_ms;  // milliseconds since 1970 (UTC)
     RetrySchedule schedule;
+    std::chrono::milliseconds reply_bound{250};
 };
 
 struct OutboxCounts {
-    int32_t waiting = 0;
-    int32_t failed = 0;
-    int32_t delivered = 0;  // order mails delivered since start, first attempts included
+    int32_t waiting = 0;    // not yet delivered, and not marked failed: under way included
+    int32_t failed = 0;     // marked failed, and those the full outbox refused
+    int32_t delivered = 0;  // order mails delivered since start
 };
 
 class Outbox {
@@ -51,27 +61,33 @@ class Outbox {
     // Told when the mail of an order line changes state; `detail` is the line's tip text.
     using LineChanged =
         std::function<void(size_t line, DeliveryState state, const std::string& detail)>;
+    // Told the outcome of each mail's first attempt (or of its refusal before one).
+    using FirstOutcome = std::function<void(const SendResult& result)>;
 
-    Outbox(OutboxServices services, LineChanged line_changed);
+    Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome first_outcome);
     Outbox(const Outbox&) = delete;
     Outbox& operator=(const Outbox&) = delete;
 
-    // Takes in the entries the store kept, and tries the waiting ones at once.
+    // Takes in the entries the store kept, and tries them at once, oldest first.
     void Start();
 
-    // The first attempt's outcome for the mail of order line `line` (none for a mail that no
-    // line shows). A delivered mail is counted; a failed one goes into the outbox (refused,
-    // and failed, when it is full), and the user is told.
-    void FirstAttempt(std::optional<size_t> line, const std::string& order_id,
-                      const std::string& subject, const std::string& body,
-                      const SendResult& result);
+    // Takes the mail of order `order_id` (shown on order line `line`, if any), composed now of
+    // `subject` and `body` with `settings`, and sends it after every mail before it. Settings
+    // that do not allow composing it, or a full outbox, make it failed at once. `safe` (may be
+    // empty) is told once, as said above; for a mail that is refused or failed at once, once
+    // that is known and kept.
+    void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,
+              const std::string& body, const MailSettings& settings, std::function<void()> safe);
 
-    // Every waiting mail at once (a test message got through).
+    // The waiting mails at once (a test message got through).
     void RetryWaiting();
-    // Every failed mail again (the settings changed).
+    // Every failed mail again, in its place (the settings changed).
     void RetryFailed();
-    // The mail of order line `line` at once, waiting or failed; nothing when it has none.
+    // The mail of order line `line` again at once, waiting or failed; nothing when it has none.
     void SendAgain(size_t line);
+    // Writes every mail not yet in the store to it, and tells their `safe`: for the end of the
+    // program, after which the mails go out at the next start.
+    void KeepAll();
 
     OutboxCounts Counts() const;
 
@@ -79,27 +95,34 @@ class Outbox {
     struct Item {
         OutboxEntry entry;
         std::optional<size_t> line;
-        int64_t next_ms = 0;  // when a waiting mail is tried next
-        bool running = false;
+        int64_t next_ms = 0;   // when the mail may be tried next
+        bool tried = false;    // its first attempt has ended (or it came from the store)
+        bool stored = false;   // the store has it
+        std::function<void()> safe;  // told once the mail is safe
     };
+    using Items = std::map<std::string, Item>;  // by id, so oldest first
 
-    void Keep(Item& item);
+    void Pump();
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
+    void MakeSafe(const std::string& id);
     void MarkFailed(Item& item, const std::string& reason);
+    void Keep(Item& item);
     void ShowLine(const Item& item);
-    void ScheduleWake();
-    void Wake();
+    void WakeAt(int64_t ms);
     void TellDelivered();
     std::string NewId();
 
     OutboxServices services_;
     LineChanged line_changed_;
-    std::map<std::string, Item> items_;  // by id, so oldest first
+    FirstOutcome first_outcome_;
+    Items items_;
+    std::optional<std::string> running_;  // the mail whose attempt is under way
     int32_t delivered_ = 0;
     int32_t refused_ = 0;               // mails the full outbox refused
     int32_t delivered_after_wait_ = 0;  // not yet told to the user
     uint64_t wake_generation_ = 0;
+    int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does
     uint32_t id_counter_ = 0;
 };
 

@@ -3,29 +3,12 @@
 #include <iostream>
 
 #include "mail/mail_message.h"
-#include "support/trim.h"
+#include "mail/server_name.h"
 
 namespace quillet {
 namespace {
 
 constexpr int kImplicitTlsPort = 465;
-
-// A host name, an IPv4 address, or an IPv6 address with or without brackets: nothing that
-// could change the meaning of the server's URL.
-bool IsHostText(const std::string& host) {
-    if (host.empty()) {
-        return false;
-    }
-    for (char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == ':' ||
-                        c == '[' || c == ']';
-        if (!ok) {
-            return false;
-        }
-    }
-    return true;
-}
 
 SendResult Refuse(int32_t code, const char* why, std::optional<ComposedMail> composed = {}) {
     std::cerr << "quillet: mail not sent: " << why << '\n';
@@ -34,7 +17,7 @@ SendResult Refuse(int32_t code, const char* why, std::optional<ComposedMail> com
 
 }  // namespace
 
-SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) {
+SendResult ComposePlainTextMail(const SendRequest& request) {
     // A line break would end the SMTP command early and let the rest of the text stand as a
     // command of its own; a NUL would cut the text short.
     if (HoldsLineBreakOrNul(request.sender_address) || HoldsLineBreakOrNul(request.bcc)) {
@@ -53,7 +36,15 @@ SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& reques
                               request.body};
     mail.message = BuildMessage(content, std::chrono::system_clock::now(),
                                 NewMessageId(request.sender_address));
-    return DeliverComposedMail(transport, request, mail);
+    return SendResult{0, "", false, std::move(mail)};
+}
+
+SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) {
+    SendResult composed = ComposePlainTextMail(request);
+    if (composed.code != 0) {
+        return composed;
+    }
+    return DeliverComposedMail(transport, request, *composed.composed);
 }
 
 SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& request,
@@ -61,8 +52,8 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     if (request.port < 1 || request.port > 65535) {
         return Refuse(kSendBadPort, "the server port is not a number from 1 to 65535", mail);
     }
-    const std::string host(TrimBlanks(request.server));
-    if (!IsHostText(host)) {
+    const std::optional<std::string> host = UsableServerHost(request.server);
+    if (!host) {
         return Refuse(kSendBadServer, "the server name is not a host name", mail);
     }
     if (request.login &&
@@ -70,7 +61,7 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
         return Refuse(kSendUnsafeText, "an address or the login holds a line break", mail);
     }
     SmtpDelivery delivery;
-    delivery.host = host;
+    delivery.host = *host;
     delivery.port = request.port;
     delivery.security = !request.ssl                       ? SmtpSecurity::Plain
                         : request.port == kImplicitTlsPort ? SmtpSecurity::ImplicitTls

@@ -14,7 +14,7 @@ namespace quillet {
 inline constexpr int32_t kSendUnsafeText = 1001;       // CR, LF or NUL in an address or login
 inline constexpr int32_t kSendNoRecipient = 1002;      // the blind-copy list names nobody
 inline constexpr int32_t kSendBadPort = 1003;          // the port is not 1 to 65535
-inline constexpr int32_t kSendBadServer = 1004;        // no server name, or not a host name
+inline constexpr int32_t kSendBadServer = 1004;        // not a usable server (UsableServerHost)
 inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
 
 struct SendRequest {
@@ -50,7 +50,12 @@ struct SendResult {
     std::optional<ComposedMail> composed;
 };
 
-// Checks the request, builds the message and hands it to `transport`. The code is 0 when the
+// Checks the sender and the recipients of the request and builds its message, with a
+// Message-ID of its own: code 0 and `composed` set, or one of the codes above (permanent) and
+// nothing composed. Touches no network.
+SendResult ComposePlainTextMail(const SendRequest& request);
+
+// Composes the message (ComposePlainTextMail) and hands it to `transport`. The code is 0 when the
 // server accepted the message, one of the codes above (permanent) when the request was refused
 // before anything reached the network, otherwise the transport's code. The reason for a
 // failure is written to standard error. Never throws.

@@ -1,5 +1,6 @@
 #include "mail/settings_check.h"
 
+#include "mail/server_name.h"
 #include "support/number_text.h"
 
 namespace quillet {
@@ -51,6 +52,10 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
     if (!ReadWholeNumber(settings.port)) {
         return "Error: SMTP server port number is not valid.";
     }
+    if (!UsableServerHost(settings.server)) {
+        return "Error: Outgoing mail server (SMTP) name is not valid: give the name or address "
+               "alone, the port in its own field.";
+    }
     return std::nullopt;
 }
 
@@ -89,14 +94,27 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
     return DeliverComposedMail(transport, RequestFor(settings), mail);
 }
 
-SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
-                          const std::string& subject, const std::string& body) {
+SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
+                       const std::string& body) {
     if (auto error = FirstSettingsError(settings)) {
         return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
     }
     SendRequest request = RequestFor(settings);
     request.subject = subject;
     request.body = body;
+    return ComposePlainTextMail(request);
+}
+
+SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
+                          const std::string& subject, const std::string& body,
+                          bool fresh_connection) {
+    if (auto error = FirstSettingsError(settings)) {
+        return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
+    }
+    SendRequest request = RequestFor(settings);
+    request.subject = subject;
+    request.body = body;
+    request.fresh_connection = fresh_connection;
     return SendPlainTextMail(transport, request);
 }
 

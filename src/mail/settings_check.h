@@ -11,7 +11,8 @@ namespace quillet {
 
 // The first problem with `settings`, in the order a user fixes them, as the status line shows
 // it ("Error: ..."); empty when there is none. A port that is no whole number within 32 bits
-// is a problem of its own: it would otherwise wrap round to another port.
+// is a problem of its own: it would otherwise wrap round to another port. So is a server name
+// that the transport could not use (UsableServerHost): no attempt could ever succeed.
 std::optional<std::string> FirstSettingsError(const MailSettings& settings);
 
 // The recipients joined by commas, in list order, as they stand.
@@ -26,9 +27,16 @@ inline constexpr int32_t kSendInvalidSettings = 1006;
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail);
 
+// Composes a message of `subject` and `body` with `settings` (ComposePlainTextMail), sending
+// nothing. Settings errors as RetryMail's, with nothing composed.
+SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
+                       const std::string& body);
+
 // Composes a message of `subject` and `body` with `settings` as they are now, and sends it to
-// their recipients. Settings errors as RetryMail's.
+// their recipients; with `fresh_connection`, never over a connection kept from an earlier
+// message. Settings errors as RetryMail's.
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
-                          const std::string& subject, const std::string& body);
+                          const std::string& subject, const std::string& body,
+                          bool fresh_connection = false);
 
 }  // namespace quillet

@@ -1,4 +1,4 @@
-// Mailing with the live settings: the status line's texts and the hand-over to the transport.
+// Mailing with the live settings: the status line's texts and the hand-over to the mail thread.
 #include <iostream>
 
 #include "mail/send_plain_text_mail.h"
@@ -18,45 +18,59 @@ MailSettings formEmailSetup::LiveSettings() const {
     return settings;
 }
 
-ReportOutcome formEmailSetup::EmailReport(const std::string& subject, const std::string& body,
-                                          bool fresh_connection) {
-    lblLog.SetForeColor(kLogRed);
-    const MailSettings settings = LiveSettings();
+void formEmailSetup::EmailReport(const std::string& subject, const std::string& body,
+                                 bool fresh_connection,
+                                 std::function<void(const SendResult&)> done) {
+    const MailSettings settings = live_.Value();
     if (const auto error = FirstSettingsError(settings)) {
-        LogMessage(*error);
         std::cerr << "quillet: mail not sent: " << *error << '\n';
-        const auto kind = settings.send_to.empty() ? ReportOutcome::Kind::NoRecipients
-                                                   : ReportOutcome::Kind::Invalid;
-        return {kind, SendResult{kSendInvalidSettings, *error, true, std::nullopt}};
+        const SendResult refused{kSendInvalidSettings, *error, true, std::nullopt};
+        ShowOutcome(refused);
+        if (done) {
+            done(refused);
+        }
+        return;
     }
     lblLog.SetCaption("");
     lblLog.SetForeColor(kLogBlack);
+    services_.mail.Submit(
+        [&transport = services_.transport, settings, subject, body, fresh_connection] {
+            return SendEmailUsingCDO(transport, settings.server, *ReadWholeNumber(settings.port),
+                                     settings.auth_required, settings.account_name,
+                                     settings.password, settings.ssl, settings.display_name,
+                                     settings.email, "", JoinRecipients(settings), subject, body,
+                                     fresh_connection);
+        },
+        [this, alive = alive_, done = std::move(done)](const SendResult& result) {
+            if (*alive) {
+                ShowOutcome(result);
+                if (done) {
+                    done(result);
+                }
+            }
+        });
+}
 
-    const int32_t port = *ReadWholeNumber(settings.port);
-    const int32_t authenticate = settings.auth_required;
-    const int32_t use_ssl = settings.ssl;
-    SendResult result =
-        SendEmailUsingCDO(settings.server, port, authenticate, settings.account_name,
-                          settings.password, use_ssl, settings.display_name, settings.email, "",
-                          JoinRecipients(settings), subject, body, fresh_connection);
-
-    if (result.code != 0) {
+void formEmailSetup::ShowOutcome(const SendResult& result) {
+    if (result.code == kSendInvalidSettings) {
+        lblLog.SetForeColor(kLogRed);
+        LogMessage(result.reason);
+    } else if (result.code != 0) {
         lblLog.SetForeColor(kLogRed);
         LogMessage("Can't send message: check your e-mail settings.");
-        return {result.composed ? ReportOutcome::Kind::Failed : ReportOutcome::Kind::Invalid,
-                std::move(result)};
+    } else {
+        lblLog.SetForeColor(kLogGreen);
+        LogMessage("Message sent successfully.");
     }
-    lblLog.SetForeColor(kLogGreen);
-    LogMessage("Message sent successfully.");
-    return {ReportOutcome::Kind::Sent, std::move(result)};
 }
 
 SendResult formEmailSetup::SendEmailUsingCDO(
-    const std::string& SMTPServer, const int32_t& SMTPserverport, const int32_t& SMTPAuthenticate,
-    const std::string& AccountName, const std::string& AccountPassword, const int32_t& SMTPUseSSL,
-    const std::string& SenderName, const std::string& SenderEmail,
-    [[maybe_unused]] const std::string& ToAddr, const std::string& bcc, const std::string& Subject,
-    const std::string& TextBody, bool fresh_connection) {
+    SmtpTransport& transport, const std::string& SMTPServer, const int32_t& SMTPserverport,
+    const int32_t& SMTPAuthenticate, const std::string& AccountName,
+    const std::string& AccountPassword, const int32_t& SMTPUseSSL, const std::string& SenderName,
+    const std::string& SenderEmail, [[maybe_unused]] const std::string& ToAddr,
+    const std::string& bcc, const std::string& Subject, const std::string& TextBody,
+    bool fresh_connection) {
     // ToAddr is taken but never put on the message: every recipient is a blind copy.
     SendRequest request;
     request.server = SMTPServer;
@@ -71,7 +85,7 @@ SendResult formEmailSetup::SendEmailUsingCDO(
     request.subject = Subject;
     request.body = TextBody;
     request.fresh_connection = fresh_connection;
-    return SendPlainTextMail(services_.transport, request);
+    return SendPlainTextMail(transport, request);
 }
 
 }  // namespace quillet

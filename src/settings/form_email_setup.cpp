@@ -30,10 +30,23 @@ int FirstSelected(const ListBox& list) {
 
 }  // namespace
 
-formEmailSetup::formEmailSetup(const EmailSetupServices& services) : services_(services) {
+formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSettings& live)
+    : services_(services), live_(live) {
     chkAuthRequired.OnClick([this] { chkAuthRequired_Click(); });
     cmbServerTemplate.OnClick([this] { cmbServerTemplate_Click(); });
     chkAuthRequired_Click();  // the account fields start as the cleared box has them
+    for (Observable* control : std::initializer_list<Observable*>{
+             &txtDisplayName, &txtEmail, &txtSMTPserver, &txtPort, &chkSSL, &chkAuthRequired,
+             &txtAccountName, &txtPassword, &lstSendTo}) {
+        edits_.push_back(control->Observe([this] { Publish(); }));
+    }
+}
+
+formEmailSetup::~formEmailSetup() {
+    *alive_ = false;
+    if (ending_test_) {
+        ending_test_();
+    }
 }
 
 void formEmailSetup::Form_Load() {
@@ -42,11 +55,21 @@ void formEmailSetup::Form_Load() {
     for (const ServerTemplate& t : Templates) {
         cmbServerTemplate.AddItem(t.TemplateName);
     }
-    if (const auto error = INIfileRead()) {
+    loading_ = true;
+    const auto error = INIfileRead();
+    SelectLoadedTemplate();
+    loading_ = false;
+    Publish();
+    if (error) {
         services_.screen.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
                                      MessageIcon::Exclamation);
     }
-    SelectLoadedTemplate();
+}
+
+void formEmailSetup::Publish() {
+    if (!loading_) {
+        live_.Set(LiveSettings());
+    }
 }
 
 void formEmailSetup::Form_Unload() {
@@ -103,13 +126,29 @@ void formEmailSetup::Command1_Click() {
 }
 
 void formEmailSetup::Command2_Click() {
-    services_.screen.SetBusyPointer(true);
-    // A test of the settings: over a connection of its own, never one kept from an order.
-    const ReportOutcome outcome = EmailReport("test email", "Just testing...", true);
-    services_.screen.SetBusyPointer(false);
-    if (outcome.kind == ReportOutcome::Kind::Sent && services_.test_message_sent) {
-        services_.test_message_sent();
+    if (!Command2.Enabled()) {
+        return;  // one test message at a time
     }
+    Command2.SetEnabled(false);
+    Screen& screen = services_.screen;
+    screen.SetBusyPointer(true);
+    // Told even when the form has gone, so the hourglass never stays.
+    auto finished = std::make_shared<bool>(false);
+    auto end = [&screen, finished, sent = services_.test_message_sent](bool delivered) {
+        if (!*finished) {
+            *finished = true;
+            screen.SetBusyPointer(false);
+            if (delivered && sent) {
+                sent();
+            }
+        }
+    };
+    // A test of the settings: over a connection of its own, never one kept from an order.
+    EmailReport("test email", "Just testing...", true, [this, end](const SendResult& result) {
+        Command2.SetEnabled(true);
+        end(result.code == 0);
+    });
+    ending_test_ = [end] { end(false); };
 }
 
 void formEmailSetup::cmdGuess_Click() {

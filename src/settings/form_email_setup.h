@@ -1,19 +1,22 @@
 // The "E-Mail Setup" dialog's form: the state of its controls and its handlers.
 //
-// Its nine settings controls are the live mail settings, the one place where the program
-// holds the sender, the server and the recipients while it runs: every reader takes them
-// from here at the moment of use, every writer puts them here.
+// Its nine settings controls edit the live mail settings (LiveMailSettings) as they change:
+// an edit takes effect at once, whether made by the user or by code. Readers take the settings
+// from that object, never from the form.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "accounts/mail_account.h"
+#include "mail/mail_runner.h"
 #include "mail/mail_settings.h"
 #include "mail/send_plain_text_mail.h"
+#include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
 #include "ui/controls.h"
 
@@ -32,21 +35,10 @@ inline constexpr Colour kLogGreen{0, 128, 0};
 // stall the start nor fill the memory.
 inline constexpr int kMaxStoredRecipients = 10000;
 
-// What became of one EmailReport.
-struct ReportOutcome {
-    enum class Kind {
-        NoRecipients,  // the recipient list is empty: nothing was meant to be mailed
-        Invalid,       // another settings error: nothing was sent (`send.reason` names it)
-        Sent,          // the server accepted the message
-        Failed,        // the message was composed but not delivered (`send` says why)
-    };
-    Kind kind = Kind::Sent;
-    SendResult send;
-};
-
 // What the dialog works with; everything referred to must outlive the dialog.
 struct EmailSetupServices {
-    SmtpTransport& transport;                           // where mail goes out
+    SmtpTransport& transport;                           // where mail goes out: on `mail`
+    MailRunner& mail;                                   // the mail thread
     ProfileFile& settings_file;                         // where the settings are kept
     Screen& screen;                                     // messages, prompts, windows
     std::string help_file;                              // the help file (HelpFilePath)
@@ -56,7 +48,10 @@ struct EmailSetupServices {
 
 class formEmailSetup {
   public:
-    explicit formEmailSetup(const EmailSetupServices& services);
+    // The form edits `live`, which must outlive it.
+    formEmailSetup(const EmailSetupServices& services, LiveMailSettings& live);
+    // A mail under way when the form goes ends without touching it.
+    ~formEmailSetup();
     formEmailSetup(const formEmailSetup&) = delete;
     formEmailSetup& operator=(const formEmailSetup&) = delete;
 
@@ -79,10 +74,13 @@ class formEmailSetup {
 
     // The status line: the outcome of the latest mailing, in its colour.
     Label lblLog;
+    // "Send Test E-mail": disabled while a test message is under way.
+    CommandButton Command2;
 
-    // Load: fills the template list, reads the settings file (a file that exists but cannot
-    // be read is reported on the screen, and the settings are then empty) and selects the
-    // template that matches the loaded server, which takes over the loaded values.
+    // Load: fills the template list, reads the settings file and selects the template that
+    // matches the loaded server, which takes over the loaded values; the live settings then
+    // take the loaded ones, all at once. A file that exists but cannot be read is then reported
+    // on the screen, and the settings are empty.
     void Form_Load();
     // Unload: writes the settings to the settings file. A failed save is reported on the
     // screen, naming the file and the reason; the unload goes on.
@@ -100,8 +98,9 @@ class formEmailSetup {
     void cmdHelp_Click();
     // "Close": hides the dialog; nothing is saved.
     void Command1_Click();
-    // "Send Test E-mail": mails "test email" / "Just testing..." with the hourglass showing;
-    // when the server accepts it, tells `test_message_sent`.
+    // "Send Test E-mail": mails "test email" / "Just testing..." on the mail thread, with the
+    // hourglass showing and the button disabled until the outcome; when the server accepts it,
+    // tells `test_message_sent`. The hourglass goes even when the form has gone meanwhile.
     void Command2_Click();
     // "Search Accounts...": lets the user pick an account found on this machine, copies it
     // into the settings (TakeAccount), and asks for its password when it requires
@@ -121,23 +120,27 @@ class formEmailSetup {
     MailSettings LiveSettings() const;
 
     // Mails `subject` and `body` with the live settings. Checks the settings
-    // (FirstSettingsError) and, at the first problem, shows its error in red in lblLog and
-    // sends nothing; otherwise sends one message to every recipient as blind copies and shows
-    // "Message sent successfully." in green or "Can't send message: check your e-mail
-    // settings." in red. Never fails to its caller; blocks until the exchange has ended. With
+    // (FirstSettingsError) and, at the first problem, shows its error in red in lblLog, sends
+    // nothing and tells `done` at once; otherwise clears lblLog and sends one message to every
+    // recipient as blind copies on the mail thread. The outcome shows (ShowOutcome) when it
+    // comes, and then `done` is told it, on this thread; neither when the form has gone. With
     // `fresh_connection` the message never goes over a connection kept from an earlier one.
-    ReportOutcome EmailReport(const std::string& subject, const std::string& body,
-                              bool fresh_connection = false);
+    void EmailReport(const std::string& subject, const std::string& body, bool fresh_connection,
+                     std::function<void(const SendResult&)> done);
+    // Shows the outcome of a mailing in lblLog: a settings error as it stands, in red; "Can't
+    // send message: check your e-mail settings." in red for another failure; "Message sent
+    // successfully." in green.
+    void ShowOutcome(const SendResult& result);
 
-    // Sends one plain-text message with the transport; see SendPlainTextMail. Its code is 0
-    // when the server accepted it.
-    SendResult SendEmailUsingCDO(const std::string& SMTPServer, const int32_t& SMTPserverport,
-                                 const int32_t& SMTPAuthenticate, const std::string& AccountName,
-                                 const std::string& AccountPassword, const int32_t& SMTPUseSSL,
-                                 const std::string& SenderName, const std::string& SenderEmail,
-                                 const std::string& ToAddr, const std::string& bcc,
-                                 const std::string& Subject, const std::string& TextBody,
-                                 bool fresh_connection = false);
+    // Sends one plain-text message with `transport`; see SendPlainTextMail. Its code is 0
+    // when the server accepted it. Blocks until the exchange has ended: for the mail thread.
+    static SendResult SendEmailUsingCDO(
+        SmtpTransport& transport, const std::string& SMTPServer, const int32_t& SMTPserverport,
+        const int32_t& SMTPAuthenticate, const std::string& AccountName,
+        const std::string& AccountPassword, const int32_t& SMTPUseSSL,
+        const std::string& SenderName, const std::string& SenderEmail, const std::string& ToAddr,
+        const std::string& bcc, const std::string& Subject, const std::string& TextBody,
+        bool fresh_connection = false);
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.
@@ -158,8 +161,15 @@ class formEmailSetup {
     // Selects the template whose server is the loaded one ("Custom" when none is), after
     // copying the loaded values into it.
     void SelectLoadedTemplate();
+    // The live settings take the controls' values, except while the file is being read.
+    void Publish();
 
     EmailSetupServices services_;
+    LiveMailSettings& live_;
+    bool loading_ = false;
+    std::vector<Subscription> edits_;                        // the controls' changes, published
+    std::function<void()> ending_test_;  // ends the hourglass of a test message under way
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the form goes
 };
 
 }  // namespace quillet

@@ -8,7 +8,7 @@ SetupDialogSlot::~SetupDialogSlot() = default;
 
 formEmailSetup& SetupDialogSlot::Get() {
     if (!form_) {
-        form_ = std::make_unique<formEmailSetup>(services_);
+        form_ = std::make_unique<formEmailSetup>(services_, live_);
         form_->Form_Load();
     }
     return *form_;

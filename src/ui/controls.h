@@ -119,6 +119,19 @@ struct Colour {
     friend bool operator==(const Colour&, const Colour&) = default;
 };
 
+// A command button's state: whether it takes clicks.
+class CommandButton : public Observable {
+  public:
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled) {
+        enabled_ = enabled;
+        Notify();
+    }
+
+  private:
+    bool enabled_ = true;
+};
+
 class Label : public Observable {
   public:
     const std::string& Caption() const { return caption_; }

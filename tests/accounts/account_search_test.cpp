@@ -13,6 +13,7 @@
 #include "platform/accounts/account_services.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/memory_profile.h"
+#include "support/mail_doubles.h"
 #include "support/recording_transport.h"
 #include "support/scripted_screen.h"
 #include "support/temp_dir.h"
@@ -77,7 +78,8 @@ struct SetupDialog {
     test::ScriptedScreen screen;
     AccountServices services;
     AccountSources sources{services.Sources()};
-    SetupDialogSlot slot{{transport, file, screen, "", &sources}};
+    test::InlineRunner runner;
+    SetupDialogSlot slot{{transport, runner, file, screen, "", &sources}};
 };
 
 // Outlook Express accounts (one without SMTP, the default named in another letter case) and

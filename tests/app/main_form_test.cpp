@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 #include "app/form_quillet.h"
 #include "app/order_dispatcher.h"
 #include "settings/setup_dialog_slot.h"
+#include "support/mail_doubles.h"
 #include "support/memory_profile.h"
 #include "support/recording_transport.h"
 #include "support/scripted_screen.h"
@@ -25,8 +27,9 @@ struct Main {
     test::RecordingTransport transport;
     test::MemoryProfile file;
     test::ScriptedScreen screen;
-    SetupDialogSlot setup{{transport, file, screen, ""}};
-    formQuillet form{setup, screen, "."};
+    test::InlineOutbox outbox;
+    SetupDialogSlot setup{{transport, outbox.runner, file, screen, ""}};
+    formQuillet form{setup, screen, ".", outbox.Services(transport)};
 };
 
 TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
@@ -46,10 +49,12 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     EXPECT_EQ(std::get<QueryConnected>(query).Answer, -1);
 
     w.form.HandleEvent(placed);
-    w.transport.code = 7;  // a failed mail keeps its line
     OrderEvent cancelled = OrderCancelled{"77"};
     OrderEvent modified = OrderModified{"77", 10, 11};
-    w.form.HandleEvent(cancelled);
+    bool replied_after_mail = false;  // the reply waits for the mail
+    w.form.HandleEvent(cancelled,
+                       [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
+    EXPECT_TRUE(replied_after_mail);
     w.form.HandleEvent(modified);
     ASSERT_EQ(w.form.List1.ListCount(), 3u);
     EXPECT_EQ(w.form.List1.List(0),
@@ -72,15 +77,18 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     EXPECT_EQ(w.screen.main_window_unloaded, 1);
 }
 
-TEST(MainFormTest, UnloadSavesAndTheNextOrderReloadsTheDialogFromTheFile) {
+TEST(MainFormTest, TheLiveSettingsOutliveTheDialogAndReadingThemLoadsNothing) {
     Main w;
-    w.setup.Get().txtSMTPserver.SetText("typed.example.com");
+    w.setup.Get().txtSMTPserver.SetText("typed.example.com");  // takes effect at once
     w.form.Form_Unload();
     EXPECT_FALSE(w.setup.IsLoaded());
+    EXPECT_EQ(w.setup.Settings().server, "typed.example.com");
     OrderEvent cancelled = OrderCancelled{"1"};
     w.form.HandleEvent(cancelled);
     ASSERT_EQ(w.transport.deliveries.size(), 1u);
     EXPECT_EQ(w.transport.deliveries[0].host, "typed.example.com");
+    EXPECT_FALSE(w.setup.IsLoaded());
+    EXPECT_TRUE(w.screen.messages.empty());
 }
 
 // The dispatcher over a hand-run event loop.
@@ -102,8 +110,9 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     Loop loop;
     std::vector<std::string> seen;
     OrderDispatcher* self = nullptr;
+    OrderDispatcher::Finish held;  // an order whose reply waits for its mail
     OrderDispatcher dispatcher(
-        [&](OrderEvent& event) {
+        [&](OrderEvent& event, OrderDispatcher::Finish finish) {
             if (auto* c = std::get_if<Connect>(&event)) {
                 seen.push_back("connect");
                 c->Answer = -1;
@@ -113,9 +122,14 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
                              [&seen](const OrderEvent&) { seen.push_back("done cancel"); });
                 loop.Run();
                 seen.push_back("connect returns");
+            } else if (std::holds_alternative<OrderCancelled>(event)) {
+                seen.push_back("cancel");
+                held = std::move(finish);
+                return;
             } else {
                 seen.push_back(std::holds_alternative<Shutdown>(event) ? "shutdown" : "other");
             }
+            finish();
         },
         loop.Post());
     self = &dispatcher;
@@ -133,9 +147,14 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     dispatcher.Submit(Shutdown{}, done("shutdown"));
     EXPECT_EQ(seen.size(), 3u);
     loop.Run();
-    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect", "other",
-                                              "done cancel", "other", "done disconnect",
-                                              "done shutdown", "shutdown"}));
+    // The held reply lets the next events be handled meanwhile; it comes when finished, once.
+    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect", "cancel",
+                                              "other", "done disconnect", "done shutdown",
+                                              "shutdown"}));
+    held();
+    held();
+    EXPECT_EQ(seen.back(), "done cancel");
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "done cancel"), 1);
     EXPECT_FALSE(dispatcher.Busy());
 }
 

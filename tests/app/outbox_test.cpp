@@ -6,50 +6,54 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <ranges>
+
+#include "mail/mail_worker.h"
+#include "support/mail_doubles.h"
 
 namespace quillet {
 namespace {
 
 using std::chrono::milliseconds;
+using test::MemoryStore;
+using test::Notes;
 
-struct MemoryStore : OutboxStore {
-    std::vector<OutboxEntry> LoadAll() override {
-        const auto all = std::views::values(entries);
-        return {all.begin(), all.end()};
-    }
-    std::optional<std::string> Save(const OutboxEntry& entry) override {
-        entries[entry.id] = entry;
-        return std::nullopt;
-    }
-    void Remove(const std::string& id) override { entries.erase(id); }
-    std::map<std::string, OutboxEntry> entries;
-};
-
+// Answers each delivery from `results` in turn (success past the end); while closed, a
+// delivery waits until it opens.
 struct ScriptedTransport : SmtpTransport {
     SmtpResult Deliver(const SmtpDelivery& delivery) override {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [this] { return open; });
         delivered.push_back(delivery);
         return delivered.size() <= results.size() ? results[delivered.size() - 1] : SmtpResult{};
     }
-    std::vector<SmtpResult> results;  // for each delivery in turn; success past the end
+    void Open(bool now) {
+        const std::lock_guard lock(mutex);
+        open = now;
+        opened.notify_all();
+    }
+    std::vector<std::string> Subjects() {
+        const std::lock_guard lock(mutex);
+        std::vector<std::string> subjects;
+        for (const SmtpDelivery& d : delivered) {
+            const size_t at = d.message.find("Subject: ");
+            subjects.push_back(d.message.substr(at + 9, d.message.find('\r', at) - at - 9));
+        }
+        return subjects;
+    }
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = true;
+    std::vector<SmtpResult> results;
     std::vector<SmtpDelivery> delivered;
 };
 
-struct Notes : Notifier {
-    void Notify(const std::string& summary, const std::string& body) override {
-        seen.push_back(summary + " | " + body);
-    }
-    std::vector<std::string> seen;
-};
-
-SendResult Failure(bool permanent) {
-    return {7, "server down", permanent, ComposedMail{"desk@x.com", {"broker@x.com"}, "m"}};
-}
+const SmtpResult kDown{7, "server down", false};
 
 // The outbox with the user-interface thread's loop run by hand: tasks posted from the real
-// worker thread, and timers that fire when the clock passes them.
+// mail thread, and timers that fire when the clock passes them.
 struct Fixture {
     Fixture() { outbox.Start(); }
+    ~Fixture() { transport.Open(true); }
     void Post(std::function<void()> task) {
         const std::lock_guard lock(mutex);
         posted.push_back(std::move(task));
@@ -74,6 +78,11 @@ struct Fixture {
             task();
         }
     }
+    // Order `n`'s mail on line n; `safe` counts its reply.
+    void Send(size_t n) {
+        outbox.Send(n, std::to_string(n), "CVT order # " + std::to_string(n), "line", settings,
+                    [this, n] { ++safe[n]; });
+    }
 
     std::mutex mutex;
     std::condition_variable arrived;
@@ -86,70 +95,110 @@ struct Fixture {
     MailWorker worker{[this](std::function<void()> task) { Post(std::move(task)); }};
     MailSettings settings{"Desk", "desk@x.com", "127.0.0.1", "25", 0, 0, "", "", {"broker@x.com"}};
     std::map<size_t, DeliveryState> lines;  // DeliveryState::None until told
+    std::map<size_t, int> safe;
+    std::vector<std::string> first_outcomes;
     Outbox outbox{
         OutboxServices{store, worker, transport, notes, [this] { return settings; },
                        [this](milliseconds delay, std::function<void()> task) {
                            timers.emplace(now + delay.count(), std::move(task));
                        },
                        [this] { return now; }, RetrySchedule{}},
-        [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; }};
+        [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
+        [this](const SendResult& r) { first_outcomes.push_back(r.code == 0 ? "sent" : r.reason); }};
 };
 
-TEST(OutboxTest, AWaitingMailIsTriedOnTheScheduleWithTheSettingsOfTheMoment) {
+TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     Fixture f;
-    f.outbox.FirstAttempt(0, "77", "CVT order # 77", "line", Failure(false));
-    EXPECT_EQ(f.lines[0], DeliveryState::Waiting);
-    EXPECT_EQ(f.notes.seen.at(0).rfind("Order mail for order 77 not sent yet | server down", 0),
-              0u);
-    f.Advance(milliseconds(9999));
-    EXPECT_TRUE(f.transport.delivered.empty());  // 10 s after the order, not before
-    f.settings.server = "mail.example.com";
-    f.Advance(milliseconds(1));
+    // A healthy server: the reply comes with the delivery, and nothing is written.
+    f.Send(1);
     f.RunWorkerResults(1);
-    EXPECT_EQ(f.transport.delivered.at(0).host, "mail.example.com");
-    EXPECT_EQ(f.transport.delivered[0].message, "m");  // as first composed
-    EXPECT_EQ(f.lines[0], DeliveryState::Delivered);
-    EXPECT_EQ(f.notes.seen.back(), "1 waiting order mail delivered | ");
+    EXPECT_EQ(f.safe[1], 1);
+    EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
+    EXPECT_EQ(f.store.saves, 0);
+
+    // A stalled attempt: at the bound the mail is kept and the reply goes; the attempt goes on.
+    f.transport.Open(false);
+    f.Send(2);
+    f.Advance(milliseconds(249));
+    EXPECT_EQ(f.safe[2], 0);
+    f.Advance(milliseconds(1));
+    EXPECT_EQ(f.safe[2], 1);
+    EXPECT_EQ(f.store.entries.size(), 1u);
+    EXPECT_EQ(f.lines[2], DeliveryState::Waiting);
+
+    // It fails; a new mail waits behind it, kept at the bound, and overtakes nothing.
+    f.transport.results = {{}, kDown};
+    f.transport.Open(true);
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.safe[2], 1);  // told once
+    f.Send(3);
+    f.Advance(milliseconds(250));
+    EXPECT_EQ(f.safe[3], 1);
+    EXPECT_EQ(f.store.entries.size(), 2u);
+    EXPECT_EQ(f.notes.seen.back().rfind("Order mail for order 3 not sent yet | An earlier", 0), 0u);
+    f.settings.server = "mail.example.com";  // the retry takes the settings of its moment
+    f.Advance(std::chrono::seconds(10));
+    f.RunWorkerResults(2);
+    EXPECT_EQ(f.transport.Subjects(),
+              (std::vector<std::string>{"CVT order # 1", "CVT order # 2", "CVT order # 2",
+                                        "CVT order # 3"}));
+    EXPECT_EQ(f.transport.delivered.back().host, "mail.example.com");
+    EXPECT_EQ(f.transport.delivered[2].message, f.transport.delivered[1].message);  // as composed
+    EXPECT_TRUE(f.store.entries.empty());
+    EXPECT_EQ(f.notes.seen.back(), "2 waiting order mails delivered | ");
+    EXPECT_EQ(f.first_outcomes, (std::vector<std::string>{"sent", "server down", "sent"}));
 }
 
-TEST(OutboxTest, APermanentFailureWaitsForTheUserAndADayIsTheLimit) {
+TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit) {
     Fixture f;
-    f.outbox.FirstAttempt(0, "1", "s", "b", Failure(true));
-    f.outbox.FirstAttempt(1, "2", "s", "b", Failure(false));
-    EXPECT_EQ(f.lines[0], DeliveryState::Failed);
-    // The waiting one meets a refused login: it is marked failed too; no timer tries either.
-    f.transport.results = {SmtpResult{67, "Login denied", true}};
-    f.Advance(std::chrono::seconds(10));
+    f.transport.results = {SmtpResult{67, "Login denied", true}, kDown};
+    f.Send(0);
     f.RunWorkerResults(1);
-    EXPECT_EQ(f.lines[1], DeliveryState::Failed);
+    EXPECT_EQ(f.lines[0], DeliveryState::Failed);
     f.Advance(std::chrono::hours(1));
-    EXPECT_EQ(f.transport.delivered.size(), 1u);
-    // The settings changed: both go again, and arrive.
+    EXPECT_EQ(f.transport.delivered.size(), 1u);  // no timer tries it
+    // The settings changed; the server is down now: the mail waits, and is tried again.
     f.outbox.RetryFailed();
-    f.RunWorkerResults(2);
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.lines[0], DeliveryState::Waiting);
+    f.Advance(std::chrono::seconds(30));
+    f.RunWorkerResults(1);
     EXPECT_EQ(f.lines[0], DeliveryState::Delivered);
-    EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
-    EXPECT_EQ(f.notes.seen.back(), "2 waiting order mails delivered | ");
 
     // One that never gets through is marked failed a day after its order.
-    f.transport.results.resize(1000, SmtpResult{7, "down", false});
-    f.outbox.FirstAttempt(2, "3", "s", "b", Failure(false));
-    for (int i = 0; i < 24 * 12 + 5 && f.lines[2] != DeliveryState::Failed; ++i) {
+    f.transport.results.resize(1000, kDown);
+    f.Send(1);
+    f.RunWorkerResults(1);
+    for (int i = 0; i < 24 * 12 + 5 && f.lines[1] != DeliveryState::Failed; ++i) {
         f.Advance(std::chrono::minutes(5));
-        if (f.lines[2] != DeliveryState::Failed) {
+        if (f.lines[1] != DeliveryState::Failed) {
             f.RunWorkerResults(1);
         }
     }
-    EXPECT_EQ(f.lines[2], DeliveryState::Failed);
+    EXPECT_EQ(f.lines[1], DeliveryState::Failed);
     EXPECT_NE(f.notes.seen.back().find("Not delivered within 24 hours."), std::string::npos);
+}
+
+TEST(OutboxTest, AFullOutboxRefusesAndCountsTheRefusedAsFailed) {
+    Fixture f;
+    f.transport.Open(false);  // the first mail stalls; the rest wait behind it
+    for (size_t n = 0; n < kMaxOutboxEntries; ++n) {
+        f.Send(n);
+    }
+    f.Send(kMaxOutboxEntries);
+    EXPECT_EQ(f.lines[kMaxOutboxEntries], DeliveryState::Failed);
+    EXPECT_EQ(f.safe[kMaxOutboxEntries], 1);
+    const OutboxCounts counts = f.outbox.Counts();
+    EXPECT_EQ(counts.waiting, static_cast<int32_t>(kMaxOutboxEntries));
+    EXPECT_EQ(counts.failed, 1);
 }
 
 TEST(OutboxTest, WhatWasKeptIsTriedAtStartAndAMailNeverComposedIsComposedThen) {
     Fixture first;
-    first.settings.email = "";  // the settings did not allow composing the message
-    first.outbox.FirstAttempt(
-        0, "9", "CVT order # 9", "the line",
-        SendResult{1006, "Error: Sender's e-mail address is empty.", true, {}});
+    first.settings.email = "";  // the settings do not allow composing the message
+    first.Send(9);
+    EXPECT_EQ(first.safe[9], 1);
+    EXPECT_EQ(first.first_outcomes.at(0), "Error: Sender's e-mail address is empty.");
 
     Fixture second;
     second.store.entries = first.store.entries;

@@ -2,12 +2,14 @@
 // within its bound, and the next order still goes out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/form_quillet.h"
 #include "platform/profile/ini_file.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
+#include "support/mail_doubles.h"
 #include "support/scripted_screen.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"
@@ -55,8 +57,9 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
         CurlSmtpTransport transport(ShortBounds());  // trusts only the system's store
         IniFile file(dir.Path("quillet.ini"));
         test::ScriptedScreen screen;
-        SetupDialogSlot setup({transport, file, screen, ""});
-        formQuillet form(setup, screen, ".");
+        test::InlineOutbox outbox;
+        SetupDialogSlot setup({transport, outbox.runner, file, screen, ""});
+        formQuillet form(setup, screen, ".", outbox.Services(transport));
         form.Form_Load();
         formEmailSetup& settings = setup.Get();
         settings.txtDisplayName.SetText("Desk");
@@ -74,15 +77,18 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
 
         settings.txtPort.SetText(std::to_string(good.port()));
         settings.chkSSL.SetValue(0);
+        form.RetryWaitingMail();  // a mail that waits goes first
         form.CVTOrders1_OrderCancelled({"2"});
         EXPECT_EQ(settings.lblLog.Caption(), "Message sent successfully.");
         EXPECT_EQ(form.List1.ListCount(), 2u);
     }
     const auto mails = good.Received();
-    ASSERT_EQ(mails.size(), std::size(cases));
-    for (const auto& mail : mails) {
-        EXPECT_NE(mail.content.find("Subject: CVT order # 2\r\n"), std::string::npos);
-    }
+    EXPECT_EQ(std::count_if(mails.begin(), mails.end(),
+                            [](const auto& mail) {
+                                return mail.content.find("Subject: CVT order # 2\r\n") !=
+                                       std::string::npos;
+                            }),
+              std::ssize(cases));
 }
 
 }  // namespace

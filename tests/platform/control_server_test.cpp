@@ -58,9 +58,10 @@ class ControlServerTest : public testing::Test {
     std::string path = dir.Path("q.sock");
     std::function<void(OrderEvent&)> on_event = [](OrderEvent&) {};
     int calls = 0;
-    OrderDispatcher dispatcher{[this](OrderEvent& event) {
+    OrderDispatcher dispatcher{[this](OrderEvent& event, const OrderDispatcher::Finish& finish) {
                                    ++calls;
                                    on_event(event);
+                                   finish();
                                },
                                [](std::function<void()> task) {
                                    QMetaObject::invokeMethod(QCoreApplication::instance(),

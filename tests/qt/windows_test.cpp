@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include "accounts/form_accounts.h"
 #include "app/form_quillet.h"
+#include "mail/mail_worker.h"
+#include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
 #include "platform/qt/accounts_window.h"
 #include "platform/qt/email_setup_window.h"
@@ -25,6 +27,7 @@
 #include "platform/qt/qt_screen.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
+#include "support/mail_doubles.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"
 
@@ -42,10 +45,20 @@ struct Program {
     }
     test::TempDir dir;
     CurlSmtpTransport transport;
+    MailWorker worker{[](std::function<void()> task) {
+        QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+    }};
     IniFile file;
     QtScreen screen;
-    SetupDialogSlot setup{{transport, file, screen, dir.Path("Quillet.chm")}};
-    formQuillet form{setup, screen, "."};
+    SetupDialogSlot setup{{transport, worker, file, screen, dir.Path("Quillet.chm")}};
+    OutboxFolder outbox{dir.Path("quillet.outbox")};
+    test::Notes notes;
+    formQuillet form{setup, screen, ".",
+                     OutboxServices{outbox, worker, transport, notes, {},
+                                    [](std::chrono::milliseconds delay, std::function<void()> task) {
+                                        QTimer::singleShot(delay, qApp, std::move(task));
+                                    },
+                                    [] { return int64_t{1'700'000'000'000}; }, RetrySchedule{}}};
     MainWindow window{form};
 };
 
@@ -101,8 +114,12 @@ TEST(SetupWindowTest, TestButtonMailsAndShowsTheOutcomeInGreen) {
     form.txtSMTPserver.SetText("127.0.0.1");
     form.txtPort.SetText(std::to_string(server.port()));
     form.lstSendTo.AddItem("broker@example.com");
+    form.LogMessage("Message sent successfully.");  // an earlier outcome, cleared at once
     EmailSetupWindow w(form, p.setup, nullptr);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
+    EXPECT_EQ(w.lblLog->text(), "");
+    EXPECT_FALSE(w.Command2->isEnabled());  // until the outcome
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Command2->isEnabled(); }, 15000));
     EXPECT_EQ(w.lblLog->text(), "Message sent successfully.");
     EXPECT_EQ(w.lblLog->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     ASSERT_EQ(server.Received().size(), 1u);
@@ -168,6 +185,7 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().width() == 300; }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().height() == 147; }));
 
+    p.setup.Get().lstSendTo.Clear();  // nothing to mail
     OrderEvent cancelled = OrderCancelled{"77"};
     p.form.HandleEvent(cancelled);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.List1()->model()->rowCount() == 1; }));

@@ -5,6 +5,7 @@
 #include "platform/profile/ini_file.h"
 #include "settings/form_email_setup.h"
 #include "support/base64.h"
+#include "support/mail_doubles.h"
 #include "support/recording_transport.h"
 #include "support/scripted_screen.h"
 #include "support/temp_dir.h"
@@ -17,7 +18,9 @@ struct Settings {
     test::RecordingTransport transport;
     IniFile file;
     test::ScriptedScreen screen;
-    formEmailSetup form{{transport, file, screen, ""}};
+    test::InlineRunner runner;
+    LiveMailSettings live;
+    formEmailSetup form{{transport, runner, file, screen, ""}, live};
 };
 
 TEST(SettingsFileTest, StoresEveryKeyAndValueInBase64AndKeepsForeignLines) {

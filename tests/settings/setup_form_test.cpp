@@ -6,6 +6,7 @@
 #include "settings/form_email_setup.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/base64.h"
+#include "support/mail_doubles.h"
 #include "support/memory_profile.h"
 #include "support/recording_transport.h"
 #include "support/scripted_screen.h"
@@ -45,7 +46,8 @@ struct Dialog {
     test::RecordingTransport transport;
     test::MemoryProfile file;
     test::ScriptedScreen screen;
-    SetupDialogSlot slot{{transport, file, screen, "/nonexistent/Quillet.chm"}};
+    test::InlineRunner runner;
+    SetupDialogSlot slot{{transport, runner, file, screen, "/nonexistent/Quillet.chm"}};
 };
 
 const std::string& Shown(formEmailSetup& f) {
@@ -185,7 +187,7 @@ TEST(SetupFormTest, SendsToEveryRecipientAsBlindCopy) {
               (std::vector<std::string>{"broker@example.com", "me@example.com"}));
     // Without authentication nothing of the login goes out, even when filled in.
     f.chkAuthRequired.SetValue(0);
-    f.EmailReport("s", "b");
+    f.EmailReport("s", "b", false, {});
     EXPECT_FALSE(d.transport.deliveries.at(1).login);
     EXPECT_EQ(d.transport.deliveries[1].password, "");
 }

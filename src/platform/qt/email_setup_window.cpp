@@ -228,6 +228,9 @@ void EmailSetupWindow::Bind() {
     };
     show_log();
     subscriptions_.push_back(form.lblLog.Observe(show_log));
+    auto show_test_button = [this] { Command2->setEnabled(form_->Command2.Enabled()); };
+    show_test_button();
+    subscriptions_.push_back(form.Command2.Observe(show_test_button));
 
     for (int16_t index = 0; index < 3; ++index) {
         connect(cmdAddEmail[index], &QPushButton::clicked, this, [this, index] {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <utility>
 
+#include "mail/server_name.h"
 #include "platform/unique_fd.h"
 
 namespace quillet {
@@ -45,19 +46,11 @@ bool HasLineBreakOrNul(const std::string& text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
 }
 
-// A host that cannot be put into a URL as it stands (it would change the URL's meaning) is
-// refused rather than passed on.
-bool IsUsableHost(const std::string& host) {
-    if (host.empty()) {
-        return false;
-    }
-    // A '%' is only a zone separator, and only in an IPv6 address.
-    const bool ipv6 = host.find(':') != std::string::npos;
-    return std::none_of(host.begin(), host.end(), [ipv6](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte <= 0x20 || byte == 0x7f || (c == '%' && !ipv6) ||
-               std::strchr("/\\?#@[]<>\"`{}|^", c) != nullptr;
-    });
+// A refusal before anything goes out: the same delivery can never succeed.
+SmtpResult Refusal(CURLcode code, std::string message) {
+    SmtpResult refused = Failure(code, std::move(message));
+    refused.permanent = true;
+    return refused;
 }
 
 // "smtp://host:port" or "smtps://host:port"; an IPv6 address goes in brackets, with its zone
@@ -223,15 +216,15 @@ void CurlSmtpTransport::AbortAll() {
 }
 
 SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
-    if (!IsUsableHost(delivery.host)) {
-        return Failure(CURLE_URL_MALFORMAT, "Not a usable server name: \"" + delivery.host + "\"");
+    if (UsableServerHost(delivery.host) != delivery.host) {
+        return Refusal(CURLE_URL_MALFORMAT, "Not a usable server name: \"" + delivery.host + "\"");
     }
     if (delivery.port < 1 || delivery.port > 65535) {
-        return Failure(CURLE_URL_MALFORMAT, "Port out of range: " + std::to_string(delivery.port));
+        return Refusal(CURLE_URL_MALFORMAT, "Port out of range: " + std::to_string(delivery.port));
     }
     if (delivery.recipients.empty()) {
         // Without a recipient libcurl would send HELP instead of the message, and succeed.
-        return Failure(CURLE_BAD_FUNCTION_ARGUMENT, "No recipient for the message");
+        return Refusal(CURLE_BAD_FUNCTION_ARGUMENT, "No recipient for the message");
     }
     // libcurl copies these into SMTP commands as they are; a line break would add a command.
     bool unsafe = HasLineBreakOrNul(delivery.mail_from) || HasLineBreakOrNul(delivery.user) ||
@@ -240,7 +233,7 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
         unsafe = unsafe || HasLineBreakOrNul(recipient);
     }
     if (unsafe) {
-        return Failure(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in an address or login");
+        return Refusal(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in an address or login");
     }
     if (const CURLcode init = GlobalInit(); init != CURLE_OK) {
         return Failure(init, "");

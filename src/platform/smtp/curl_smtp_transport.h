@@ -13,7 +13,9 @@
 // the send fails with CURLE_LOGIN_DENIED.
 //
 // Result codes: 0 when the server accepted the message with its reply to the end of DATA;
-// otherwise the libcurl error code (always in 1..99), with libcurl's error text.
+// otherwise the libcurl error code (always in 1..99), with libcurl's error text. A delivery
+// refused before any connection (a host that UsableServerHost does not give back as it stands,
+// a port out of range, no recipient, a line break) fails permanently.
 //
 // Kept connection: after a message has gone, its connection stays open for the next one to the
 // same server with the same security and login, which then needs no connect, TLS handshake,

@@ -8,11 +8,11 @@
 #include <mutex>
 #include <thread>
 
-#include "mail/send_plain_text_mail.h"
+#include "mail/mail_runner.h"
 
 namespace quillet {
 
-class MailWorker {
+class MailWorker final : public MailRunner {
   public:
     // Runs `task` on the user-interface thread's event loop; callable from any thread.
     using Post = std::function<void(std::function<void()> task)>;
@@ -20,13 +20,12 @@ class MailWorker {
     explicit MailWorker(Post post);
     // Waits for the running job (bounded by the transport's time-outs); drops those not begun.
     // No `done` runs after this.
-    ~MailWorker();
+    ~MailWorker() override;
     MailWorker(const MailWorker&) = delete;
     MailWorker& operator=(const MailWorker&) = delete;
 
-    // Runs `job` on the worker's thread, then `done` with its outcome through `post`. `job`
-    // must not touch what the user-interface thread changes.
-    void Submit(std::function<SendResult()> job, std::function<void(SendResult)> done);
+    // Runs `job` on the worker's thread, then `done` with its outcome through `post`.
+    void Submit(std::function<SendResult()> job, std::function<void(SendResult)> done) override;
 
   private:
     struct Job {

@@ -1,4 +1,4 @@
-#include "app/mail_worker.h"
+#include "mail/mail_worker.h"
 
 #include <utility>
 

@@ -1,0 +1,54 @@
+// What surrounds the mail in the core's tests: a mail thread that runs each job at once, an
+// outbox store in memory, notifications written down, and the outbox services made of them.
+#pragma once
+
+#include <map>
+#include <ranges>
+#include <string>
+#include <vector>
+
+#include "app/outbox.h"
+
+namespace quillet::test {
+
+struct InlineRunner : MailRunner {
+    void Submit(std::function<SendResult()> job, std::function<void(SendResult)> done) override {
+        done(job());
+    }
+};
+
+struct MemoryStore : OutboxStore {
+    std::vector<OutboxEntry> LoadAll() override {
+        const auto all = std::views::values(entries);
+        return {all.begin(), all.end()};
+    }
+    std::optional<std::string> Save(const OutboxEntry& entry) override {
+        ++saves;
+        entries[entry.id] = entry;
+        return std::nullopt;
+    }
+    void Remove(const std::string& id) override { entries.erase(id); }
+    std::map<std::string, OutboxEntry> entries;
+    int saves = 0;
+};
+
+struct Notes : Notifier {
+    void Notify(const std::string& summary, const std::string& body) override {
+        seen.push_back(summary + " | " + body);
+    }
+    std::vector<std::string> seen;
+};
+
+// The outbox of a form under test: jobs run at once, timers never fire.
+struct InlineOutbox {
+    OutboxServices Services(SmtpTransport& transport) {
+        return {store, runner, transport, notes, {},
+                [](std::chrono::milliseconds, std::function<void()>) {},
+                [] { return int64_t{1'700'000'000'000}; }, RetrySchedule{}};
+    }
+    InlineRunner runner;
+    MemoryStore store;
+    Notes notes;
+};
+
+}  // namespace quillet::test
