@@ -16,17 +16,31 @@ namespace {
 
 using test::ReadFile;
 
-// Rewrites the file between two versions for ever; a version differs in every key and in
-// its length, so a mix of the two is never mistaken for either.
-[[noreturn]] void SaveForEver(const std::string& path) {
-    for (int round = 0;; ++round) {
+constexpr int kKeys = 30;
+
+// The two versions differ in every value and in length: a mix is never taken for either.
+std::string Value(bool long_values) {
+    return std::string(long_values ? 300 : 40, long_values ? 'a' : 'b');
+}
+
+std::string Version(bool long_values) {
+    std::string text = "[Quillet]\r\n";
+    for (int key = 0; key < kKeys; ++key) {
+        text += "key" + std::to_string(key) + "=" + Value(long_values) + "\r\n";
+    }
+    return text;
+}
+
+// Closes `started` as it begins, then rewrites the file between the two versions for ever.
+[[noreturn]] void SaveForEver(const std::string& path, int started) {
+    ::close(started);
+    for (bool long_values = true;; long_values = !long_values) {
         IniFile file(path);
         if (file.Load()) {
             _exit(2);
         }
-        const std::string value(round % 2 == 0 ? 300 : 40, round % 2 == 0 ? 'a' : 'b');
-        for (int key = 0; key < 30; ++key) {
-            file.SetString("Quillet", "key" + std::to_string(key), value);
+        for (int key = 0; key < kKeys; ++key) {
+            file.SetString("Quillet", "key" + std::to_string(key), Value(long_values));
         }
         if (file.Save()) {
             _exit(3);
@@ -34,36 +48,31 @@ using test::ReadFile;
     }
 }
 
-std::string Version(bool long_values) {
-    std::string text = "[Quillet]\r\n";
-    for (int key = 0; key < 30; ++key) {
-        text += "key" + std::to_string(key) + "=" +
-                std::string(long_values ? 300 : 40, long_values ? 'a' : 'b') + "\r\n";
-    }
-    return text;
-}
-
 TEST(IniFileKillTest, KilledSavesLeaveTheOldOrTheNewFile) {
     test::TempDir dir;
     const std::string path = dir.Path("quillet.ini");
+    test::WriteFile(path, Version(false));  // so that a missing or empty file is always damage
     std::mt19937 random(12345);
-    std::uniform_int_distribution<int> delay_us(0, 20000);
-    for (int round = 0; round < 40; ++round) {
+    std::uniform_int_distribution<int> delay_us(0, 1000);
+    for (int round = 0; round < 200; ++round) {
+        int started[2];
+        ASSERT_EQ(::pipe(started), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            SaveForEver(path);
+            SaveForEver(path, started[1]);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(5000 + delay_us(random)));
+        ::close(started[1]);
+        char byte = 0;
+        const bool began = ::read(started[0], &byte, 1) == 0;  // end of file: the child began
+        ::close(started[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving process stopped by itself: " << status;
+        ASSERT_TRUE(began && WIFSIGNALED(status)) << "the saver stopped by itself: " << status;
         const std::string text = ReadFile(path);
-        if (text.empty()) {
-            continue;  // killed before the first save finished: still no file, also whole
-        }
-        EXPECT_TRUE(text == Version(true) || text == Version(false))
+        ASSERT_TRUE(text == Version(true) || text == Version(false))
             << "round " << round << ": a damaged file of " << text.size() << " bytes";
     }
 }
