@@ -400,6 +400,52 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     EXPECT_TRUE(program.waitForFinished(10000));
 }
 
+// A server that never greets, or one that stalls after the message: neither holds the
+// platform's replies nor a Status asked meanwhile, and once a working server takes the port
+// every mail arrives once, in the order sent. (The bounds here only tell waiting on the mail
+// apart from not waiting; bench/run measures the real figures.)
+TEST(ProgramTest, AStuckServerHoldsNothingAndMailsArriveOnceInOrder) {
+    using Clock = std::chrono::steady_clock;
+    for (const auto mode : {SmtpTestServer::Mode::Silent, SmtpTestServer::Mode::StallAfterData}) {
+        SmtpTestServer::Config config;
+        config.mode = mode;
+        std::optional<SmtpTestServer> server(std::in_place, config);
+        Installed quillet(server->port());
+        QProcess program;
+        ASSERT_TRUE(quillet.Start(program));
+        test::LineClient platform(quillet.socket());
+        test::LineClient other(quillet.socket());
+        ASSERT_TRUE(platform.Write("{\"event\":\"Connect\"}\n") && platform.ReadLine());
+        for (int id = 701; id <= 705; ++id) {
+            auto start = Clock::now();
+            ASSERT_TRUE(platform.Write(Order(id)));
+            EXPECT_EQ(platform.ReadLine(), "{\"ok\":true}");
+            EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+            start = Clock::now();
+            ASSERT_TRUE(other.Write("{\"event\":\"Status\"}\n"));
+            EXPECT_NE(other.ReadLine().value_or("").find("\"Waiting\":" + std::to_string(id - 700)),
+                      std::string::npos);
+            EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+        }
+        config.mode = SmtpTestServer::Mode::Plain;
+        config.port = server->port();
+        server.reset();
+        server.emplace(config);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->Received().size() >= 5; }, 30000));
+        QTest::qWait(500);  // no second copy follows
+        std::vector<std::string> subjects;
+        for (const auto& mail : server->Received()) {
+            const size_t at = mail.content.find("Subject: ");
+            subjects.push_back(mail.content.substr(at + 9, mail.content.find('\r', at) - at - 9));
+        }
+        EXPECT_EQ(subjects, (std::vector<std::string>{"CVT order # 701", "CVT order # 702",
+                                                      "CVT order # 703", "CVT order # 704",
+                                                      "CVT order # 705"}));
+        EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+        EXPECT_TRUE(program.waitForFinished(10000));
+    }
+}
+
 TEST(ProgramTest, AMailEveryRecipientRefusesIsMarkedFailedAndNotTriedAgain) {
     SmtpTestServer::Config config;
     config.refused_recipients = {"broker@example.com", "me@example.org"};

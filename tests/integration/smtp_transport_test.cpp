@@ -220,15 +220,17 @@ INSTANTIATE_TEST_SUITE_P(
         // Without a recipient libcurl would send HELP instead, and report success.
         RefusedCase{"NoRecipient", Server(Mode::Plain),
                     [](SmtpDelivery& d) { d.recipients.clear(); }, true,
-                    CURLE_BAD_FUNCTION_ARGUMENT, false},
+                    CURLE_BAD_FUNCTION_ARGUMENT},
         // libcurl would send the line break on, adding a command to the session.
         RefusedCase{"LineBreakInRecipient", Server(Mode::Plain),
                     [](SmtpDelivery& d) { d.recipients = {"a@example.com>\r\nRSET"}; }, true,
-                    CURLE_BAD_FUNCTION_ARGUMENT, false},
-        // In a URL, the "/" would end the host and drop the port.
+                    CURLE_BAD_FUNCTION_ARGUMENT},
+        // In a URL, the "/" would end the host and drop the port; a port of its own would clash
+        // with the port's field. Neither can ever be sent to.
         RefusedCase{"HostThatChangesTheUrl", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { d.host = "127.0.0.1/evil"; }, true, CURLE_URL_MALFORMAT,
-                    false}),
+                    [](SmtpDelivery& d) { d.host = "127.0.0.1/evil"; }, true, CURLE_URL_MALFORMAT},
+        RefusedCase{"HostWithAPort", Server(Mode::Plain),
+                    [](SmtpDelivery& d) { d.host = "localhost:25"; }, true, CURLE_URL_MALFORMAT}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A server that takes the message and never answers its end: whichever bound is nearer ends the

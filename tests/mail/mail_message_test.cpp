@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "mail/send_plain_text_mail.h"
+#include "mail/server_name.h"
+#include "mail/settings_check.h"
 #include "support/recording_transport.h"
 
 namespace quillet {
@@ -136,6 +139,28 @@ TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetw
             EXPECT_EQ(code, cases[i].code) << i;
             EXPECT_TRUE(transport.deliveries.empty()) << i;
         }
+    }
+}
+
+// The settings check and the transport use this one rule, so a name that passes the check can
+// be sent to, and one that cannot fails the check at once.
+TEST(ServerNameTest, NamesAndAddressesPassAndAPortOrAUrlPartDoesNot) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {" mail.example.com\t", "mail.example.com"},
+        {"[::1]", "::1"},
+        {"fe80::1%eth0", "fe80::1%eth0"},
+        {"10.0.0.1", "10.0.0.1"},
+        {"mail.example.com:587", std::nullopt},
+        {"[::1]:25", std::nullopt},
+        {"[mail.example.com]", std::nullopt},
+        {"evil.com/x", std::nullopt},
+        {"fe80::1%", std::nullopt},
+        {"  ", std::nullopt},
+    };
+    for (const auto& [typed, host] : cases) {
+        EXPECT_EQ(UsableServerHost(typed), host) << typed;
+        MailSettings settings{"Desk", "d@x.com", typed, "25", 0, 0, "", "", {"b@x.com"}};
+        EXPECT_EQ(FirstSettingsError(settings).has_value(), !host) << typed;
     }
 }
 

@@ -43,6 +43,16 @@ struct Program {
         screen.SetMainWindow(&window);
         form.Form_Load();
     }
+    // The setup dialog, loaded, with settings for a server on 127.0.0.1 at `port`.
+    formEmailSetup& MailTo(int port) {
+        formEmailSetup& f = setup.Get();
+        f.txtDisplayName.SetText("Desk");
+        f.txtEmail.SetText("desk@example.com");
+        f.txtSMTPserver.SetText("127.0.0.1");
+        f.txtPort.SetText(std::to_string(port));
+        f.lstSendTo.AddItem("broker@example.com");
+        return f;
+    }
     test::TempDir dir;
     CurlSmtpTransport transport;
     MailWorker worker{[](std::function<void()> task) {
@@ -108,12 +118,7 @@ TEST(SetupWindowTest, WidgetsAndFormStayInStep) {
 TEST(SetupWindowTest, TestButtonMailsAndShowsTheOutcomeInGreen) {
     test::SmtpTestServer server({});
     Program p;
-    formEmailSetup& form = p.setup.Get();
-    form.txtDisplayName.SetText("Desk");
-    form.txtEmail.SetText("desk@example.com");
-    form.txtSMTPserver.SetText("127.0.0.1");
-    form.txtPort.SetText(std::to_string(server.port()));
-    form.lstSendTo.AddItem("broker@example.com");
+    formEmailSetup& form = p.MailTo(server.port());
     form.LogMessage("Message sent successfully.");  // an earlier outcome, cleared at once
     EmailSetupWindow w(form, p.setup, nullptr);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
@@ -197,6 +202,36 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     EXPECT_EQ(line.data(Qt::ToolTipRole).toString(),
               "Cancel Order: Orderid=77\nFailed: 550 refused");
     p.window.close();
+}
+
+// A mail stuck at a server that never greets holds neither the order's reply nor the window's
+// thread: a timer on it keeps its time.
+TEST(MainWindowTest, AStuckMailLeavesTheWindowFree) {
+    test::SmtpTestServer::Config config;
+    config.mode = test::SmtpTestServer::Mode::Silent;
+    test::SmtpTestServer server(config);
+    Program p;
+    p.window.show();
+    p.MailTo(server.port());
+    bool replied = false;
+    OrderEvent cancelled = OrderCancelled{"1"};
+    p.form.HandleEvent(cancelled, [&] { replied = true; });
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kTick = std::chrono::milliseconds(20);
+    auto last = Clock::now();
+    Clock::duration worst{};
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        worst = std::max(worst, now - last - kTick);
+        last = now;
+    });
+    tick.start(kTick);
+    QTest::qWait(1500);
+    EXPECT_TRUE(replied);
+    EXPECT_EQ(p.form.List1.ListCount(), 1u);
+    EXPECT_LT(worst, std::chrono::milliseconds(100));
+    p.transport.AbortAll();  // the attempt under way ends with the test
 }
 
 // The setup dialog ended by its close box, or by a shutdown while it shows: either way it is
