@@ -10,7 +10,7 @@ packages=("$@")
     python3-aiosmtpd openssl ca-certificates
     fonts-dejavu-core fonts-dejavu-extra fp-utils
     clang libclang-rt-14-dev
-    dbus-daemon dbus-bin
+    dbus-daemon dbus-bin xvfb xauth trayer libxcb1-dev
     librsvg2-bin gzip dpkg-dev fakeroot file desktop-file-utils appstream lintian
 )
 
