@@ -25,6 +25,7 @@ desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop en
 appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" || fail "metainfo"
 # Debian's rules hold for a package into /usr (`make package`), not one into another prefix.
 [ "$prefix" != usr ] || lintian --fail-on error "$deb" || fail "lintian"
+[ "$prefix" != usr ] || ! lintian -I "$deb" | grep hardening- || fail "lintian: hardening"
 
 export QUILLET_TEST_INSTALL_ROOT=$work/root QT_QPA_PLATFORM=offscreen
 export XDG_CONFIG_HOME=$work/config QUILLET_SOCKET=$work/q.sock
