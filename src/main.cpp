@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "app/form_quillet.h"
@@ -19,6 +20,8 @@
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
 #include "platform/profile/settings_folder.h"
+#include "platform/profile/tray_setting.h"
+#include "platform/qt/background_service.h"
 #include "platform/qt/command_line.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
@@ -86,6 +89,21 @@ std::chrono::seconds SmtpKeepFromEnvironment() {
         return kUsual;
     }
     return std::chrono::seconds(seconds);
+}
+
+// What an autostart entry starts the program with: the settings file and the socket this run
+// was told, as absolute paths, so that the desktop starts the same Quillet from anywhere.
+std::vector<std::string> AutostartArguments(const quillet::CommandLine& command) {
+    std::vector<std::string> arguments;
+    std::error_code ignored;
+    for (const auto& [option, path] : {std::pair{"--settings", command.settings},
+                                       std::pair{"--socket", command.socket}}) {
+        if (!path.empty()) {
+            arguments.insert(arguments.end(),
+                             {option, std::filesystem::absolute(path, ignored).string()});
+        }
+    }
+    return arguments;
 }
 
 }  // namespace
@@ -175,6 +193,19 @@ int main(int argc, char* argv[]) {
     MainWindow window(form);
     screen.SetMainWindow(&window);
     form.Form_Load();
+    // The tray: closing the window may keep the program running, and quitting asks first.
+    QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the loop
+    IniFile tray_settings(places.settings_file);     // its own, so no unsaved edit is lost
+    BackgroundService background(
+        form, window, screen,
+        {AutostartPlaceFromEnvironment(QUILLET_APP_ID),
+         QCoreApplication::applicationFilePath().toStdString(), AutostartArguments(command),
+         [&tray_settings] { return ReadKeepRunningInTray(tray_settings); },
+         [&tray_settings](bool on) {
+             if (const auto error = WriteKeepRunningInTray(tray_settings, on)) {
+                 std::cerr << "quillet: the setting could not be saved: " << *error << '\n';
+             }
+         }});
     window.show();
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
     const int status = QApplication::exec();

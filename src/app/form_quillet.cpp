@@ -23,6 +23,7 @@ formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string dec
         std::move(outbox),
         [this](size_t line, DeliveryState state, const std::string& detail) {
             List1.SetDelivery(line, state, detail);
+            MailStateChanged.Emit();
         },
         [this](const SendResult& result) {
             if (setup_.IsLoaded()) {
@@ -57,6 +58,10 @@ void formQuillet::SendAgain(size_t line) {
 
 void formQuillet::RetryWaitingMail() {
     outbox_->RetryWaiting();
+}
+
+void formQuillet::SendFailedAgain() {
+    outbox_->RetryFailed();
 }
 
 void formQuillet::Status_Requested(Status& status) {

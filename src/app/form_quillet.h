@@ -9,6 +9,7 @@
 #include "app/order_events.h"
 #include "app/order_list.h"
 #include "app/outbox.h"
+#include "ui/controls.h"
 
 namespace quillet {
 
@@ -30,6 +31,10 @@ class formQuillet {
     OrderList List1;
 
     bool Connected() const { return connected_; }
+    // The outbox's counts, as Status gives them.
+    OutboxCounts MailCounts() const { return outbox_->Counts(); }
+    // Told whenever a mail's state changes (MailCounts may then differ).
+    Signal<> MailStateChanged;
 
     // Load: loads the setup dialog hidden, which reads the settings file; then the outbox takes
     // in the mails it kept and tries them.
@@ -44,6 +49,8 @@ class formQuillet {
     void SendAgain(size_t line);
     // Every waiting mail at once (a test message got through).
     void RetryWaitingMail();
+    // Every failed mail again, in its place.
+    void SendFailedAgain();
 
     // The events of the order-notification control.
     void CVTOrders1_OrderPlaced(const OrderPlaced& event);

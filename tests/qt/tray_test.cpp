@@ -11,7 +11,14 @@
 #include "platform/profile/ini_file.h"
 #include "platform/profile/tray_setting.h"
 #include "platform/qt/autostart_entry.h"
+#include "platform/qt/background_service.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_screen.h"
 #include "platform/qt/tray_icon.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/mail_doubles.h"
+#include "support/memory_profile.h"
+#include "support/recording_transport.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -105,6 +112,36 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
     ASSERT_TRUE(HasAutostartEntry(place) && !RemoveAutostartEntry(place));
     tray.menu().popup(QPoint(0, 0));
     EXPECT_TRUE(!tray.menu().actions()[4]->isChecked() && tray.menu().actions()[5]->isChecked());
+}
+
+// With the tray setting on, the user's close hides the main window and the program goes on;
+// with it off, the close unloads (the settings saved) and ends the program.
+TEST(BackgroundServiceTest, TheUsersCloseHidesIntoTheTrayOnlyWhenAsked) {
+    int argc = 1;
+    char name[] = "tray_tests", *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    ASSERT_TRUE(QTest::qWaitFor(&TrayIcon::Available, 10000));
+    test::TempDir dir;
+    for (const bool keep_running : {true, false}) {
+        test::RecordingTransport transport;
+        test::MemoryProfile file;
+        test::InlineOutbox outbox;
+        QtScreen screen;
+        SetupDialogSlot setup({transport, outbox.runner, file, screen, ""});
+        formQuillet form(setup, screen, ".", outbox.Services(transport));
+        MainWindow window(form);
+        screen.SetMainWindow(&window);
+        form.Form_Load();
+        BackgroundService background(
+            form, window, screen,
+            {{"example.quillet.Quillet", dir.path(), dir.path()}, "/bin/q", {},
+             [keep_running] { return keep_running; }, [](bool) {}});
+        window.show();
+        window.close();
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(setup.IsLoaded(), keep_running) << keep_running;
+        EXPECT_EQ(file.saved.empty(), keep_running);  // saved only by the unload
+    }
 }
 
 TEST(AutostartEntryTest, ValidEntriesStartTheProgramWithItsArgumentsAndGoAway) {

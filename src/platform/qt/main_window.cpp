@@ -1,6 +1,7 @@
 #include "platform/qt/main_window.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -108,13 +109,24 @@ void MainWindow::ApplyResizeRule() {
     }
 }
 
+void MainWindow::Unload() {
+    unloading_ = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Unloading the window unloads the setup dialog, which saves the settings; no question.
+    if (!unloaded_ && !unloading_ && may_close_ && !may_close_()) {
+        event->ignore();
+        return;
+    }
+    // Unloading the window unloads the setup dialog, which saves the settings.
     if (!unloaded_) {
         unloaded_ = true;
         form_.Form_Unload();
     }
     event->accept();
+    // The program ends with its main window, even while another window shows or it is hidden.
+    QCoreApplication::quit();
 }
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "app/form_quillet.h"
 #include "platform/qt/order_list_model.h"
@@ -16,8 +17,15 @@ namespace quillet {
 class MainWindow final : public QWidget {
     Q_OBJECT
   public:
-    // Draws `form`, which must outlive the window. Closing the window runs the form's unload.
+    // Draws `form`, which must outlive the window. Closing the window runs the form's unload
+    // and ends the event loop.
     explicit MainWindow(formQuillet& form);
+
+    // Asked when the window is closed other than by Unload (the user's close box): false keeps
+    // the program running (the check may hide the window). None: every close unloads.
+    void SetCloseCheck(std::function<bool()> may_close) { may_close_ = std::move(may_close); }
+    // Closes the window and runs the form's unload, asking nothing: for a shutdown.
+    void Unload();
 
     QListView* List1() const { return list_; }
     QPushButton* cmdEmailSetup() const { return button_; }
@@ -38,6 +46,8 @@ class MainWindow final : public QWidget {
     QLabel* label_;
     QPushButton* button_;
     bool unloaded_ = false;
+    bool unloading_ = false;
+    std::function<bool()> may_close_;
 };
 
 }  // namespace quillet

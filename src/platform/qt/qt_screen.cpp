@@ -52,7 +52,7 @@ void QtScreen::UnloadMainWindow() {
     if (setup_window_) {
         close_main_after_setup_ = true;  // ShowSetupDialogModal closes the main window
     } else if (main_window_) {
-        main_window_->close();
+        main_window_->Unload();
     }
 }
 
@@ -70,7 +70,7 @@ void QtScreen::ShowSetupDialogModal(formEmailSetup& dialog) {
     if (close_main_after_setup_) {
         close_main_after_setup_ = false;
         if (main_window_) {
-            main_window_->close();
+            main_window_->Unload();
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/qt/main_window.h"
 #include "ui/screen.h"
 
 namespace quillet {
@@ -15,7 +16,7 @@ class AccountsWindow;
 class QtScreen final : public Screen {
   public:
     // Both must be set before the forms use the screen; both must outlive it.
-    void SetMainWindow(QWidget* main_window) { main_window_ = main_window; }
+    void SetMainWindow(MainWindow* main_window) { main_window_ = main_window; }
     void SetSetupDialogSlot(SetupDialogSlot* slot) { setup_slot_ = slot; }
 
     void ShowMainWindow() override;
@@ -40,7 +41,7 @@ class QtScreen final : public Screen {
     static bool HasDisplay();
 
   private:
-    QPointer<QWidget> main_window_;
+    QPointer<MainWindow> main_window_;
     SetupDialogSlot* setup_slot_ = nullptr;
     QPointer<EmailSetupWindow> setup_window_;   // while the setup dialog is shown
     QPointer<AccountsWindow> accounts_window_;  // while the account dialog is shown
