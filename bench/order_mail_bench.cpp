@@ -52,7 +52,7 @@ struct Goals {
 constexpr Goals kPlainFresh{1.1, 1.5, 1.5};
 constexpr Goals kPlainKept{0.9, 0, 0};
 constexpr Goals kTlsFresh{};
-constexpr Goals kTlsKept{0.5, 0, 0};
+constexpr Goals kTlsKept{0.25, 0, 0};
 constexpr auto kReplyLimit = std::chrono::seconds(60);
 
 std::string Order(int id) {
