@@ -76,6 +76,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
+    item.safe_by_ms = now + services_.reply_bound.count();
     const std::string id = item.entry.id;
     Item& kept = items_.emplace(id, std::move(item)).first->second;
     if (composed.code != 0) {
@@ -86,7 +87,9 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         Tell(std::exchange(kept.safe, nullptr));
         return;
     }
-    services_.post_after(services_.reply_bound, [this, id] { MakeSafe(id); });
+    if (!bound_armed_) {
+        ArmBound(kept.safe_by_ms);
+    }
     Pump();
 }
 
@@ -241,18 +244,43 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     Tell(std::move(safe));
 }
 
-void Outbox::MakeSafe(const std::string& id) {
-    const auto found = items_.find(id);
-    if (found == items_.end() || !found->second.safe) {
-        return;  // delivered, or kept, in time
+void Outbox::ArmBound(int64_t at_ms) {
+    bound_armed_ = true;
+    const auto delay = std::chrono::milliseconds(std::max<int64_t>(0, at_ms - services_.now_ms()));
+    services_.post_after(delay, [this] {
+        bound_armed_ = false;
+        BoundReached();
+    });
+}
+
+void Outbox::BoundReached() {
+    const int64_t now = services_.now_ms();
+    std::optional<int64_t> next;
+    std::vector<std::string> due;
+    for (auto& [id, item] : items_) {
+        if (item.safe && item.safe_by_ms <= now) {
+            due.push_back(id);
+        } else if (item.safe && (!next || item.safe_by_ms < *next)) {
+            next = item.safe_by_ms;
+        }
     }
-    Item& item = found->second;
+    if (next) {
+        ArmBound(*next);
+    }
+    for (const std::string& id : due) {
+        if (const auto found = items_.find(id); found != items_.end() && found->second.safe) {
+            MakeSafe(found->second);
+        }
+    }
+}
+
+void Outbox::MakeSafe(Item& item) {
     Keep(item);
     ShowLine(item);
     // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
     const auto head = std::find_if(items_.begin(), items_.end(),
                                    [](const auto& entry) { return !entry.second.entry.failed; });
-    if (head != found && head != items_.end() && running_ != head->first) {
+    if (head != items_.end() && &head->second != &item && running_ != head->first) {
         services_.notifier.Notify(
             "Order mail for " + OrderName(item.entry.order_id) + " not sent yet",
             "An earlier order mail waits: " + head->second.entry.reason +

@@ -99,13 +99,18 @@ class Outbox {
         bool tried = false;    // its first attempt has ended (or it came from the store)
         bool stored = false;   // the store has it
         std::function<void()> safe;  // told once the mail is safe
+        int64_t safe_by_ms = 0;      // when it is kept at the latest, unless safe by then
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
 
     void Pump();
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
-    void MakeSafe(const std::string& id);
+    void MakeSafe(Item& item);
+    // One timer for the reply bound, whatever the number of mails: it keeps those whose bound
+    // has come and is set again for the next.
+    void ArmBound(int64_t at_ms);
+    void BoundReached();
     void MarkFailed(Item& item, const std::string& reason);
     void Keep(Item& item);
     void ShowLine(const Item& item);
@@ -122,6 +127,7 @@ class Outbox {
     int32_t refused_ = 0;               // mails the full outbox refused
     int32_t delivered_after_wait_ = 0;  // not yet told to the user
     uint64_t wake_generation_ = 0;
+    bool bound_armed_ = false;
     int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does
     uint32_t id_counter_ = 0;
 };
