@@ -1,31 +1,68 @@
 // "Search Accounts..." end to end: a home made by the test holds a Wine prefix (user.reg and
 // Windows Mail's files) and the files of the desktop mail programs, searched through the real
-// readers and the account dialog.
+// readers and the account dialog; and the store that reads user.reg, on its own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <regex>
 
 #include "accounts/account_search.h"
 #include "accounts/form_accounts.h"
 #include "accounts/windows_mail_accounts.h"
 #include "platform/accounts/account_services.h"
+#include "platform/registry/wine_registry_store.h"
 #include "settings/setup_dialog_slot.h"
-#include "support/memory_profile.h"
 #include "support/mail_doubles.h"
+#include "support/memory_profile.h"
 #include "support/recording_transport.h"
+#include "support/registry_access.h"
 #include "support/scripted_screen.h"
 #include "support/temp_dir.h"
-#include "support/wine_user_reg.h"
 
 namespace quillet {
 namespace {
 
 using Rows = std::vector<std::string>;  // the cells of each row joined by "|"
 using Files = std::vector<std::pair<std::string, std::string>>;
-using test::Utf16Z;
-using test::WineHexValue;
+using namespace std::string_literals;
+using test::TempDir;
+using test::WriteFile;
+
+// The line(s) of a byte-list value: lower-case pairs, wrapped after column 76 with a trailing
+// backslash and two blanks on the next line, as Wine wraps them.
+std::string WineHexValue(const std::string& name, const std::string& type,
+                         const std::string& bytes) {
+    std::string line = "\"" + name + "\"=" + type + ":";
+    size_t count = line.size();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(bytes[i]));
+        line += pair;
+        count += 2;
+        if (i + 1 < bytes.size()) {
+            line += ',';
+            if (++count > 76) {
+                line += "\\\n  ";
+                count = 2;
+            }
+        }
+    }
+    return line + "\n";
+}
+
+// The bytes of a UTF-16 text with its terminating zero, low byte first.
+std::string Utf16Z(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes + std::string(2, '\0');
+}
 
 // A home folder, its Wine prefix the default one under it. Write makes the folders on the way;
 // the text "<fifo>" makes a FIFO, "<loop>" a symbolic link to itself.
@@ -38,11 +75,11 @@ struct Home {
         } else if (text == "<loop>") {
             std::filesystem::create_symlink(full, full);
         } else {
-            test::WriteFile(full, text);
+            WriteFile(full, text);
         }
     }
     AccountEnvironment Environment() const { return {"", "", dir.path(), "tester"}; }
-    test::TempDir dir;
+    TempDir dir;
 };
 
 // The setup dialog whose "Search Accounts..." searches `home`.
@@ -166,10 +203,9 @@ void WriteWindowsMail(const Home& home, const std::string& folder) {
     home.Write(folder + "/.hidden.oeaccount", skipped);
     home.Write(folder + "/notes.txt", skipped);
     home.Write(folder + "/e-large.oeaccount", skipped + std::string(kMaxAccountFileBytes, ' '));
-    home.Write(folder + "/f-locked.oeaccount", skipped);
-    ::chmod(home.dir.Path(folder + "/f-locked.oeaccount").c_str(), 0);
-    if (::geteuid() == 0) {  // root reads it anyway
-        std::filesystem::remove(home.dir.Path(folder + "/f-locked.oeaccount"));
+    if (::geteuid() != 0) {  // root would read it anyway
+        home.Write(folder + "/f-locked.oeaccount", skipped);
+        ::chmod(home.dir.Path(folder + "/f-locked.oeaccount").c_str(), 0);
     }
 }
 
@@ -222,9 +258,6 @@ user_pref("mail.smtpservers", "smtp1,smtp2");
         "port 465\ntls_starttls off\nfrom \"p@home.example\"\n\naccount default : personal\n");
 }
 
-const char* const kPasswordMessage =
-    "Selected e-mail account requires authentication. Please enter your account password.";
-
 TEST(SearchAccountsTest, EverySourceInOrderAndOkCopiesEachRow) {
     Home home;
     home.Write(".wine/user.reg", UserReg());
@@ -274,9 +307,9 @@ TEST(SearchAccountsTest, EverySourceInOrderAndOkCopiesEachRow) {
         ASSERT_EQ(setup.screen.messages.size(), login ? 1u : 0u) << "row " << row;
         if (login) {
             EXPECT_EQ(f.txtPassword.Text(), "");
-            EXPECT_EQ(setup.screen.messages[0].text, kPasswordMessage);
-            EXPECT_EQ(setup.screen.messages[0].title, "Quillet");
-            EXPECT_EQ(setup.screen.messages[0].icon, MessageIcon::Information);
+            EXPECT_EQ(setup.screen.messages[0].text,
+                      "Selected e-mail account requires authentication. Please enter your "
+                      "account password.");
         }
     }
 }
@@ -399,6 +432,123 @@ user_pref("mail.smtpserver.s1.port", 70000);
     for (const auto& [what, files, rows] : cases) {
         EXPECT_EQ(Found(files), rows) << what;
     }
+}
+
+// A user.reg as Wine writes it, with the cases the reader has to get right.
+std::string ReaderUserReg() {
+    return R"(WINE REGISTRY Version 2
+;; All keys relative to \\User\\S-1-5-21-1-2-3-1000
+
+[Software\\Quillet\\Texts] 1700000000
+"Escapes"="\\ \" \a\b\t\n\v\f\r\e \101\0102\3a\0b"
+"Hex"="Caf\xe9 \x20ac \x00e91 \x41G \xq \x0416"
+@="the default"
+"Dup"="first"
+"  Spaced name "  =  "value"
+
+[Software\\Quillet\\Odd \[name\]] 1700000000
+
+[Software\\Quillet\\Caf\xe9] 1700000000
+
+[Software\\Quillet\\Orphan\\Child\\Leaf] 1700000000
+
+[Software\\Quillet\\Numbers] 1700000000
+"Max"=dword:ffffffff
+"HexDword"=hex(4):19,00,00,00
+"Binary"=hex:01,00,ab,0f,10
+)" + WineHexValue("Wrapped", "hex", std::string(100, '\x11')) +
+           R"(
+[Software\\Quillet\\Broken 1700000000
+
+[Software\\Quillet\\Mixed] 1700000000
+"Unterminated"="abc
+"BadHex"=hex:1ff,00
+"Good"="kept"
+
+[software\\quillet\\TEXTS] 1700000001
+"DUP"="second"
+)";
+}
+
+TEST(WineRegistryStoreTest, ReadsValuesAndKeysAsWineWritesThem) {
+    for (const char* eol : {"\n", "\r\n"}) {
+        TempDir dir;
+        WriteFile(dir.Path("user.reg"), std::regex_replace(ReaderUserReg(), std::regex("\n"), eol));
+        WineRegistryStore store(dir.Path("user.reg"));
+        const std::tuple<const char*, const char*, std::string> cases[] = {
+            {"Texts", "Escapes", "\\ \" \a\b\t\n\v\f\r\x1B A\b2\3a\0b"s},
+            {"Texts", "Hex", "Caf\xC3\xA9 \xE2\x82\xAC \xC3\2511 AG xq ?"},  // ?: not Windows-1252
+            {"Texts", "", "the default"},
+            {"Texts", "Dup", "second"},  // the later of two, in another section of the same key
+            {"texts", "  Spaced name ", "value"},
+            {"Numbers", "Max", "4294967295"},
+            {"Numbers", "HexDword", "25"},
+            {"Numbers", "Binary", "0100AB0F10"},
+            {"Numbers", "Wrapped", std::string(200, '1')},  // wrapped as Wine wraps
+            {"Mixed", "Good", "kept"},                      // after lines that do not parse
+        };
+        for (const auto& [key, value, expected] : cases) {
+            EXPECT_EQ(RegValueText(RegReadValue(store, HKEY_CURRENT_USER,
+                                                "Software\\Quillet\\"s + key, value)),
+                      expected)
+                << key << " " << value << (eol[0] == '\r' ? " (CRLF)" : "");
+        }
+        const char* const subkeys[] = {"Caf\xC3\xA9", "Mixed", "Numbers", "Odd [name]",
+                                       "Orphan",      "Texts", ""};
+        for (int32_t i = 0; i < 7; ++i) {
+            EXPECT_EQ(RegEnumSubkey(store, HKEY_CURRENT_USER, "Software\\Quillet", i), subkeys[i]);
+        }
+        EXPECT_EQ(RegEnumSubkey(store, 0x80000002, "Software", 0), "");  // another root
+    }
+}
+
+TEST(WineRegistryStoreBlocksTest, LinesAcrossTheBlocksOfALargeFileAreAllRead) {
+    // Far more than one block of the reader, with a line longer than a block.
+    constexpr int kKeys = 20000;
+    const std::string hex =
+        "\"Long\"=hex:" + std::regex_replace(std::string(100000, '.'), std::regex("\\."), "ab,");
+    std::string text = "WINE REGISTRY Version 2\n";
+    for (int i = 0; i < kKeys; ++i) {
+        text += "[K\\\\" + std::to_string(i) + "] 1\n\"V\"=\"" + std::to_string(i) + "\"\n" +
+                (i == kKeys / 2 ? hex + "cd\n" : "");
+    }
+    TempDir dir;
+    WriteFile(dir.Path("user.reg"), text);
+    WineRegistryStore store(dir.Path("user.reg"));
+    for (int i = 0; i < kKeys; ++i) {
+        ASSERT_EQ(
+            RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "K\\" + std::to_string(i), "V")),
+            std::to_string(i));
+    }
+    const auto long_value = store.QueryValue(HKEY_CURRENT_USER, "K\\10000", "Long");  // kKeys / 2
+    EXPECT_EQ(long_value.value_or(RegistryData{}).bytes, std::string(100000, '\xAB') + '\xCD');
+}
+
+TEST(WineRegistryStoreFreshnessTest, EveryChangeToTheFileShowsAtTheNextCall) {
+    TempDir dir;
+    const std::string path = dir.Path("user.reg");
+    WineRegistryStore whole(path), kept(path, {"\\k\\"});  // the kept key however spelled
+    const auto read = [&] {
+        const std::string text = RegValueText(RegReadValue(whole, HKEY_CURRENT_USER, "K", "V"));
+        EXPECT_EQ(RegValueText(RegReadValue(kept, HKEY_CURRENT_USER, "K", "V")), text);
+        return text;
+    };
+    const auto write = [](const std::string& file, const std::string& value, time_t seconds) {
+        WriteFile(file, "WINE REGISTRY Version 2\n[K] 1\n\"V\"=\"" + value + "\"\n");
+        const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    };
+    write(path, "one", 1000);
+    EXPECT_EQ(read(), "one");
+    write(path, "two", 1001);  // same size, later time
+    EXPECT_EQ(read(), "two");
+    write(path, "three", 1001);  // other size, same time
+    EXPECT_EQ(read(), "three");
+    write(dir.Path("new.reg"), "fours", 1001);  // put in its place, same size and time
+    ASSERT_EQ(std::rename(dir.Path("new.reg").c_str(), path.c_str()), 0);
+    EXPECT_EQ(read(), "fours");
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_EQ(read(), "");  // no file
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
-// CurlSmtpTransport against a real SMTP server on 127.0.0.1.
-#include <arpa/inet.h>
+// CurlSmtpTransport against a real SMTP server on 127.0.0.1, alone and under the forms.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,10 +9,15 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
+#include <tuple>
 #include <vector>
 
+#include "app/form_quillet.h"
 #include "platform/smtp/curl_smtp_transport.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/mail_doubles.h"
+#include "support/memory_profile.h"
+#include "support/scripted_screen.h"
 #include "support/smtp_test_server.h"
 
 namespace quillet {
@@ -25,262 +25,158 @@ namespace {
 
 using test::SmtpTestServer;
 using Mode = SmtpTestServer::Mode;
+using Options = CurlSmtpTransport::Options;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // Lines starting with "." must survive the transparency procedure, a lone "." above all.
 const std::string kMessage =
-    "From: Desk <desk@example.com>\r\n"
-    "Subject: Order lines\r\n"
-    "\r\n"
-    "BUY 100 XYZ\r\n"
-    ".leading dot\r\n"
-    ".\r\n"
-    "..two dots\r\n"
-    "last line\r\n";
+    "From: Desk <desk@example.com>\r\nSubject: Order lines\r\n\r\n"
+    "BUY 100 XYZ\r\n.leading dot\r\n.\r\n..two dots\r\nlast line\r\n";
 
-SmtpDelivery Delivery(int port, SmtpSecurity security = SmtpSecurity::Plain) {
-    SmtpDelivery delivery;
-    delivery.host = "127.0.0.1";
-    delivery.port = port;
-    delivery.security = security;
-    delivery.mail_from = "desk@example.com";
-    delivery.recipients = {"a@example.com", "b@example.org"};
-    delivery.message = kMessage;
-    return delivery;
+// Host, port, security, login (none), user, password, sender, recipients (two), message.
+SmtpDelivery Delivery(int port) {
+    return {"127.0.0.1", port, SmtpSecurity::Plain, false,
+            "",          "",   "desk@example.com",  {"a@example.com", "b@example.org"},
+            kMessage};
 }
 
-SmtpTestServer::Config Server(Mode mode, bool require_auth = false,
-                              std::vector<std::string> refused_recipients = {}) {
-    SmtpTestServer::Config config;
-    config.mode = mode;
-    config.require_auth = require_auth;
-    config.refused_recipients = std::move(refused_recipients);
-    return config;
-}
-
-SmtpTestServer::Config NoAuthServer() {
-    SmtpTestServer::Config config;
-    config.offer_auth = false;
-    return config;
-}
-
-CurlSmtpTransport::Options TrustingTestCa(const SmtpTestServer& server) {
-    CurlSmtpTransport::Options options;
-    options.ca_file = server.ca_file();
-    return options;
-}
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// A port on 127.0.0.1 where nothing listens: bound once, then let go.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-void ExpectFailure(const SmtpResult& result) {
-    EXPECT_GE(result.code, 1);
-    EXPECT_LE(result.code, 99);
-    EXPECT_FALSE(result.message.empty());
-}
-
-TEST(CurlSmtpTransport, PlainDeliveryCarriesEnvelopeAndContentByteForByte) {
-    SmtpTestServer server(Server(Mode::Plain));
-    ASSERT_NE(server.port(), 0);
-    // Proxy variables point where nothing listens: mail must still go straight to the server.
-    const std::string nowhere = "socks5://127.0.0.1:" + std::to_string(ClosedPort());
-    for (const char* name : {"all_proxy", "ALL_PROXY", "smtp_proxy"}) {
-        setenv(name, nowhere.c_str(), 1);
-    }
-    const SmtpResult result = CurlSmtpTransport().Deliver(Delivery(server.port()));
-    for (const char* name : {"all_proxy", "ALL_PROXY", "smtp_proxy"}) {
-        unsetenv(name);
-    }
-
-    ASSERT_EQ(result.code, 0) << result.message;
-    const auto received = server.Received();
-    ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].mail_from, "desk@example.com");
-    EXPECT_EQ(received[0].rcpt_to, (std::vector<std::string>{"a@example.com", "b@example.org"}));
-    EXPECT_EQ(received[0].auth_user, "");
-    EXPECT_EQ(received[0].content, kMessage);
-}
-
-struct SecureCase {
-    const char* name;
-    Mode server_mode;
-    SmtpSecurity security;
-    const char* host;
-};
-
-class SecureDelivery : public testing::TestWithParam<SecureCase> {};
-
-TEST_P(SecureDelivery, LogsInAndDelivers) {
-    const SecureCase& c = GetParam();
-    SmtpTestServer server(Server(c.server_mode, true));
-    ASSERT_NE(server.port(), 0);
-    SmtpDelivery delivery = Delivery(server.port(), c.security);
-    delivery.host = c.host;
-    delivery.login = true;
-    delivery.user = "trader";
-    delivery.password = "s3cret";
-
-    const SmtpResult result = CurlSmtpTransport(TrustingTestCa(server)).Deliver(delivery);
-
-    ASSERT_EQ(result.code, 0) << result.message;
-    const auto received = server.Received();
-    ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].auth_user, "trader");
-    EXPECT_EQ(received[0].content, kMessage);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, SecureDelivery,
-                         testing::Values(SecureCase{"Plain", Mode::Plain, SmtpSecurity::Plain,
-                                                    "127.0.0.1"},
-                                         SecureCase{"StartTlsByName", Mode::StartTls,
-                                                    SmtpSecurity::StartTls, "localhost"},
-                                         SecureCase{"ImplicitTls", Mode::ImplicitTls,
-                                                    SmtpSecurity::ImplicitTls, "127.0.0.1"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Each case must fail the whole send, with nothing accepted by the server.
-struct RefusedCase {
-    const char* name;
-    SmtpTestServer::Config server;
-    std::function<void(SmtpDelivery&)> change;
-    bool trust_test_ca = true;
-    int code = 0;           // the code expected; 0 for any failure
-    bool permanent = true;  // the same settings would fail again: no retry helps
-};
-
-class RefusedDelivery : public testing::TestWithParam<RefusedCase> {};
-
-TEST_P(RefusedDelivery, FailsAndNothingArrives) {
-    const RefusedCase& c = GetParam();
-    SmtpTestServer server(c.server);
-    ASSERT_NE(server.port(), 0);
-    SmtpDelivery delivery = Delivery(server.port());
-    c.change(delivery);
-    CurlSmtpTransport transport(c.trust_test_ca ? TrustingTestCa(server)
-                                                : CurlSmtpTransport::Options{});
-
-    const auto start = Clock::now();
-    const SmtpResult result = transport.Deliver(delivery);
-
-    ExpectFailure(result);
-    if (c.code != 0) {
-        EXPECT_EQ(result.code, c.code) << result.message;
-    }
-    EXPECT_EQ(result.permanent, c.permanent) << result.message;
-    EXPECT_LT(SecondsSince(start), 5.0);
-    EXPECT_TRUE(server.Received().empty());
-}
-
-void LogIn(SmtpDelivery& d, SmtpSecurity security, const char* password) {
+void LogIn(SmtpDelivery& d, SmtpSecurity security, const char* password = "s3cret") {
     d.security = security;
     d.login = true;
     d.user = "trader";
     d.password = password;
 }
 
-void Use(SmtpDelivery& d, SmtpSecurity security) {
-    d.security = security;
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RefusedDelivery,
-    testing::Values(
-        RefusedCase{"StartTlsNotOffered", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { Use(d, SmtpSecurity::StartTls); }},
-        RefusedCase{"WrongPassword", Server(Mode::StartTls, true),
-                    [](SmtpDelivery& d) { LogIn(d, SmtpSecurity::StartTls, "wrong"); }},
-        RefusedCase{"NoLoginWhereRequired", Server(Mode::Plain, true), [](SmtpDelivery&) {}},
+SmtpTestServer::Config Server(Mode mode, bool require_auth = false) {
+    return {.mode = mode, .require_auth = require_auth};
+}
+
+// A port on 127.0.0.1 where nothing listens: a server's, once it has gone.
+int ClosedPort() {
+    return SmtpTestServer({}).port();
+}
+
+TEST(CurlSmtpTransport, EveryModeDeliversEnvelopeAndContentByteForByte) {
+    // Proxy variables point where nothing listens: mail must still go straight to the server.
+    constexpr const char* kProxyVariables[] = {"all_proxy", "ALL_PROXY", "smtp_proxy"};
+    const std::string nowhere = "socks5://127.0.0.1:" + std::to_string(ClosedPort());
+    for (const char* name : kProxyVariables) {
+        setenv(name, nowhere.c_str(), 1);
+    }
+    const std::tuple<Mode, SmtpSecurity, const char*, bool> cases[] = {
+        {Mode::Plain, SmtpSecurity::Plain, "127.0.0.1", false},
+        {Mode::Plain, SmtpSecurity::Plain, "127.0.0.1", true},
+        {Mode::StartTls, SmtpSecurity::StartTls, "localhost", true},  // the name is verified
+        {Mode::ImplicitTls, SmtpSecurity::ImplicitTls, "127.0.0.1", true},
+    };
+    for (const auto& [mode, security, host, login] : cases) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        SmtpTestServer server({.mode = mode, .require_auth = login});
+        SmtpDelivery delivery = Delivery(server.port());
+        delivery.host = host;
+        delivery.security = security;
+        if (login) {
+            LogIn(delivery, security);
+        }
+        const SmtpResult result =
+            CurlSmtpTransport({.ca_file = server.ca_file()}).Deliver(delivery);
+        ASSERT_EQ(result.code, 0) << result.message;
+        const auto received = server.Received();
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].mail_from, "desk@example.com");
+        EXPECT_EQ(received[0].rcpt_to, delivery.recipients);
+        EXPECT_EQ(received[0].auth_user, login ? "trader" : "");
+        EXPECT_EQ(received[0].content, kMessage);
+    }
+    for (const char* name : kProxyVariables) {
+        unsetenv(name);
+    }
+}
+
+// Each case fails the whole send in its time, nothing accepted by the server. A server that
+// stalls after the message is left at the nearer bound, and only once (no second wait for the
+// reply to QUIT afterwards).
+TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
+    using Change = std::function<void(SmtpDelivery&, Options&)>;
+    const auto use = [](SmtpSecurity security, bool trust_test_ca = true) -> Change {
+        return [=](SmtpDelivery& d, Options& o) {
+            d.security = security;
+            o.ca_file = trust_test_ca ? o.ca_file : "";
+        };
+    };
+    const auto bounds = [](std::chrono::milliseconds reply, std::chrono::milliseconds total) {
+        return [=](SmtpDelivery&, Options& o) {
+            o.reply_timeout = reply;
+            o.total_timeout = total;
+        };
+    };
+    const SmtpTestServer::Config no_auth{.offer_auth = false};
+    const SmtpTestServer::Config refusing{.refused_recipients = {"b@example.org"}};
+    const struct {
+        const char* name;
+        SmtpTestServer::Config server;
+        Change change;
+        int code = 0;           // the code expected; 0 for any failure
+        bool permanent = true;  // the same settings would fail again: no retry helps
+        double seconds = 0;     // when it fails; 0 for at once
+    } cases[] = {
+        {"STARTTLS not offered", Server(Mode::Plain), use(SmtpSecurity::StartTls)},
+        {"wrong password", Server(Mode::StartTls, true),
+         [](SmtpDelivery& d, Options&) { LogIn(d, SmtpSecurity::StartTls, "wrong"); }},
+        {"no login where required", Server(Mode::Plain, true), [](SmtpDelivery&, Options&) {}},
         // Asked to log in where the server offers no AUTH, libcurl would send without a login.
-        RefusedCase{"LoginAskedButNotOffered", NoAuthServer(),
-                    [](SmtpDelivery& d) { LogIn(d, SmtpSecurity::Plain, "s3cret"); }, true,
-                    CURLE_LOGIN_DENIED},
-        RefusedCase{"OneRecipientRefused", Server(Mode::Plain, false, {"b@example.org"}),
-                    [](SmtpDelivery&) {}},
-        RefusedCase{"StartTlsUntrustedCa", Server(Mode::StartTls),
-                    [](SmtpDelivery& d) { Use(d, SmtpSecurity::StartTls); }, false},
-        RefusedCase{"ImplicitTlsUntrustedCa", Server(Mode::ImplicitTls),
-                    [](SmtpDelivery& d) { Use(d, SmtpSecurity::ImplicitTls); }, false},
-        RefusedCase{"ImplicitTlsSpokenToPlainServer", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { Use(d, SmtpSecurity::ImplicitTls); }, true, 0, false},
+        {"login asked, not offered", no_auth,
+         [](SmtpDelivery& d, Options&) { LogIn(d, SmtpSecurity::Plain); }, CURLE_LOGIN_DENIED},
+        {"one recipient refused", refusing, [](SmtpDelivery&, Options&) {}},
+        {"STARTTLS, untrusted CA", Server(Mode::StartTls), use(SmtpSecurity::StartTls, false)},
+        {"implicit TLS, untrusted CA", Server(Mode::ImplicitTls),
+         use(SmtpSecurity::ImplicitTls, false)},
+        {"implicit TLS to a plain server", Server(Mode::Plain), use(SmtpSecurity::ImplicitTls), 0,
+         false},
         // Without a recipient libcurl would send HELP instead, and report success.
-        RefusedCase{"NoRecipient", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { d.recipients.clear(); }, true,
-                    CURLE_BAD_FUNCTION_ARGUMENT},
+        {"no recipient", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) { d.recipients.clear(); }, CURLE_BAD_FUNCTION_ARGUMENT},
         // libcurl would send the line break on, adding a command to the session.
-        RefusedCase{"LineBreakInRecipient", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { d.recipients = {"a@example.com>\r\nRSET"}; }, true,
-                    CURLE_BAD_FUNCTION_ARGUMENT},
+        {"line break in a recipient", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) { d.recipients = {"a@example.com>\r\nRSET"}; },
+         CURLE_BAD_FUNCTION_ARGUMENT},
         // In a URL, the "/" would end the host and drop the port; a port of its own would clash
         // with the port's field. Neither can ever be sent to.
-        RefusedCase{"HostThatChangesTheUrl", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { d.host = "127.0.0.1/evil"; }, true, CURLE_URL_MALFORMAT},
-        RefusedCase{"HostWithAPort", Server(Mode::Plain),
-                    [](SmtpDelivery& d) { d.host = "localhost:25"; }, true, CURLE_URL_MALFORMAT}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// A server that takes the message and never answers its end: whichever bound is nearer ends the
-// wait, and only once (no second wait for the reply to QUIT afterwards).
-struct StallCase {
-    const char* name;
-    std::chrono::milliseconds reply_timeout;
-    std::chrono::milliseconds total_timeout;
-    double expected_seconds;
-};
-
-class StalledServer : public testing::TestWithParam<StallCase> {};
-
-TEST_P(StalledServer, FailsAtTheNearerBound) {
-    const StallCase& c = GetParam();
-    SmtpTestServer server(Server(Mode::StallAfterData));
-    ASSERT_NE(server.port(), 0);
-    CurlSmtpTransport::Options options;
-    options.reply_timeout = c.reply_timeout;
-    options.total_timeout = c.total_timeout;
-
-    const auto start = Clock::now();
-    const SmtpResult result = CurlSmtpTransport(options).Deliver(Delivery(server.port()));
-    const double elapsed = SecondsSince(start);
-
-    ExpectFailure(result);
-    EXPECT_EQ(result.code, CURLE_OPERATION_TIMEDOUT) << result.message;
-    EXPECT_GT(elapsed, c.expected_seconds - 0.5);
-    EXPECT_LT(elapsed, c.expected_seconds + 1.5);
-}
-
-INSTANTIATE_TEST_SUITE_P(Bounds, StalledServer,
-                         testing::Values(StallCase{"ReplyTimeout", 2s, 4s, 2.0},
-                                         StallCase{"TotalTimeout", 10s, 3s, 3.0}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CurlSmtpTransportBounds, ClosedPortFailsAtOnce) {
-    const auto start = Clock::now();
-    const SmtpResult result = CurlSmtpTransport().Deliver(Delivery(ClosedPort()));
-
-    ExpectFailure(result);
-    EXPECT_EQ(result.code, CURLE_COULDNT_CONNECT) << result.message;
-    EXPECT_LT(SecondsSince(start), 2.0);
-}
-
-SmtpTestServer::Config DroppingServer() {
-    SmtpTestServer::Config config;
-    config.idle_limit = 0.3;
-    config.mails_per_connection = 1;
-    return config;
+        {"host that changes the URL", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) { d.host = "127.0.0.1/evil"; }, CURLE_URL_MALFORMAT},
+        {"host with a port", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) { d.host = "localhost:25"; }, CURLE_URL_MALFORMAT},
+        {"closed port", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) { d.port = ClosedPort(); }, CURLE_COULDNT_CONNECT, false},
+        {"connection dropped before the answer", Server(Mode::DropDuringData),
+         [](SmtpDelivery&, Options&) {}, 0, false},
+        {"stalled: reply bound", Server(Mode::StallAfterData), bounds(2s, 4s),
+         CURLE_OPERATION_TIMEDOUT, false, 2},
+        {"stalled: total bound", Server(Mode::StallAfterData), bounds(10s, 3s),
+         CURLE_OPERATION_TIMEDOUT, false, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmtpTestServer server(c.server);
+        SmtpDelivery delivery = Delivery(server.port());
+        Options options{.ca_file = server.ca_file()};
+        c.change(delivery, options);
+        const auto start = Clock::now();
+        const SmtpResult result = CurlSmtpTransport(options).Deliver(delivery);
+        const double elapsed = SecondsSince(start);
+        EXPECT_TRUE(c.code == 0 ? result.code >= 1 && result.code <= 99 : result.code == c.code)
+            << result.code << ": " << result.message;
+        EXPECT_FALSE(result.message.empty());
+        EXPECT_EQ(result.permanent, c.permanent) << result.message;
+        EXPECT_GT(elapsed, c.seconds - 0.5);
+        EXPECT_LT(elapsed, c.seconds + (c.seconds > 0 ? 1.5 : 3.0));
+        EXPECT_TRUE(server.Received().empty());
+    }
 }
 
 // Steps: 'm' a message, 'l' one with a login (other settings), 'f' that over a connection of
@@ -294,17 +190,15 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
     } cases[] = {
         {300ms, {}, "mmm.", "CMMMQ"},  // one connection for three, QUIT when idle
         // Closed by the server in the pause, then at the next MAIL (421).
-        {60s, DroppingServer(), "m.mm", "CCCMMM"},
+        {60s, {.idle_limit = 0.3, .mails_per_connection = 1}, "m.mm", "CCCMMM"},
         {60s, {}, "mllf", "CCCMMMMQQ"},  // new settings, test message: new connections
         // A QUIT never answered holds up the transport's end for a moment only.
-        {300ms, Server(Mode::StallOnQuit), "m.", "CMQ"},
+        {300ms, {.mode = Mode::StallOnQuit}, "m.", "CMQ"},
     };
     for (const auto& c : cases) {
         SmtpTestServer server(c.server);
-        CurlSmtpTransport::Options options;
-        options.keep_idle = c.keep_idle;
-        std::optional<CurlSmtpTransport> kept(std::in_place, options);
-        CurlSmtpTransport& transport = *kept;
+        std::optional<CurlSmtpTransport> transport(
+            std::in_place, Options{.ca_file = {}, .keep_idle = c.keep_idle});
         for (const char step : c.steps) {
             SmtpDelivery delivery = Delivery(server.port());
             if (step == '.') {
@@ -312,10 +206,10 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
                 continue;
             }
             if (step != 'm') {
-                LogIn(delivery, SmtpSecurity::Plain, "s3cret");
+                LogIn(delivery, SmtpSecurity::Plain);
             }
             delivery.fresh_connection = step == 'f';
-            EXPECT_EQ(transport.Deliver(delivery).code, 0) << c.steps;
+            EXPECT_EQ(transport->Deliver(delivery).code, 0) << c.steps;
         }
         auto sorted = [&server] {
             std::string events = server.Events();
@@ -326,12 +220,63 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
             std::this_thread::sleep_for(20ms);
         }
         EXPECT_EQ(sorted(), c.events) << c.steps;
-        EXPECT_EQ(server.Received().size(),
-                  static_cast<size_t>(std::count(c.events.begin(), c.events.end(), 'M')));
+        EXPECT_EQ(std::ssize(server.Received()), std::ranges::count(c.events, 'M'));
         const auto ending = Clock::now();
-        kept.reset();
+        transport.reset();
         EXPECT_LT(SecondsSince(ending), 5) << c.steps;
     }
+}
+
+// Mail servers that fail in every way a real one does, under the forms: each order ends in the
+// red status text within its bound, and the next order still goes out. (A certificate nobody
+// trusts fails as the refused recipient does, permanently: see the transport's cases above.)
+TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
+    const struct {
+        const char* name;
+        Mode mode;
+        std::vector<std::string> refused = {};
+    } cases[] = {
+        {"refused recipient", Mode::Plain, {"broker@example.com"}},
+        {"connection dropped before the answer", Mode::DropDuringData},
+        {"stalled after the message", Mode::StallAfterData},
+        {"server that never speaks", Mode::Silent},
+    };
+    SmtpTestServer good({});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmtpTestServer faulty({.mode = c.mode, .refused_recipients = c.refused});
+
+        CurlSmtpTransport transport(
+            {.connect_timeout = 3s, .reply_timeout = 2s, .total_timeout = 4s, .ca_file = {}});
+        test::MemoryProfile file;
+        test::ScriptedScreen screen;
+        test::InlineOutbox outbox;
+        SetupDialogSlot setup({transport, outbox.runner, file, screen, ""});
+        formQuillet form(setup, screen, ".", outbox.Services(transport));
+        form.Form_Load();
+        formEmailSetup& settings = setup.Get();
+        settings.txtDisplayName.SetText("Desk");
+        settings.txtEmail.SetText("desk@example.com");
+        settings.txtSMTPserver.SetText("localhost");
+        settings.txtPort.SetText(std::to_string(faulty.port()));
+        settings.lstSendTo.AddItem("broker@example.com");
+
+        const auto start = Clock::now();
+        form.CVTOrders1_OrderCancelled({"1"});
+        EXPECT_LT(Clock::now() - start, 6s);
+        EXPECT_EQ(settings.lblLog.Caption(), "Can't send message: check your e-mail settings.");
+        EXPECT_EQ(settings.lblLog.ForeColor(), kLogRed);
+
+        settings.txtPort.SetText(std::to_string(good.port()));
+        form.RetryWaitingMail();  // a mail that waits goes first
+        form.CVTOrders1_OrderCancelled({"2"});
+        EXPECT_EQ(settings.lblLog.Caption(), "Message sent successfully.");
+        EXPECT_EQ(form.List1.ListCount(), 2u);
+    }
+    const auto second_orders = std::ranges::count_if(good.Received(), [](const auto& mail) {
+        return mail.content.find("Subject: CVT order # 2\r\n") != std::string::npos;
+    });
+    EXPECT_EQ(second_orders, std::ssize(cases));
 }
 
 }  // namespace

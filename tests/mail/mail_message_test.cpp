@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,27 +16,17 @@
 namespace quillet {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end = 0; end != std::string::npos && start < text.size();
-         start = end + 2) {
-        end = text.find("\r\n", start);
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
-
 // The first line of a header's value, empty when the message has none.
 std::string Header(const std::string& message, const std::string& name) {
     const std::string head = "\r\n" + message.substr(0, message.find("\r\n\r\n") + 2);
-    const size_t at = head.find("\r\n" + name + ": ");
-    return at == std::string::npos ? ""
-                                   : head.substr(at + name.size() + 4,
-                                                 head.find("\r\n", at + 2) - at - name.size() - 4);
+    std::smatch found;
+    return std::regex_search(head, found, std::regex("\r\n" + name + ": ([^\r]*)")) ? found[1].str()
+                                                                                    : "";
 }
 
-std::string Body(const std::string& message) {
-    return message.substr(message.find("\r\n\r\n") + 4);
+// Whether a line of `text` is longer than `limit`.
+bool LongerLine(const std::string& text, int limit) {
+    return std::regex_search(text, std::regex("[^\r\n]{" + std::to_string(limit + 1) + "}"));
 }
 
 std::string Build(const MailContent& content) {
@@ -46,9 +37,7 @@ TEST(BuildMessageTest, NoVisibleRecipientAndNameAndSubjectCannotAddHeaders) {
     const std::string m = Build({"Order Desk", "desk@example.com", "CVT order # 77", "line"});
     EXPECT_EQ(Header(m, "From"), "Order Desk <desk@example.com>");
     EXPECT_EQ(Header(m, "Subject"), "CVT order # 77");
-    for (const char* name : {"To", "Cc", "Bcc"}) {
-        EXPECT_EQ(m.find(std::string("\r\n") + name + ":"), std::string::npos) << name;
-    }
+    EXPECT_FALSE(std::regex_search(m, std::regex("\r\n(To|Cc|Bcc):"))) << m;
     const std::pair<const char*, const char*> names[] = {
         {"Desk, Inc.", "\"Desk, Inc.\" <desk@example.com>"},
         {"Say \"hi\"", "\"Say \\\"hi\\\"\" <desk@example.com>"},
@@ -68,15 +57,13 @@ TEST(BuildMessageTest, NonAsciiSubjectIsEncodedInShortWords) {
     const std::string m = Build({"n", "a@b", subject, "b"});
     const std::string header = Header(m, "Subject");
     EXPECT_EQ(header.rfind("=?UTF-8?B?", 0), 0u) << header;
-    for (const auto& line : Lines(m.substr(0, m.find("\r\n\r\n")))) {
-        EXPECT_LE(line.size(), 78u) << line;
-    }
+    EXPECT_FALSE(LongerLine(m.substr(0, m.find("\r\n\r\n")), 78)) << m;
 }
 
 TEST(BuildMessageTest, BodyLineEndsBecomeCrlfAndNonAsciiOrLongIsQuotedPrintable) {
     const std::string plain = Build({"n", "a@b", "s", "one\n.two\r\nthree\rfour"});
     EXPECT_EQ(Header(plain, "Content-Transfer-Encoding"), "7bit");
-    EXPECT_EQ(Body(plain), "one\r\n.two\r\nthree\r\nfour\r\n");  // dots stay
+    EXPECT_TRUE(plain.ends_with("\r\n\r\none\r\n.two\r\nthree\r\nfour\r\n"));  // dots stay
     const std::pair<std::string, std::string> bodies[] = {
         {"Prix: 12,5 € – achat", "Prix: 12,5 =E2=82=AC =E2=80=93 achat\r\n"},
         {"broken \xC3 utf8", "broken =EF=BF=BD utf8\r\n"},
@@ -85,23 +72,16 @@ TEST(BuildMessageTest, BodyLineEndsBecomeCrlfAndNonAsciiOrLongIsQuotedPrintable)
     for (const auto& [body, expected] : bodies) {
         const std::string m = Build({"n", "a@b", "s", body});
         EXPECT_EQ(Header(m, "Content-Transfer-Encoding"), "quoted-printable") << body;
-        std::string joined = Body(m);
-        for (const auto& line : Lines(joined)) {
-            EXPECT_LE(line.size(), 76u);
-        }
-        for (size_t at; (at = joined.find("=\r\n")) != std::string::npos;) {
-            joined.erase(at, 3);
-        }
-        EXPECT_EQ(joined, expected);
+        const std::string encoded = m.substr(m.find("\r\n\r\n") + 4);
+        EXPECT_FALSE(LongerLine(encoded, 76)) << encoded;
+        EXPECT_EQ(std::regex_replace(encoded, std::regex("=\r\n"), ""), expected);  // soft breaks
     }
 }
 
 TEST(AddressTest, EnvelopeAddressesComeBareAndMessageIdsFromTheSenderDomain) {
-    EXPECT_EQ(EnvelopeAddress("  bob@example.com "), "bob@example.com");
-    EXPECT_EQ(EnvelopeAddress("Bob Smith <bob@example.com>"), "bob@example.com");
+    EXPECT_EQ(EnvelopeAddress("  bob@example.com "), "bob@example.com");  // a name: SetupFormTest
     EXPECT_EQ(SplitAddressList("a@x.com,Bee <b@x.com> , ,c@x.com,"),
               (std::vector<std::string>{"a@x.com", "b@x.com", "c@x.com"}));
-    // Message ids come from the sender's domain.
     const std::string a = NewMessageId("Desk <desk@example.com>");
     EXPECT_EQ(a.substr(a.find('@')), "@example.com>");
     const std::string odd = NewMessageId("desk@exa mple>");

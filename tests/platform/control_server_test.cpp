@@ -1,16 +1,19 @@
 #include "platform/control/control_server.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <thread>
+#include <tuple>
 
 #include "app/control_protocol.h"
 #include "platform/control_test_support.h"
@@ -27,6 +30,34 @@ std::string Query(int answer) {
 std::string QueryReply(int answer) {
     return R"({"ok":true,"Answer":)" + std::to_string(answer) + "}";
 }
+
+// A QCoreApplication for the life of one test.
+struct TestApplication {
+    int argc = 1;
+    char name[16] = "control_tests";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
+
+// Runs the event loop until `done` holds, at most `limit`. Returns whether it holds.
+bool RunEventLoopUntil(const std::function<bool()>& done,
+                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(2);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || std::chrono::steady_clock::now() >= deadline) {
+            loop.quit();
+        }
+    });
+    check.start();
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
 // The permission bits of `path`; -1 when there is nothing there.
 int ModeOf(const std::string& path) {
     struct stat status {};
@@ -35,9 +66,6 @@ int ModeOf(const std::string& path) {
 
 class ControlServerTest : public testing::Test {
   protected:
-    std::unique_ptr<ControlServer> MakeServer() {
-        return std::make_unique<ControlServer>(dispatcher);
-    }
     void Start() { ASSERT_EQ(server->Start({path, {}}), ""); }
 
     // Runs `client(i)` for i in 0..count-1, each on its own thread, while the loop serves them.
@@ -50,10 +78,10 @@ class ControlServerTest : public testing::Test {
                 ++done;
             });
         }
-        EXPECT_TRUE(test::RunEventLoopUntil([&] { return done == count; }, 60s));
+        EXPECT_TRUE(RunEventLoopUntil([&] { return done == count; }, 60s));
     }
 
-    test::TestApplication app;
+    TestApplication app;
     test::TempDir dir;
     std::string path = dir.Path("q.sock");
     std::function<void(OrderEvent&)> on_event = [](OrderEvent&) {};
@@ -67,33 +95,11 @@ class ControlServerTest : public testing::Test {
                                    QMetaObject::invokeMethod(QCoreApplication::instance(),
                                                              std::move(task), Qt::QueuedConnection);
                                }};
-    std::unique_ptr<ControlServer> server = MakeServer();
+    std::optional<ControlServer> server{std::in_place, dispatcher};
 };
 
-TEST_F(ControlServerTest, AnswersEachLineInOrderOnlyAfterItsHandlerReturned) {
-    Start();
-    std::atomic<int> returned{0};
-    on_event = [&](OrderEvent& event) {
-        std::this_thread::sleep_for(20ms);  // a reply sent early would overtake this
-        if (auto* connect = std::get_if<Connect>(&event)) {
-            connect->Answer = -1;
-        }
-        ++returned;
-    };
-    RunClients(1, [&](int) {
-        test::LineClient client(path);
-        ASSERT_TRUE(client.Write(Query(7) + R"({"event":"Connect","Text1":"a"})" + "\r\n" +
-                                 "nonsense\n" + R"({"event":"OrderCancelled","OrderId":"9"})" +
-                                 "\n"));
-        EXPECT_EQ(client.ReadLine(), QueryReply(7));
-        EXPECT_GE(returned, 1);
-        EXPECT_EQ(client.ReadLine(), QueryReply(-1));
-        EXPECT_EQ(client.ReadLine().value_or("").rfind(R"({"ok":false,"error":)", 0), 0u);  // open
-        EXPECT_EQ(client.ReadLine(), R"({"ok":true})");
-        EXPECT_EQ(returned, 3);
-    });
-}
-
+// Each client's replies come in the order of its lines, an error too while the lines before it
+// wait for their handlers.
 TEST_F(ControlServerTest, ManyClientsOneEventAtATimeEvenAcrossANestedEventLoop) {
     Start();
     constexpr int kClients = 10;
@@ -115,10 +121,11 @@ TEST_F(ControlServerTest, ManyClientsOneEventAtATimeEvenAcrossANestedEventLoop) 
         for (int i = 0; i < kLines; ++i) {
             lines += Query(c * 100 + i);
         }
-        ASSERT_TRUE(client.Write(lines));
+        ASSERT_TRUE(client.Write(lines + "nonsense\n"));
         for (int i = 0; i < kLines; ++i) {
             ASSERT_EQ(client.ReadLine(), QueryReply(c * 100 + i)) << "client " << c;
         }
+        EXPECT_EQ(client.ReadLine().value_or("").rfind(R"({"ok":false,"error":)", 0), 0u);
     });
     EXPECT_EQ(calls, kClients * kLines);
 }
@@ -155,37 +162,46 @@ TEST_F(ControlServerTest, ShutdownIsAnsweredBeforeItsHandlerRuns) {
         EXPECT_EQ(client.ReadLine(), R"({"ok":true})");
         reply_read = true;
     });
-    ASSERT_TRUE(test::RunEventLoopUntil([&] { return calls == 1; }));
+    ASSERT_TRUE(RunEventLoopUntil([&] { return calls == 1; }));
 }
 
 TEST_F(ControlServerTest, TheSocketAndItsFolderAreTheUsersAlone) {
-    {
-        const UniqueFd old(socket(AF_UNIX, SOCK_STREAM, 0));
-        const sockaddr_un address = *UnixSocketAddress(path);
-        ASSERT_FALSE(bind(old.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
-    }  // closed without removing the file: nobody listens there, so it is replaced
     const mode_t old_umask = umask(0);
     Start();
     umask(old_umask);
     EXPECT_EQ(ModeOf(path), 0600);
-    // A newer socket at the path is left alone; our own goes with us.
+    // A newer socket at the path is left alone (that our own goes with us, ProgramTest shows).
     ASSERT_EQ(unlink(path.c_str()), 0);
-    std::unique_ptr<ControlServer> newer = MakeServer();
-    ASSERT_EQ(newer->Start({path, {}}), "");
+    ControlServer newer(dispatcher);
+    ASSERT_EQ(newer.Start({path, {}}), "");
     server.reset();
     EXPECT_NE(ModeOf(path), -1);
-    newer.reset();
-    EXPECT_EQ(ModeOf(path), -1);
 
     const std::string folder = dir.Path("private");
-    EXPECT_EQ(MakeServer()->Start({folder + "/quillet.sock", folder}), "");
+    EXPECT_EQ(ControlServer(dispatcher).Start({folder + "/quillet.sock", folder}), "");
     EXPECT_EQ(ModeOf(folder), 0700);
     const std::string open = dir.Path("open");
     std::filesystem::create_directory(open);
     chmod(open.c_str(), 0740);
-    EXPECT_NE(MakeServer()->Start({open + "/quillet.sock", open}).find("has mode 0740, not 0700"),
-              std::string::npos);
+    const std::string refused = ControlServer(dispatcher).Start({open + "/quillet.sock", open});
+    EXPECT_NE(refused.find("has mode 0740, not 0700"), std::string::npos) << refused;
     EXPECT_EQ(ModeOf(open + "/quillet.sock"), -1);
+}
+
+TEST(LocateControlSocketTest, FollowsTheVariablesThenTheUsersOwnFolder) {
+    const std::tuple<ControlSocketEnvironment, std::string, std::string> cases[] = {
+        {{"/x/q.sock", "/run/user/5", 5}, "/x/q.sock", ""},
+        {{"rel.sock", "", 5}, "rel.sock", ""},
+        {{"", "/run/user/5", 5}, "/run/user/5/quillet.sock", ""},
+        {{"", "/run/user/5/", 5}, "/run/user/5/quillet.sock", ""},
+        {{"", "relative/dir", 1000}, "/tmp/quillet-1000/quillet.sock", "/tmp/quillet-1000"},
+        {{"", "", 0}, "/tmp/quillet-0/quillet.sock", "/tmp/quillet-0"},
+    };
+    for (const auto& [environment, path, private_folder] : cases) {
+        const ControlSocketLocation location = LocateControlSocket(environment);
+        EXPECT_EQ(location.path, path);
+        EXPECT_EQ(location.private_folder, private_folder) << path;
+    }
 }
 
 }  // namespace

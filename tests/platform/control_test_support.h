@@ -1,16 +1,11 @@
-// Helpers for the control server's tests: a Qt application per test, running its event loop
-// until a condition holds (always bounded), and a blocking line client for other threads.
+// A blocking line client of the control socket, for the tests of the control server and the
+// program.
 #pragma once
 
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <cerrno>
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,118 +13,58 @@
 
 namespace quillet::test {
 
-constexpr std::chrono::milliseconds kClientWait{10000};
-
-// A QCoreApplication for the life of one test.
-class TestApplication {
-  public:
-    TestApplication() : app_(argc_, argv_) {}
-
-  private:
-    int argc_ = 1;
-    char name_[16] = "control_tests";
-    char* argv_[2] = {name_, nullptr};
-    QCoreApplication app_;
-};
-
-// Runs the event loop until `done` holds, at most `limit`. Returns whether it holds.
-inline bool RunEventLoopUntil(const std::function<bool()>& done,
-                              std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(2);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || std::chrono::steady_clock::now() >= deadline) {
-            loop.quit();
-        }
-    });
-    check.start();
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
-}
-
-// A client that writes and reads whole lines, each wait bounded by kClientWait. For use on a
-// thread other than the server's.
+// A client that writes and reads whole lines, each read waiting at most 10 s. For use on
+// a thread other than the server's.
 class LineClient {
   public:
-    explicit LineClient(const std::string& path) : fd_(ConnectControlSocket(path).fd) {}
+    explicit LineClient(const std::string& path) : fd_(ConnectControlSocket(path).fd) {
+        const timeval wait{10, 0};
+        setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
 
     // Writes all of `data`; false when the socket fails.
     bool Write(const std::string& data) {
-        size_t sent = 0;
-        while (sent < data.size()) {
+        for (size_t sent = 0; sent < data.size();) {
             const ssize_t n = send(fd_.get(), data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
+            if (n <= 0 && !(n < 0 && errno == EINTR)) {
                 return false;
             }
-            sent += static_cast<size_t>(n);
+            sent += n > 0 ? static_cast<size_t>(n) : 0;
         }
         return true;
     }
 
-    // The next line without its LF; empty when the server closed or said nothing in time.
+    // The next line without its LF; nothing when the server closed or said nothing in time.
     std::optional<std::string> ReadLine() {
-        const auto deadline = std::chrono::steady_clock::now() + kClientWait;
-        while (true) {
-            const size_t end = received_.find('\n');
-            if (end != std::string::npos) {
-                std::string line = received_.substr(0, end);
-                received_.erase(0, end + 1);
-                return line;
-            }
-            if (!Receive(deadline)) {
+        size_t end = 0;
+        while ((end = received_.find('\n')) == std::string::npos) {
+            if (Receive() <= 0) {
                 return std::nullopt;
             }
         }
+        std::string line = received_.substr(0, end);
+        received_.erase(0, end + 1);
+        return line;
     }
 
     // True when the server closes the connection (in time) without sending more.
-    bool ReadsEnd() {
-        const auto deadline = std::chrono::steady_clock::now() + kClientWait;
-        while (received_.empty()) {
-            if (!Receive(deadline)) {
-                return received_.empty() && !timed_out_;
-            }
-        }
-        return false;
-    }
+    bool ReadsEnd() { return received_.empty() && Receive() == 0; }
 
   private:
-    // Reads what has come; false at the end of the stream, on an error or at the deadline.
-    bool Receive(std::chrono::steady_clock::time_point deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timed_out_ = true;
-            return false;
-        }
-        pollfd waiting{fd_.get(), POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) {
-            return true;
-        }
-        if (ready <= 0) {
-            timed_out_ = ready == 0;
-            return false;
-        }
+    // Reads what has come: 1; 0 at the end of the stream or on an error; -1 when nothing came.
+    int Receive() {
         char buffer[4096];
-        const ssize_t n = recv(fd_.get(), buffer, sizeof(buffer), 0);
-        if (n <= 0) {
-            return n < 0 && errno == EINTR;
+        ssize_t n = 0;
+        while ((n = recv(fd_.get(), buffer, sizeof buffer, 0)) < 0 && errno == EINTR) {
         }
-        received_.append(buffer, static_cast<size_t>(n));
-        return true;
+        if (n > 0) {
+            received_.append(buffer, static_cast<size_t>(n));
+        }
+        return n > 0 ? 1 : (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? -1 : 0);
     }
 
     UniqueFd fd_;
     std::string received_;
-    bool timed_out_ = false;
 };
 
 }  // namespace quillet::test

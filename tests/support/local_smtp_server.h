@@ -1,7 +1,7 @@
 // A real SMTP server on this machine (aiosmtpd, run by /usr/bin/python3), started on 127.0.0.1
 // at a free port and stopped when the object goes. The server keeps each accepted message, before
 // it answers the end of DATA, so that its user can check what arrived. The tests use it through
-// SmtpTestServer; the benchmarks use it as it is.
+// SmtpTestServer.
 #pragma once
 
 #include <string>
@@ -29,12 +29,10 @@ class LocalSmtpServer {
     };
     struct Config {
         Mode mode = Mode::Plain;
-        bool require_auth = false;  // when true, AUTH is required and only user/password pass
+        bool require_auth = false;  // when true, AUTH is required; only trader/s3cret pass
         bool offer_auth = true;     // when false, EHLO offers no AUTH at all
-        std::string user = "trader";
-        std::string password = "s3cret";
-        std::vector<std::string> refused_recipients;  // RCPT TO answered 550 for these
-        int port = 0;                                 // 0: any free port
+        std::vector<std::string> refused_recipients = {};  // RCPT TO answered 550 for these
+        int port = 0;                                      // 0: any free port
         double idle_limit = 0;         // seconds a connection may idle before the server closes it
         int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
     };
@@ -46,12 +44,10 @@ class LocalSmtpServer {
     LocalSmtpServer(const LocalSmtpServer&) = delete;
     LocalSmtpServer& operator=(const LocalSmtpServer&) = delete;
 
-    // Empty while the server runs; otherwise why it did not start.
     const std::string& error() const { return error_; }
-
     int port() const { return port_; }
     // The PEM file of the CA that signed the server's certificate for "localhost" and 127.0.0.1.
-    const std::string& ca_file() const { return ca_file_; }
+    std::string ca_file() const { return work_dir_ + "/ca.pem"; }
     // Every message accepted so far, in order of arrival; records it cannot read are left out.
     std::vector<ReceivedMail> Received() const;
     // What the server has seen so far, in order: "C" a connection, "M" a message, "Q" a QUIT.
@@ -61,7 +57,6 @@ class LocalSmtpServer {
     int pid_ = -1;
     int port_ = 0;
     std::string work_dir_;
-    std::string ca_file_;
     std::string error_;
 };
 

@@ -21,7 +21,7 @@ class ScriptedScreen : public Screen {
     void ShowMainWindow() override { ++main_window_shown; }
     void BringMainWindowToFront() override {}
     void UnloadMainWindow() override { ++main_window_unloaded; }
-    void ShowSetupDialogModal(formEmailSetup&) override { ++setup_dialog_shown; }
+    void ShowSetupDialogModal(formEmailSetup&) override {}
     void HideSetupDialog() override { ++setup_dialog_hidden; }
     void ShowAccountsDialogModal(formAccounts& dialog) override {
         if (on_accounts_dialog) {
@@ -51,7 +51,6 @@ class ScriptedScreen : public Screen {
 
     int main_window_shown = 0;
     int main_window_unloaded = 0;
-    int setup_dialog_shown = 0;
     int setup_dialog_hidden = 0;
     int accounts_dialog_closed = 0;
     // What the user does while the account dialog is shown.

@@ -1,19 +1,11 @@
-"""An SMTP server for the tests, on 127.0.0.1 at a free port.
+"""An SMTP server for the tests on 127.0.0.1: /usr/bin/python3 smtp_test_server.py WORK_DIR.
 
-Usage: /usr/bin/python3 smtp_test_server.py WORK_DIR
-
-Reads WORK_DIR/config.json:
-  {"mode": "plain" | "starttls" | "implicit_tls" | "silent" | "stall_after_data" | "drop_during_data"
-           | "stall_on_quit",
-   "require_auth": bool, "offer_auth": bool, "user": str, "password": str, "refused_recipients": [str],
-   "port": int (0: any free port), "idle_limit": seconds (0: 300), "mails_per_connection": int
-   (the next MAIL is answered 421 and the connection closed; 0: no limit)}
-Writes a throwaway CA (WORK_DIR/ca.pem) and a server certificate for "localhost" and
-127.0.0.1 signed by it, starts listening, then prints "READY <port>" on standard output.
-Each accepted message is appended to WORK_DIR/received.jsonl as one JSON object
-{"mail_from", "rcpt_tos", "auth_user", "content_hex"} before the server answers the end of
-DATA. WORK_DIR/events gets a "C" for each connection, "M" message taken, "Q" QUIT. Runs until
-killed.
+Takes its settings from WORK_DIR/config.json (see LocalSmtpServer::Config), makes a throwaway
+CA (WORK_DIR/ca.pem) and a certificate for "localhost" and 127.0.0.1 signed by it, listens,
+and writes the port to WORK_DIR/port. Before it answers the end of DATA, each message goes to
+WORK_DIR/received.jsonl as {"mail_from", "rcpt_tos", "auth_user", "content_hex"};
+WORK_DIR/events gets "C" for a connection, "M" a message taken, "Q" a QUIT. Runs until killed,
+or until the test that started it is gone.
 """
 
 import asyncio
@@ -37,24 +29,19 @@ def make_certificates(work_dir):
         return os.path.join(work_dir, name)
 
     def openssl(*args):
-        subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        subprocess.run(["openssl", *args], check=True, capture_output=True)
 
-    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
-    openssl("req", "-x509", *ec, "-keyout", path("ca.key"), "-out", path("ca.pem"),
-            "-days", "2", "-subj", "/CN=Quillet test CA",
-            "-addext", "basicConstraints=critical,CA:TRUE",
+    ec = ["-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+          "-days", "2"]
+    openssl("req", *ec, "-keyout", path("ca.key"), "-out", path("ca.pem"),
+            "-subj", "/CN=Quillet test CA", "-addext", "basicConstraints=critical,CA:TRUE",
             "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    openssl("req", *ec, "-keyout", path("server.key"), "-out", path("server.csr"),
-            "-subj", "/CN=localhost")
-    with open(path("server.ext"), "w", encoding="ascii") as ext:
-        ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
-                  "basicConstraints=critical,CA:FALSE\n"
-                  "keyUsage=critical,digitalSignature\n"
-                  "extendedKeyUsage=serverAuth\n")
-    openssl("x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"),
-            "-CAkey", path("ca.key"), "-CAcreateserial", "-days", "2",
-            "-extfile", path("server.ext"), "-out", path("server.pem"))
+    openssl("req", *ec, "-keyout", path("server.key"), "-out", path("server.pem"),
+            "-subj", "/CN=localhost", "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
+            "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+            "-addext", "basicConstraints=critical,CA:FALSE",
+            "-addext", "keyUsage=critical,digitalSignature",
+            "-addext", "extendedKeyUsage=serverAuth")
     return path("server.pem"), path("server.key")
 
 
@@ -81,35 +68,25 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        if self.config["mode"] == "stall_after_data":
-            await asyncio.Event().wait()
-        if self.config["mode"] == "drop_during_data":
-            # The connection goes before the message is answered, as when a server dies.
-            server.transport.abort()
+        if self.config["mode"] in ("stall_after_data", "drop_during_data"):
+            if self.config["mode"] == "drop_during_data":
+                # The connection goes before the message is answered, as when a server dies.
+                server.transport.abort()
             await asyncio.Event().wait()
         user = session.auth_data if isinstance(session.auth_data, str) else ""
-        record = {
-            "mail_from": envelope.mail_from,
-            "rcpt_tos": envelope.rcpt_tos,
-            "auth_user": user,
-            "content_hex": bytes(envelope.original_content).hex(),
-        }
+        record = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                  "auth_user": user, "content_hex": bytes(envelope.original_content).hex()}
         with open(self.received, "a", encoding="utf-8") as out:
             out.write(json.dumps(record) + "\n")
         self.note("M")
         return "250 OK"
 
 
-def make_authenticator(config):
-    def authenticate(server, session, envelope, mechanism, auth_data):
-        if (isinstance(auth_data, LoginPassword)
-                and auth_data.login == config["user"].encode()
-                and auth_data.password == config["password"].encode()):
-            return AuthResult(success=True, auth_data=config["user"])
-        # handled=False: the server answers 535 itself.
-        return AuthResult(success=False, handled=False)
-
-    return authenticate
+def authenticate(server, session, envelope, mechanism, auth_data):
+    """Lets trader in with s3cret; for anything else the server answers 535 itself."""
+    if isinstance(auth_data, LoginPassword) and auth_data == (b"trader", b"s3cret"):
+        return AuthResult(success=True, auth_data="trader")
+    return AuthResult(success=False, handled=False)
 
 
 class CountingSMTP(SMTP):
@@ -117,10 +94,6 @@ class CountingSMTP(SMTP):
         if self._original_transport is None:  # not the same connection after STARTTLS
             self.event_handler.note("C")
         super().connection_made(transport)
-
-
-class SilentProtocol(asyncio.Protocol):
-    """Accepts a connection and never says a word."""
 
 
 async def serve(config, work_dir):
@@ -131,7 +104,8 @@ async def serve(config, work_dir):
     mode = config["mode"]
     loop = asyncio.get_running_loop()
     if mode == "silent":
-        server = await loop.create_server(SilentProtocol, HOST, config["port"])
+        # A protocol that does nothing: it accepts connections and never says a word.
+        server = await loop.create_server(asyncio.Protocol, HOST, config["port"])
     else:
         handler = Handler(config, work_dir)
 
@@ -146,20 +120,20 @@ async def serve(config, work_dir):
                 auth_required=config["require_auth"],
                 # STARTTLS mode offers AUTH only after TLS; the others offer it at once.
                 auth_require_tls=(mode == "starttls"),
-                authenticator=make_authenticator(config) if config["offer_auth"] else None,
+                authenticator=authenticate if config["offer_auth"] else None,
             )
 
         server = await loop.create_server(protocol, HOST, config["port"], reuse_address=True,
                                           ssl=tls if mode == "implicit_tls" else None)
-    port = server.sockets[0].getsockname()[1]
-    print(f"READY {port}", flush=True)
+    with open(os.path.join(work_dir, "port.new"), "w", encoding="ascii") as out:
+        out.write(str(server.sockets[0].getsockname()[1]))
+    os.rename(os.path.join(work_dir, "port.new"), os.path.join(work_dir, "port"))
     asyncio.get_running_loop().create_task(exit_with_test(os.getppid()))
     await server.serve_forever()
 
 
 async def exit_with_test(test_pid):
-    """A test that crashes never stops its server, which would hold the test runner's output
-    open: the server goes when the test does."""
+    """Goes with the test, even one that crashed, so as not to hold the runner's output open."""
     while os.getppid() == test_pid:
         await asyncio.sleep(0.5)
     os._exit(0)
