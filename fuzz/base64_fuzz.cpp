@@ -36,12 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckDecoded(quillet::Base64Decode(bytes));
     CheckDecoded(quillet::Base64DecodeFromINI(bytes));
 
-    std::string without_zeros;
-    for (char c : bytes) {
-        if (c != '\0') {
-            without_zeros += c;
-        }
-    }
+    std::string without_zeros(bytes);
+    std::erase(without_zeros, '\0');
     const std::string text = quillet::AnsiToUtf8(without_zeros);
 
     const std::string encoded = quillet::Base64Encode(text);

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "app/control_protocol.h"
 #include "fuzz_check.h"
@@ -33,25 +33,21 @@ void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
     }
     const json request = json::parse(line, nullptr, false);
     Check(request.is_object(), "a request taken is a JSON object");
-    const auto name = request.find("event");
-    Check(name != request.end() && name->is_string() &&
-              name->get_ref<const std::string&>() == kEventNames.at(event.index()),
+    Check(request.value("event", json()) == std::string(kEventNames.at(event.index())),
           "the event is the one the request names");
 }
 
 // An order's prices by their bits: 0 and -0 are equal numbers but not the same price.
-std::vector<uint64_t> PriceBits(const quillet::OrderEvent& event) {
-    std::vector<double> prices;
+std::pair<uint64_t, uint64_t> PriceBits(const quillet::OrderEvent& event) {
     if (const auto* placed = std::get_if<quillet::OrderPlaced>(&event)) {
-        prices = {placed->StopPrice, placed->LimitPrice};
-    } else if (const auto* modified = std::get_if<quillet::OrderModified>(&event)) {
-        prices = {modified->NewStopPrice, modified->NewLimitPrice};
+        return {std::bit_cast<uint64_t>(placed->StopPrice),
+                std::bit_cast<uint64_t>(placed->LimitPrice)};
     }
-    std::vector<uint64_t> bits;
-    for (const double price : prices) {
-        bits.push_back(std::bit_cast<uint64_t>(price));
+    if (const auto* modified = std::get_if<quillet::OrderModified>(&event)) {
+        return {std::bit_cast<uint64_t>(modified->NewStopPrice),
+                std::bit_cast<uint64_t>(modified->NewLimitPrice)};
     }
-    return bits;
+    return {};
 }
 
 void CheckQuickReader(std::string_view line) {
@@ -68,20 +64,16 @@ json CheckedReply(const std::string& reply, bool ok) {
           "a reply is one line");
     json parsed = json::parse(reply, nullptr, false);
     Check(parsed.is_object(), "a reply is a JSON object");
-    const auto found = parsed.find("ok");
-    Check(found != parsed.end() && found->is_boolean() && found->get<bool>() == ok,
-          "a reply says whether the request was taken");
+    Check(parsed.value("ok", json()) == ok, "a reply says whether the request was taken");
     return parsed;
 }
 
 void CheckErrorReply(std::string_view message) {
     const json reply = CheckedReply(quillet::FormatError(message), false);
-    const auto error = reply.find("error");
-    Check(error != reply.end() && error->is_string(), "an error reply carries its reason");
-    if (quillet::MendUtf8(message) == message) {
-        Check(error->get_ref<const std::string&>() == message,
-              "a valid UTF-8 reason reaches the reply unchanged");
-    }
+    const json error = reply.value("error", json());
+    Check(error.is_string(), "an error reply carries its reason");
+    Check(quillet::MendUtf8(message) != message || error == std::string(message),
+          "a valid UTF-8 reason reaches the reply unchanged");
 }
 
 }  // namespace

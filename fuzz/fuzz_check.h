@@ -27,26 +27,19 @@ inline char32_t LowerLetter(char32_t c) {
     if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
         return c + 0x20;
     }
-    switch (c) {
-        case 0x160:  // Š
-        case 0x152:  // Œ
-        case 0x17D:  // Ž
-            return c + 1;
-        case 0x178:  // Ÿ
-            return 0xFF;
-        default:
-            return c;
+    if (c == 0x160 || c == 0x152 || c == 0x17D) {  // Š Œ Ž
+        return c + 1;
     }
+    return c == 0x178 ? 0xFF : c;  // Ÿ
 }
 
 // `text` with every letter in lower case; bytes that are not well-formed UTF-8 as they are.
 inline std::string Lowered(std::string_view text) {
     std::string out;
-    while (!text.empty()) {
-        const size_t length = Utf8SequenceLength(text);
+    for (size_t length = 0; !text.empty(); text.remove_prefix(length == 0 ? 1 : length)) {
+        length = Utf8SequenceLength(text);
         if (length == 0) {
             out += text.front();
-            text.remove_prefix(1);
             continue;
         }
         char32_t c = static_cast<uint8_t>(text[0]) & (length == 1 ? 0x7F : 0x7F >> length);
@@ -54,7 +47,6 @@ inline std::string Lowered(std::string_view text) {
             c = (c << 6) | (static_cast<uint8_t>(text[i]) & 0x3F);
         }
         AppendUtf8(out, LowerLetter(c));
-        text.remove_prefix(length);
     }
     return out;
 }

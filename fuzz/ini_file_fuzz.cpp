@@ -10,6 +10,7 @@
 // takes off.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -38,6 +39,7 @@ constexpr size_t kMaxEdits = 16;
 constexpr size_t kMaxProbes = 16;
 constexpr size_t kMaxReadBack = 511;
 constexpr std::string_view kMissing = "\x01missing";
+constexpr size_t npos = std::string_view::npos;
 
 // A folder of its own for one input's file (tmpfs when there is one: Save() syncs the file and
 // its folder every run); the caller removes it.
@@ -73,9 +75,8 @@ FoldedName Folded(std::string_view section, std::string_view key) {
 
 // One line, no blanks at either end, none of `banned`.
 bool IsPlain(std::string_view text, const char* banned = "") {
-    return text.find_first_of("\r\n") == std::string_view::npos &&
-           quillet::TrimBlanks(text).size() == text.size() &&
-           text.find_first_of(banned) == std::string_view::npos;
+    return text.find_first_of("\r\n") == npos && quillet::TrimBlanks(text).size() == text.size() &&
+           text.find_first_of(banned) == npos;
 }
 
 bool IsStorable(const Edit& edit) {
@@ -87,24 +88,25 @@ bool IsStorable(const Edit& edit) {
            value.size() <= kMaxReadBack && !quoted;
 }
 
+// The next line of `text`, taken off it.
+std::string_view TakeLine(std::string_view& text) {
+    const std::string_view line = text.substr(0, text.find('\n'));
+    text.remove_prefix(std::min(line.size() + 1, text.size()));
+    return line;
+}
+
 std::vector<Edit> ParseEdits(std::string_view text) {
     std::vector<Edit> edits;
     while (!text.empty() && edits.size() < kMaxEdits) {
-        const size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const std::string_view line = TakeLine(text);
         const size_t first = line.find('|');
-        if (first == std::string_view::npos) {
-            continue;
+        const size_t second = line.find('|', first + 1);
+        if (first != npos) {
+            edits.push_back({std::string(line.substr(0, first)),
+                             std::string(line.substr(first + 1, second - first - 1)),
+                             second == npos ? std::nullopt
+                                            : std::optional<std::string>(line.substr(second + 1))});
         }
-        Edit edit{std::string(line.substr(0, first)), {}, {}};
-        line.remove_prefix(first + 1);
-        const size_t second = line.find('|');
-        edit.key = std::string(line.substr(0, second));
-        if (second != std::string_view::npos) {
-            edit.value = std::string(line.substr(second + 1));
-        }
-        edits.push_back(std::move(edit));
     }
     return edits;
 }
@@ -115,12 +117,10 @@ std::vector<Probe> FindProbes(std::string_view text) {
     std::vector<Probe> probes;
     std::string_view section;
     while (!text.empty() && probes.size() < kMaxProbes) {
-        const size_t end = text.find('\n');
-        const std::string_view line = quillet::TrimBlanks(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.front() == '[') {
+        const std::string_view line = quillet::TrimBlanks(TakeLine(text));
+        if (line.starts_with('[')) {
             section = quillet::TrimBlanks(line.substr(1, line.find(']') - 1));
-        } else if (const size_t equals = line.find('='); equals != std::string_view::npos) {
+        } else if (const size_t equals = line.find('='); equals != npos) {
             probes.push_back({std::string(section),
                               std::string(quillet::TrimBlanks(line.substr(0, equals))),
                               {}});
@@ -137,14 +137,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const size_t nul = input.rfind('\0');
-    const std::string_view file_text = nul == std::string_view::npos ? input : input.substr(0, nul);
+    const std::string_view file_text = input.substr(0, nul);
     const std::vector<Edit> edits =
-        nul == std::string_view::npos ? std::vector<Edit>() : ParseEdits(input.substr(nul + 1));
-
-    std::ofstream out(path, std::ios::binary);
-    out.write(file_text.data(), static_cast<std::streamsize>(file_text.size()));
-    out.close();
-    Check(out.good(), "the fuzzer's file is written");
+        nul == npos ? std::vector<Edit>() : ParseEdits(input.substr(nul + 1));
+    Check((std::ofstream(path, std::ios::binary) << file_text).flush().good(),
+          "the fuzzer's file is written");
     IniFile ini(path);
     Check(!ini.Load(), "an existing file loads");
     std::vector<Probe> probes = FindProbes(file_text);
@@ -187,10 +184,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "a key is found ignoring case");
     }
     for (const Probe& probe : probes) {
-        if (!edited.contains(Folded(probe.section, probe.key))) {
-            Check(saved.GetString(probe.section, probe.key, kMissing) == probe.before,
-                  "an entry no edit names reads as before");
-        }
+        Check(edited.contains(Folded(probe.section, probe.key)) ||
+                  saved.GetString(probe.section, probe.key, kMissing) == probe.before,
+              "an entry no edit names reads as before");
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

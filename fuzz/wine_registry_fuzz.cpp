@@ -31,29 +31,19 @@ constexpr size_t kMaxKeys = 256;
 constexpr size_t kMaxValueNames = 8;
 
 // A parsed registry as the store the registry access reads.
-class ParsedStore final : public quillet::RegistryStore {
-  public:
-    explicit ParsedStore(const WineRegistry& registry) : registry_(registry) {}
-
+struct ParsedStore final : quillet::RegistryStore {
+    explicit ParsedStore(const WineRegistry& parsed) : registry(parsed) {}
     std::optional<RegistryData> QueryValue(uint32_t root, std::string_view key_path,
                                            std::string_view value_name) override {
-        const RegistryData* data = registry_.FindValue(key_path, value_name);
-        if (root != quillet::HKEY_CURRENT_USER || data == nullptr) {
-            return std::nullopt;
-        }
-        return *data;
+        const RegistryData* data = registry.FindValue(key_path, value_name);
+        return root == quillet::HKEY_CURRENT_USER && data ? std::optional(*data) : std::nullopt;
     }
     std::optional<std::string> EnumKey(uint32_t root, std::string_view key_path,
                                        uint32_t index) override {
-        const std::string* name = registry_.SubkeyName(key_path, index);
-        if (root != quillet::HKEY_CURRENT_USER || name == nullptr) {
-            return std::nullopt;
-        }
-        return *name;
+        const std::string* name = registry.SubkeyName(key_path, index);
+        return root == quillet::HKEY_CURRENT_USER && name ? std::optional(*name) : std::nullopt;
     }
-
-  private:
-    const WineRegistry& registry_;
+    const WineRegistry& registry;
 };
 
 // The value names to ask every key for: the default value, and the first few quoted names at
@@ -108,11 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 quillet::RegReadValue(store, quillet::HKEY_CURRENT_USER, path, name));
         }
         std::string previous;
-        for (size_t index = 0;; ++index) {
-            const std::string* name = registry.SubkeyName(path, index);
-            if (name == nullptr) {
-                break;
-            }
+        for (size_t index = 0; const std::string* name = registry.SubkeyName(path, index);
+             ++index) {
             Check(!name->empty() && name->find('\\') == std::string::npos,
                   "a subkey name is one level");
             const std::string folded = quillet::FoldCase(*name);
