@@ -16,6 +16,7 @@
 
 #include "bench_table.h"
 #include "mail/mail_worker.h"
+#include "platform/qt/event_loop_post.h"
 
 namespace {
 
@@ -33,9 +34,10 @@ int main(int argc, char* argv[]) {
     using namespace quillet::bench;
     const int samples = argc > 1 ? std::atoi(argv[1]) : 3000;
     QCoreApplication app(argc, argv);
-    MailWorker worker([&app](std::function<void()> task) {
-        QMetaObject::invokeMethod(&app, std::move(task), Qt::QueuedConnection);
-    });
+    EventLoopPost outcomes;  // as the program hands outcomes back
+    MailWorker worker(
+        [&outcomes](std::function<void()> task) { outcomes.Post(std::move(task)); },
+        [&outcomes](std::function<void()> task) { outcomes.BeforeWaiting(std::move(task)); });
     std::vector<double> round_trips;
     const double cpu_start = CpuMs();
     for (int i = 0; i < samples; ++i) {

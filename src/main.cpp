@@ -23,6 +23,7 @@
 #include "platform/profile/tray_setting.h"
 #include "platform/qt/background_service.h"
 #include "platform/qt/command_line.h"
+#include "platform/qt/event_loop_post.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/termination_signals.h"
@@ -145,7 +146,12 @@ int main(int argc, char* argv[]) {
     const AccountSources account_sources = account_services.Sources();
     std::function<void()> retry_waiting;  // set once the main form stands
     // Every SMTP exchange runs on the mail thread: order mails, retries and the test message.
-    MailWorker mail_worker(post);
+    EventLoopPost mail_outcomes;  // how the mail thread's outcomes reach this thread
+    MailWorker mail_worker(
+        [&mail_outcomes](std::function<void()> task) { mail_outcomes.Post(std::move(task)); },
+        [&mail_outcomes](std::function<void()> task) {
+            mail_outcomes.BeforeWaiting(std::move(task));
+        });
     SetupDialogSlot setup({transport, mail_worker, settings_file, screen, places.help_file,
                            &account_sources, [&retry_waiting] { retry_waiting(); }});
     screen.SetSetupDialogSlot(&setup);

@@ -1,11 +1,25 @@
 #include "mail/mail_worker.h"
 
+#include "support/wake_here.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <utility>
 
 namespace quillet {
 
-MailWorker::MailWorker(Post post)
-    : post_(std::move(post)), alive_(std::make_shared<bool>(true)), thread_([this] { Run(); }) {}
+MailWorker::MailWorker(Post post, Post before_waiting)
+    : post_(std::move(post)),
+      before_waiting_(std::move(before_waiting)),
+      alive_(std::make_shared<bool>(true)),
+      processors_(Processors(pthread_self())) {
+    if (pipe2(wake_, O_CLOEXEC) != 0) {
+        wake_[0] = wake_[1] = -1;  // the thread then polls: see Run
+    }
+    thread_ = std::thread([this] { Run(); });
+}
 
 MailWorker::~MailWorker() {
     {
@@ -13,9 +27,14 @@ MailWorker::~MailWorker() {
         stopping_ = true;
         jobs_.clear();
     }
-    wake_.notify_all();
+    Wake();
     thread_.join();
     *alive_ = false;
+    for (const int fd : wake_) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
 }
 
 void MailWorker::Submit(std::function<SendResult()> job, std::function<void(SendResult)> done) {
@@ -23,7 +42,28 @@ void MailWorker::Submit(std::function<SendResult()> job, std::function<void(Send
         const std::lock_guard lock(mutex_);
         jobs_.push_back({std::move(job), std::move(done)});
     }
-    wake_.notify_one();
+    WakeSoon();
+}
+
+void MailWorker::WakeSoon() {
+    if (!before_waiting_) {
+        WakeHere(thread_.native_handle(), processors_);
+        Wake();
+    } else if (!std::exchange(wake_pending_, true)) {
+        before_waiting_([this, alive = alive_] {
+            if (*alive) {
+                wake_pending_ = false;
+                WakeHere(thread_.native_handle(), processors_);
+                Wake();
+            }
+        });
+    }
+}
+
+void MailWorker::Wake() {
+    const char byte = 1;
+    while (wake_[1] >= 0 && write(wake_[1], &byte, 1) < 0 && errno == EINTR) {
+    }
 }
 
 void MailWorker::Run() {
@@ -31,13 +71,23 @@ void MailWorker::Run() {
         Job next;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            while (!stopping_ && jobs_.empty()) {
+                lock.unlock();
+                // Bytes written before this read make it return at once; several are read
+                // together. Without the pipe, a short sleep stands in for the wake-up.
+                char bytes[64];
+                if (wake_[0] < 0 || read(wake_[0], bytes, sizeof bytes) < 0) {
+                    usleep(1000);
+                }
+                lock.lock();
+            }
             if (stopping_) {
                 return;
             }
             next = std::move(jobs_.front());
             jobs_.pop_front();
         }
+        RunAnywhere(processors_);
         SendResult result = next.job();
         post_([alive = alive_, done = std::move(next.done), result = std::move(result)] {
             if (*alive) {

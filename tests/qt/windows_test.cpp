@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,7 +69,7 @@ struct Program {
                                     [](std::chrono::milliseconds delay, std::function<void()> task) {
                                         QTimer::singleShot(delay, qApp, std::move(task));
                                     },
-                                    [] { return int64_t{1'700'000'000'000}; }, RetrySchedule{}}};
+                                    &QDateTime::currentMSecsSinceEpoch, RetrySchedule{}}};
     MainWindow window{form};
 };
 
