@@ -22,7 +22,13 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
     const QCommandLineOption show_version({"v", "version"}, "Print the version and exit.");
     const QCommandLineOption socket("socket", "Listen on the control socket <path>.", "path");
     const QCommandLineOption settings("settings", "Keep the settings in <file>.", "file");
-    parser.addOptions({help, show_version, socket, settings});
+    const QCommandLineOption fix_config(
+        "fix-config", "Take the FIX drop copy's session settings from <file>.", "file");
+    const QCommandLineOption http("http", "Take order events over HTTP on 127.0.0.1:<port>.",
+                                  "port");
+    const QCommandLineOption http_token("http-token",
+                                        "Print the HTTP endpoint's token and exit.");
+    parser.addOptions({help, show_version, socket, settings, fix_config, http, http_token});
 
     CommandLine result;
     const QString program =
@@ -34,6 +40,14 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
         problem = parser.errorText();
     } else if (!parser.positionalArguments().isEmpty()) {
         problem = "Unexpected argument '" + parser.positionalArguments().first() + "'.";
+    } else if (parser.isSet(http)) {
+        bool number = false;
+        const int port = parser.value(http).toInt(&number);
+        if (!number || port < 1 || port > 65535) {
+            problem = "The HTTP port is not a number from 1 to 65535: '" + parser.value(http) + "'.";
+        } else {
+            result.http_port = port;
+        }
     }
     if (!problem.isEmpty()) {
         result.exit_status = kWrongCommandLine;
@@ -47,6 +61,8 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
     }
     result.socket = parser.value(socket).toStdString();
     result.settings = parser.value(settings).toStdString();
+    result.fix_config = parser.value(fix_config).toStdString();
+    result.print_http_token = parser.isSet(http_token);
     return result;
 }
 

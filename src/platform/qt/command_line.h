@@ -1,5 +1,5 @@
-// The program's command line: quillet [--socket PATH] [--settings FILE] [Qt's options], or
-// --help, or --version.
+// The program's command line: quillet [--socket PATH] [--settings FILE] [--fix-config FILE]
+// [--http PORT] [Qt's options], or --http-token, --help or --version.
 #pragma once
 
 #include <QStringList>
@@ -11,6 +11,9 @@ namespace quillet {
 struct CommandLine {
     std::string socket;    // --socket PATH; empty when not given
     std::string settings;  // --settings FILE; empty when not given
+    std::string fix_config;          // --fix-config FILE; empty when not given
+    std::optional<int> http_port;    // --http PORT (1 to 65535)
+    bool print_http_token = false;   // --http-token: print the endpoint's token and end
     // Set when the program ends here with this status: 0 after --help or --version, whose text
     // is in `output` for standard output; 2 for a command line it cannot take, with the reason
     // and the usage in `output` for standard error.
