@@ -368,6 +368,7 @@ CurlSmtpTransport::ConnectionPtr CurlSmtpTransport::TakeKept(const std::string& 
 }
 
 void CurlSmtpTransport::Keep(ConnectionPtr connection) {
+    bool wake = true;
     {
         const std::lock_guard lock(mutex_);
         if (options_.keep_idle.count() <= 0 || aborted_) {
@@ -378,9 +379,15 @@ void CurlSmtpTransport::Keep(ConnectionPtr connection) {
             }
             kept_ = std::move(connection);
             kept_since_ = std::chrono::steady_clock::now();
+            // A closer that wakes before the new idle time is over looks again then: waking it
+            // now, for every message, would only cost a thread switch.
+            wake = !to_close_.empty() || !closer_wakes_at_ ||
+                   *closer_wakes_at_ > kept_since_ + options_.keep_idle;
         }
     }
-    wake_.notify_all();
+    if (wake) {
+        wake_.notify_all();
+    }
 }
 
 void CurlSmtpTransport::RunCloser() {
@@ -416,10 +423,13 @@ void CurlSmtpTransport::RunCloser() {
             return;
         }
         if (kept_) {
-            wake_.wait_until(lock, kept_since_ + options_.keep_idle);
+            closer_wakes_at_ = kept_since_ + options_.keep_idle;
+            wake_.wait_until(lock, *closer_wakes_at_);
         } else {
+            closer_wakes_at_.reset();
             wake_.wait(lock);
         }
+        closer_wakes_at_.reset();
     }
 }
 

@@ -33,6 +33,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,8 @@ class CurlSmtpTransport final : public SmtpTransport {
     std::condition_variable wake_;
     ConnectionPtr kept_;  // idle since kept_since_
     std::chrono::steady_clock::time_point kept_since_;
+    // When the closer wakes by itself, while it waits; empty while it waits for a notify.
+    std::optional<std::chrono::steady_clock::time_point> closer_wakes_at_;
     std::vector<ConnectionPtr> to_close_;  // QUIT to be said by the closer
     bool stopping_ = false;
     int quit_watch_ =
