@@ -16,6 +16,8 @@
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
 #include "platform/control/second_start.h"
+#include "platform/http/http_endpoint_switch.h"
+#include "platform/http/http_token.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
@@ -107,6 +109,26 @@ std::vector<std::string> AutostartArguments(const quillet::CommandLine& command)
     return arguments;
 }
 
+// --http-token: prints the HTTP endpoint's token, made first when there is none, with no
+// display needed.
+int PrintHttpToken(const std::string& settings_option) {
+    std::error_code error;
+    const auto executable = std::filesystem::canonical("/proc/self/exe", error);
+    const quillet::ProgramPlaces places = quillet::FindProgramPlaces(executable, settings_option);
+    if (!places.error.empty()) {
+        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return 1;
+    }
+    const quillet::HttpToken token =
+        quillet::ReadOrMakeHttpToken(quillet::HttpTokenPath(places.settings_file));
+    if (!token.error.empty()) {
+        std::cerr << "quillet: " << token.error << '\n';
+        return 1;
+    }
+    std::cout << token.token << '\n';
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -115,6 +137,8 @@ int main(int argc, char* argv[]) {
     if (const CommandLine early = ReadCommandLine(RawArguments(argc, argv), QUILLET_VERSION);
         early.exit_status == 0) {
         return EndWith(early);
+    } else if (!early.exit_status && early.print_http_token) {
+        return PrintHttpToken(early.settings);
     }
     QApplication app(argc, argv);
     Identify(app);
@@ -145,6 +169,7 @@ int main(int argc, char* argv[]) {
     AccountServices account_services;  // the mail accounts of the Wine prefix
     const AccountSources account_sources = account_services.Sources();
     std::function<void()> retry_waiting;  // set once the main form stands
+    std::function<HttpRowState(bool, const std::string&)> follow_http;  // set with the dispatcher
     // Every SMTP exchange runs on the mail thread: order mails, retries and the test message.
     EventLoopPost mail_outcomes;  // how the mail thread's outcomes reach this thread
     MailWorker mail_worker(
@@ -153,7 +178,10 @@ int main(int argc, char* argv[]) {
             mail_outcomes.BeforeWaiting(std::move(task));
         });
     SetupDialogSlot setup({transport, mail_worker, settings_file, screen, places.help_file,
-                           &account_sources, [&retry_waiting] { retry_waiting(); }});
+                           &account_sources, [&retry_waiting] { retry_waiting(); },
+                           [&follow_http](bool on, const std::string& port) {
+                               return follow_http ? follow_http(on, port) : HttpRowState{};
+                           }});
     screen.SetSetupDialogSlot(&setup);
 
     // Order mails wait in the outbox beside the settings until the server has taken them.
@@ -191,6 +219,16 @@ int main(int argc, char* argv[]) {
     if (const std::string error = server.Start(socket); !error.empty()) {
         return SecondStartOr(socket, error);
     }
+    // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
+    // its close) unless --http names the port.
+    HttpEndpointSwitch http(dispatcher, HttpTokenPath(places.settings_file), command.http_port);
+    follow_http = [&http](bool on, const std::string& port) {
+        const HttpSwitchOutcome outcome = http.Follow(on, port);
+        if (!outcome.error.empty()) {
+            std::cerr << "quillet: " << outcome.error << '\n';
+        }
+        return HttpRowState{outcome.token, outcome.error};
+    };
     if (const auto error = CreateSettingsFolder(places.settings_folder)) {
         screen.ShowMessage("The settings cannot be saved: " + *error, "Quillet",
                            MessageIcon::Exclamation);

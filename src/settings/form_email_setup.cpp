@@ -34,6 +34,11 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
     : services_(services), live_(live) {
     chkAuthRequired.OnClick([this] { chkAuthRequired_Click(); });
     cmbServerTemplate.OnClick([this] { cmbServerTemplate_Click(); });
+    chkHttp.OnClick([this] {
+        if (!loading_) {
+            chkHttp_Click();
+        }
+    });
     chkAuthRequired_Click();  // the account fields start as the cleared box has them
     for (Observable* control : std::initializer_list<Observable*>{
              &txtDisplayName, &txtEmail, &txtSMTPserver, &txtPort, &chkSSL, &chkAuthRequired,
@@ -60,6 +65,7 @@ void formEmailSetup::Form_Load() {
     SelectLoadedTemplate();
     loading_ = false;
     Publish();
+    chkHttp_Click();
     if (error) {
         services_.screen.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
                                      MessageIcon::Exclamation);
@@ -69,6 +75,18 @@ void formEmailSetup::Form_Load() {
 void formEmailSetup::Publish() {
     if (!loading_) {
         live_.Set(LiveSettings());
+    }
+}
+
+void formEmailSetup::chkHttp_Click() {
+    if (!services_.http_setting) {
+        return;
+    }
+    const HttpRowState row = services_.http_setting(chkHttp.IsOn(), txtHttpPort.Text());
+    txtHttpToken.SetText(row.token);
+    if (!row.error.empty()) {
+        lblLog.SetForeColor(kLogRed);
+        LogMessage(row.error);
     }
 }
 
@@ -122,6 +140,7 @@ void formEmailSetup::cmdHelp_Click() {
 }
 
 void formEmailSetup::Command1_Click() {
+    chkHttp_Click();
     services_.screen.HideSetupDialog();
 }
 

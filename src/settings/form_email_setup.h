@@ -35,6 +35,12 @@ inline constexpr Colour kLogGreen{0, 128, 0};
 // stall the start nor fill the memory.
 inline constexpr int kMaxStoredRecipients = 10000;
 
+// What the row of the local HTTP endpoint shows once the endpoint has followed its setting.
+struct HttpRowState {
+    std::string token;  // the token callers name; empty while the endpoint is off
+    std::string error;  // why it is off although asked for; empty otherwise
+};
+
 // What the dialog works with; everything referred to must outlive the dialog.
 struct EmailSetupServices {
     SmtpTransport& transport;                           // where mail goes out: on `mail`
@@ -44,6 +50,8 @@ struct EmailSetupServices {
     std::string help_file;                              // the help file (HelpFilePath)
     const AccountSources* account_sources = nullptr;    // where "Search Accounts..." looks
     std::function<void()> test_message_sent = nullptr;  // told after a test message went out
+    // Turns the local HTTP endpoint on (at the port as typed) or off; none: no endpoint.
+    std::function<HttpRowState(bool on, const std::string& port)> http_setting = nullptr;
 };
 
 class formEmailSetup {
@@ -77,6 +85,13 @@ class formEmailSetup {
     // "Send Test E-mail": disabled while a test message is under way.
     CommandButton Command2;
 
+    // The local HTTP endpoint's row, below the rest: "Take orders over HTTP on 127.0.0.1,
+    // port", the port, and the token (read-only). Kept in the settings file with the others;
+    // not mail settings.
+    CheckBox chkHttp;
+    TextBox txtHttpPort;
+    TextBox txtHttpToken;
+
     // Load: fills the template list, reads the settings file and selects the template that
     // matches the loaded server, which takes over the loaded values; the live settings then
     // take the loaded ones, all at once. A file that exists but cannot be read is then reported
@@ -109,6 +124,11 @@ class formEmailSetup {
     // Copies an account that the account dialog chose: the matching template first, then the
     // sender, the server and the login; the password is emptied, the recipients stay.
     void TakeAccount(const MailAccount& account);
+
+    // The endpoint follows chkHttp and txtHttpPort (http_setting): at the load, when the box
+    // changes, and at "Close" and the close box (not at the unload that ends the program). The token shows in txtHttpToken; a reason why the
+    // endpoint is off although asked for shows in red in lblLog.
+    void chkHttp_Click();
 
     // Makes Templates anew from kServerTemplates.
     void FillTemplates();

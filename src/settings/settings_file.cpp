@@ -30,6 +30,8 @@ constexpr StoredSetting kStoredSettings[] = {
     {"chkAuthRequired", &formEmailSetup::chkAuthRequired},
     {"txtAccountName", &formEmailSetup::txtAccountName},
     {"txtPassword", &formEmailSetup::txtPassword},
+    {"chkHttp", &formEmailSetup::chkHttp},
+    {"txtHttpPort", &formEmailSetup::txtHttpPort},
 };
 
 bool IsMissingMark(const std::string& text) {

@@ -1,6 +1,8 @@
 #include "platform/qt/email_setup_window.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -21,6 +23,7 @@ namespace {
 
 constexpr double kClientWidth = 7965;
 constexpr double kClientHeight = 6570;
+constexpr double kHttpRowHeight = 450;  // the HTTP endpoint's row, below the rest
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -78,7 +81,8 @@ EmailSetupWindow::EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, 
 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
-    setFixedSize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
+    setFixedSize(TwipsToPixels(kClientWidth, ppt),
+                 TwipsToPixels(kClientHeight + kHttpRowHeight, ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -171,6 +175,35 @@ void EmailSetupWindow::Build() {
     for (size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
+    BuildHttpRow(ppt);
+}
+
+void EmailSetupWindow::BuildHttpRow(double ppt) {
+    constexpr double kTop = kClientHeight + 30;
+    chkHttp = new QCheckBox(QStringLiteral("Take orders over HTTP on 127.0.0.1, port"), this);
+    chkHttp->setObjectName(QStringLiteral("chkHttp"));
+    chkHttp->setFont(TahomaFont());
+    PlaceInTwips(*chkHttp, 150, kTop + 60, 3465, 195, ppt);
+    txtHttpPort = new QLineEdit(this);
+    txtHttpPort->setObjectName(QStringLiteral("txtHttpPort"));
+    txtHttpPort->setFont(TahomaFont());
+    PlaceInTwips(*txtHttpPort, 3660, kTop, 735, 315, ppt);
+    txtHttpToken = new QLineEdit(this);
+    txtHttpToken->setObjectName(QStringLiteral("txtHttpToken"));
+    txtHttpToken->setFont(TahomaFont());
+    txtHttpToken->setReadOnly(true);
+    txtHttpToken->setToolTip(QStringLiteral("The token: Authorization: Bearer <token>"));
+    PlaceInTwips(*txtHttpToken, 4470, kTop, 2505, 315, ppt);
+    cmdCopyToken = new QPushButton(QStringLiteral("Copy"), this);
+    cmdCopyToken->setObjectName(QStringLiteral("cmdCopyToken"));
+    cmdCopyToken->setFont(SansSerifFont());
+    cmdCopyToken->setAutoDefault(false);
+    PlaceInTwips(*cmdCopyToken, 7050, kTop - 30, 855, 375, ppt);
+    QWidget* const order[] = {cmbServerTemplate, chkHttp, txtHttpPort, txtHttpToken,
+                              cmdCopyToken};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
 }
 
 void EmailSetupWindow::Bind() {
@@ -185,6 +218,11 @@ void EmailSetupWindow::Bind() {
     }
     BindCheck(chkSSL, form.chkSSL, form_, subscriptions_);
     BindCheck(chkAuthRequired, form.chkAuthRequired, form_, subscriptions_);
+    BindCheck(chkHttp, form.chkHttp, form_, subscriptions_);
+    BindText(txtHttpPort, form.txtHttpPort, form_, subscriptions_);
+    BindText(txtHttpToken, form.txtHttpToken, form_, subscriptions_);
+    connect(cmdCopyToken, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(txtHttpToken->text()); });
 
     auto show_templates = [this] {
         const ComboBox& combo = form_->cmbServerTemplate;
@@ -269,6 +307,9 @@ void EmailSetupWindow::ShowList() {
 
 void EmailSetupWindow::closeEvent(QCloseEvent* event) {
     // The close box unloads the dialog, which saves the settings; the next use loads it again.
+    if (form_) {
+        form_->chkHttp_Click();  // the endpoint follows the row as the dialog leaves it
+    }
     subscriptions_.clear();
     form_ = nullptr;
     slot_.Unload();

@@ -44,6 +44,11 @@ class EmailSetupWindow final : public QDialog {
     QPushButton* cmdHelp = nullptr;
     QPushButton* Command1 = nullptr;
     QLabel* lblLog = nullptr;
+    // The local HTTP endpoint's row, below the rest.
+    QCheckBox* chkHttp = nullptr;
+    QLineEdit* txtHttpPort = nullptr;
+    QLineEdit* txtHttpToken = nullptr;  // read-only
+    QPushButton* cmdCopyToken = nullptr;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,6 +56,7 @@ class EmailSetupWindow final : public QDialog {
 
   private:
     void Build();
+    void BuildHttpRow(double ppt);
     void Bind();
     void ShowList();
 

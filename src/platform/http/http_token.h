@@ -1,0 +1,23 @@
+// The HTTP endpoint's token: the secret every request names in its Authorization header. Made
+// from the kernel's random source the first time it is needed, and kept in quillet-http.token
+// beside the settings file, readable by the user alone.
+#pragma once
+
+#include <string>
+
+namespace quillet {
+
+// The token file beside `settings_file`.
+std::string HttpTokenPath(const std::string& settings_file);
+
+struct HttpToken {
+    std::string token;  // 64 lowercase hexadecimal digits; empty when `error` is set
+    std::string error;  // why there is none: the file cannot be read or written, or no randomness
+};
+
+// The token kept at `path`. When there is no file, or it holds no token, a new one is made
+// (getrandom) and written there atomically with mode 0600 first. A file that cannot be read
+// for another reason than its absence, or a new token that cannot be kept, gives an error.
+HttpToken ReadOrMakeHttpToken(const std::string& path);
+
+}  // namespace quillet
