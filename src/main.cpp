@@ -16,6 +16,7 @@
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
 #include "platform/control/second_start.h"
+#include "platform/fix/fix_source.h"
 #include "platform/http/http_endpoint_switch.h"
 #include "platform/http/http_token.h"
 #include "platform/notify/desktop_notifier.h"
@@ -219,6 +220,14 @@ int main(int argc, char* argv[]) {
     if (const std::string error = server.Start(socket); !error.empty()) {
         return SecondStartOr(socket, error);
     }
+    // The FIX drop copy, when quillet-fix.cfg (or --fix-config) names its sessions.
+    FixSource fix(
+        dispatcher, post,
+        [&form](const std::string& state, const std::string& detail) {
+            form.SetFixState(state, detail);
+        },
+        {places.settings_file, command.fix_config,
+         QCoreApplication::applicationFilePath().toStdString()});
     // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
     // its close) unless --http names the port.
     HttpEndpointSwitch http(dispatcher, HttpTokenPath(places.settings_file), command.http_port);

@@ -176,7 +176,8 @@ std::string FormatReply(const OrderEvent& handled) {
         return std::string("{\"ok\":true,\"Connected\":") + (status->Connected ? "true" : "false") +
                ",\"Waiting\":" + std::to_string(status->Waiting) +
                ",\"Failed\":" + std::to_string(status->Failed) +
-               ",\"Delivered\":" + std::to_string(status->Delivered) + "}";
+               ",\"Delivered\":" + std::to_string(status->Delivered) + ",\"FIX\":\"" +
+               status->FIX + "\"}";
     }
     return "{\"ok\":true}";
 }

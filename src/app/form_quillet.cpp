@@ -70,6 +70,13 @@ void formQuillet::Status_Requested(Status& status) {
     status.Waiting = counts.waiting;
     status.Failed = counts.failed;
     status.Delivered = counts.delivered;
+    status.FIX = fix_state_;
+}
+
+void formQuillet::SetFixState(std::string state, std::string detail) {
+    fix_state_ = std::move(state);
+    fix_detail_ = std::move(detail);
+    FixStateChanged.Emit();
 }
 
 void formQuillet::CVTOrders1_OrderPlaced(const OrderPlaced& event) {

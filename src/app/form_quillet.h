@@ -35,6 +35,13 @@ class formQuillet {
     OutboxCounts MailCounts() const { return outbox_->Counts(); }
     // Told whenever a mail's state changes (MailCounts may then differ).
     Signal<> MailStateChanged;
+    // The FIX drop copy's session as Status gives it ("logged on", "connecting", "off"), and a
+    // sentence for the window's tip (why it is off, or whom it talks to).
+    const std::string& FixState() const { return fix_state_; }
+    const std::string& FixDetail() const { return fix_detail_; }
+    void SetFixState(std::string state, std::string detail);
+    // Told whenever SetFixState is called.
+    Signal<> FixStateChanged;
 
     // Load: loads the setup dialog hidden, which reads the settings file; then the outbox takes
     // in the mails it kept and tries them.
@@ -81,6 +88,8 @@ class formQuillet {
     Screen& screen_;
     std::string decimal_separator_;
     bool connected_ = false;
+    std::string fix_state_ = "off";
+    std::string fix_detail_;
     std::function<void()> reply_;  // the reply of the event being handled, until it may go
     std::unique_ptr<Outbox> outbox_;
 };

@@ -64,6 +64,7 @@ struct Status {
     int32_t Waiting = 0;    // order mails in the outbox, to be tried again
     int32_t Failed = 0;     // order mails marked failed
     int32_t Delivered = 0;  // order mails delivered since start
+    std::string FIX = "off";  // the FIX drop copy's session: "logged on", "connecting" or "off"
 
     bool operator==(const Status&) const = default;
 };

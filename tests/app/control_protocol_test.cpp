@@ -72,6 +72,8 @@ TEST(ControlProtocolTest, Replies) {
     EXPECT_EQ(FormatReply(Connect{"a", "b", -1}), R"({"ok":true,"Answer":-1})");
     EXPECT_EQ(FormatReply(QueryConnected{"", "", "", 7}), R"({"ok":true,"Answer":7})");
     EXPECT_EQ(FormatReply(OrderPlaced{}), R"({"ok":true})");
+    EXPECT_EQ(FormatReply(Status{true, 1, 2, 3, "logged on"}),
+              R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})");
 }
 
 }  // namespace

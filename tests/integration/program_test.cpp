@@ -365,7 +365,7 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
                                               "{\"event\":\"Status\"}\n");
     EXPECT_EQ(code, 0);
     EXPECT_NE(replies.find("{\"ok\":true,\"Connected\":true,\"Waiting\":2,\"Failed\":0,"
-                           "\"Delivered\":0}"),
+                           "\"Delivered\":0,\"FIX\":\"off\"}"),
               std::string::npos)
         << replies;
     EXPECT_TRUE(bus.Saw("Order mail for order 2 not sent yet"));

@@ -51,6 +51,15 @@ MainWindow::MainWindow(formQuillet& form)
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QListView::customContextMenuRequested, this, &MainWindow::ShowLineMenu);
 
+    // The FIX drop copy's session, in the window's tip.
+    const auto show_fix_state = [this] {
+        setToolTip(QString::fromStdString("FIX drop copy: " + form_.FixState() +
+                                          (form_.FixDetail().empty() ? "" : " - ") +
+                                          form_.FixDetail()));
+    };
+    show_fix_state();
+    fix_state_ = form_.FixStateChanged.Subscribe(show_fix_state);
+
     setTabOrder(list_, button_);
     resize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
 }

@@ -48,6 +48,7 @@ class MainWindow final : public QWidget {
     bool unloaded_ = false;
     bool unloading_ = false;
     std::function<bool()> may_close_;
+    Subscription fix_state_;  // the FIX session's state in the tip
 };
 
 }  // namespace quillet

@@ -1,0 +1,241 @@
+// The one file that includes QuickFIX. Everything QuickFIX throws is caught here.
+#include "platform/fix/fix_engine.h"
+
+#include <quickfix/Application.h>
+#include <quickfix/FileLog.h>
+#include <quickfix/FileStore.h>
+#include <quickfix/Session.h>
+#include <quickfix/SessionSettings.h>
+#include <quickfix/SocketAcceptor.h>
+#include <quickfix/SocketInitiator.h>
+
+#include <chrono>
+#include <exception>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace quillet {
+namespace {
+
+// What Quillet adds to each session when the file says nothing of it: the store and log beside
+// the file, its own dictionaries, and leave to pass the fields those do not describe.
+FIX::SessionSettings WithOurDefaults(const FIX::SessionSettings& user,
+                                     const FixEngineConfig& config) {
+    const auto fill = [](FIX::Dictionary& settings, const std::string& key,
+                         const std::string& value) {
+        if (!settings.has(key)) {
+            settings.setString(key, value);
+        }
+    };
+    // The engine's own log (not a session's) takes its folder from the defaults.
+    FIX::Dictionary defaults = user.get();
+    fill(defaults, FIX::FILE_STORE_PATH, config.store_folder + "/store");
+    fill(defaults, FIX::FILE_LOG_PATH, config.store_folder + "/log");
+    FIX::SessionSettings ours;
+    ours.set(defaults);
+    for (const FIX::SessionID& id : user.getSessions()) {
+        FIX::Dictionary session = user.get(id);
+        const auto fill_in = [&](const std::string& key, const std::string& value) {
+            fill(session, key, value);
+        };
+        fill_in(FIX::FILE_STORE_PATH, defaults.getString(FIX::FILE_STORE_PATH));
+        fill_in(FIX::FILE_LOG_PATH, defaults.getString(FIX::FILE_LOG_PATH));
+        const std::string& version = id.getBeginString().getValue();
+        if (version == "FIX.4.2" || version == "FIX.4.4") {
+            fill_in(FIX::DATA_DICTIONARY, config.dictionary_folder + "/FIX4" + version.substr(6) +
+                                           ".xml");
+        }
+        fill_in(FIX::ALLOW_UNKNOWN_MSG_FIELDS, "Y");
+        fill_in(FIX::VALIDATE_USER_DEFINED_FIELDS, "N");
+        ours.set(id, session);
+    }
+    return ours;
+}
+
+bool HasSessionsOfType(const FIX::SessionSettings& settings, const std::string& type) {
+    for (const FIX::SessionID& id : settings.getSessions()) {
+        const FIX::Dictionary& session = settings.get(id);
+        if (session.has(FIX::CONNECTION_TYPE) && session.getString(FIX::CONNECTION_TYPE) == type) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Field(const FIX::FieldMap& message, int tag) {
+    return message.isSetField(tag) ? message.getField(tag) : std::string();
+}
+
+FixReportFields ReportFields(const FIX::Message& message) {
+    FixReportFields report;
+    report.ExecType = Field(message, FIX::FIELD::ExecType);
+    report.ExecID = Field(message, FIX::FIELD::ExecID);
+    report.OrderID = Field(message, FIX::FIELD::OrderID);
+    report.ClOrdID = Field(message, FIX::FIELD::ClOrdID);
+    report.Side = Field(message, FIX::FIELD::Side);
+    report.OrdType = Field(message, FIX::FIELD::OrdType);
+    report.OrderQty = Field(message, FIX::FIELD::OrderQty);
+    report.Price = Field(message, FIX::FIELD::Price);
+    report.StopPx = Field(message, FIX::FIELD::StopPx);
+    report.Symbol = Field(message, FIX::FIELD::Symbol);
+    report.SecurityID = Field(message, FIX::FIELD::SecurityID);
+    report.SecurityExchange = Field(message, FIX::FIELD::SecurityExchange);
+    report.Account = Field(message, FIX::FIELD::Account);
+    report.Text = Field(message, FIX::FIELD::Text);
+    return report;
+}
+
+}  // namespace
+
+class FixEngine::Impl final : public FIX::Application {
+  public:
+    Impl(const FIX::SessionSettings& settings, FixEngineEvents events)
+        : settings_(settings),
+          events_(std::move(events)),
+          stores_(settings_),
+          logs_(settings_) {
+        for (const FIX::SessionID& id : settings_.getSessions()) {
+            sessions_ += (sessions_.empty() ? "" : ", ") + id.toString();
+        }
+        if (HasSessionsOfType(settings_, "initiator")) {
+            initiator_.reset(new FIX::SocketInitiator(*this, stores_, settings_, logs_));
+        }
+        if (HasSessionsOfType(settings_, "acceptor")) {
+            acceptor_.reset(new FIX::SocketAcceptor(*this, stores_, settings_, logs_));
+        }
+        if (!initiator_ && !acceptor_) {
+            throw FIX::ConfigError("no session has ConnectionType initiator or acceptor");
+        }
+        if (initiator_) {
+            initiator_->start();
+        }
+        if (acceptor_) {
+            acceptor_->start();
+        }
+    }
+
+    ~Impl() override {
+        // A Logout to each counterparty, a short while for its answer, then the threads end.
+        try {
+            std::set<FIX::SessionID> ids = settings_.getSessions();
+            for (const FIX::SessionID& id : ids) {
+                if (FIX::Session* session = FIX::Session::lookupSession(id)) {
+                    session->logout();
+                }
+            }
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (std::chrono::steady_clock::now() < until && AnyLoggedOn(ids)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (initiator_) {
+                initiator_->stop(true);
+            }
+            if (acceptor_) {
+                acceptor_->stop(true);
+            }
+        } catch (...) {  // nothing of QuickFIX's leaves the program's end
+        }
+    }
+
+    const std::string& sessions() const { return sessions_; }
+
+  private:
+    static bool AnyLoggedOn(const std::set<FIX::SessionID>& ids) {
+        for (const FIX::SessionID& id : ids) {
+            FIX::Session* session = FIX::Session::lookupSession(id);
+            if (session != nullptr && session->isLoggedOn()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void onCreate(const FIX::SessionID&) override {}
+    void onLogon(const FIX::SessionID& id) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Tell(events_.logged_on, id.toString());
+    }
+    void onLogout(const FIX::SessionID& id) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Tell(events_.logged_out, id.toString());
+    }
+    void toAdmin(FIX::Message&, const FIX::SessionID&) override {}
+// QuickFIX's interface declares dynamic exception specifications, which its overrides repeat.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated"
+    void toApp(FIX::Message&, const FIX::SessionID&) throw(FIX::DoNotSend) override {}
+    void fromAdmin(const FIX::Message&, const FIX::SessionID&) throw(
+        FIX::FieldNotFound, FIX::IncorrectDataFormat, FIX::IncorrectTagValue,
+        FIX::RejectLogon) override {}
+
+    // A drop copy carries execution reports; any other message is refused as unsupported.
+    void fromApp(const FIX::Message& message, const FIX::SessionID& id) throw(
+        FIX::FieldNotFound, FIX::IncorrectDataFormat, FIX::IncorrectTagValue,
+        FIX::UnsupportedMessageType) override {
+        if (Field(message.getHeader(), FIX::FIELD::MsgType) != "8") {
+            throw FIX::UnsupportedMessageType();
+        }
+        FIX::Session* session = FIX::Session::lookupSession(id);
+        std::string note;
+        try {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const std::string day =
+                session == nullptr
+                    ? std::string()
+                    : FIX::UtcTimeStampConvertor::convert(session->getStore()->getCreationTime());
+            if (events_.report) {
+                note = events_.report(id.toString(), day, ReportFields(message));
+            }
+        } catch (const std::exception& error) {
+            note = std::string("the report could not be handled: ") + error.what();
+        }
+        if (!note.empty() && session != nullptr) {
+            session->getLog()->onEvent(note);
+        }
+    }
+#pragma GCC diagnostic pop
+
+    static void Tell(const std::function<void(const std::string&)>& event,
+                     const std::string& session) {
+        try {
+            if (event) {
+                event(session);
+            }
+        } catch (...) {  // the engine's thread goes on
+        }
+    }
+
+    FIX::SessionSettings settings_;
+    FixEngineEvents events_;
+    FIX::FileStoreFactory stores_;
+    FIX::FileLogFactory logs_;
+    std::unique_ptr<FIX::SocketInitiator> initiator_;
+    std::unique_ptr<FIX::SocketAcceptor> acceptor_;
+    std::mutex mutex_;  // the initiator's thread and the acceptor's, one call at a time
+    std::string sessions_;
+};
+
+FixEngine::FixEngine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+FixEngine::~FixEngine() = default;
+
+const std::string& FixEngine::Sessions() const {
+    return impl_->sessions();
+}
+
+std::unique_ptr<FixEngine> FixEngine::Start(const FixEngineConfig& config, FixEngineEvents events,
+                                            std::string& error) {
+    try {
+        const FIX::SessionSettings user(config.settings_file);
+        std::unique_ptr<Impl> impl(new Impl(WithOurDefaults(user, config), std::move(events)));
+        return std::unique_ptr<FixEngine>(new FixEngine(std::move(impl)));
+    } catch (const std::exception& refused) {
+        error = refused.what();
+    } catch (...) {
+        error = "QuickFIX refused the settings";
+    }
+    return nullptr;
+}
+
+}  // namespace quillet

@@ -1,0 +1,57 @@
+// The FIX engine (QuickFIX) behind a plain interface: the sessions of one QuickFIX session
+// settings file, initiators and acceptors alike, each with its message store and log on disk.
+// This header includes no QuickFIX header and is plain C++14, for QuickFIX's headers build only
+// as C++14; nothing of QuickFIX, its exceptions included, crosses it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/fix_report_fields.h"
+
+namespace quillet {
+
+struct FixEngineConfig {
+    std::string settings_file;       // QuickFIX's session settings
+    std::string store_folder;        // FileStorePath and FileLogPath, unless the file names them
+    std::string dictionary_folder;   // FIX42.xml and FIX44.xml, unless the file names one
+};
+
+// Told on the engine's own threads, one call at a time; none may call back into the engine.
+struct FixEngineEvents {
+    // A session ("FIX.4.4:QUILLET->BROKER") logged on.
+    std::function<void(const std::string& session)> logged_on;
+    // A session that was logged on logged out, or its connection was lost.
+    std::function<void(const std::string& session)> logged_out;
+    // An execution report, valid for the session's data dictionary. `day` names the session's
+    // day (the creation time of its message store, which a new day resets). What it gives back,
+    // when not empty, goes into the session's log.
+    std::function<std::string(const std::string& session, const std::string& day,
+                              const FixReportFields& report)>
+        report;
+};
+
+class FixEngine {
+  public:
+    // Reads `config.settings_file` and starts connecting (initiators) and listening (acceptors)
+    // on threads of its own; returns at once. Gives no engine and the reason in `error` when the
+    // file cannot be read or QuickFIX refuses it (a missing setting, a dictionary it cannot read).
+    static std::unique_ptr<FixEngine> Start(const FixEngineConfig& config, FixEngineEvents events,
+                                            std::string& error);
+    // Logs every session out (waiting a few seconds at most for the counterparty) and stops.
+    ~FixEngine();
+    FixEngine(const FixEngine&) = delete;
+    FixEngine& operator=(const FixEngine&) = delete;
+
+    // "FIX.4.4:QUILLET->BROKER, ..." the sessions it runs.
+    const std::string& Sessions() const;
+
+    class Impl;
+
+  private:
+    explicit FixEngine(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quillet

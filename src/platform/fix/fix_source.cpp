@@ -1,0 +1,126 @@
+#include "platform/fix/fix_source.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <iostream>
+
+#include "app/fix_report.h"
+#include "platform/atomic_file.h"
+
+namespace quillet {
+namespace {
+
+// Our FIX42.xml and FIX44.xml: beside the program (a build folder), else the installed ones.
+std::string DictionaryFolder(const std::string& executable) {
+    const std::string beside = FolderOf(executable);
+    std::error_code ignored;
+    return std::filesystem::exists(beside + "/FIX44.xml", ignored) ? beside
+                                                                    : QUILLET_FIX_DATADIR;
+}
+
+// A session's name as a file name: "FIX.4.4:A->B" gives "FIX.4.4_A-_B".
+std::string FileName(std::string session) {
+    for (char& c : session) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '-';
+        c = plain ? c : '_';
+    }
+    return session;
+}
+
+}  // namespace
+
+FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_changed,
+                     const FixSourceConfig& config)
+    : dispatcher_(dispatcher),
+      post_(std::move(post)),
+      state_changed_(std::move(state_changed)),
+      alive_(std::make_shared<FixSource*>(this)) {
+    const std::string file = config.fix_config.empty()
+                                 ? FolderOf(config.settings_file) + "/quillet-fix.cfg"
+                                 : config.fix_config;
+    std::error_code error_code;
+    if (config.fix_config.empty() && !std::filesystem::exists(file, error_code)) {
+        state_changed_("off", "");
+        return;
+    }
+    store_folder_ = FolderOf(file) + "/quillet-fix";
+    ::mkdir(store_folder_.c_str(), 0700);
+    const std::weak_ptr<FixSource*> alive = alive_;
+    const auto on_ui = [alive, post = post_](std::function<void(FixSource&)> task) {
+        post([alive, task = std::move(task)] {
+            if (const auto source = alive.lock()) {
+                task(**source);
+            }
+        });
+    };
+    FixEngineEvents events;
+    events.logged_on = [on_ui](const std::string& session) {
+        on_ui([session](FixSource& source) { source.LoggedOn(session); });
+    };
+    events.logged_out = [on_ui](const std::string& session) {
+        on_ui([session](FixSource& source) { source.LoggedOut(session); });
+    };
+    events.report = [on_ui](const std::string& session, const std::string& day,
+                            const FixReportFields& report) {
+        FixReportEvent mapped = OrderEventFromFixReport(report);
+        if (mapped.event) {
+            on_ui([session, day, exec_id = report.ExecID,
+                   event = std::move(*mapped.event)](FixSource& source) mutable {
+                source.Report(session, day, exec_id, std::move(event));
+            });
+        }
+        return std::move(mapped.why_none);
+    };
+    std::string refused;
+    engine_ = FixEngine::Start({file, store_folder_, DictionaryFolder(config.executable)},
+                               std::move(events), refused);
+    if (!engine_) {
+        std::cerr << "quillet: no FIX drop copy, for " << file << " is refused: " << refused
+                  << '\n';
+        state_changed_("off", file + " is refused: " + refused);
+        return;
+    }
+    sessions_ = engine_->Sessions();
+    TellState();
+}
+
+FixSource::~FixSource() {
+    engine_.reset();  // its last calls post tasks that no longer run
+}
+
+void FixSource::LoggedOn(const std::string& session) {
+    if (logged_on_.empty()) {
+        dispatcher_.Submit(Connect{"FIX", session}, {});
+    }
+    logged_on_.insert(session);
+    TellState();
+}
+
+void FixSource::LoggedOut(const std::string& session) {
+    if (logged_on_.erase(session) != 0 && logged_on_.empty()) {
+        dispatcher_.Submit(Disconnect{}, {});
+    }
+    TellState();
+}
+
+void FixSource::Report(const std::string& session, const std::string& day,
+                       const std::string& exec_id, OrderEvent event) {
+    HandledExecIds& handled =
+        handled_.try_emplace(session, store_folder_ + "/" + FileName(session) + ".exec-ids", day)
+            .first->second;
+    if (handled.Seen(day, exec_id)) {
+        return;
+    }
+    if (const auto error = handled.Add(exec_id)) {
+        std::cerr << "quillet: a FIX report's ExecID is not kept: " << *error << '\n';
+    }
+    dispatcher_.Submit(std::move(event), {});
+}
+
+void FixSource::TellState() {
+    state_changed_(logged_on_.empty() ? "connecting" : "logged on", sessions_);
+}
+
+}  // namespace quillet

@@ -1,0 +1,66 @@
+// The FIX drop copy as a source of order events: the sessions of `quillet-fix.cfg` (QuickFIX's
+// session settings) beside the settings file, or of the file --fix-config names. A logon is a
+// Connect, a logout or a lost connection a Disconnect (once no session is logged on), and each
+// execution report New, Replaced or Canceled the order event of fix_report.h, submitted to the
+// program's one dispatcher on the user-interface thread. A report whose ExecID the session
+// handled before that day is dropped (handled_exec_ids.h). The store, the log and the ExecIDs
+// are kept in `quillet-fix/` beside the session settings file.
+//
+// No file (and none named): no session, state "off". A file that cannot be read or that QuickFIX
+// refuses: no session either, state "off" with the reason, also on standard error.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "app/order_dispatcher.h"
+#include "platform/fix/fix_engine.h"
+#include "platform/fix/handled_exec_ids.h"
+
+namespace quillet {
+
+struct FixSourceConfig {
+    std::string settings_file;  // the program's settings file
+    std::string fix_config;     // the session settings named on the command line; empty: none
+    std::string executable;     // the program; its dictionaries are beside it, else installed
+};
+
+class FixSource {
+  public:
+    // Runs `task` on the user-interface thread, after those posted before; callable anywhere.
+    using Post = std::function<void(std::function<void()> task)>;
+    // The session's state ("logged on", "connecting", "off") and a sentence on it; told on the
+    // user-interface thread, at construction first.
+    using StateChanged = std::function<void(const std::string& state, const std::string& detail)>;
+
+    // On the user-interface thread; `dispatcher` must outlive the source. Returns at once: the
+    // engine connects on threads of its own.
+    FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_changed,
+              const FixSourceConfig& config);
+    // Logs out and stops the sessions (a counterparty that does not answer is waited for 2 s).
+    ~FixSource();
+    FixSource(const FixSource&) = delete;
+    FixSource& operator=(const FixSource&) = delete;
+
+  private:
+    void LoggedOn(const std::string& session);
+    void LoggedOut(const std::string& session);
+    void Report(const std::string& session, const std::string& day, const std::string& exec_id,
+                OrderEvent event);
+    void TellState();
+
+    OrderDispatcher& dispatcher_;
+    Post post_;
+    StateChanged state_changed_;
+    std::string store_folder_;
+    std::string sessions_;                         // whom it talks to, for the detail
+    std::set<std::string> logged_on_;
+    std::map<std::string, HandledExecIds> handled_;  // by session
+    std::shared_ptr<FixSource*> alive_;            // posted tasks run only while it lives
+    std::unique_ptr<FixEngine> engine_;            // last: stopped first
+};
+
+}  // namespace quillet

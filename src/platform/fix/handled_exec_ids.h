@@ -1,0 +1,34 @@
+// The ExecIDs (17) of the execution reports a FIX session has already turned into events, for
+// the session's day, kept in a small file that survives restarts, so that a report sent again
+// (a resend, a gap fill, a counterparty that repeats itself) makes no second line or mail.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+namespace quillet {
+
+class HandledExecIds {
+  public:
+    // Reads `path` (one line for the day, then one ExecID a line). A file of another day, or none,
+    // or one that cannot be read, starts empty.
+    HandledExecIds(std::string path, std::string day);
+
+    // Whether `exec_id` was handled on `day`. A new day forgets the old one's.
+    bool Seen(const std::string& day, const std::string& exec_id);
+    // Remembers `exec_id` and writes the file anew, all at once (see WriteFileAtomically). Gives
+    // the reason when the file could not be written; the ExecID is remembered in memory anyway.
+    // An ExecID holding a line break is remembered in memory only.
+    std::optional<std::string> Add(const std::string& exec_id);
+
+  private:
+    void StartDay(const std::string& day);
+
+    std::string path_;
+    std::string day_;
+    std::unordered_set<std::string> ids_;
+    std::string text_;  // the file's content: the day's line, then the ExecIDs in order
+};
+
+}  // namespace quillet

@@ -1,0 +1,181 @@
+// The FIX drop copy end to end: the real program logs on to a QuickFIX acceptor of ours on
+// 127.0.0.1 and mails its reports to a real SMTP server, through a logout and a restart.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <QProcess>
+#include <QTest>
+#include <filesystem>
+#include <string>
+
+#include "platform/unique_fd.h"
+#include "support/base64.h"
+#include "support/smtp_test_server.h"
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+int FreePort() {
+    UniqueFd probe(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+std::string Stored(const std::string& key, const std::string& value) {
+    return Base64EncodeForINI(key) + "=" + Base64EncodeForINI(value) + "\r\n";
+}
+
+std::string Sessions(const std::string& common, const std::string& session) {
+    return "[DEFAULT]\nStartTime=00:00:00\nEndTime=00:00:00\nBeginString=FIX.4.4\n" + common +
+           "[SESSION]\n" + session;
+}
+
+class DropCopy : public testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string port = std::to_string(FreePort());
+        std::filesystem::copy_file(QUILLET_PATH, dir_.Path("quillet"));
+        std::filesystem::copy_file(FIX44_PATH, dir_.Path("FIX44.xml"));
+        WriteFile(dir_.Path("quillet.ini"),
+                  "[Quillet]\r\n" + Stored("txtDisplayName", "Desk") +
+                      Stored("txtEmail", "desk@example.com") +
+                      Stored("txtSMTPserver", "127.0.0.1") +
+                      Stored("txtPort", std::to_string(smtp_.port())) +
+                      Stored("lstSendTo.ListCount", "1") + Stored("File1", "me@example.org"));
+        WriteFile(dir_.Path("quillet-fix.cfg"),
+                  Sessions("ConnectionType=initiator\nHeartBtInt=30\nReconnectInterval=1\n",
+                           "SenderCompID=QUILLET\nTargetCompID=BROKER\n"
+                           "SocketConnectHost=127.0.0.1\nSocketConnectPort=" + port + "\n"));
+        WriteFile(dir_.Path("broker.cfg"),
+                  Sessions("ConnectionType=acceptor\nSocketAcceptPort=" + port +
+                               "\nFileStorePath=" + dir_.Path("broker") + "\nFileLogPath=" +
+                               dir_.Path("broker") + "\nDataDictionary=" FIX44_PATH "\n",
+                           "SenderCompID=BROKER\nTargetCompID=QUILLET\n"));
+        broker_.start(FIX_COUNTERPARTY_PATH, {QString::fromStdString(dir_.Path("broker.cfg"))});
+        ASSERT_TRUE(Heard("listening"));
+    }
+    void TearDown() override {
+        broker_.closeWriteChannel();
+        broker_.waitForFinished(5000);
+    }
+
+    void StartQuillet() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QUILLET_SOCKET", QString::fromStdString(dir_.Path("q.sock")));
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        quillet_.setProcessEnvironment(environment);
+        quillet_.start(QString::fromStdString(dir_.Path("quillet")), {});
+        ASSERT_TRUE(quillet_.waitForStarted(10000));
+    }
+    void StopQuillet() {
+        ASSERT_EQ(Feed("{\"event\":\"Shutdown\"}\n"), "{\"ok\":true}\n");
+        ASSERT_TRUE(quillet_.waitForFinished(15000));
+    }
+    std::string Feed(const std::string& lines) {
+        QProcess feed;
+        feed.setProcessEnvironment(quillet_.processEnvironment());
+        feed.start(QUILLET_FEED_PATH, {});
+        feed.write(lines.data(), static_cast<qint64>(lines.size()));
+        feed.closeWriteChannel();
+        feed.waitForFinished(30000);
+        return feed.readAllStandardOutput().toStdString();
+    }
+    bool StatusHas(const std::string& part) {
+        return QTest::qWaitFor(
+            [&] { return Feed("{\"event\":\"Status\"}\n").find(part) != std::string::npos; },
+            15000);
+    }
+    // Waits for the counterparty to print `what`.
+    bool Heard(const std::string& what) {
+        return QTest::qWaitFor(
+            [&] {
+                while (broker_.canReadLine()) {
+                    if (broker_.readLine().trimmed().toStdString() == what) {
+                        return true;
+                    }
+                }
+                broker_.waitForReadyRead(50);
+                return false;
+            },
+            15000);
+    }
+    void Tell(const std::string& command) {
+        broker_.write((command + "\n").c_str());
+        broker_.waitForBytesWritten(1000);
+    }
+    // The bodies of the mails that arrived, once there are `count`.
+    std::vector<std::string> Mails(size_t count) {
+        static_cast<void>(
+            QTest::qWaitFor([&] { return smtp_.Received().size() >= count; }, 15000));
+        QTest::qWait(300);  // time for one too many to show
+        std::vector<std::string> bodies;
+        for (const auto& mail : smtp_.Received()) {
+            bodies.push_back(mail.content.substr(mail.content.find("\r\n\r\n") + 4));
+        }
+        return bodies;
+    }
+
+    test::SmtpTestServer smtp_{{}};
+    TempDir dir_;
+    QProcess broker_;
+    QProcess quillet_;
+};
+
+TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    ASSERT_TRUE(StatusHas("\"Connected\":true,")) << Feed("{\"event\":\"Status\"}\n");
+    EXPECT_TRUE(StatusHas("\"FIX\":\"logged on\""));
+    Tell("report 0 E1 77 1 2 100 12.5 0");  // New, buy, limit
+    Tell("report 5 E2 77 1 4 100 12 11");   // Replaced: stop 11, limit 12
+    Tell("report F E3 77 1 4 100 12 11");   // a fill: no line
+    Tell("report 4 E4 77 1 4 100 12 11");   // Canceled
+    const std::vector<std::string> expected = {
+        "ACC1 - XNAS - drop copy - Buy 100 share(s) of XYZ. Limit order with Limit "
+        "price=12.5  (OrderId=77)\r\n",
+        "Modify Order: Orderid=77  New Stop Price = 11   New Limit Price = 12\r\n",
+        "Cancel Order: Orderid=77\r\n"};
+    EXPECT_EQ(Mails(3), expected);
+
+    // Sent again as possible duplicates: nothing new. Logged out, then on again.
+    Tell("report 0 E1 77 1 2 100 12.5 0 dup");
+    Tell("report 5 E2 77 1 4 100 12 11 dup");
+    Tell("logout");
+    ASSERT_TRUE(Heard("logout"));
+    EXPECT_TRUE(StatusHas("\"Connected\":false,"));
+    EXPECT_TRUE(StatusHas("\"FIX\":\"connecting\""));
+    Tell("logon");
+    ASSERT_TRUE(Heard("logon"));
+    EXPECT_TRUE(StatusHas("\"Connected\":true,"));
+    EXPECT_EQ(Mails(3).size(), 3u);
+
+    // While Quillet is away a report waits in the counterparty's store; after the restart its
+    // sequence numbers go on, the waiting report comes as a resend, and old ones stay handled.
+    StopQuillet();
+    ASSERT_TRUE(Heard("logout"));
+    Tell("report 4 E5 78 2 1 5 0 0");
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report 4 E4 77 1 4 100 12 11 dup");
+    Tell("report 0 E6 79 5 1 5 0 0");  // a short sell at market
+    const std::vector<std::string> after = Mails(5);
+    ASSERT_EQ(after.size(), 5u);
+    EXPECT_EQ(after[3], "Cancel Order: Orderid=78\r\n");
+    EXPECT_EQ(after[4],
+              "ACC1 - XNAS - drop copy - Sell 5 share(s) of XYZ at Market price  (OrderId=79)\r\n");
+    StopQuillet();
+}
+
+}  // namespace
+}  // namespace quillet
