@@ -60,6 +60,13 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
         (HoldsLineBreakOrNul(request.account) || HoldsLineBreakOrNul(request.password))) {
         return Refuse(kSendUnsafeText, "an address or the login holds a line break", mail);
     }
+    if (request.login && !request.ssl && !IsLoopbackHost(*host)) {
+        // Anyone on the way could read the password, and then mail in the trader's name.
+        return Refuse(kSendLoginInClear,
+                      "the password would travel unencrypted: turn on the secure connection "
+                      "(SSL), or turn off authentication",
+                      mail);
+    }
     SmtpDelivery delivery;
     delivery.host = *host;
     delivery.port = request.port;

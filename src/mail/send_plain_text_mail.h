@@ -16,6 +16,7 @@ inline constexpr int32_t kSendNoRecipient = 1002;      // the blind-copy list na
 inline constexpr int32_t kSendBadPort = 1003;          // the port is not 1 to 65535
 inline constexpr int32_t kSendBadServer = 1004;        // not a usable server (UsableServerHost)
 inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
+inline constexpr int32_t kSendLoginInClear = 1007;  // a login without encryption, not loopback
 
 struct SendRequest {
     std::string server;  // blanks around it are dropped

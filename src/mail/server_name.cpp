@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <strings.h>
+
 #include <algorithm>
 
 #include "support/trim.h"
@@ -29,6 +31,19 @@ bool IsIpv6Address(std::string_view text) {
 }
 
 }  // namespace
+
+bool IsLoopbackHost(std::string_view host) {
+    const std::string text(host);
+    in_addr v4{};
+    in6_addr v6{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1) {
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    }
+    if (inet_pton(AF_INET6, text.c_str(), &v6) == 1) {
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    }
+    return text.size() == 9 && strncasecmp(text.c_str(), "localhost", 9) == 0;
+}
 
 std::optional<std::string> UsableServerHost(std::string_view typed) {
     std::string_view host = TrimBlanks(typed);

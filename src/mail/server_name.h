@@ -14,4 +14,8 @@ namespace quillet {
 // after the name ("host:587") is not usable: the port has a field of its own.
 std::optional<std::string> UsableServerHost(std::string_view typed);
 
+// Whether `host` (as UsableServerHost gives it) is this machine's loopback: "localhost", an
+// address of 127.0.0.0/8, or ::1. Only there may a password travel without encryption.
+bool IsLoopbackHost(std::string_view host);
+
 }  // namespace quillet

@@ -1,4 +1,5 @@
 // Mailing with the live settings: the status line's texts and the hand-over to the mail thread.
+#include <cctype>
 #include <iostream>
 
 #include "mail/send_plain_text_mail.h"
@@ -57,7 +58,13 @@ void formEmailSetup::ShowOutcome(const SendResult& result) {
         LogMessage(result.reason);
     } else if (result.code != 0) {
         lblLog.SetForeColor(kLogRed);
-        LogMessage("Can't send message: check your e-mail settings.");
+        // The reason follows, as a sentence of its own: what happened, and the fix.
+        std::string reason = result.reason;
+        if (!reason.empty()) {
+            reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+            reason = " " + reason + (reason.back() == '.' ? "" : ".");
+        }
+        LogMessage("Can't send message: check your e-mail settings." + reason);
     } else {
         lblLog.SetForeColor(kLogGreen);
         LogMessage("Message sent successfully.");

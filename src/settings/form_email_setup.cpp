@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "accounts/form_accounts.h"
+#include "mail/server_name.h"
 #include "ui/screen.h"
 
 namespace quillet {
@@ -73,9 +74,20 @@ void formEmailSetup::Form_Load() {
 }
 
 void formEmailSetup::Publish() {
-    if (!loading_) {
-        live_.Set(LiveSettings());
+    if (loading_) {
+        return;
     }
+    live_.Set(LiveSettings());
+    // Warned once each time the settings come to send the password unencrypted.
+    const MailSettings& now = live_.Value();
+    const auto host = UsableServerHost(now.server);
+    const bool in_clear = now.auth_required != 0 && now.ssl == 0 && host && !IsLoopbackHost(*host);
+    if (in_clear && !login_in_clear_) {
+        lblLog.SetForeColor(kLogRed);
+        LogMessage("Warning: the password would travel unencrypted: turn on the secure "
+                   "connection (SSL), or turn off authentication.");
+    }
+    login_in_clear_ = in_clear;
 }
 
 void formEmailSetup::chkHttp_Click() {

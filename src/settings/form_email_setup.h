@@ -148,8 +148,8 @@ class formEmailSetup {
     void EmailReport(const std::string& subject, const std::string& body, bool fresh_connection,
                      std::function<void(const SendResult&)> done);
     // Shows the outcome of a mailing in lblLog: a settings error as it stands, in red; "Can't
-    // send message: check your e-mail settings." in red for another failure; "Message sent
-    // successfully." in green.
+    // send message: check your e-mail settings." in red for another failure, followed by its
+    // reason as a sentence; "Message sent successfully." in green.
     void ShowOutcome(const SendResult& result);
 
     // Sends one plain-text message with `transport`; see SendPlainTextMail. Its code is 0
@@ -187,6 +187,7 @@ class formEmailSetup {
     EmailSetupServices services_;
     LiveMailSettings& live_;
     bool loading_ = false;
+    bool login_in_clear_ = false;  // the settings would send the password unencrypted
     std::vector<Subscription> edits_;                        // the controls' changes, published
     std::function<void()> ending_test_;  // ends the hourglass of a test message under way
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the form goes

@@ -27,13 +27,15 @@ struct ServerTemplateDefault {
     int32_t auth = 0;
 };
 
-// The presets, template i at position i - 1; "Custom", the last, has no server.
+// The presets, template i at position i - 1; "Custom", the last, has no server. Every one that
+// logs in does so over TLS: from the first byte at 465, after STARTTLS at 587 (port 25 is
+// blocked on many networks, and the providers refuse a login without encryption).
 inline constexpr std::array<ServerTemplateDefault, 6> kServerTemplates{{
     {"GMail", "smtp.gmail.com", "465", 1, 1},
-    {"Hotmail", "smtp-mail.outlook.com", "25", 1, 1},
-    {"MSN Mail", "smtp-mail.outlook.com", "25", 1, 1},
-    {"Yahoo! Mail", "smtp.mail.yahoo.com", "25", 0, 1},
-    {"AOL Mail", "smtp.aol.com", "25", 0, 1},
+    {"Hotmail", "smtp-mail.outlook.com", "587", 1, 1},
+    {"MSN Mail", "smtp-mail.outlook.com", "587", 1, 1},
+    {"Yahoo! Mail", "smtp.mail.yahoo.com", "465", 1, 1},
+    {"AOL Mail", "smtp.aol.com", "465", 1, 1},
     {"Custom", "", "25", 0, 0},
 }};
 

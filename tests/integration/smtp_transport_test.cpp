@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -160,6 +161,18 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"stalled: total bound", Server(Mode::StallAfterData), bounds(10s, 3s),
          CURLE_OPERATION_TIMEDOUT, false, 3},
     };
+    // What the user reads of the failure: its cause, and the fix where there is one.
+    const std::map<std::string, std::string> words = {
+        {"STARTTLS not offered", "offers no secure connection on this port (STARTTLS)"},
+        {"wrong password", "refused the password: for Gmail and Yahoo use an app password"},
+        {"no login where required", "the server answered \"530"},
+        {"one recipient refused", "the server answered \"550"},
+        {"STARTTLS, untrusted CA", "certificate is not trusted"},
+        {"closed port", "did not take the connection"},
+        {"connection dropped before the answer", "closed the connection"},
+        {"stalled: reply bound", "no answer within 2 s"},
+        {"stalled: total bound", "no answer within 3 s"},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SmtpTestServer server(c.server);
@@ -172,6 +185,9 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         EXPECT_TRUE(c.code == 0 ? result.code >= 1 && result.code <= 99 : result.code == c.code)
             << result.code << ": " << result.message;
         EXPECT_FALSE(result.message.empty());
+        if (const auto said = words.find(c.name); said != words.end()) {
+            EXPECT_NE(result.message.find(said->second), std::string::npos) << result.message;
+        }
         EXPECT_EQ(result.permanent, c.permanent) << result.message;
         EXPECT_GT(elapsed, c.seconds - 0.5);
         EXPECT_LT(elapsed, c.seconds + (c.seconds > 0 ? 1.5 : 3.0));
@@ -228,18 +244,20 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
 }
 
 // Mail servers that fail in every way a real one does, under the forms: each order ends in the
-// red status text within its bound, and the next order still goes out. (A certificate nobody
+// red status text, with its reason in words, within its bound, and the next order still goes out. (A certificate nobody
 // trusts fails as the refused recipient does, permanently: see the transport's cases above.)
 TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
     const struct {
         const char* name;
         Mode mode;
+        const char* reason;
         std::vector<std::string> refused = {};
     } cases[] = {
-        {"refused recipient", Mode::Plain, {"broker@example.com"}},
-        {"connection dropped before the answer", Mode::DropDuringData},
-        {"stalled after the message", Mode::StallAfterData},
-        {"server that never speaks", Mode::Silent},
+        {"refused recipient", Mode::Plain, " The server answered \"550", {"broker@example.com"}},
+        {"connection dropped before the answer", Mode::DropDuringData,
+         " The server localhost closed the connection"},
+        {"stalled after the message", Mode::StallAfterData, " No answer within 2 s."},
+        {"server that never speaks", Mode::Silent, " No answer within "},
     };
     SmtpTestServer good({});
     for (const auto& c : cases) {
@@ -264,7 +282,11 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
         const auto start = Clock::now();
         form.CVTOrders1_OrderCancelled({"1"});
         EXPECT_LT(Clock::now() - start, 6s);
-        EXPECT_EQ(settings.lblLog.Caption(), "Can't send message: check your e-mail settings.");
+        EXPECT_EQ(settings.lblLog.Caption().find(std::string("Can't send message: check your "
+                                                             "e-mail settings.") +
+                                                 c.reason),
+                  0u)
+            << settings.lblLog.Caption();
         EXPECT_EQ(settings.lblLog.ForeColor(), kLogRed);
 
         settings.txtPort.SetText(std::to_string(good.port()));

@@ -102,6 +102,9 @@ TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetw
         {[](SendRequest& r) { r.bcc = " , "; }, kSendNoRecipient},
         {[](SendRequest& r) { r.port = 65536; }, kSendBadPort},
         {[](SendRequest& r) { r.server = "evil.com/x?y"; }, kSendBadServer},
+        // A password never travels unencrypted, but to this machine.
+        {[](SendRequest&) {}, kSendLoginInClear},
+        {[](SendRequest& r) { r.server = "127.0.0.1"; }, -1, SmtpSecurity::Plain},
         {[](SendRequest& r) { r.sender_address = " <> "; }, kSendNoSenderAddress},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {

@@ -72,7 +72,10 @@ TEST(SetupFormTest, LoadSelectsTheMatchingTemplateWhichKeepsTheLoadedValues) {
     EXPECT_EQ(f.txtPort.Text(), "2525");
     // Another template, then back: the loaded values return.
     f.cmbServerTemplate.SetListIndex(3);  // Yahoo! Mail
-    EXPECT_EQ(f.txtPort.Text(), "25");
+    EXPECT_EQ(f.txtPort.Text(), "465");
+    for (const ServerTemplateDefault& t : kServerTemplates) {
+        EXPECT_TRUE(t.auth == 0 || t.ssl != 0) << t.name;  // no password in the clear
+    }
     EXPECT_EQ(f.txtAccountName.Text(), "");
     f.cmbServerTemplate.SetListIndex(MatchingTemplate("smtp.gmail.com") - 1);
     EXPECT_EQ(f.txtPort.Text(), "2525");

@@ -259,6 +259,7 @@ void EmailSetupWindow::Bind() {
     auto show_log = [this] {
         const Label& log = form_->lblLog;
         lblLog->setText(Q(log.Caption()));
+        lblLog->setToolTip(Q(log.Caption()));  // the whole of a reason the line cuts short
         const Colour c = log.ForeColor();
         QPalette palette = lblLog->palette();
         palette.setColor(QPalette::WindowText, QColor(c.red, c.green, c.blue));

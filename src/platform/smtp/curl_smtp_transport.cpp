@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "mail/server_name.h"
+#include "platform/smtp/failure_words.h"
 #include "platform/unique_fd.h"
 
 namespace quillet {
@@ -76,13 +77,14 @@ std::string Angled(const std::string& address) {
 
 // The message handed to libcurl piece by piece.
 struct Upload {
-    const std::string* text;
+    const std::string* text = nullptr;
     size_t offset = 0;
     // A login is required: no byte of the message goes out unless an AUTH command did first
     // (over a kept connection: when it was made).
     bool login_required = false;
     bool auth_sent = false;
     bool connected = false;  // a new connection was opened for this message
+    std::string last_reply;  // the server's first refusal, else its latest reply line
 };
 
 // A new connection has to log in afresh, whatever the kept one had done.
@@ -98,10 +100,22 @@ int StopWhenAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_
     return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
 }
 
-// Watches the commands libcurl sends for AUTH (the debug callback sees every one).
+// Watches the commands libcurl sends for AUTH, and keeps the server's latest reply line (the
+// debug callback sees every one).
 int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    auto* upload = static_cast<Upload*>(user);
     if (type == CURLINFO_HEADER_OUT && size >= 5 && std::memcmp(data, "AUTH ", 5) == 0) {
-        static_cast<Upload*>(user)->auth_sent = true;
+        upload->auth_sent = true;
+    } else if (type == CURLINFO_HEADER_IN) {
+        size_t end = size;
+        while (end > 0 && (data[end - 1] == '\n' || data[end - 1] == '\r')) {
+            --end;
+        }
+        const bool refused_before = !upload->last_reply.empty() &&
+                                    (upload->last_reply[0] == '4' || upload->last_reply[0] == '5');
+        if (!refused_before) {
+            upload->last_reply.assign(data, std::min<size_t>(end, 200));
+        }
     }
     return 0;
 }
@@ -175,7 +189,7 @@ struct CurlSmtpTransport::Connection {
     std::string key;         // see ConnectionKey
     bool logged_in = false;  // its connection has logged in
     char error_text[CURL_ERROR_SIZE] = {};
-    Upload upload{nullptr};
+    Upload upload;
     Slist recipients;
     EasyHandle easy{curl_easy_init()};
 };
@@ -221,6 +235,10 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     }
     if (delivery.port < 1 || delivery.port > 65535) {
         return Refusal(CURLE_URL_MALFORMAT, "Port out of range: " + std::to_string(delivery.port));
+    }
+    if (delivery.login && delivery.security == SmtpSecurity::Plain &&
+        !IsLoopbackHost(delivery.host)) {
+        return Refusal(CURLE_LOGIN_DENIED, "A login without encryption to another host");
     }
     if (delivery.recipients.empty()) {
         // Without a recipient libcurl would send HELP instead of the message, and succeed.
@@ -272,7 +290,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     CURL* const curl = connection.easy.get();
     // What the handle points to lives in `connection`, as long as the handle.
     connection.upload =
-        Upload{&delivery.message, 0, delivery.login, reused && connection.logged_in, false};
+        Upload{&delivery.message, 0, delivery.login, reused && connection.logged_in, false, {}};
     Upload& upload = connection.upload;
     char* const error_text = connection.error_text;
     error_text[0] = '\0';
@@ -322,10 +340,10 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     if (delivery.login) {
         option(CURLOPT_USERNAME, delivery.user.c_str());
         option(CURLOPT_PASSWORD, delivery.password.c_str());
-        option(CURLOPT_DEBUGFUNCTION, &WatchCommands);
-        option(CURLOPT_DEBUGDATA, &upload);
-        option(CURLOPT_VERBOSE, 1L);
     }
+    option(CURLOPT_DEBUGFUNCTION, &WatchCommands);
+    option(CURLOPT_DEBUGDATA, &upload);
+    option(CURLOPT_VERBOSE, 1L);
     option(CURLOPT_MAIL_FROM, mail_from.c_str());
     option(CURLOPT_MAIL_RCPT, recipients.get());
     option(CURLOPT_UPLOAD, 1L);
@@ -336,6 +354,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         return {Failure(set, error_text), false};
     }
 
+    const auto started = std::chrono::steady_clock::now();
     const CURLcode performed = curl_easy_perform(curl);
     if (performed == CURLE_OK) {
         connection.logged_in = upload.auth_sent;
@@ -345,13 +364,18 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     if (upload.login_required && !upload.auth_sent && performed == CURLE_ABORTED_BY_CALLBACK &&
         !aborted_) {
         SmtpResult refused = Failure(CURLE_LOGIN_DENIED,
-                                     "The server offered no login, but the settings require one");
+                                     "the server offers no login: turn on the secure connection, "
+                                     "or turn off authentication");
         refused.permanent = true;
         return {refused, false};
     }
     long reply = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
-    SmtpResult failed = Failure(performed, error_text);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    SmtpResult failed = Failure(
+        performed, FailureInWords({performed, reply, upload.last_reply, delivery.host,
+                                   static_cast<long>((waited.count() + 500) / 1000), error_text}));
     failed.permanent = IsPermanent(performed, reply);
     const bool retry = reused && !upload.connected && !failed.permanent && !aborted_ &&
                        upload.offset < delivery.message.size();
