@@ -81,6 +81,7 @@ class DropCopy : public testing::Test {
     void StopQuillet() {
         ASSERT_EQ(Feed("{\"event\":\"Shutdown\"}\n"), "{\"ok\":true}\n");
         ASSERT_TRUE(quillet_.waitForFinished(15000));
+        EXPECT_EQ(quillet_.exitCode(), 0) << quillet_.readAllStandardError().toStdString();
     }
     std::string Feed(const std::string& lines) {
         QProcess feed;
