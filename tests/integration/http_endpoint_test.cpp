@@ -153,6 +153,28 @@ TEST(HttpEndpointTest, CurlsOrdersAreListedMailedAndCountedInStatus) {
     EXPECT_NE(status.find("\"Delivered\":2"), std::string::npos) << status;
 }
 
+TEST(HttpEndpointTest, PipelinedRequestsAreAnsweredInTheirOrder) {
+    SmtpTestServer smtp({});
+    HttpQuillet quillet(smtp.port());
+    const std::string head = "Host: 127.0.0.1:" + std::to_string(quillet.port()) +
+                             "\r\nAuthorization: Bearer " + quillet.Token() + "\r\n";
+    const std::string order = R"({"event":"OrderPlaced","OrderId":"78","Side":1,"Quantity":1,)"
+                              R"("Symbol":"XYZ","OrderType":1,"StopPrice":0,"LimitPrice":0})";
+    const std::string both = "POST /events HTTP/1.1\r\n" + head + "Content-Length: " +
+                             std::to_string(order.size()) + "\r\n\r\n" + order +
+                             "GET /status HTTP/1.1\r\n" + head + "\r\n";
+    const UniqueFd fd = Connect(quillet.port());
+    send(fd.get(), both.data(), both.size(), MSG_NOSIGNAL);
+    std::string got;  // the order's reply waits for its mail, the Status's would not
+    for (char b[4096]; got.find("\"Delivered\"") == std::string::npos ||
+                       got.find("{\"ok\":true}\n") == std::string::npos;) {
+        const ssize_t n = recv(fd.get(), b, sizeof b, 0);
+        ASSERT_GT(n, 0) << got;
+        got.append(b, static_cast<size_t>(n));
+    }
+    EXPECT_LT(got.find("{\"ok\":true}\n"), got.find("\"Delivered\"")) << got;
+}
+
 TEST(HttpEndpointTest, RefusalsAreAnsweredAndASlowClientHoldsNobody) {
     SmtpTestServer smtp({});
     HttpQuillet quillet(smtp.port());

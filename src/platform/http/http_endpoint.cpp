@@ -3,19 +3,15 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QtHttpServer/QHttpServerRequest>
-#include <QtHttpServer/QHttpServerResponder>
 #include <memory>
 #include <vector>
 
 #include "app/control_protocol.h"
+#include "platform/http/http_reply_queue.h"
 #include "platform/http/http_request_rules.h"
 
 namespace quillet {
 namespace {
-
-using HttpStatus = QHttpServerResponder::StatusCode;
-
-constexpr int kShutdownFlushMs = 2000;
 
 // The request's method and headers as the rules read them.
 HttpRequestHead HeadOf(const QHttpServerRequest& request) {
@@ -41,46 +37,32 @@ HttpRequestHead HeadOf(const QHttpServerRequest& request) {
     return head;
 }
 
-void Respond(QHttpServerResponder& responder, int status, const std::string& body,
-             const QByteArray& type, const std::string& allow = {}) {
-    responder.writeStatusLine(static_cast<HttpStatus>(status));
-    responder.writeHeader("Content-Type", type);
-    responder.writeHeader("Content-Length", QByteArray::number(static_cast<qint64>(body.size())));
-    responder.writeHeader("Cache-Control", "no-store");
-    if (status == 401) {
-        responder.writeHeader("WWW-Authenticate", "Bearer");
-    }
-    if (!allow.empty()) {
-        responder.writeHeader("Allow", QByteArray::fromStdString(allow));
-    }
-    responder.writeBody(body.data(), static_cast<qint64>(body.size()));
-}
-
 // The replies of one request's events, filled as each is done; the response goes with the last.
 struct PendingReplies {
-    PendingReplies(QHttpServerResponder&& r, QTcpSocket* s, size_t count, bool lines)
-        : responder(std::move(r)), socket(s), replies(count), lines(lines) {}
-    QHttpServerResponder responder;
-    QPointer<QTcpSocket> socket;
+    PendingReplies(HttpReplyQueue& q, uint64_t t, size_t count, bool lines)
+        : queue(&q), ticket(t), replies(count), left(count), lines(lines) {}
+    QPointer<HttpReplyQueue> queue;
+    uint64_t ticket;
     std::vector<std::string> replies;
-    size_t left = 0;
+    size_t left;
     bool lines;
 };
 
 void Done(PendingReplies& pending, size_t index, const OrderEvent& event) {
     pending.replies[index] = FormatReply(event);
-    if (--pending.left > 0 || !pending.socket) {
+    if (--pending.left > 0 || !pending.queue) {
         return;
     }
-    std::string body;
-    for (const std::string& reply : pending.replies) {
-        body += reply + "\n";
+    HttpReply reply{200, {}, pending.lines ? "application/x-ndjson" : "application/json", {},
+                    std::holds_alternative<Shutdown>(event)};  // its handler ends the program
+    for (const std::string& line : pending.replies) {
+        reply.body += line + "\n";
     }
-    Respond(pending.responder, 200, body,
-            pending.lines ? "application/x-ndjson" : "application/json");
-    if (std::holds_alternative<Shutdown>(event)) {  // its handler ends the program
-        pending.socket->waitForBytesWritten(kShutdownFlushMs);
-    }
+    pending.queue->Answer(pending.ticket, std::move(reply));
+}
+
+HttpReply Refusal(int status, const std::string& error, const std::string& allow = {}) {
+    return HttpReply{status, FormatError(error) + "\n", "application/json", allow, false};
 }
 
 }  // namespace
@@ -108,11 +90,11 @@ uint16_t HttpEndpoint::port() const {
 }
 
 bool HttpEndpoint::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    QHttpServerResponder responder = makeResponder(request, socket);
+    HttpReplyQueue& queue = HttpReplyQueue::For(*socket);
+    const uint64_t ticket = queue.Reserve(makeResponder(request, socket));
     const HttpVerdict verdict = CheckHttpRequest(HeadOf(request), port(), token_);
     if (verdict.status != 200) {
-        Respond(responder, verdict.status, FormatError(verdict.error) + "\n", "application/json",
-                verdict.allow);
+        queue.Answer(ticket, Refusal(verdict.status, verdict.error, verdict.allow));
         return true;
     }
     std::vector<OrderEvent> events;
@@ -124,14 +106,13 @@ bool HttpEndpoint::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
             ReadHttpEvents(std::string_view(body.constData(), static_cast<size_t>(body.size())),
                            verdict.resource);
         if (!read.error.empty()) {
-            Respond(responder, 400, FormatError(read.error) + "\n", "application/json");
+            queue.Answer(ticket, Refusal(400, read.error));
             return true;
         }
         events = std::move(read.events);
     }
-    auto pending = std::make_shared<PendingReplies>(
-        std::move(responder), socket, events.size(), verdict.resource == HttpResource::kEventLines);
-    pending->left = events.size();
+    auto pending = std::make_shared<PendingReplies>(queue, ticket, events.size(),
+                                                    verdict.resource == HttpResource::kEventLines);
     for (size_t i = 0; i < events.size(); ++i) {
         dispatcher_.Submit(std::move(events[i]),
                            [pending, i](const OrderEvent& event) { Done(*pending, i, event); });
@@ -140,8 +121,8 @@ bool HttpEndpoint::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
 }
 
 void HttpEndpoint::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    QHttpServerResponder responder = makeResponder(request, socket);
-    Respond(responder, 404, FormatError("no such resource") + "\n", "application/json");
+    HttpReplyQueue& queue = HttpReplyQueue::For(*socket);
+    queue.Answer(queue.Reserve(makeResponder(request, socket)), Refusal(404, "no such resource"));
 }
 
 }  // namespace quillet

@@ -5,8 +5,9 @@
 // Every event goes to the dispatcher as the control socket's do, in the order of the body, and
 // the response (200) is sent once the last of them is done: the socket's reply, one JSON object
 // a line. A request that is refused reaches no dispatcher and is answered at once, with
-// {"ok":false,"error":"..."}. Connections never hang (see HttpListener). A response whose
-// client has gone meanwhile is dropped.
+// {"ok":false,"error":"..."}. Either way a response waits for those of the connection's earlier
+// requests, which go first (see HttpReplyQueue). Connections never hang (see HttpListener). A
+// response whose client has gone meanwhile is dropped.
 //
 // Lives on the thread that runs its Qt event loop (the user-interface thread).
 #pragma once
