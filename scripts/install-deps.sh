@@ -8,6 +8,7 @@ packages=("$@")
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     libquickfix-dev qt6-httpserver-dev qt6-websockets-dev curl
+    qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
     python3-aiosmtpd openssl ca-certificates
     fonts-dejavu-core fonts-dejavu-extra fp-utils
     clang libclang-rt-14-dev

@@ -19,6 +19,7 @@
 #include "platform/fix/fix_source.h"
 #include "platform/http/http_endpoint_switch.h"
 #include "platform/http/http_token.h"
+#include "platform/keyring/keychain_password_store.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
@@ -178,11 +179,13 @@ int main(int argc, char* argv[]) {
         [&mail_outcomes](std::function<void()> task) {
             mail_outcomes.BeforeWaiting(std::move(task));
         });
+    KeychainPasswordStore passwords;  // the mail account's password, when a keyring answers
     SetupDialogSlot setup({transport, mail_worker, settings_file, screen, places.help_file,
                            &account_sources, [&retry_waiting] { retry_waiting(); },
                            [&follow_http](bool on, const std::string& port) {
                                return follow_http ? follow_http(on, port) : HttpRowState{};
-                           }});
+                           }},
+                          &passwords);
     screen.SetSetupDialogSlot(&setup);
 
     // Order mails wait in the outbox beside the settings until the server has taken them.
@@ -263,5 +266,8 @@ int main(int argc, char* argv[]) {
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
     const int status = QApplication::exec();
     transport.AbortAll();  // a retry under way must not hold up the end
+    // The password saved last leaves the settings file once the keyring has it; the file
+    // keeps it when the keyring takes longer.
+    passwords.Finish(std::chrono::seconds(5));
     return status;
 }

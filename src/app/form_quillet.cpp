@@ -19,6 +19,7 @@ formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string dec
                          OutboxServices outbox)
     : setup_(setup), screen_(screen), decimal_separator_(std::move(decimal_separator)) {
     outbox.live_settings = [this] { return setup_.Settings(); };
+    outbox.password_pending = [this] { return setup_.PasswordPending(); };
     outbox_ = std::make_unique<Outbox>(
         std::move(outbox),
         [this](size_t line, DeliveryState state, const std::string& detail) {
@@ -30,6 +31,7 @@ formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string dec
                 setup_.Get().ShowOutcome(result);
             }
         });
+    password_came_ = setup_.OnPasswordSettled([this] { outbox_->Resume(); });
 }
 
 formQuillet::~formQuillet() = default;

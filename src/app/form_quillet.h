@@ -92,6 +92,7 @@ class formQuillet {
     std::string fix_detail_;
     std::function<void()> reply_;  // the reply of the event being handled, until it may go
     std::unique_ptr<Outbox> outbox_;
+    Subscription password_came_;  // the outbox goes on once the keyring gave the password
 };
 
 }  // namespace quillet

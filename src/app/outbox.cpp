@@ -57,7 +57,10 @@ void Outbox::Start() {
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body,
                   const MailSettings& settings, std::function<void()> safe) {
-    SendResult composed = ComposeWith(settings, subject, body);
+    // Settings still waiting for their password are checked, and the mail composed, at its
+    // attempt.
+    const bool pending = services_.password_pending && services_.password_pending();
+    SendResult composed = pending ? SendResult{} : ComposeWith(settings, subject, body);
     const std::string order = OrderName(order_id);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
@@ -170,6 +173,8 @@ void Outbox::Pump() {
         }
         if (item.next_ms > now) {
             WakeAt(item.next_ms);
+        } else if (services_.password_pending && services_.password_pending()) {
+            // Resume() goes on once the password has come.
         } else {
             Attempt(item);
         }

@@ -48,6 +48,9 @@ struct OutboxServices {
     std::function<int64_t()> now_ms;  // milliseconds since 1970 (UTC)
     RetrySchedule schedule;
     std::chrono::milliseconds reply_bound{250};
+    // Whether the live settings still wait for their password (from the keyring); meanwhile
+    // no attempt begins, and a new mail is composed at its attempt. None: never.
+    std::function<bool()> password_pending = nullptr;
 };
 
 struct OutboxCounts {
@@ -79,6 +82,8 @@ class Outbox {
     void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,
               const std::string& body, const MailSettings& settings, std::function<void()> safe);
 
+    // Goes on with the next mail: the password came (password_pending turned false).
+    void Resume() { Pump(); }
     // The waiting mails at once (a test message got through).
     void RetryWaiting();
     // Every failed mail again, in its place (the settings changed).

@@ -31,8 +31,9 @@ int FirstSelected(const ListBox& list) {
 
 }  // namespace
 
-formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSettings& live)
-    : services_(services), live_(live) {
+formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSettings& live,
+                               PasswordKeeper* keeper)
+    : services_(services), live_(live), keeper_(keeper) {
     chkAuthRequired.OnClick([this] { chkAuthRequired_Click(); });
     cmbServerTemplate.OnClick([this] { cmbServerTemplate_Click(); });
     chkHttp.OnClick([this] {
@@ -67,6 +68,7 @@ void formEmailSetup::Form_Load() {
     loading_ = false;
     Publish();
     chkHttp_Click();
+    AskForPassword();
     if (error) {
         services_.screen.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
                                      MessageIcon::Exclamation);

@@ -22,6 +22,7 @@
 
 namespace quillet {
 
+class PasswordKeeper;
 class ProfileFile;
 struct AccountSources;
 class Screen;
@@ -56,8 +57,10 @@ struct EmailSetupServices {
 
 class formEmailSetup {
   public:
-    // The form edits `live`, which must outlive it.
-    formEmailSetup(const EmailSetupServices& services, LiveMailSettings& live);
+    // The form edits `live`, which must outlive it, as must `keeper` (none: the password is
+    // kept in the settings file alone).
+    formEmailSetup(const EmailSetupServices& services, LiveMailSettings& live,
+                   PasswordKeeper* keeper = nullptr);
     // A mail under way when the form goes ends without touching it.
     ~formEmailSetup();
     formEmailSetup(const formEmailSetup&) = delete;
@@ -177,7 +180,16 @@ class formEmailSetup {
     // could not be written; it is then as it was.
     std::optional<std::string> INIfileWrite();
 
+    // The keyring's key of the password: the server, port and account name as they stand.
+    std::string CurrentPasswordKey() const;
+
   private:
+    // At the load: asks the keyring for the password the file lacks; it fills txtPassword
+    // when it comes, unless the user typed one meanwhile. No keyring: the status line says
+    // the file keeps the password.
+    void AskForPassword();
+    // At the save: the password the file keeps (PasswordKeeper::ForFile).
+    std::string StoredPassword();
     // Selects the template whose server is the loaded one ("Custom" when none is), after
     // copying the loaded values into it.
     void SelectLoadedTemplate();
@@ -186,6 +198,7 @@ class formEmailSetup {
 
     EmailSetupServices services_;
     LiveMailSettings& live_;
+    PasswordKeeper* keeper_;
     bool loading_ = false;
     bool login_in_clear_ = false;  // the settings would send the password unencrypted
     std::vector<Subscription> edits_;                        // the controls' changes, published

@@ -102,6 +102,7 @@ std::optional<std::string> formEmailSetup::INIfileWrite() {
             INIfileWriteOneItem(setting.key, std::to_string(box.Value()));
         }
     }
+    INIfileWriteOneItem("txtPassword", StoredPassword());  // empty when the keyring has it
     const int old_count = Count(INIfileReadOneItem(kCountKey));
     for (int i = 1; i <= old_count; ++i) {
         INIfileWriteOneItem(FileKey(i), "");

@@ -2,13 +2,14 @@
 
 namespace quillet {
 
-SetupDialogSlot::SetupDialogSlot(const EmailSetupServices& services) : services_(services) {}
+SetupDialogSlot::SetupDialogSlot(const EmailSetupServices& services, PasswordStore* passwords)
+    : services_(services), keeper_(passwords, services_.settings_file) {}
 
 SetupDialogSlot::~SetupDialogSlot() = default;
 
 formEmailSetup& SetupDialogSlot::Get() {
     if (!form_) {
-        form_ = std::make_unique<formEmailSetup>(services_, live_);
+        form_ = std::make_unique<formEmailSetup>(services_, live_, &keeper_);
         form_->Form_Load();
     }
     return *form_;

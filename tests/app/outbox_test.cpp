@@ -97,12 +97,14 @@ struct Fixture {
     std::map<size_t, DeliveryState> lines;  // DeliveryState::None until told
     std::map<size_t, int> safe;
     std::vector<std::string> first_outcomes;
+    bool password_pending = false;
     Outbox outbox{
         OutboxServices{store, worker, transport, notes, [this] { return settings; },
                        [this](milliseconds delay, std::function<void()> task) {
                            timers.emplace(now + delay.count(), std::move(task));
                        },
-                       [this] { return now; }, RetrySchedule{}},
+                       [this] { return now; }, RetrySchedule{}, milliseconds(250),
+                       [this] { return password_pending; }},
         [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
         [this](const SendResult& r) { first_outcomes.push_back(r.code == 0 ? "sent" : r.reason); }};
 };
@@ -147,6 +149,24 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     EXPECT_TRUE(f.store.entries.empty());
     EXPECT_EQ(f.notes.seen.back(), "2 waiting order mails delivered | ");
     EXPECT_EQ(f.first_outcomes, (std::vector<std::string>{"sent", "server down", "sent"}));
+}
+
+TEST(OutboxTest, AMailWaitsForThePasswordTheKeyringIsAskedFor) {
+    Fixture f;
+    f.password_pending = true;
+    f.settings.auth_required = 1;
+    f.settings.account_name = "trader";  // and no password yet
+    f.Send(1);
+    f.Advance(milliseconds(250));
+    EXPECT_EQ(f.safe[1], 1);  // kept, so the reply keeps its bound
+    EXPECT_EQ(f.lines[1], DeliveryState::Waiting);
+    EXPECT_TRUE(f.transport.delivered.empty());
+    f.settings.password = "s3cret";
+    f.password_pending = false;
+    f.outbox.Resume();
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
+    EXPECT_EQ(f.transport.delivered.at(0).password, "s3cret");
 }
 
 TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit) {
