@@ -52,23 +52,23 @@ long Delivered(ControlClient& status) {
 class Counterparty {
   public:
     Counterparty() {
-        WriteWholeFile(folder_.Path("broker.cfg"),
-                       Sessions("ConnectionType=acceptor\nSocketAcceptPort=" +
-                                    std::to_string(kFixPort) + "\nFileStorePath=" +
-                                    folder_.Path("store") + "\nFileLogPath=" +
-                                    folder_.Path("log") + "\nDataDictionary=" FIX44_PATH "\n",
-                                "SenderCompID=BROKER\nTargetCompID=QUILLET\n"));
+        WriteWholeFile(
+            folder_.Path("broker.cfg"),
+            Sessions("ConnectionType=acceptor\nSocketAcceptPort=" + std::to_string(kFixPort) +
+                         "\nFileStorePath=" + folder_.Path("store") + "\nFileLogPath=" +
+                         folder_.Path("log") + "\nDataDictionary=" FIX44_PATH "\n",
+                     "SenderCompID=BROKER\nTargetCompID=QUILLET\n"));
         ChildOptions options;
         options.pipe_stdin = true;
         options.pipe_stdout = true;
-        process_.emplace(std::vector<std::string>{FIX_COUNTERPARTY_PATH, folder_.Path("broker.cfg")},
-                         options);
+        process_.emplace(
+            std::vector<std::string>{FIX_COUNTERPARTY_PATH, folder_.Path("broker.cfg")}, options);
         Await("listening");
     }
     // Waits for the counterparty to print `what`; throws when it does not within kLimit.
     void Await(const std::string& what) {
-        for (std::optional<std::string> line; (line = ReadLine(process_->stdout_fd(), buffer_,
-                                                               kLimit));) {
+        for (std::optional<std::string> line;
+             (line = ReadLine(process_->stdout_fd(), buffer_, kLimit));) {
             if (*line == what) {
                 return;
             }

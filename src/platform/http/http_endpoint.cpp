@@ -53,8 +53,9 @@ void Done(PendingReplies& pending, size_t index, const OrderEvent& event) {
     if (--pending.left > 0 || !pending.queue) {
         return;
     }
-    HttpReply reply{200, {}, pending.lines ? "application/x-ndjson" : "application/json", {},
-                    std::holds_alternative<Shutdown>(event)};  // its handler ends the program
+    HttpReply reply;
+    reply.type = pending.lines ? "application/x-ndjson" : "application/json";
+    reply.flush = std::holds_alternative<Shutdown>(event);  // its handler ends the program
     for (const std::string& line : pending.replies) {
         reply.body += line + "\n";
     }
