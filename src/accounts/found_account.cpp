@@ -38,7 +38,8 @@ bool FoundAccounts::Append(const FoundAccount& found) {
         return false;
     }
     for (std::string_view text :
-         {found.server, found.port, found.user, found.email, found.display_name}) {
+         {found.server, found.port, found.user, found.email, found.display_name,
+          found.token_command}) {
         if (text.size() > kMaxFoundText) {
             return true;
         }
@@ -58,6 +59,8 @@ bool FoundAccounts::Append(const FoundAccount& found) {
     account.SecConn = found.security == Security::Plain ? 0 : 1;
     account.Program = program_;
     account.DisplayName = found.display_name;
+    account.TokenLogin = found.token_login ? 1 : 0;
+    account.TokenCommand = found.token_command;
     return ++count_ < kMaxAccountsPerSource;
 }
 

@@ -28,6 +28,8 @@ struct FoundAccount {
     std::string_view email;
     std::string_view display_name;
     bool is_default = false;  // the program's default account
+    bool token_login = false;  // the login is with an access token (OAuth2), not a password
+    std::string_view token_command;  // the command that prints the token, when one is named
 };
 
 // A source lists at most this many accounts, and an account with a text longer than

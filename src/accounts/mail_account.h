@@ -18,6 +18,10 @@ struct MailAccount {
     int32_t SecConn = 0;      // 1 when the server is reached over SSL, else 0
     std::string Program;      // "Outlook Express", "Outlook" or "Windows Mail"
     std::string DisplayName;  // the sender's display name
+    // The account signs in with an access token (OAuth2), not a password: 1, else 0. The
+    // command that prints the token, when the source names one; else empty.
+    int32_t TokenLogin = 0;
+    std::string TokenCommand;
 
     bool operator==(const MailAccount&) const = default;
 };

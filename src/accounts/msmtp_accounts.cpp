@@ -33,6 +33,11 @@ void GetMsmtpAccounts(const AccountEnvironment& environment, const FileListing& 
         }
         found.login = !account.auth.empty() && account.auth != "off";
         found.user = account.user;
+        // With a token method, passwordeval prints the access token.
+        found.token_login = account.auth == "oauthbearer" || account.auth == "xoauth2";
+        if (found.token_login) {
+            found.token_command = account.passwordeval;
+        }
         found.email = account.from;
         found.is_default = account.is_default;
         if (!found_accounts.Append(found)) {

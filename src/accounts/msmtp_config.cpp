@@ -28,6 +28,7 @@ constexpr SettingName kSettings[] = {
     {"auth", &MsmtpAccount::auth},
     {"tls", &MsmtpAccount::tls},
     {"tls_starttls", &MsmtpAccount::tls_starttls},
+    {"passwordeval", &MsmtpAccount::passwordeval},
 };
 
 // The setting that `command` names; null for commands not read.

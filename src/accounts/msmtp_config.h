@@ -19,6 +19,7 @@ struct MsmtpAccount {
     std::string auth;  // "on", "off" or a method name
     std::string tls;
     std::string tls_starttls;
+    std::string passwordeval;  // the command line that prints the password (or the token)
     bool is_default = false;  // the account that "account default" is or names
 
     bool operator==(const MsmtpAccount&) const = default;
@@ -35,7 +36,7 @@ inline constexpr size_t kMaxMsmtpSetting = 1024;
 // comments. "defaults" starts settings that every later account begins with; "account NAME"
 // starts an account, and "account NAME : BASE[, BASE...]" one that also takes every setting of
 // the earlier accounts named, in that order, over the defaults. The settings read are host,
-// port, from, user, auth, tls and tls_starttls; others are passed over, as are settings before
+// port, from, user, auth, tls, tls_starttls and passwordeval; others are passed over, as are settings before
 // the first "defaults" or "account", an "account" line without a name, the settings after it,
 // and bases that are not defined earlier. The account named "default" is the default; when it
 // only names one base ("account default : work") and sets nothing of its own, it is that base

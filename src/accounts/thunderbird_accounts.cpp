@@ -44,6 +44,7 @@ struct SmtpServer {
     std::string_view username;
     Security security = Security::Plain;
     bool login = true;
+    bool oauth = false;  // authMethod 10: OAuth2
 };
 
 // The SMTP servers of mail.smtpservers by key, each read once, so that many identities on one
@@ -60,7 +61,8 @@ std::map<std::string, SmtpServer, std::less<>> SmtpServers(const Prefs& prefs) {
             std::move(key),
             SmtpServer{prefs.Get(server + "hostname"), prefs.Get(server + "port"),
                        prefs.Get(server + "username"), SecurityOf(prefs.Get(server + "try_ssl")),
-                       prefs.Get(server + "authMethod") != "1"});
+                       prefs.Get(server + "authMethod") != "1",
+                       prefs.Get(server + "authMethod") == "10"});
     }
     return servers;
 }
@@ -99,6 +101,7 @@ bool AppendProfileAccounts(const Prefs& prefs, FoundAccounts& accounts) {
             found.port = server->port;
             found.security = server->security;
             found.login = server->login;
+            found.token_login = server->oauth;
             found.user = server->username;
             found.email = prefs.Get(identity + "useremail");
             found.display_name = prefs.Get(identity + "fullName");

@@ -27,7 +27,8 @@ inline constexpr size_t kMaxThunderbirdProfiles = 100;
 // (newer releases keep Exchange servers, which have no SMTP host, in that list and their
 // settings under mail.outgoingserver.<key>). The record: Server mail.smtpserver.<key>.hostname,
 // Port .port, UserName .username; SSL from .try_ssl (3 TLS from the first byte, 1 and 2
-// STARTTLS, anything else plain); a login unless .authMethod is 1 (no authentication);
+// STARTTLS, anything else plain); a login unless .authMethod is 1 (no authentication), with
+// TokenLogin 1 (no command: Thunderbird gets its tokens itself) when it is 10 (OAuth2);
 // Email and DisplayName mail.identity.<id>.useremail and .fullName; Default "*" for the first
 // identity of mail.accountmanager.defaultaccount. Passwords are not read.
 //

@@ -17,6 +17,9 @@ struct MailSettings {
     std::string account_name;
     std::string password;
     std::vector<std::string> send_to;  // the recipients, one entry each, in list order
+    // Not blank: the login uses the access token this command line prints (XOAUTH2), and the
+    // password is not needed.
+    std::string token_command = {};
 
     bool operator==(const MailSettings&) const = default;
 };

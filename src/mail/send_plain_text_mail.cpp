@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "mail/command_line.h"
 #include "mail/mail_message.h"
 #include "mail/server_name.h"
 
@@ -77,6 +78,15 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     if (request.login) {
         delivery.user = request.account;
         delivery.password = request.password;
+    }
+    if (request.login && request.token_command.find_first_not_of(" \t") != std::string::npos) {
+        auto words = SplitCommandLine(request.token_command);
+        if (const auto* error = std::get_if<CommandLineError>(&words)) {
+            std::cerr << "quillet: mail not sent: the token command: " << error->message << '\n';
+            return SendResult{kSendBadTokenCommand, "the token command: " + error->message, true,
+                              mail};
+        }
+        delivery.token_command = std::move(std::get<std::vector<std::string>>(words));
     }
     delivery.mail_from = mail.mail_from;
     delivery.recipients = mail.recipients;

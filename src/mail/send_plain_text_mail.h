@@ -17,6 +17,7 @@ inline constexpr int32_t kSendBadPort = 1003;          // the port is not 1 to 6
 inline constexpr int32_t kSendBadServer = 1004;        // not a usable server (UsableServerHost)
 inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
 inline constexpr int32_t kSendLoginInClear = 1007;  // a login without encryption, not loopback
+inline constexpr int32_t kSendBadTokenCommand = 1008;  // a token command that cannot be split
 
 struct SendRequest {
     std::string server;  // blanks around it are dropped
@@ -32,6 +33,9 @@ struct SendRequest {
     std::string body;
     // Not over a connection kept from an earlier message: for a test of the settings.
     bool fresh_connection = false;
+    // Not blank: the login takes the access token this command line prints (XOAUTH2) in place
+    // of the password. Split as SplitCommandLine does, and run without a shell.
+    std::string token_command = {};
 };
 
 // A message as first composed, with the envelope it was composed for: what the outbox keeps.

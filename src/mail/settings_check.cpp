@@ -37,7 +37,7 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
         if (IsBlank(settings.account_name)) {
             return "Error: Account name is empty.";
         }
-        if (IsBlank(settings.password)) {
+        if (IsBlank(settings.password) && IsBlank(settings.token_command)) {
             return "Error: Password is empty.";
         }
     }
@@ -77,6 +77,7 @@ SendRequest RequestFor(const MailSettings& settings) {
     request.login = settings.auth_required != 0;
     request.account = settings.account_name;
     request.password = settings.password;
+    request.token_command = settings.token_command;
     request.ssl = settings.ssl != 0;
     request.sender_name = settings.display_name;
     request.sender_address = settings.email;

@@ -12,7 +12,8 @@ namespace quillet {
 // The first problem with `settings`, in the order a user fixes them, as the status line shows
 // it ("Error: ..."); empty when there is none. A port that is no whole number within 32 bits
 // is a problem of its own: it would otherwise wrap round to another port. So is a server name
-// that the transport could not use (UsableServerHost): no attempt could ever succeed.
+// that the transport could not use (UsableServerHost): no attempt could ever succeed. With a
+// token command, the password may be empty.
 std::optional<std::string> FirstSettingsError(const MailSettings& settings);
 
 // The recipients joined by commas, in list order, as they stand.

@@ -26,6 +26,9 @@ struct SmtpDelivery {
     // A transport may carry a message over a connection kept from an earlier one with the same
     // server and login; this asks for a connection of its own, as a test of the settings needs.
     bool fresh_connection = false;
+    // Not empty: the login is a token login (SASL XOAUTH2) as `user`, with the access token
+    // that this command (the program, then its arguments) prints; `password` is not used.
+    std::vector<std::string> token_command = {};
 };
 
 struct SmtpResult {

@@ -12,7 +12,8 @@ namespace quillet {
 MailSettings formEmailSetup::LiveSettings() const {
     MailSettings settings{txtDisplayName.Text(), txtEmail.Text(),    txtSMTPserver.Text(),
                           txtPort.Text(),        chkSSL.Value(),     chkAuthRequired.Value(),
-                          txtAccountName.Text(), txtPassword.Text(), {}};
+                          txtAccountName.Text(), txtPassword.Text(), {},
+                          txtTokenCommand.Text()};
     for (int i = 0; i < lstSendTo.ListCount(); ++i) {
         settings.send_to.push_back(lstSendTo.List(i));
     }

@@ -47,6 +47,7 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
              &txtAccountName, &txtPassword, &lstSendTo}) {
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
+    edits_.push_back(txtTokenCommand.Observe([this] { Publish(); }));
 }
 
 formEmailSetup::~formEmailSetup() {
@@ -197,7 +198,16 @@ void formEmailSetup::cmdGuess_Click() {
         TakeAccount(*chosen);
     }
     chkAuthRequired_Click();
-    if (chkAuthRequired.IsOn() && chosen) {
+    if (chkAuthRequired.IsOn() && chosen && chosen->TokenLogin != 0) {
+        if (txtTokenCommand.Text().empty()) {
+            services_.screen.ShowMessage(
+                "Selected e-mail account signs in with a token (OAuth2). Please enter the "
+                "command that prints its access token, for example: oama access " +
+                    chosen->UserName,
+                "Quillet", MessageIcon::Information);
+            txtTokenCommand.SetFocus();
+        }
+    } else if (chkAuthRequired.IsOn() && chosen) {
         services_.screen.ShowMessage(
             "Selected e-mail account requires authentication. Please enter your account "
             "password.",
@@ -216,6 +226,7 @@ void formEmailSetup::TakeAccount(const MailAccount& account) {
     chkAuthRequired.SetValue(account.ReqAuth != 0 ? 1 : 0);
     txtAccountName.SetText(account.ReqAuth != 0 ? account.UserName : "");
     txtPassword.SetText("");
+    txtTokenCommand.SetText(account.TokenCommand);
 }
 
 void formEmailSetup::LogMessage(const std::string& text) {

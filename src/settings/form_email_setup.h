@@ -95,6 +95,11 @@ class formEmailSetup {
     TextBox txtHttpPort;
     TextBox txtHttpToken;
 
+    // "Sign in with a token command:", the row below: a command line (run without a shell)
+    // whose first output line is the access token of a token login (XOAUTH2), used in place of
+    // the password when authentication is required. A mail setting, kept in the settings file.
+    TextBox txtTokenCommand;
+
     // Load: fills the template list, reads the settings file and selects the template that
     // matches the loaded server, which takes over the loaded values; the live settings then
     // take the loaded ones, all at once. A file that exists but cannot be read is then reported
@@ -125,7 +130,8 @@ class formEmailSetup {
     // authentication.
     void cmdGuess_Click();
     // Copies an account that the account dialog chose: the matching template first, then the
-    // sender, the server and the login; the password is emptied, the recipients stay.
+    // sender, the server and the login (with its token command); the password is emptied, the
+    // recipients stay.
     void TakeAccount(const MailAccount& account);
 
     // The endpoint follows chkHttp and txtHttpPort (http_setting): at the load, when the box

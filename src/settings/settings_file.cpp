@@ -32,6 +32,7 @@ constexpr StoredSetting kStoredSettings[] = {
     {"txtPassword", &formEmailSetup::txtPassword},
     {"chkHttp", &formEmailSetup::chkHttp},
     {"txtHttpPort", &formEmailSetup::txtHttpPort},
+    {"txtTokenCommand", &formEmailSetup::txtTokenCommand},
 };
 
 bool IsMissingMark(const std::string& text) {

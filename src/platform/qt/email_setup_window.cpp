@@ -24,6 +24,7 @@ namespace {
 constexpr double kClientWidth = 7965;
 constexpr double kClientHeight = 6570;
 constexpr double kHttpRowHeight = 450;  // the HTTP endpoint's row, below the rest
+constexpr double kTokenRowHeight = 420;  // the token command's row, below the HTTP row
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -82,7 +83,7 @@ EmailSetupWindow::EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
     setFixedSize(TwipsToPixels(kClientWidth, ppt),
-                 TwipsToPixels(kClientHeight + kHttpRowHeight, ppt));
+                 TwipsToPixels(kClientHeight + kHttpRowHeight + kTokenRowHeight, ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -176,6 +177,25 @@ void EmailSetupWindow::Build() {
         setTabOrder(order[i], order[i + 1]);
     }
     BuildHttpRow(ppt);
+    BuildTokenRow(ppt);
+}
+
+void EmailSetupWindow::BuildTokenRow(double ppt) {
+    constexpr double kTop = kClientHeight + kHttpRowHeight;
+    auto* caption = new QLabel(QStringLiteral("Sign in with a token command:"), this);
+    caption->setFont(TahomaFont());
+    caption->move(TwipsToPixels(150, ppt), TwipsToPixels(kTop + 60, ppt));
+    caption->adjustSize();
+    txtTokenCommand = new QLineEdit(this);
+    txtTokenCommand->setObjectName(QStringLiteral("txtTokenCommand"));
+    txtTokenCommand->setFont(TahomaFont());
+    txtTokenCommand->setPlaceholderText(QStringLiteral("oama access you@example.com"));
+    txtTokenCommand->setToolTip(
+        QStringLiteral("For a token login (XOAUTH2): a command whose first output line is the "
+                       "access token. It takes the place of the password."));
+    caption->setBuddy(txtTokenCommand);
+    PlaceInTwips(*txtTokenCommand, 2670, kTop, 5235, 315, ppt);
+    setTabOrder(cmdCopyToken, txtTokenCommand);
 }
 
 void EmailSetupWindow::BuildHttpRow(double ppt) {
@@ -221,6 +241,7 @@ void EmailSetupWindow::Bind() {
     BindCheck(chkHttp, form.chkHttp, form_, subscriptions_);
     BindText(txtHttpPort, form.txtHttpPort, form_, subscriptions_);
     BindText(txtHttpToken, form.txtHttpToken, form_, subscriptions_);
+    BindText(txtTokenCommand, form.txtTokenCommand, form_, subscriptions_);
     connect(cmdCopyToken, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(txtHttpToken->text()); });
 

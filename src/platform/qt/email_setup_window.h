@@ -49,6 +49,8 @@ class EmailSetupWindow final : public QDialog {
     QLineEdit* txtHttpPort = nullptr;
     QLineEdit* txtHttpToken = nullptr;  // read-only
     QPushButton* cmdCopyToken = nullptr;
+    // The token command's row, below the HTTP row.
+    QLineEdit* txtTokenCommand = nullptr;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,6 +59,7 @@ class EmailSetupWindow final : public QDialog {
   private:
     void Build();
     void BuildHttpRow(double ppt);
+    void BuildTokenRow(double ppt);
     void Bind();
     void ShowList();
 

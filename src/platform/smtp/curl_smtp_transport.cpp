@@ -14,6 +14,7 @@
 
 #include "mail/server_name.h"
 #include "platform/smtp/failure_words.h"
+#include "platform/smtp/token_command.h"
 #include "platform/unique_fd.h"
 
 namespace quillet {
@@ -173,7 +174,13 @@ void ForgoQuit(CURL* curl) {
 std::string ConnectionKey(const SmtpDelivery& delivery) {
     std::string key =
         ServerUrl(delivery) + '\n' + std::to_string(static_cast<int>(delivery.security)) + '\n';
-    if (delivery.login) {
+    if (delivery.login && !delivery.token_command.empty()) {
+        // The command, not its token: a new token is still the same login.
+        key += "token\n" + delivery.user;
+        for (const std::string& word : delivery.token_command) {
+            key += '\0' + word;
+        }
+    } else if (delivery.login) {
         key += delivery.user + '\n' + delivery.password;
     }
     return key;
@@ -203,6 +210,7 @@ struct CurlSmtpTransport::Attempt {
     // Failed over a kept connection before the message's last byte was handed over: a new
     // connection may try again without any risk of a second copy.
     bool retry_fresh = false;
+    bool login_refused = false;  // the server refused the login (or the token)
 };
 
 CurlSmtpTransport::CurlSmtpTransport() : CurlSmtpTransport(Options{}) {}
@@ -257,6 +265,27 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
         return Failure(init, "");
     }
 
+    const bool token_login = delivery.login && !delivery.token_command.empty();
+    std::string token;
+    auto ask_token = [&]() -> std::optional<SmtpResult> {
+        TokenCommandResult got =
+            RunTokenCommand(delivery.token_command, options_.token_command_limit, &aborted_);
+        if (!got.ok) {
+            return Failure(CURLE_AUTH_ERROR, std::move(got.error));
+        }
+        if (HasLineBreakOrNul(got.token)) {
+            return Refusal(CURLE_BAD_FUNCTION_ARGUMENT, "the token command printed a NUL");
+        }
+        token = std::move(got.token);
+        return std::nullopt;
+    };
+    if (token_login) {
+        if (auto failed = ask_token()) {
+            return *failed;
+        }
+    }
+    bool asked_again = false;  // after the server refused the first token
+
     const std::string key = ConnectionKey(delivery);
     ConnectionPtr connection = delivery.fresh_connection ? nullptr : TakeKept(key);
     bool reused = connection != nullptr;
@@ -271,14 +300,20 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
                 return Failure(CURLE_FAILED_INIT, "");
             }
         }
-        Attempt attempt = Send(*connection, delivery, reused);
+        Attempt attempt = Send(*connection, delivery, token, reused);
         if (attempt.result.code == 0) {
             Keep(std::move(connection));
             return attempt.result;
         }
         ForgoQuit(connection->easy.get());
         connection.reset();
-        if (!attempt.retry_fresh) {
+        if (token_login && attempt.login_refused && !asked_again && !aborted_) {
+            // A token may have run out between the command and the server: one more.
+            asked_again = true;
+            if (auto failed = ask_token()) {
+                return *failed;
+            }
+        } else if (!attempt.retry_fresh) {
             return attempt.result;
         }
         reused = false;
@@ -286,7 +321,8 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
 }
 
 CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
-                                                   const SmtpDelivery& delivery, bool reused) {
+                                                   const SmtpDelivery& delivery,
+                                                   const std::string& token, bool reused) {
     CURL* const curl = connection.easy.get();
     // What the handle points to lives in `connection`, as long as the handle.
     connection.upload =
@@ -337,7 +373,11 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     option(CURLOPT_CONNECTTIMEOUT_MS, AtLeastOneMs(options_.connect_timeout));
     option(CURLOPT_SERVER_RESPONSE_TIMEOUT, WholeSecondsRoundedUp(options_.reply_timeout));
     option(CURLOPT_TIMEOUT_MS, AtLeastOneMs(options_.total_timeout));
-    if (delivery.login) {
+    if (delivery.login && !token.empty()) {
+        option(CURLOPT_USERNAME, delivery.user.c_str());
+        option(CURLOPT_XOAUTH2_BEARER, token.c_str());
+        option(CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2");
+    } else if (delivery.login) {
         option(CURLOPT_USERNAME, delivery.user.c_str());
         option(CURLOPT_PASSWORD, delivery.password.c_str());
     }
@@ -375,11 +415,12 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         std::chrono::steady_clock::now() - started);
     SmtpResult failed = Failure(
         performed, FailureInWords({performed, reply, upload.last_reply, delivery.host,
-                                   static_cast<long>((waited.count() + 500) / 1000), error_text}));
+                                   static_cast<long>((waited.count() + 500) / 1000), error_text,
+                                   !token.empty()}));
     failed.permanent = IsPermanent(performed, reply);
     const bool retry = reused && !upload.connected && !failed.permanent && !aborted_ &&
                        upload.offset < delivery.message.size();
-    return {failed, retry};
+    return {failed, retry, performed == CURLE_LOGIN_DENIED};
 }
 
 CurlSmtpTransport::ConnectionPtr CurlSmtpTransport::TakeKept(const std::string& key) {

@@ -17,6 +17,14 @@
 // refused before any connection (a host that UsableServerHost does not give back as it stands,
 // a port out of range, no recipient, a line break) fails permanently.
 //
+// Token login: for a delivery with a token command, the command runs (RunTokenCommand) within
+// Deliver, on the caller's thread, for at most `token_command_limit`, before each connection
+// that logs in; when the server refuses the token, the command is asked once more and the send
+// tried again over a new connection. A command that fails is a temporary failure
+// (CURLE_AUTH_ERROR) whose message is the command's own words; a token the server refuses
+// twice is a permanent CURLE_LOGIN_DENIED. The token never goes over a plain connection to
+// another host.
+//
 // Kept connection: after a message has gone, its connection stays open for the next one to the
 // same server with the same security and login, which then needs no connect, TLS handshake,
 // EHLO or login. A transport keeps one such connection; it says QUIT after `keep_idle` without
@@ -52,6 +60,8 @@ class CurlSmtpTransport final : public SmtpTransport {
         // How long a connection stays open after a message for the next one; zero closes it
         // after every message. One minute is below common servers' own idle limits.
         std::chrono::milliseconds keep_idle{std::chrono::seconds(60)};
+        // How long a token command may run before it is killed.
+        std::chrono::milliseconds token_command_limit{std::chrono::seconds(30)};
     };
 
     CurlSmtpTransport();
@@ -79,7 +89,9 @@ class CurlSmtpTransport final : public SmtpTransport {
     using ConnectionPtr = std::unique_ptr<Connection, ConnectionDeleter>;
     struct Attempt;
 
-    Attempt Send(Connection& connection, const SmtpDelivery& delivery, bool reused);
+    // `token`: the access token of a token login, else empty.
+    Attempt Send(Connection& connection, const SmtpDelivery& delivery, const std::string& token,
+                 bool reused);
     // The kept connection when it is for `key`; closes one kept for another key.
     ConnectionPtr TakeKept(const std::string& key);
     // Keeps `connection` for the next message, or closes it when nothing is kept.

@@ -14,6 +14,9 @@ std::string FailureInWords(const FailureFacts& facts) {
         case CURLE_OPERATION_TIMEDOUT:
             return "no answer within " + std::to_string(facts.waited_s) + " s";
         case CURLE_LOGIN_DENIED:
+            if (facts.token_login) {
+                return "the server refused the token (" + facts.last_reply + ")";
+            }
             return facts.reply >= 500 ? "the server refused the password: for Gmail and Yahoo use "
                                         "an app password (" +
                                             facts.last_reply + ")"

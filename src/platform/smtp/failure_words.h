@@ -16,11 +16,13 @@ struct FailureFacts {
     std::string host;
     long waited_s = 0;      // how long the exchange went on, in whole seconds
     std::string curl_text;  // libcurl's own error text, for what has no words here
+    bool token_login = false;  // the login was with a token, not a password
 };
 
 // For example "the server smtp.x.example could not be found", "no answer within 10 s", "the
-// server refused the password: for Gmail and Yahoo use an app password", or the server's own
-// reply to a refused sender, recipient or message. Never empty.
+// server refused the password: for Gmail and Yahoo use an app password", "the server refused
+// the token (535 ...)", or the server's own reply to a refused sender, recipient or message.
+// Never empty.
 std::string FailureInWords(const FailureFacts& facts);
 
 }  // namespace quillet
