@@ -54,6 +54,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"port", config.port},
         {"idle_limit", config.idle_limit},
         {"mails_per_connection", config.mails_per_connection},
+        {"token", config.token},
     };
     std::ofstream(work_dir_ + "/config.json") << settings.dump();
 

@@ -35,6 +35,7 @@ class LocalSmtpServer {
         int port = 0;                                      // 0: any free port
         double idle_limit = 0;         // seconds a connection may idle before the server closes it
         int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
+        std::string token = {};  // not empty: AUTH XOAUTH2 too, passing trader with this token
     };
 
     // Starts the server and waits until it listens. A server that cannot start leaves port()

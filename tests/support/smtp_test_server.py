@@ -9,6 +9,7 @@ or until the test that started it is gone.
 """
 
 import asyncio
+import base64
 import json
 import logging
 import os
@@ -90,6 +91,27 @@ def authenticate(server, session, envelope, mechanism, auth_data):
 
 
 class CountingSMTP(SMTP):
+    token = ""  # not empty: XOAUTH2 is offered, and passes trader with this token
+
+    def __init__(self, *args, token="", **kwargs):
+        self.token = token
+        super().__init__(*args, **kwargs)
+        if not token:
+            self._auth_methods.pop("XOAUTH2", None)
+
+    async def auth_XOAUTH2(self, _, args):
+        """SASL XOAUTH2: user=trader^Aauth=Bearer TOKEN^A^A, as the initial response or after 334."""
+        if len(args) > 1:
+            try:
+                response = base64.b64decode(args[1], validate=True)
+            except ValueError:
+                response = b""
+        else:
+            response = await self.challenge_auth("")
+        if response == f"user=trader\x01auth=Bearer {self.token}\x01\x01".encode():
+            return AuthResult(success=True, auth_data="trader")
+        return AuthResult(success=False, handled=False)
+
     def connection_made(self, transport):
         if self._original_transport is None:  # not the same connection after STARTTLS
             self.event_handler.note("C")
@@ -121,6 +143,7 @@ async def serve(config, work_dir):
                 # STARTTLS mode offers AUTH only after TLS; the others offer it at once.
                 auth_require_tls=(mode == "starttls"),
                 authenticator=authenticate if config["offer_auth"] else None,
+                token=config["token"],
             )
 
         server = await loop.create_server(protocol, HOST, config["port"], reuse_address=True,
