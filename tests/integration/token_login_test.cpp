@@ -25,22 +25,24 @@ using Clock = std::chrono::steady_clock;
 TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
     const struct {
         const char* name;
-        const char* script;  // the body of the token command; ASKED is a file of its own
+        const char* script;   // the body of the token command; ASKED is a file of its own
         const char* outcome;  // the status line after the order, from its second word on
     } cases[] = {
         {"prints the token", "echo good-token", "sent successfully."},
         {"a stale token first, then the right one",
          "if [ -e \"$ASKED\" ]; then echo good-token; else touch \"$ASKED\"; echo stale; fi",
          "sent successfully."},
-        {"hangs", "echo one moment >&2; sleep 30", "send message: check your e-mail settings. "
-                                                   "The token command gave no token within 1 s: "
-                                                   "one moment."},
+        {"hangs", "echo one moment >&2; sleep 30",
+         "send message: check your e-mail settings. "
+         "The token command gave no token within 1 s: "
+         "one moment."},
         {"fails", "echo 'oama: no refresh token for trader' >&2; exit 1",
          "send message: check your e-mail settings. The token command ended with status 1: "
          "oama: no refresh token for trader."},
     };
-    test::SmtpTestServer server(
-        {.mode = test::SmtpTestServer::Mode::StartTls, .require_auth = true, .token = "good-token"});
+    test::SmtpTestServer server({.mode = test::SmtpTestServer::Mode::StartTls,
+                                 .require_auth = true,
+                                 .token = "good-token"});
     size_t delivered = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -50,9 +52,12 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
                               << c.script << "\n";
         chmod(script.c_str(), 0700);
 
-        CurlSmtpTransport transport({.connect_timeout = 3s, .reply_timeout = 2s,
-                                     .total_timeout = 4s, .ca_file = server.ca_file(),
-                                     .keep_idle = {}, .token_command_limit = 1s});
+        CurlSmtpTransport transport({.connect_timeout = 3s,
+                                     .reply_timeout = 2s,
+                                     .total_timeout = 4s,
+                                     .ca_file = server.ca_file(),
+                                     .keep_idle = {},
+                                     .token_command_limit = 1s});
         test::MemoryProfile file;
         test::ScriptedScreen screen;
         test::InlineOutbox outbox;

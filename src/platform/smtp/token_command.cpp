@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/unique_fd.h"
@@ -75,7 +75,8 @@ bool ReadAvailable(int fd, std::string& into) {
     while (true) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n > 0) {
-            into.append(buffer, std::min(static_cast<size_t>(n), kMaxOutput - std::min(kMaxOutput, into.size())));
+            into.append(buffer, std::min(static_cast<size_t>(n),
+                                         kMaxOutput - std::min(kMaxOutput, into.size())));
             continue;
         }
         if (n < 0 && errno == EINTR) {
@@ -125,8 +126,7 @@ TokenCommandResult Failed(std::string what, const std::string& errors) {
 }  // namespace
 
 TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
-                                   std::chrono::milliseconds limit,
-                                   const std::atomic<bool>* stop) {
+                                   std::chrono::milliseconds limit, const std::atomic<bool>* stop) {
     if (argv.empty()) {
         return {false, "", "the token command is empty"};
     }
@@ -152,8 +152,8 @@ TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
     posix_spawnattr_setsigmask(&attributes, &no_signals);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                              POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
@@ -201,14 +201,13 @@ TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
     }
     const int status = child.Reap();
     if (timed_out) {
-        return Failed("gave no token within " +
-                          std::to_string((limit.count() + 999) / 1000) + " s",
+        return Failed("gave no token within " + std::to_string((limit.count() + 999) / 1000) + " s",
                       errors);
     }
     if (!WIFEXITED(status)) {
-        return Failed("was ended by signal " +
-                          std::to_string(WIFSIGNALED(status) ? WTERMSIG(status) : 0),
-                      errors);
+        return Failed(
+            "was ended by signal " + std::to_string(WIFSIGNALED(status) ? WTERMSIG(status) : 0),
+            errors);
     }
     if (WEXITSTATUS(status) != 0) {
         return Failed("ended with status " + std::to_string(WEXITSTATUS(status)), errors);
