@@ -16,6 +16,7 @@
 #include "app/form_quillet.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
+#include "support/form_rig.h"
 #include "support/mail_doubles.h"
 #include "support/memory_profile.h"
 #include "support/scripted_screen.h"
@@ -266,18 +267,9 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
 
         CurlSmtpTransport transport(
             {.connect_timeout = 3s, .reply_timeout = 2s, .total_timeout = 4s, .ca_file = {}});
-        test::MemoryProfile file;
-        test::ScriptedScreen screen;
-        test::InlineOutbox outbox;
-        SetupDialogSlot setup({transport, outbox.runner, file, screen, ""});
-        formQuillet form(setup, screen, ".", outbox.Services(transport));
-        form.Form_Load();
-        formEmailSetup& settings = setup.Get();
-        settings.txtDisplayName.SetText("Desk");
-        settings.txtEmail.SetText("desk@example.com");
-        settings.txtSMTPserver.SetText("localhost");
-        settings.txtPort.SetText(std::to_string(faulty.port()));
-        settings.lstSendTo.AddItem("broker@example.com");
+        test::FormRig rig(transport, faulty.port());
+        formQuillet& form = rig.form;
+        formEmailSetup& settings = rig.settings;
 
         const auto start = Clock::now();
         form.CVTOrders1_OrderCancelled({"1"});

@@ -7,12 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/form_quillet.h"
 #include "platform/smtp/curl_smtp_transport.h"
-#include "settings/setup_dialog_slot.h"
-#include "support/mail_doubles.h"
-#include "support/memory_profile.h"
-#include "support/scripted_screen.h"
+#include "support/form_rig.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"
 
@@ -58,23 +54,15 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
                                      .ca_file = server.ca_file(),
                                      .keep_idle = {},
                                      .token_command_limit = 1s});
-        test::MemoryProfile file;
-        test::ScriptedScreen screen;
-        test::InlineOutbox outbox;
-        SetupDialogSlot setup({transport, outbox.runner, file, screen, ""});
-        formQuillet form(setup, screen, ".", outbox.Services(transport));
-        form.Form_Load();
-        formEmailSetup& settings = setup.Get();
-        settings.txtDisplayName.SetText("Desk");
-        settings.txtEmail.SetText("desk@example.com");
-        settings.txtSMTPserver.SetText("localhost");
-        settings.txtPort.SetText(std::to_string(server.port()));
+        test::FormRig rig(transport, server.port());
+        formQuillet& form = rig.form;
+        formEmailSetup& settings = rig.settings;
+        test::InlineOutbox& outbox = rig.outbox;
         settings.chkSSL.SetValue(1);
         settings.chkAuthRequired.SetValue(1);
         settings.txtAccountName.SetText("trader");  // and no password
         // A folder name with a blank, quoted as a shell would take it.
         settings.txtTokenCommand.SetText("\"" + script + "\" --account trader");
-        settings.lstSendTo.AddItem("broker@example.com");
 
         const auto start = Clock::now();
         form.CVTOrders1_OrderCancelled({"1"});

@@ -1,0 +1,36 @@
+// The main form and its setup dialog over a transport, for tests that mail through the forms:
+// jobs run at once on the caller's thread, the settings file is in memory, and the dialog holds
+// a sender and one recipient at a server on this machine.
+#pragma once
+
+#include <string>
+
+#include "app/form_quillet.h"
+#include "settings/setup_dialog_slot.h"
+#include "support/mail_doubles.h"
+#include "support/memory_profile.h"
+#include "support/scripted_screen.h"
+
+namespace quillet::test {
+
+struct FormRig {
+    FormRig(SmtpTransport& transport, int port)
+        : setup({transport, outbox.runner, file, screen, ""}),
+          form(setup, screen, ".", outbox.Services(transport)),
+          settings((form.Form_Load(), setup.Get())) {
+        settings.txtDisplayName.SetText("Desk");
+        settings.txtEmail.SetText("desk@example.com");
+        settings.txtSMTPserver.SetText("localhost");
+        settings.txtPort.SetText(std::to_string(port));
+        settings.lstSendTo.AddItem("broker@example.com");
+    }
+
+    MemoryProfile file;
+    ScriptedScreen screen;
+    InlineOutbox outbox;
+    SetupDialogSlot setup;
+    formQuillet form;
+    formEmailSetup& settings;
+};
+
+}  // namespace quillet::test
