@@ -64,12 +64,18 @@ struct Program {
     SetupDialogSlot setup{{transport, worker, file, screen, dir.Path("Quillet.chm")}};
     OutboxFolder outbox{dir.Path("quillet.outbox")};
     test::Notes notes;
-    formQuillet form{setup, screen, ".",
-                     OutboxServices{outbox, worker, transport, notes, {},
-                                    [](std::chrono::milliseconds delay, std::function<void()> task) {
-                                        QTimer::singleShot(delay, qApp, std::move(task));
-                                    },
-                                    &QDateTime::currentMSecsSinceEpoch, RetrySchedule{}}};
+    formQuillet form{
+        setup, screen, ".",
+        OutboxServices{outbox,
+                       worker,
+                       transport,
+                       notes,
+                       {},
+                       [](std::chrono::milliseconds delay, std::function<void()> task) {
+                           QTimer::singleShot(delay, qApp, std::move(task));
+                       },
+                       &QDateTime::currentMSecsSinceEpoch,
+                       RetrySchedule{}}};
     MainWindow window{form};
 };
 
@@ -137,10 +143,10 @@ TEST(AccountsWindowTest, TheListShowsTheRowsAndOkChoosesTheSelectedOne) {
     Program p;
     formAccounts accounts(nullptr, p.screen);
     accounts.Form_Load();
-    accounts.Accounts.Append() =
-        MailAccount{"smtp.gmail.com", "", "me", 1, "me@gmail.example", "", 1, "Outlook", "Me"};
     accounts.Accounts.Append() = MailAccount{
-        "mail.example.com", "587", "", 0, "b@example.com", "*", 0, "Outlook Express", "B"};
+        "smtp.gmail.com", "", "me", 1, "me@gmail.example", "", 1, "Outlook", "Me", 0, ""};
+    accounts.Accounts.Append() = MailAccount{
+        "mail.example.com", "587", "", 0, "b@example.com", "*", 0, "Outlook Express", "B", 0, ""};
     for (const MailAccount& a : accounts.Accounts.All()) {
         accounts.lstv.AddRow({a.Email, a.Program, a.Default, a.DisplayName, a.Server, a.Port, "No",
                               "No", a.UserName});
