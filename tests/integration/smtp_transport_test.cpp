@@ -153,6 +153,12 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
          [](SmtpDelivery& d, Options&) { d.host = "127.0.0.1/evil"; }, CURLE_URL_MALFORMAT},
         {"host with a port", Server(Mode::Plain),
          [](SmtpDelivery& d, Options&) { d.host = "localhost:25"; }, CURLE_URL_MALFORMAT},
+        // A password never travels unencrypted but to this machine: refused before a byte goes.
+        {"login in the clear", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) {
+             LogIn(d, SmtpSecurity::Plain), d.host = "mail.example.com";
+         },
+         CURLE_LOGIN_DENIED},
         {"closed port", Server(Mode::Plain),
          [](SmtpDelivery& d, Options&) { d.port = ClosedPort(); }, CURLE_COULDNT_CONNECT, false},
         {"connection dropped before the answer", Server(Mode::DropDuringData),
@@ -245,8 +251,9 @@ TEST(CurlSmtpTransport, KeptConnectionIsReusedAndNeverCostsAMessage) {
 }
 
 // Mail servers that fail in every way a real one does, under the forms: each order ends in the
-// red status text, with its reason in words, within its bound, and the next order still goes out. (A certificate nobody
-// trusts fails as the refused recipient does, permanently: see the transport's cases above.)
+// red status text, with its reason in words, within its bound, and the next order still goes out.
+// (A certificate nobody trusts fails as the refused recipient does, permanently: see the
+// transport's cases above.)
 TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
     const struct {
         const char* name;
