@@ -28,6 +28,7 @@
 #include "platform/qt/qt_screen.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
+#include "support/form_rig.h"
 #include "support/mail_doubles.h"
 #include "support/smtp_test_server.h"
 #include "support/temp_dir.h"
@@ -45,15 +46,7 @@ struct Program {
         form.Form_Load();
     }
     // The setup dialog, loaded, with settings for a server on 127.0.0.1 at `port`.
-    formEmailSetup& MailTo(int port) {
-        formEmailSetup& f = setup.Get();
-        f.txtDisplayName.SetText("Desk");
-        f.txtEmail.SetText("desk@example.com");
-        f.txtSMTPserver.SetText("127.0.0.1");
-        f.txtPort.SetText(std::to_string(port));
-        f.lstSendTo.AddItem("broker@example.com");
-        return f;
-    }
+    formEmailSetup& MailTo(int port) { return test::MailTo(setup.Get(), "127.0.0.1", port); }
     test::TempDir dir;
     CurlSmtpTransport transport;
     MailWorker worker{[](std::function<void()> task) {

@@ -13,17 +13,21 @@
 
 namespace quillet::test {
 
+// Fills `f` with a sender and one recipient, mailing through `host` at `port`.
+inline formEmailSetup& MailTo(formEmailSetup& f, const std::string& host, int port) {
+    f.txtDisplayName.SetText("Desk");
+    f.txtEmail.SetText("desk@example.com");
+    f.txtSMTPserver.SetText(host);
+    f.txtPort.SetText(std::to_string(port));
+    f.lstSendTo.AddItem("broker@example.com");
+    return f;
+}
+
 struct FormRig {
     FormRig(SmtpTransport& transport, int port)
         : setup({transport, outbox.runner, file, screen, ""}),
           form(setup, screen, ".", outbox.Services(transport)),
-          settings((form.Form_Load(), setup.Get())) {
-        settings.txtDisplayName.SetText("Desk");
-        settings.txtEmail.SetText("desk@example.com");
-        settings.txtSMTPserver.SetText("localhost");
-        settings.txtPort.SetText(std::to_string(port));
-        settings.lstSendTo.AddItem("broker@example.com");
-    }
+          settings((form.Form_Load(), MailTo(setup.Get(), "localhost", port))) {}
 
     MemoryProfile file;
     ScriptedScreen screen;
