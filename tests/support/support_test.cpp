@@ -17,6 +17,7 @@
 #include "accounts/xml_references.h"
 #include "support/ansi_code_page.h"
 #include "support/base64.h"
+#include "support/csv.h"
 #include "support/fold_case.h"
 #include "support/number_text.h"
 #include "support/registry_value.h"
@@ -173,6 +174,23 @@ TEST(KeepWithinTest, MovesInJustFarEnough) {
         EXPECT_EQ(r.top, top) << window.top;
         EXPECT_EQ(r.width, window.width);
     }
+}
+
+TEST(CsvTest, QuotesOnlyWhatNeedsItAndEndsRecordsInCrLf) {
+    const std::pair<std::string, std::string> fields[] = {
+        {"", ""},
+        {"12.5", "12.5"},
+        {"Zürich", "Zürich"},                              // UTF-8 as it is
+        {"a,b", "\"a,b\""},                                // a comma
+        {"250 \"ok\"", "\"250 \"\"ok\"\"\""},              // quotes doubled
+        {"250-one\r\n250 two", "\"250-one\r\n250 two\""},  // lines kept inside
+        {" 77", "\" 77\""},                                // blanks a reader could trim
+    };
+    for (const auto& [text, field] : fields) {
+        EXPECT_EQ(CsvField(text), field) << text;
+    }
+    EXPECT_EQ(CsvRecord({"a", "", "b,c"}), "a,,\"b,c\"\r\n");
+    EXPECT_EQ(CsvRecord({}), "\r\n");
 }
 
 }  // namespace
