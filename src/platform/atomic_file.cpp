@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/unique_fd.h"
@@ -36,8 +37,19 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content,
-                                               mode_t mode) {
+std::optional<std::string> WriteFileAtomically(const std::string& given_path,
+                                               std::string_view content, mode_t mode) {
+    // Through a symbolic link, the link's target is the file replaced; the link stays.
+    std::string path = given_path;
+    struct stat link {};
+    if (::lstat(given_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char* target = ::realpath(given_path.c_str(), nullptr);
+        if (target == nullptr) {
+            return "cannot write " + given_path + ": " + std::strerror(errno);
+        }
+        path = target;
+        std::free(target);
+    }
     std::string temp = path + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     const bool created = static_cast<bool>(fd);

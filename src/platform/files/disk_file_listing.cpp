@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 
+#include "platform/regular_file.h"
 #include "platform/unique_fd.h"
 #include "support/fold_case.h"
 
@@ -52,30 +54,14 @@ std::vector<FolderEntry> DiskFileListing::ListFolder(const std::string& folder) 
 
 std::optional<std::string> DiskFileListing::ReadFile(const std::string& path,
                                                      size_t max_bytes) const {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat status {};
-    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        static_cast<uint64_t>(status.st_size) > max_bytes) {
+    auto read = ReadRegularFile(path, max_bytes);
+    if (auto* refusal = std::get_if<FileRefusal>(&read)) {
+        if (!refusal->missing) {
+            std::fprintf(stderr, "quillet: %s\n", refusal->message.c_str());
+        }
         return std::nullopt;
     }
-    std::string content;
-    char buffer[1 << 14];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got == 0) {
-            return content;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        if (content.size() + static_cast<size_t>(got) > max_bytes) {
-            return std::nullopt;
-        }
-        content.append(buffer, static_cast<size_t>(got));
-    }
+    return std::move(std::get<std::string>(read));
 }
 
 }  // namespace quillet

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 #include "platform/unique_fd.h"
 #include "support/fold_case.h"
 #include "support/trim.h"
@@ -17,6 +18,8 @@ namespace quillet {
 namespace {
 
 constexpr size_t kMaxValue = 511;
+// Far above any settings file the program writes, well below what would wear it down.
+constexpr size_t kMaxFileBytes = size_t{64} << 20;
 
 // The line without its line end.
 std::string_view Content(const std::string& line) {
@@ -49,10 +52,6 @@ void EndLine(std::string& line) {
     line += !line.empty() && line.back() == '\r' ? "\n" : "\r\n";
 }
 
-std::string ErrorText(const std::string& what, const std::string& path, int error) {
-    return what + " " + path + ": " + std::strerror(error);
-}
-
 }  // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
@@ -60,28 +59,15 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 std::optional<std::string> IniFile::Load() {
     lines_.clear();
     dirty_ = false;
-    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        if (errno == ENOENT) {
+    indexed_ = false;
+    auto read = ReadRegularFile(path_, kMaxFileBytes);
+    if (auto* refusal = std::get_if<FileRefusal>(&read)) {
+        if (refusal->missing) {
             return std::nullopt;
         }
-        return ErrorText("cannot read", path_, errno);
+        return std::move(refusal->message);
     }
-    std::string text;
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return ErrorText("cannot read", path_, errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(n));
-    }
+    const std::string& text = std::get<std::string>(read);
     size_t start = 0;
     while (start < text.size()) {
         const size_t end = text.find('\n', start);
@@ -92,33 +78,50 @@ std::optional<std::string> IniFile::Load() {
     return std::nullopt;
 }
 
-IniFile::Found IniFile::Find(std::string_view section, std::string_view key) const {
-    Found found;
-    bool in_section = false;
+void IniFile::BuildIndex() const {
+    index_.clear();
+    SectionPlace* current = nullptr;
     bool in_first_section = false;
     for (size_t i = 0; i < lines_.size(); ++i) {
         const std::string_view content = Content(lines_[i]);
         if (const auto name = SectionName(content)) {
-            in_section = EqualsIgnoringCase(*name, section);
-            in_first_section = in_section && found.insert_after == std::string::npos;
-            if (in_first_section) {
-                found.insert_after = i;
+            const auto [place, added] = index_.try_emplace(FoldCase(*name));
+            current = &place->second;
+            in_first_section = added;
+            if (added) {
+                current->insert_after = i;
             }
             continue;
         }
         const auto equals = content.find('=');
-        if (!in_section || equals == std::string_view::npos) {
+        if (current == nullptr || equals == std::string_view::npos) {
             continue;
         }
         // New keys go after the last entry of the first section of that name.
         if (in_first_section) {
-            found.insert_after = i;
+            current->insert_after = i;
         }
-        const std::string_view name = TrimBlanks(content.substr(0, equals));
-        if (!found.entry && EqualsIgnoringCase(name, key)) {
-            found.entry =
-                Entry{i, std::string(name), std::string(TrimBlanks(content.substr(equals + 1)))};
-        }
+        current->first_entry.try_emplace(FoldCase(TrimBlanks(content.substr(0, equals))), i);
+    }
+    indexed_ = true;
+}
+
+IniFile::Found IniFile::Find(std::string_view section, std::string_view key) const {
+    if (!indexed_) {
+        BuildIndex();
+    }
+    Found found;
+    const auto place = index_.find(FoldCase(section));
+    if (place == index_.end()) {
+        return found;
+    }
+    found.insert_after = place->second.insert_after;
+    const auto line = place->second.first_entry.find(FoldCase(key));
+    if (line != place->second.first_entry.end()) {
+        const std::string_view content = Content(lines_[line->second]);
+        const auto equals = content.find('=');
+        found.entry = Entry{line->second, std::string(TrimBlanks(content.substr(0, equals))),
+                            std::string(TrimBlanks(content.substr(equals + 1)))};
     }
     return found;
 }
@@ -143,6 +146,7 @@ void IniFile::SetString(std::string_view section, std::string_view key,
     if (found.entry) {
         if (!value) {
             lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(found.entry->line));
+            indexed_ = false;
         } else {
             if (found.entry->key == key && found.entry->value == *value) {
                 return;
@@ -166,6 +170,7 @@ void IniFile::SetString(std::string_view section, std::string_view key,
         EndLine(lines_[found.insert_after]);
         lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(found.insert_after + 1), entry);
     }
+    indexed_ = false;
     dirty_ = true;
 }
 

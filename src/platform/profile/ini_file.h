@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "settings/profile_file.h"
@@ -41,10 +42,19 @@ class IniFile final : public ProfileFile {
         size_t insert_after = std::string::npos;
     };
     Found Find(std::string_view section, std::string_view key) const;
+    // Where each section and key is, made in one pass over the lines when a lookup needs it
+    // and dropped when lines come or go, so that reading every key costs one pass in all.
+    struct SectionPlace {
+        size_t insert_after = 0;
+        std::unordered_map<std::string, size_t> first_entry;  // folded key -> line
+    };
+    void BuildIndex() const;
 
     std::string path_;
     std::vector<std::string> lines_;  // each with its own line end, the last maybe without
     bool dirty_ = false;
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<std::string, SectionPlace> index_;  // by folded section name
 };
 
 }  // namespace quillet

@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include "platform/registry/wine_registry_lines.h"
+
+#include "platform/regular_file.h"
 #include "platform/unique_fd.h"
 #include "support/registry_value.h"
 
@@ -28,8 +31,15 @@ const WineRegistry& WineRegistryStore::Current() {
     }
     parsed_identity_.reset();
     registry_ = WineRegistry();
-    const UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    auto opened = OpenRegularFile(path_);
+    if (auto* refusal = std::get_if<FileRefusal>(&opened)) {
+        if (!refusal->missing) {
+            std::fprintf(stderr, "quillet: %s\n", refusal->message.c_str());
+        }
+        return registry_;
+    }
+    const UniqueFd fd = std::move(std::get<UniqueFd>(opened));
+    if (::fstat(fd.get(), &status) != 0) {
         return registry_;
     }
     WineRegistryLines lines(fd.get());
