@@ -99,6 +99,32 @@ std::string Version(bool long_values) {
 }
 
 // A save killed at any moment leaves the settings file whole: the old one or the new one.
+// Special files never hold the reader; a link is saved through, its target replaced.
+TEST(IniFileTest, SpecialFilesAreRefusedAndSavingThroughALinkKeepsTheLink) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.Path("fifo.ini").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.Path("folder.ini"));
+    for (const auto& [name, kind] :
+         {std::pair{"fifo.ini", "a FIFO"}, {"folder.ini", "a folder"}, {"/dev/null", "a device"}}) {
+        IniFile ini(name[0] == '/' ? std::string(name) : dir.Path(name));
+        const auto error = ini.Load();
+        ASSERT_TRUE(error) << name;
+        EXPECT_NE(error->find(kind), std::string::npos) << *error;
+    }
+    WriteFile(dir.Path("target.ini"), "[quillet]\r\nk=old\r\n");
+    std::filesystem::permissions(dir.Path("target.ini"),
+                                 Perms::owner_read | Perms::owner_write | Perms::group_read);
+    std::filesystem::create_symlink("target.ini", dir.Path("link.ini"));
+    IniFile ini(dir.Path("link.ini"));
+    ASSERT_FALSE(ini.Load());
+    ini.SetString("quillet", "k", "new");
+    ASSERT_FALSE(ini.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.ini")));
+    EXPECT_EQ(ReadFile(dir.Path("target.ini")), "[quillet]\r\nk=new\r\n");
+    EXPECT_EQ(std::filesystem::status(dir.Path("target.ini")).permissions(),
+              Perms::owner_read | Perms::owner_write | Perms::group_read);
+}
+
 TEST(IniFileKillTest, KilledSavesLeaveTheOldOrTheNewFile) {
     TempDir dir;
     const std::string path = dir.Path("quillet.ini");
