@@ -96,7 +96,7 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     if (result.code != 0) {
         std::cerr << "quillet: mail not sent: " << result.message << '\n';
     }
-    return SendResult{result.code, result.message, result.permanent, mail};
+    return SendResult{result.code, result.message, result.permanent, mail, result.server_reply};
 }
 
 }  // namespace quillet

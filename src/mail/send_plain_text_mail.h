@@ -16,7 +16,7 @@ inline constexpr int32_t kSendNoRecipient = 1002;      // the blind-copy list na
 inline constexpr int32_t kSendBadPort = 1003;          // the port is not 1 to 65535
 inline constexpr int32_t kSendBadServer = 1004;        // not a usable server (UsableServerHost)
 inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
-inline constexpr int32_t kSendLoginInClear = 1007;  // a login without encryption, not loopback
+inline constexpr int32_t kSendLoginInClear = 1007;     // a login without encryption, not loopback
 inline constexpr int32_t kSendBadTokenCommand = 1008;  // a token command that cannot be split
 
 struct SendRequest {
@@ -53,6 +53,8 @@ struct SendResult {
     bool permanent = false;  // trying again with the same settings cannot help
     // The message, when it could be composed (whether or not it was delivered).
     std::optional<ComposedMail> composed;
+    // The server's last reply, as SmtpResult's server_reply; empty when nothing was sent.
+    std::string server_reply = {};
 };
 
 // Checks the sender and the recipients of the request and builds its message, with a

@@ -38,6 +38,10 @@ struct SmtpResult {
     // certificate is not trusted, the server lacks what the settings require, or it answered
     // MAIL, RCPT or DATA with a 5xx reply. Trying again with the same settings is useless.
     bool permanent = false;
+    // The server's own words, in full: for a delivered message its last reply (to the end of
+    // the message, such as "250 2.0.0 Ok: queued as 4XyZ"); for a failure the reply that failed
+    // it, and empty when the failure came before any reply or with none (a lost connection).
+    std::string server_reply = {};
 };
 
 class SmtpTransport {

@@ -88,6 +88,7 @@ TEST(CurlSmtpTransport, EveryModeDeliversEnvelopeAndContentByteForByte) {
         const SmtpResult result =
             CurlSmtpTransport({.ca_file = server.ca_file()}).Deliver(delivery);
         ASSERT_EQ(result.code, 0) << result.message;
+        EXPECT_EQ(result.server_reply, "250 2.0.0 Ok: queued as 4XyZ");
         const auto received = server.Received();
         ASSERT_EQ(received.size(), 1u);
         EXPECT_EQ(received[0].mail_from, "desk@example.com");
@@ -180,6 +181,13 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"stalled: reply bound", "no answer within 2 s"},
         {"stalled: total bound", "no answer within 3 s"},
     };
+    // The server's reply that failed the send, in full; none for a silence or a cut.
+    const std::map<std::string, std::string> replies = {
+        {"no login where required", "530 5.7.0 Authentication required"},
+        {"one recipient refused", "550 5.1.1 Recipient refused"},
+        {"connection dropped before the answer", ""},
+        {"stalled: reply bound", ""},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SmtpTestServer server(c.server);
@@ -194,6 +202,9 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         EXPECT_FALSE(result.message.empty());
         if (const auto said = words.find(c.name); said != words.end()) {
             EXPECT_NE(result.message.find(said->second), std::string::npos) << result.message;
+        }
+        if (const auto reply = replies.find(c.name); reply != replies.end()) {
+            EXPECT_EQ(result.server_reply, reply->second);
         }
         EXPECT_EQ(result.permanent, c.permanent) << result.message;
         EXPECT_GT(elapsed, c.seconds - 0.5);

@@ -80,7 +80,7 @@ class Handler:
         with open(self.received, "a", encoding="utf-8") as out:
             out.write(json.dumps(record) + "\n")
         self.note("M")
-        return "250 OK"
+        return "250 2.0.0 Ok: queued as 4XyZ"
 
 
 def authenticate(server, session, envelope, mechanism, auth_data):

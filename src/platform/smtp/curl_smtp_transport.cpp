@@ -86,6 +86,7 @@ struct Upload {
     bool auth_sent = false;
     bool connected = false;  // a new connection was opened for this message
     std::string last_reply;  // the server's first refusal, else its latest reply line
+    std::string latest;      // the server's latest reply line, in full
 };
 
 // A new connection has to log in afresh, whatever the kept one had done.
@@ -101,6 +102,8 @@ int StopWhenAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_
     return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
 }
 
+constexpr size_t kLongestReplyLine = 1000;
+
 // Watches the commands libcurl sends for AUTH, and keeps the server's latest reply line (the
 // debug callback sees every one).
 int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user) {
@@ -115,8 +118,10 @@ int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user
         const bool refused_before = !upload->last_reply.empty() &&
                                     (upload->last_reply[0] == '4' || upload->last_reply[0] == '5');
         if (!refused_before) {
-            upload->last_reply.assign(data, std::min<size_t>(end, 200));
+            upload->last_reply.assign(data, std::min<size_t>(end, kLongestReplyLine));
         }
+        // A reply line is at most 512 bytes; a longer one is cut rather than kept whole.
+        upload->latest.assign(data, std::min<size_t>(end, kLongestReplyLine));
     }
     return 0;
 }
@@ -326,7 +331,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     CURL* const curl = connection.easy.get();
     // What the handle points to lives in `connection`, as long as the handle.
     connection.upload =
-        Upload{&delivery.message, 0, delivery.login, reused && connection.logged_in, false, {}};
+        Upload{&delivery.message, 0, delivery.login, reused && connection.logged_in, false, {}, {}};
     Upload& upload = connection.upload;
     char* const error_text = connection.error_text;
     error_text[0] = '\0';
@@ -398,7 +403,9 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     const CURLcode performed = curl_easy_perform(curl);
     if (performed == CURLE_OK) {
         connection.logged_in = upload.auth_sent;
-        return {SmtpResult{}, false};
+        SmtpResult delivered;
+        delivered.server_reply = upload.latest;
+        return {delivered, false};
     }
     ForgoQuit(curl);
     if (upload.login_required && !upload.auth_sent && performed == CURLE_ABORTED_BY_CALLBACK &&
@@ -413,11 +420,15 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
-    SmtpResult failed = Failure(
-        performed, FailureInWords({performed, reply, upload.last_reply, delivery.host,
-                                   static_cast<long>((waited.count() + 500) / 1000), error_text,
-                                   !token.empty()}));
+    SmtpResult failed =
+        Failure(performed, FailureInWords({performed, reply, upload.last_reply, delivery.host,
+                                           static_cast<long>((waited.count() + 500) / 1000),
+                                           error_text, !token.empty()}));
     failed.permanent = IsPermanent(performed, reply);
+    const char kind = upload.last_reply.empty() ? '\0' : upload.last_reply[0];
+    if (kind == '4' || kind == '5') {
+        failed.server_reply = upload.last_reply;
+    }
     const bool retry = reused && !upload.connected && !failed.permanent && !aborted_ &&
                        upload.offset < delivery.message.size();
     return {failed, retry, performed == CURLE_LOGIN_DENIED};
