@@ -6,7 +6,7 @@ set -euo pipefail
 packages=("$@")
 [ ${#packages[@]} -gt 0 ] || packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
+    qt6-base-dev libqt6sql6-sqlite libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     libquickfix-dev qt6-httpserver-dev qt6-websockets-dev curl
     qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
     python3-aiosmtpd openssl ca-certificates

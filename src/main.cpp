@@ -28,6 +28,7 @@
 #include "platform/qt/background_service.h"
 #include "platform/qt/command_line.h"
 #include "platform/qt/event_loop_post.h"
+#include "platform/qt/history_opener.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/termination_signals.h"
@@ -248,6 +249,9 @@ int main(int argc, char* argv[]) {
 
     MainWindow window(form);
     screen.SetMainWindow(&window);
+    // The History window over the order journal beside the settings.
+    HistoryOpener history(QString::fromStdString(JournalFilePath(places.settings_file)));
+    window.SetShowHistory([&history] { history.Show(); });
     form.Form_Load();
     // The tray: closing the window may keep the program running, and quitting asks first.
     QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the loop
@@ -261,7 +265,8 @@ int main(int argc, char* argv[]) {
              if (const auto error = WriteKeepRunningInTray(tray_settings, on)) {
                  std::cerr << "quillet: the setting could not be saved: " << *error << '\n';
              }
-         }});
+         },
+         [&history] { history.Show(); }});
     window.show();
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
     const int status = QApplication::exec();

@@ -81,4 +81,11 @@ std::string OutboxFolderPath(const std::string& settings_path) {
     return path + ".outbox";
 }
 
+std::string JournalFilePath(const std::string& settings_path) {
+    const size_t slash = settings_path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : settings_path.substr(0, slash + 1);
+    return folder + "quillet-journal.sqlite";
+}
+
 }  // namespace quillet

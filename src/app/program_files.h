@@ -15,6 +15,11 @@ std::string SettingsFilePath(const std::string& executable_path);
 // ".outbox" ("/opt/q/quillet.ini" gives "/opt/q/quillet.outbox").
 std::string OutboxFolderPath(const std::string& settings_path);
 
+// The order journal beside the settings file at `settings_path`: quillet-journal.sqlite in its
+// folder ("/opt/q/quillet.ini" gives "/opt/q/quillet-journal.sqlite", "quillet.ini" gives
+// "quillet-journal.sqlite").
+std::string JournalFilePath(const std::string& settings_path);
+
 // Where an installed program lives: the folders of the install prefix it was built for.
 struct InstalledFolders {
     std::string bin;  // the executables, e.g. "/usr/bin"

@@ -73,7 +73,8 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
                        on ? WriteAutostartEntry(place, "/bin/q", {}) : RemoveAutostartEntry(place);
                    },
                    [&] { return ReadKeepRunningInTray(settings); },
-                   [&](bool on) { WriteKeepRunningInTray(settings, on); }});
+                   [&](bool on) { WriteKeepRunningInTray(settings, on); },
+                   [&] { calls += "history "; }});
     ASSERT_TRUE(QTest::qWaitFor(&TrayIcon::Available, 10000)) << "no tray on the display";
     tray.Show();
     ASSERT_TRUE(QTest::qWaitFor([] { return DockedIcon() != nullptr; }, 10000));
@@ -98,20 +99,20 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
         }
     }
     EXPECT_EQ(items.join("|"),
-              "Show Quillet|E-mail Setup...|Send Failed Again|-|Start with the "
+              "Show Quillet|E-mail Setup...|History...|Send Failed Again|-|Start with the "
               "Desktop|Keep Running in the Tray|-|Quit");
     tray.ShowState(0, 1, 0);
-    tray.menu().actions()[2]->trigger();
+    tray.menu().actions()[3]->trigger();
     QTest::mouseClick(DockedIcon(), Qt::LeftButton);
-    EXPECT_EQ(calls, "show setup quit again show ");
+    EXPECT_EQ(calls, "show setup history quit again show ");
     // The checks set the settings, and show them afresh each time the menu opens.
-    tray.menu().actions()[4]->trigger();
     tray.menu().actions()[5]->trigger();
+    tray.menu().actions()[6]->trigger();
     EXPECT_EQ(ReadFile(dir.Path("quillet.ini")),
               "[Quillet]\r\nother=line\r\nY2hrS2VlcEluVHJheQ$$=MQ$$\r\n");  // "chkKeepInTray=1"
     ASSERT_TRUE(HasAutostartEntry(place) && !RemoveAutostartEntry(place));
     tray.menu().popup(QPoint(0, 0));
-    EXPECT_TRUE(!tray.menu().actions()[4]->isChecked() && tray.menu().actions()[5]->isChecked());
+    EXPECT_TRUE(!tray.menu().actions()[5]->isChecked() && tray.menu().actions()[6]->isChecked());
 }
 
 // With the tray setting on, the user's close hides the main window and the program goes on;
@@ -135,7 +136,7 @@ TEST(BackgroundServiceTest, TheUsersCloseHidesIntoTheTrayOnlyWhenAsked) {
         BackgroundService background(
             form, window, screen,
             {{"example.quillet.Quillet", dir.path(), dir.path()}, "/bin/q", {},
-             [keep_running] { return keep_running; }, [](bool) {}});
+             [keep_running] { return keep_running; }, [](bool) {}, {}});
         window.show();
         window.close();
         EXPECT_FALSE(window.isVisible());

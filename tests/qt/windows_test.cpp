@@ -201,6 +201,12 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     EXPECT_FALSE(line.data(Qt::DecorationRole).isNull());
     EXPECT_EQ(line.data(Qt::ToolTipRole).toString(),
               "Cancel Order: Orderid=77\nFailed: 550 refused");
+    int history = 0;
+    p.window.SetShowHistory([&history] { ++history; });
+    p.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&p.window));
+    QTest::keyClick(p.window.List1(), Qt::Key_H, Qt::ControlModifier);
+    EXPECT_EQ(history, 1);
     p.window.close();
 }
 

@@ -25,6 +25,7 @@ BackgroundService::BackgroundService(formQuillet& form, MainWindow& window, Scre
     TrayActions actions;
     actions.show_window = [this] { screen_.BringMainWindowToFront(); };
     actions.email_setup = [this] { form_.cmdEmailSetup_Click(); };
+    actions.show_history = options_.show_history;
     actions.send_failed_again = [this] { form_.SendFailedAgain(); };
     actions.quit = [this] {
         if (ConfirmQuit()) {

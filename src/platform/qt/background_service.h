@@ -25,6 +25,7 @@ struct BackgroundOptions {
     std::vector<std::string> arguments;  // and with what
     std::function<bool()> keep_running;  // "Keep running in the tray when the window is closed"
     std::function<void(bool)> set_keep_running;
+    std::function<void()> show_history;  // "History..." in the tray's menu
 };
 
 class BackgroundService {

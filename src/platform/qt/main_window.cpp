@@ -1,13 +1,14 @@
 #include "platform/qt/main_window.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "app/main_layout.h"
 #include "platform/qt/fonts.h"
@@ -50,6 +51,12 @@ MainWindow::MainWindow(formQuillet& form)
 
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QListView::customContextMenuRequested, this, &MainWindow::ShowLineMenu);
+    auto* history = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    connect(history, &QShortcut::activated, this, [this] {
+        if (show_history_) {
+            show_history_();
+        }
+    });
 
     // The FIX drop copy's session, in the window's tip.
     const auto show_fix_state = [this] {
@@ -66,23 +73,32 @@ MainWindow::MainWindow(formQuillet& form)
 
 void MainWindow::ShowLineMenu(const QPoint& at) {
     const QModelIndex index = list_->indexAt(at);
-    if (!index.isValid()) {
+    if (!index.isValid() && !show_history_) {
         return;
     }
     const auto line = static_cast<size_t>(index.row());
-    const DeliveryState state = form_.List1.Delivery(line);
+    const DeliveryState state = index.isValid() ? form_.List1.Delivery(line) : DeliveryState::None;
     QMenu menu(this);
     const QAction* again = state == DeliveryState::Waiting || state == DeliveryState::Failed
                                ? menu.addAction(QStringLiteral("Send Again"))
                                : nullptr;
-    const QAction* copy = menu.addAction(QStringLiteral("Copy"));
+    const QAction* copy = index.isValid() ? menu.addAction(QStringLiteral("Copy")) : nullptr;
+    if (show_history_ && index.isValid()) {
+        menu.addSeparator();
+    }
+    const QAction* history = show_history_ ? menu.addAction(QStringLiteral("History...")) : nullptr;
     const QAction* chosen = menu.exec(list_->viewport()->mapToGlobal(at));
-    if (chosen != nullptr && chosen == again) {
+    if (chosen == nullptr) {
+        return;
+    }
+    if (chosen == again) {
         form_.SendAgain(line);
     } else if (chosen == copy) {
         const auto text = form_.List1.List(line);
         QGuiApplication::clipboard()->setText(
             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    } else if (chosen == history) {
+        show_history_();
     }
 }
 

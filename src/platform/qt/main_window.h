@@ -24,6 +24,10 @@ class MainWindow final : public QWidget {
     // Asked when the window is closed other than by Unload (the user's close box): false keeps
     // the program running (the check may hide the window). None: every close unloads.
     void SetCloseCheck(std::function<bool()> may_close) { may_close_ = std::move(may_close); }
+    // What "History..." in the context menu and Ctrl+H do; none: neither is there.
+    void SetShowHistory(std::function<void()> show_history) {
+        show_history_ = std::move(show_history);
+    }
     // Closes the window and runs the form's unload, asking nothing: for a shutdown.
     void Unload();
 
@@ -37,7 +41,8 @@ class MainWindow final : public QWidget {
 
   private:
     void ApplyResizeRule();
-    // The context menu of an order line: "Send Again" for a mail waiting or failed, "Copy".
+    // The context menu of an order line: "Send Again" for a mail waiting or failed, "Copy"; and
+    // "History...", on a line or not.
     void ShowLineMenu(const QPoint& at);
 
     formQuillet& form_;
@@ -48,6 +53,7 @@ class MainWindow final : public QWidget {
     bool unloaded_ = false;
     bool unloading_ = false;
     std::function<bool()> may_close_;
+    std::function<void()> show_history_;
     Subscription fix_state_;  // the FIX session's state in the tip
 };
 

@@ -61,6 +61,7 @@ TrayIcon::TrayIcon(TrayActions actions)
       icon_(std::make_unique<QSystemTrayIcon>()) {
     AddAction(tr("Show Quillet"), actions_.show_window);
     AddAction(tr("E-mail Setup..."), actions_.email_setup);
+    AddAction(tr("History..."), actions_.show_history);
     send_failed_again_ = AddAction(tr("Send Failed Again"), actions_.send_failed_again);
     menu_->addSeparator();
     start_with_desktop_ = AddCheck(tr("Start with the Desktop"), actions_.set_start_with_desktop);

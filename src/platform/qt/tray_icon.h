@@ -1,6 +1,6 @@
 // The program's icon in the desktop's system tray: it shows how the day's order mails stand,
-// says the counts in its tip, and its menu reaches the window, the setup dialog, a new try of
-// the failed mails, the two start-and-close settings and Quit.
+// says the counts in its tip, and its menu reaches the window, the setup dialog, the history, a
+// new try of the failed mails, the two start-and-close settings and Quit.
 #pragma once
 
 #include <QAction>
@@ -24,6 +24,7 @@ struct TrayActions {
     std::function<void(bool)> set_start_with_desktop;
     std::function<bool()> keep_running;  // keep running in the tray when the window is closed
     std::function<void(bool)> set_keep_running;
+    std::function<void()> show_history;  // "History..."
 };
 
 // The worst of the day's mails, which the icon shows.

@@ -1,0 +1,52 @@
+#include "platform/history/history_export.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/history/history_cells.h"
+#include "support/csv.h"
+
+namespace quillet {
+namespace {
+
+constexpr mode_t kPrivateFile = 0600;
+
+std::optional<QString> WriteWhole(const QString& path, std::string_view content) {
+    if (const auto error = WriteFileAtomically(path.toStdString(), content, kPrivateFile)) {
+        return QString::fromStdString(*error);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QString> ExportHistoryCsv(JournalReader& journal, const HistoryFilter& filter,
+                                        const QString& path) {
+    std::string csv;
+    std::vector<std::string> fields(kHistoryColumnCount);
+    for (int c = 0; c < kHistoryColumnCount; ++c) {
+        fields[static_cast<size_t>(c)] =
+            HistoryColumnTitle(static_cast<HistoryColumn>(c)).toStdString();
+    }
+    AppendCsvRecord(csv, fields);
+    const bool read = journal.ForEachRow(filter, 0, -1, [&](HistoryRow&& row) {
+        for (int c = 0; c < kHistoryColumnCount; ++c) {
+            fields[static_cast<size_t>(c)] =
+                HistoryCellText(row, static_cast<HistoryColumn>(c), TimeStyle::kExport)
+                    .toStdString();
+        }
+        AppendCsvRecord(csv, fields);
+    });
+    if (!read) {
+        return journal.error();
+    }
+    return WriteWhole(path, csv);
+}
+
+std::optional<QString> SaveMessageFile(const QByteArray& message, const QString& path) {
+    return WriteWhole(path,
+                      std::string_view(message.constData(), static_cast<size_t>(message.size())));
+}
+
+}  // namespace quillet

@@ -1,0 +1,22 @@
+// The History window's rows as a CSV file (RFC 4180, UTF-8, CRLF): a title record, then one
+// record per row the filter shows, in its order, with the columns of the window and times in
+// the export's style (see history_cells.h).
+#pragma once
+
+#include <QString>
+
+#include "platform/history/journal_reader.h"
+
+namespace quillet {
+
+// Writes the file at `path` whole or not at all (mode 0600: it holds the user's orders). Gives
+// the reason when the journal cannot be read or the file cannot be written; `path` is then as
+// it was.
+std::optional<QString> ExportHistoryCsv(JournalReader& journal, const HistoryFilter& filter,
+                                        const QString& path);
+
+// Writes `message` to `path` as it is (an .eml file), whole or not at all, mode 0600; gives the
+// reason when it could not.
+std::optional<QString> SaveMessageFile(const QByteArray& message, const QString& path);
+
+}  // namespace quillet
