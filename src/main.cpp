@@ -1,8 +1,10 @@
 // Quillet: order events in, an order line on screen and in the recipients' mail. This file puts
 // the layers and their adapters together; it is the only one that sees them all.
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
@@ -10,9 +12,9 @@
 #include <iostream>
 
 #include "app/form_quillet.h"
-#include "mail/mail_worker.h"
 #include "app/order_dispatcher.h"
 #include "app/program_files.h"
+#include "mail/mail_worker.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
 #include "platform/control/second_start.h"
@@ -23,6 +25,7 @@
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
+#include "platform/profile/instance_lock.h"
 #include "platform/profile/settings_folder.h"
 #include "platform/profile/tray_setting.h"
 #include "platform/qt/background_service.h"
@@ -77,6 +80,29 @@ int SecondStartOr(const quillet::ControlSocketLocation& socket, const std::strin
         quillet::AskRunningQuilletToShow(socket, error, std::chrono::seconds(30));
     std::cerr << "quillet: " << second.message << '\n';
     return second.shown ? 0 : 1;
+}
+
+// Another run owns this settings file and its outbox: it is asked to show its window, and this
+// one ends without sending anything. When it cannot be reached, the user is told why this start
+// ends, on standard error and, on a screen someone looks at, in a message box.
+int OwnedElsewhere(const quillet::InstanceLockAttempt& attempt, const std::string& settings_file) {
+    std::string message = "Quillet is already running with the settings file " + settings_file;
+    if (!attempt.holder_socket.empty()) {
+        const quillet::SecondStart second = quillet::AskRunningQuilletToShow(
+            {attempt.holder_socket, {}}, "its socket " + attempt.holder_socket + " does not answer",
+            std::chrono::seconds(30));
+        if (second.shown) {
+            std::cerr << "quillet: " << message << "; its window is brought to the front\n";
+            return 0;
+        }
+        message += " (" + second.message + ")";
+    }
+    message += ". This start ends so that no mail is sent twice.";
+    std::cerr << "quillet: " << message << '\n';
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+        QMessageBox::critical(nullptr, QStringLiteral("Quillet"), QString::fromStdString(message));
+    }
+    return 1;
 }
 
 // How long an SMTP connection stays open for the next mail: $QUILLET_SMTP_KEEP_SECONDS when it
@@ -156,6 +182,16 @@ int main(int argc, char* argv[]) {
         std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
         return 1;
     }
+    // One run per settings file: taken before anything is sent or the socket is taken.
+    const std::optional<std::string> folder_error = CreateSettingsFolder(places.settings_folder);
+    InstanceLockAttempt owner = TakeInstanceLock(places.settings_file, std::chrono::seconds(10));
+    if (owner.held_elsewhere) {
+        return OwnedElsewhere(owner, places.settings_file);
+    }
+    if (!owner.lock) {
+        std::cerr << "quillet: " << owner.error
+                  << "; another Quillet on the same settings would not be noticed\n";
+    }
     const auto post = [&app](std::function<void()> task) {
         QMetaObject::invokeMethod(&app, std::move(task), Qt::QueuedConnection);
     };
@@ -224,6 +260,13 @@ int main(int argc, char* argv[]) {
     if (const std::string error = server.Start(socket); !error.empty()) {
         return SecondStartOr(socket, error);
     }
+    if (owner.lock) {
+        if (const auto error = owner.lock->RecordSocket(
+                std::filesystem::absolute(server.socket_path()).string())) {
+            std::cerr << "quillet: the socket cannot be recorded for a later start: " << *error
+                      << '\n';
+        }
+    }
     // The FIX drop copy, when quillet-fix.cfg (or --fix-config) names its sessions.
     FixSource fix(
         dispatcher, post,
@@ -242,8 +285,8 @@ int main(int argc, char* argv[]) {
         }
         return HttpRowState{outcome.token, outcome.error};
     };
-    if (const auto error = CreateSettingsFolder(places.settings_folder)) {
-        screen.ShowMessage("The settings cannot be saved: " + *error, "Quillet",
+    if (folder_error) {
+        screen.ShowMessage("The settings cannot be saved: " + *folder_error, "Quillet",
                            MessageIcon::Exclamation);
     }
 

@@ -2,6 +2,8 @@
 // quillet-feed, mailing to a real SMTP server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <QProcess>
@@ -400,6 +402,69 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     EXPECT_TRUE(program.waitForFinished(10000));
 }
 
+// Two runs on one settings file, whatever their sockets: the one that owns it sends each
+// waiting mail once, and the other brings it to the front and ends. When the owner cannot be
+// reached, a start ends with a message and sends nothing.
+TEST(ProgramTest, TwoRunsOnOneSettingsFileSendEachWaitingMailOnce) {
+    int port = 0;
+    {
+        SmtpTestServer probe({});  // a free port, then nothing listens there
+        port = probe.port();
+    }
+    Installed quillet(port);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    std::string orders = "{\"event\":\"Connect\"}\n";
+    for (int id = 1; id <= 20; ++id) {
+        orders += Order(id);
+    }
+    EXPECT_EQ(quillet.Feed(orders).first, 0);
+    ASSERT_EQ(OutboxFiles(quillet).size(), 20u);
+    program.kill();
+    ASSERT_TRUE(program.waitForFinished(10000));
+
+    SmtpTestServer::Config config;
+    config.port = port;
+    SmtpTestServer server(config);
+    QProcessEnvironment elsewhere = quillet.Environment();
+    elsewhere.remove("QUILLET_SOCKET");
+    const QString binary = QString::fromStdString(quillet.Path("quillet"));
+    QProcess runs[2];
+    runs[0].setProcessEnvironment(quillet.Environment());
+    runs[1].setProcessEnvironment(elsewhere);
+    runs[0].start(binary, {});
+    runs[1].start(binary, {"--socket", QString::fromStdString(quillet.Path("other.sock"))});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return runs[0].state() == QProcess::NotRunning ||
+                   runs[1].state() == QProcess::NotRunning;
+        },
+        60000));
+    QProcess& ended = runs[0].state() == QProcess::NotRunning ? runs[0] : runs[1];
+    QProcess& owner = &ended == &runs[0] ? runs[1] : runs[0];
+    const std::string said = ended.readAllStandardError().toStdString();
+    EXPECT_EQ(ended.exitCode(), 0) << said;
+    EXPECT_NE(said.find("already running with the settings file"), std::string::npos) << said;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() >= 20; }, 30000));
+    QTest::qWait(1000);  // no second copy follows
+    EXPECT_EQ(server.Received().size(), 20u);
+    EXPECT_EQ(owner.state(), QProcess::Running);
+    owner.kill();
+    ASSERT_TRUE(owner.waitForFinished(10000));
+
+    // An owner that holds the lock but answers on no socket.
+    UniqueFd held(::open(quillet.Path("quillet.ini.lock").c_str(), O_RDWR | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
+    WriteFile(quillet.Path("quillet.ini.lock"), quillet.Path("gone.sock") + "\n");
+    QProcess refused;
+    refused.setProcessEnvironment(quillet.Environment());
+    refused.start(binary, {});
+    ASSERT_TRUE(refused.waitForFinished(60000));
+    const std::string why = refused.readAllStandardError().toStdString();
+    EXPECT_EQ(refused.exitCode(), 1) << why;
+    EXPECT_NE(why.find("ends so that no mail is sent twice"), std::string::npos) << why;
+}
+
 // A server that never greets, or one that stalls after the message: neither holds the
 // platform's replies nor a Status asked meanwhile, and once a working server takes the port
 // every mail arrives once, in the order sent. (The bounds here only tell waiting on the mail
@@ -438,9 +503,9 @@ TEST(ProgramTest, AStuckServerHoldsNothingAndMailsArriveOnceInOrder) {
             const size_t at = mail.content.find("Subject: ");
             subjects.push_back(mail.content.substr(at + 9, mail.content.find('\r', at) - at - 9));
         }
-        EXPECT_EQ(subjects, (std::vector<std::string>{"CVT order # 701", "CVT order # 702",
-                                                      "CVT order # 703", "CVT order # 704",
-                                                      "CVT order # 705"}));
+        EXPECT_EQ(subjects,
+                  (std::vector<std::string>{"CVT order # 701", "CVT order # 702", "CVT order # 703",
+                                            "CVT order # 704", "CVT order # 705"}));
         EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
         EXPECT_TRUE(program.waitForFinished(10000));
     }

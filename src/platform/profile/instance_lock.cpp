@@ -1,0 +1,73 @@
+#include "platform/profile/instance_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace quillet {
+namespace {
+
+constexpr size_t kMaxRecordBytes = 4096;
+
+// The first line of the lock file, '' when there is none yet.
+std::string ReadRecord(int fd) {
+    char buffer[kMaxRecordBytes];
+    const ssize_t count = ::pread(fd, buffer, sizeof buffer, 0);
+    if (count <= 0) {
+        return {};
+    }
+    const std::string text(buffer, static_cast<size_t>(count));
+    const size_t end = text.find('\n');
+    return end == std::string::npos ? std::string() : text.substr(0, end);
+}
+
+}  // namespace
+
+std::string InstanceLockPath(const std::string& settings_file) {
+    std::error_code ignored;
+    const std::filesystem::path resolved =
+        std::filesystem::weakly_canonical(settings_file, ignored);
+    return (resolved.empty() ? settings_file : resolved.string()) + ".lock";
+}
+
+std::optional<std::string> InstanceLock::RecordSocket(const std::string& socket_path) {
+    const std::string line = socket_path + "\n";
+    if (::ftruncate(fd_.get(), 0) != 0 ||
+        ::pwrite(fd_.get(), line.data(), line.size(), 0) != static_cast<ssize_t>(line.size())) {
+        return std::string(std::strerror(errno));
+    }
+    return std::nullopt;
+}
+
+InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
+                                     std::chrono::milliseconds record_wait) {
+    const std::string path = InstanceLockPath(settings_file);
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    InstanceLockAttempt attempt;
+    if (!fd) {
+        attempt.error = path + " cannot be opened: " + std::strerror(errno);
+        return attempt;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+        attempt.lock.emplace(std::move(fd));
+        return attempt;
+    }
+    if (errno != EWOULDBLOCK) {
+        attempt.error = path + " cannot be locked: " + std::strerror(errno);
+        return attempt;
+    }
+    attempt.held_elsewhere = true;
+    attempt.error = "another Quillet holds " + path;
+    const auto deadline = std::chrono::steady_clock::now() + record_wait;
+    while ((attempt.holder_socket = ReadRecord(fd.get())).empty() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return attempt;
+}
+
+}  // namespace quillet
