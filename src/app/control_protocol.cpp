@@ -1,6 +1,7 @@
 #include "app/control_protocol.h"
 
 #include "app/control_fields.h"
+#include "app/order_texts.h"
 
 #include <array>
 #include <cmath>
@@ -111,10 +112,21 @@ ParsedControlRequest Refused(std::string error) {
 }  // namespace
 
 ParsedControlRequest ParseControlRequest(std::string_view line) {
-    if (std::optional<OrderEvent> plain = ReadPlainRequest(line)) {
-        return {std::move(plain), {}};
+    if (line.find('\0') != std::string_view::npos) {
+        return Refused("request holds a NUL byte");
     }
-    return ReadAnyRequest(line);
+    ParsedControlRequest parsed{ReadPlainRequest(line), {}};
+    if (!parsed.event) {
+        parsed = ReadAnyRequest(line);
+    }
+    if (parsed.event) {
+        std::string error = CheckOrderTextLengths(*parsed.event);
+        if (!error.empty()) {
+            return Refused(std::move(error));
+        }
+        CleanOrderTexts(*parsed.event);
+    }
+    return parsed;
 }
 
 ParsedControlRequest ReadAnyRequest(std::string_view line) {

@@ -34,10 +34,12 @@ struct ParsedControlRequest {
 };
 
 // Reads one request line (without its LF; a trailing CR is dropped). Fails, naming the field
-// where there is one, when the line is not valid JSON (invalid UTF-8 included), is not a JSON
-// object, lacks "event" or has a non-text one, names an unknown event, holds a field the event
-// does not have or the same field twice, lacks a required field, or has a value of the wrong
-// type or out of range. Never throws; does not check the line's length.
+// where there is one, when the line holds a NUL byte anywhere, is not valid JSON (invalid UTF-8
+// included), is not a JSON object, lacks "event" or has a non-text one, names an unknown event,
+// holds a field the event does not have or the same field twice, lacks a required field, or has a
+// value of the wrong type or out of range, or a text longer than kMaxOrderTextChars
+// (order_texts.h). The event's texts come back without direction controls (CleanOrderTexts). Never
+// throws; does not check the line's length.
 ParsedControlRequest ParseControlRequest(std::string_view line);
 
 // The two readers ParseControlRequest tries in turn. ReadPlainRequest is the quick one, for

@@ -1,5 +1,7 @@
 #include "app/fix_report.h"
 
+#include "app/order_texts.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -44,6 +46,17 @@ FixReportEvent None(std::string why) {
     return {std::nullopt, std::move(why)};
 }
 
+// The event with its texts cleaned, or none when a text is too long to be a real one: a cut
+// Symbol or OrderId could name another order, so such a report is refused like a bad request.
+FixReportEvent Checked(OrderEvent event) {
+    std::string error = CheckOrderTextLengths(event);
+    if (!error.empty()) {
+        return None(std::move(error));
+    }
+    CleanOrderTexts(event);
+    return {std::move(event), {}};
+}
+
 }  // namespace
 
 FixReportEvent OrderEventFromFixReport(const FixReportFields& report) {
@@ -57,10 +70,10 @@ FixReportEvent OrderEventFromFixReport(const FixReportFields& report) {
         return None("Price or StopPx is not a number: " + report.Price + ", " + report.StopPx);
     }
     if (report.ExecType == "4") {
-        return {OrderCancelled{id}, {}};
+        return Checked(OrderCancelled{id});
     }
     if (report.ExecType == "5") {
-        return {OrderModified{id, *stop, *price}, {}};
+        return Checked(OrderModified{id, *stop, *price});
     }
     const std::optional<double> quantity = Number(report.OrderQty);
     if (!quantity || *quantity != std::trunc(*quantity) ||
@@ -79,7 +92,7 @@ FixReportEvent OrderEventFromFixReport(const FixReportFields& report) {
     placed.Info4 = report.SecurityExchange;
     placed.Info5 = report.Text;
     placed.Info6 = report.Account;
-    return {std::move(placed), {}};
+    return Checked(std::move(placed));
 }
 
 }  // namespace quillet

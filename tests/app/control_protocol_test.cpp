@@ -38,6 +38,10 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
     const std::string placed_head =
         R"({"event":"OrderPlaced","OrderId":"1","Symbol":"S","StopPrice":4,"LimitPrice":5,)";
     const std::string whole = " must be a whole number from -2147483648 to 2147483647";
+    std::string accents;  // 4,097 characters, 8,194 bytes
+    for (int i = 0; i < 4097; ++i) {
+        accents += "\u00e9";
+    }
     const std::pair<std::string, std::string> cases[] = {
         {"{", "not valid JSON: "},
         {R"({"event":"Disconnect"}{})", "not valid JSON: "},
@@ -60,12 +64,38 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
          "field \"OrderType\"" + whole},
         {R"({"event":"OrderModified","OrderId":"1","NewStopPrice":false,"NewLimitPrice":1})",
          "field \"NewStopPrice\" must be a finite number"},
+        {std::string(R"({"event":"Shutdown"})") + '\0' + "junk", "request holds a NUL byte"},
+        {R"({"event":"Connect","Text1":"a)" + std::string(1, '\0') + R"(b"})", "NUL byte"},
+        // Plain ASCII (the quick reader) and one over in characters, not bytes (the full one).
+        {R"({"event":"Connect","Text2":")" + std::string(4097, 'x') + "\"}",
+         "field \"Text2\" is longer than 4096 characters"},
+        {placed_head + R"("Side":1,"Quantity":5,"OrderType":1,"Info6":")" + accents + "\"}",
+         "field \"Info6\" is longer than 4096 characters"},
     };
     for (const auto& [line, error] : cases) {
         const ParsedControlRequest parsed = ParseControlRequest(line);
         EXPECT_FALSE(parsed.event.has_value()) << line.substr(0, 80);
         EXPECT_NE(parsed.error.find(error), std::string::npos) << parsed.error;
     }
+}
+
+TEST(ControlProtocolTest, TextsLoseDirectionControlsAndKeepTheirLength) {
+    // A Symbol that, shown, would turn "Sell 5 AAA" into "Buy 50 share)s(" by reordering.
+    const std::string symbol = "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C";
+    auto placed = ParseControlRequest(R"({"event":"OrderPlaced","OrderId":"\u2067)"
+                                      "1"
+                                      R"(","Side":2,"Quantity":5,"Symbol":")" +
+                                      symbol + R"(","OrderType":1,"StopPrice":0,"LimitPrice":0})");
+    ASSERT_TRUE(placed.event) << placed.error;
+    EXPECT_EQ(std::get<OrderPlaced>(*placed.event).Symbol, "AAA)s(erahs 05 yuB");
+    EXPECT_EQ(std::get<OrderPlaced>(*placed.event).OrderId, "1");
+    // 4,096 characters are taken, and other marks (here U+200B, a zero width space) are kept.
+    const std::string full(4096, 'x');
+    auto connect =
+        ParseControlRequest(R"({"event":"Connect","Text1":")" + full + R"(","Text2":"a\u200Bb"})");
+    ASSERT_TRUE(connect.event) << connect.error;
+    EXPECT_EQ(std::get<Connect>(*connect.event).Text1, full);
+    EXPECT_EQ(std::get<Connect>(*connect.event).Text2, "a\u200Bb");
 }
 
 TEST(ControlProtocolTest, Replies) {

@@ -132,9 +132,9 @@ TEST_F(ControlServerTest, ManyClientsOneEventAtATimeEvenAcrossANestedEventLoop) 
 
 TEST_F(ControlServerTest, LineOverTheLimitIsAnsweredWithAnErrorThenTheConnectionCloses) {
     Start();
-    const std::string prefix = R"({"event":"OrderCancelled","OrderId":")";
+    const std::string prefix = R"({"event":"OrderCancelled","OrderId":"1")";
     const std::string longest =
-        prefix + std::string(kMaxControlLineBytes - prefix.size() - 2, 'x') + "\"}";
+        prefix + std::string(kMaxControlLineBytes - prefix.size() - 1, ' ') + "}";
     RunClients(1, [&](int) {
         test::LineClient client(path);
         ASSERT_TRUE(client.Write(longest + "\r\n"));  // at the limit: a request like any other
