@@ -4,6 +4,7 @@
 
 #include "mail/command_line.h"
 #include "mail/mail_message.h"
+#include "mail/mailbox_address.h"
 #include "mail/server_name.h"
 
 namespace quillet {
@@ -11,9 +12,23 @@ namespace {
 
 constexpr int kImplicitTlsPort = 465;
 
-SendResult Refuse(int32_t code, const char* why, std::optional<ComposedMail> composed = {}) {
+SendResult Refuse(int32_t code, std::string why, std::optional<ComposedMail> composed = {}) {
     std::cerr << "quillet: mail not sent: " << why << '\n';
-    return SendResult{code, why, true, std::move(composed)};
+    return SendResult{code, std::move(why), true, std::move(composed)};
+}
+
+// The first envelope address of `mail` that is not a mailbox, quoted, for the reason of a
+// refusal; empty when every one is.
+std::string FirstBadAddress(const ComposedMail& mail) {
+    if (!IsMailboxAddress(mail.mail_from)) {
+        return '"' + mail.mail_from + '"';
+    }
+    for (const std::string& recipient : mail.recipients) {
+        if (!IsMailboxAddress(recipient)) {
+            return '"' + recipient + '"';
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -33,6 +48,9 @@ SendResult ComposePlainTextMail(const SendRequest& request) {
     if (mail.recipients.empty()) {
         return Refuse(kSendNoRecipient, "there is no recipient");
     }
+    if (std::string bad = FirstBadAddress(mail); !bad.empty()) {
+        return Refuse(kSendBadAddress, "the address " + bad + " is not a mailbox address");
+    }
     const MailContent content{request.sender_name, request.sender_address, request.subject,
                               request.body};
     mail.message = BuildMessage(content, std::chrono::system_clock::now(),
@@ -50,6 +68,13 @@ SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& reques
 
 SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& request,
                                const ComposedMail& mail) {
+    // A kept mail was checked when composed; its file may have been changed since.
+    if (mail.recipients.empty()) {
+        return Refuse(kSendNoRecipient, "there is no recipient", mail);
+    }
+    if (std::string bad = FirstBadAddress(mail); !bad.empty()) {
+        return Refuse(kSendBadAddress, "the address " + bad + " is not a mailbox address", mail);
+    }
     if (request.port < 1 || request.port > 65535) {
         return Refuse(kSendBadPort, "the server port is not a number from 1 to 65535", mail);
     }

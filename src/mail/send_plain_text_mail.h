@@ -18,6 +18,7 @@ inline constexpr int32_t kSendBadServer = 1004;        // not a usable server (U
 inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
 inline constexpr int32_t kSendLoginInClear = 1007;     // a login without encryption, not loopback
 inline constexpr int32_t kSendBadTokenCommand = 1008;  // a token command that cannot be split
+inline constexpr int32_t kSendBadAddress = 1009;       // an address that is not a mailbox
 
 struct SendRequest {
     std::string server;  // blanks around it are dropped
@@ -57,7 +58,8 @@ struct SendResult {
     std::string server_reply = {};
 };
 
-// Checks the sender and the recipients of the request and builds its message, with a
+// Checks the sender and the recipients of the request (each must be a mailbox address,
+// IsMailboxAddress, once a "Name <addr>" entry gives its addr) and builds its message, with a
 // Message-ID of its own: code 0 and `composed` set, or one of the codes above (permanent) and
 // nothing composed. Touches no network.
 SendResult ComposePlainTextMail(const SendRequest& request);
@@ -69,7 +71,9 @@ SendResult ComposePlainTextMail(const SendRequest& request);
 SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request);
 
 // Delivers `mail` as it was composed, over the server, port, security and login of `request`
-// (its sender, recipients, subject and body are not used). Codes as SendPlainTextMail's.
+// (its sender, recipients, subject and body are not used). Codes as SendPlainTextMail's; an
+// envelope of `mail` that is empty or not made of mailbox addresses is refused before anything
+// reaches the network.
 SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& request,
                                const ComposedMail& mail);
 

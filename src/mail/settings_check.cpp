@@ -1,5 +1,7 @@
 #include "mail/settings_check.h"
 
+#include "mail/mail_message.h"
+#include "mail/mailbox_address.h"
 #include "mail/server_name.h"
 #include "support/number_text.h"
 
@@ -11,8 +13,9 @@ bool IsBlank(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
 }
 
-bool HasAt(const std::string& text) {
-    return text.find('@') != std::string::npos;
+// An entry of the settings ("addr" or "Name <addr>") whose address may stand in the envelope.
+bool IsUsableAddress(const std::string& entry) {
+    return IsMailboxAddress(EnvelopeAddress(entry));
 }
 
 }  // namespace
@@ -24,7 +27,7 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
     if (IsBlank(settings.email)) {
         return "Error: Sender's e-mail address is empty.";
     }
-    if (!HasAt(settings.email)) {
+    if (!IsUsableAddress(settings.email)) {
         return "Error: Sender's e-mail address does not seem to be valid.";
     }
     if (IsBlank(settings.server)) {
@@ -45,7 +48,7 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
         return "Error: 'Send E-mail To' list is empty.";
     }
     for (const std::string& address : settings.send_to) {
-        if (!HasAt(address)) {
+        if (!IsUsableAddress(address)) {
             return "Error: " + address + " address does not seem to be valid.";
         }
     }

@@ -47,8 +47,9 @@ struct SmtpResult {
 class SmtpTransport {
   public:
     virtual ~SmtpTransport() = default;
-    // Delivers the message or fails; never throws, never waits without bound. The caller has
-    // checked that host, addresses, user and password hold no CR, LF or NUL.
+    // Delivers the message or fails; never throws, never waits without bound. A host that is not
+    // usable (UsableServerHost), an address that is not a mailbox (IsMailboxAddress) or a login
+    // with a CR, LF or NUL is a permanent failure before any byte goes out.
     virtual SmtpResult Deliver(const SmtpDelivery& delivery) = 0;
 };
 

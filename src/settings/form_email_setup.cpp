@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "accounts/form_accounts.h"
+#include "mail/mail_message.h"
+#include "mail/mailbox_address.h"
 #include "mail/server_name.h"
 #include "ui/screen.h"
 
@@ -122,6 +124,7 @@ void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
     if (Index == kAddNew) {
         std::string answer = screen.InputBox(kAddressPrompt, kAddressTitle, "");
         if (!answer.empty()) {
+            ShowIfNotAnAddress(answer);
             lstSendTo.AddItem(std::move(answer));
         }
     } else if (Index == kDelete) {
@@ -135,6 +138,7 @@ void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
         }
         std::string answer = screen.InputBox(kAddressPrompt, kAddressTitle, lstSendTo.List(i));
         if (!answer.empty()) {
+            ShowIfNotAnAddress(answer);
             lstSendTo.SetList(i, std::move(answer));
         }
     }
@@ -227,6 +231,13 @@ void formEmailSetup::TakeAccount(const MailAccount& account) {
     txtAccountName.SetText(account.ReqAuth != 0 ? account.UserName : "");
     txtPassword.SetText("");
     txtTokenCommand.SetText(account.TokenCommand);
+}
+
+void formEmailSetup::ShowIfNotAnAddress(const std::string& entry) {
+    if (!IsMailboxAddress(EnvelopeAddress(entry))) {
+        lblLog.SetForeColor(kLogRed);
+        LogMessage("Error: " + entry + " address does not seem to be valid.");
+    }
 }
 
 void formEmailSetup::LogMessage(const std::string& text) {

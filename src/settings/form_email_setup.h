@@ -142,6 +142,11 @@ class formEmailSetup {
     // Makes Templates anew from kServerTemplates.
     void FillTemplates();
 
+    // An entry added to or edited in lstSendTo that is no mailbox address (IsMailboxAddress)
+    // shows in red in lblLog as the test of the settings would refuse it; it is listed all the
+    // same, to be edited.
+    void ShowIfNotAnAddress(const std::string& entry);
+
     // Sets the caption of lblLog to `text`; leaves its colour alone.
     void LogMessage(const std::string& text);
 

@@ -148,6 +148,10 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"line break in a recipient", Server(Mode::Plain),
          [](SmtpDelivery& d, Options&) { d.recipients = {"a@example.com>\r\nRSET"}; },
          CURLE_BAD_FUNCTION_ARGUMENT},
+        // The server would read what follows the '>' as parameters of MAIL FROM.
+        {"parameters after the sender", Server(Mode::Plain),
+         [](SmtpDelivery& d, Options&) { d.mail_from = "desk@example.com> RET=HDRS ENVID=x"; },
+         CURLE_BAD_FUNCTION_ARGUMENT},
         // In a URL, the "/" would end the host and drop the port; a port of its own would clash
         // with the port's field. Neither can ever be sent to.
         {"host that changes the URL", Server(Mode::Plain),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mail/send_plain_text_mail.h"
+#include "mail/mailbox_address.h"
 #include "mail/server_name.h"
 #include "mail/settings_check.h"
 #include "support/recording_transport.h"
@@ -106,6 +107,8 @@ TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetw
         {[](SendRequest&) {}, kSendLoginInClear},
         {[](SendRequest& r) { r.server = "127.0.0.1"; }, -1, SmtpSecurity::Plain},
         {[](SendRequest& r) { r.sender_address = " <> "; }, kSendNoSenderAddress},
+        {[](SendRequest& r) { r.bcc = "b@example.com, x@example.com> NOTIFY=NEVER"; },
+         kSendBadAddress},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         test::RecordingTransport transport;
@@ -123,6 +126,39 @@ TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetw
             EXPECT_TRUE(transport.deliveries.empty()) << i;
         }
     }
+}
+
+// Only what SMTP can carry as one envelope address passes: nothing that would add a parameter
+// to MAIL or RCPT, or a command.
+TEST(MailboxAddressTest, OnlyWhatTheEnvelopeCanCarryPasses) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"desk@example.com", true},
+        {"o'brien+orders@mail-1.example.co.uk", true},
+        {"\"desk 1\"@example.com", true},
+        {"\"a\\\"b@c\"@example.com", true},
+        {"user@[192.0.2.1]", true},
+        {"h\xc3\xa4ndler@b\xc3\xb6rse.example", true},
+        {"desk@example.com> RET=HDRS ENVID=x", false},
+        {"x@example.com> NOTIFY=NEVER ORCPT=rfc822;x@example.com", false},
+        {"desk @example.com", false},
+        {"desk@example.com\r\nRSET", false},
+        {"<desk@example.com>", false},
+        {"desk.@example.com", false},
+        {"de..sk@example.com", false},
+        {"desk@-example.com", false},
+        {"desk@example..com", false},
+        {"\"desk\"x@example.com", false},
+        {"\"desk\\\"@example.com", false},
+        {"desk@[192.0.2.1] SIZE=1", false},
+        {"@example.com", false},
+        {"desk", false},
+        {std::string_view("desk\0@example.com", 17), false},
+    };
+    for (const auto& [address, passes] : cases) {
+        EXPECT_EQ(IsMailboxAddress(address), passes) << address;
+    }
+    EXPECT_TRUE(IsMailboxAddress(std::string(64, 'a') + "@example.com"));
+    EXPECT_FALSE(IsMailboxAddress(std::string(65, 'a') + "@example.com"));
 }
 
 // The settings check and the transport use this one rule, so a name that passes the check can

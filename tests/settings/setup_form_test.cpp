@@ -97,6 +97,8 @@ TEST(SetupFormTest, AddDeleteAndEditRecipients) {
         f.cmdAddEmail_Click(0);
     }
     EXPECT_EQ(d.Recipients(), (std::vector<std::string>{"a@x.com", " ", "b@x.com", "c@x.com"}));
+    // The blank entry was shown as the test of the settings would refuse it.
+    EXPECT_EQ(f.lblLog.Caption(), "Error:   address does not seem to be valid.");
     EXPECT_EQ(d.screen.prompts.at(0).prompt,
               "Please type in an e-mail address that you would like to send the order "
               "instructions to:");
@@ -159,6 +161,11 @@ TEST(SetupFormTest, TestMessageChecksTheSettingsInOrderWithTheHourglass) {
         {[](formEmailSetup& f) { f.lstSendTo.Clear(); }, "Error: 'Send E-mail To' list is empty."},
         {[](formEmailSetup& f) { f.lstSendTo.AddItem("bob"); },
          "Error: bob address does not seem to be valid."},
+        // What follows a '>' would reach the server as parameters of MAIL FROM or RCPT TO.
+        {text(&formEmailSetup::txtEmail, "desk@example.com> RET=HDRS"),
+         "Error: Sender's e-mail address does not seem to be valid."},
+        {[](formEmailSetup& f) { f.lstSendTo.AddItem("x@example.com> NOTIFY=NEVER"); },
+         "Error: x@example.com> NOTIFY=NEVER address does not seem to be valid."},
         // A port beyond 32 bits would wrap round to another port.
         {text(&formEmailSetup::txtPort, "4294967321"),
          "Error: SMTP server port number is not valid."},

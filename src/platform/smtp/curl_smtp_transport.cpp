@@ -12,6 +12,7 @@
 #include <mutex>
 #include <utility>
 
+#include "mail/mailbox_address.h"
 #include "mail/server_name.h"
 #include "platform/smtp/failure_words.h"
 #include "platform/smtp/token_command.h"
@@ -257,14 +258,20 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
         // Without a recipient libcurl would send HELP instead of the message, and succeed.
         return Refusal(CURLE_BAD_FUNCTION_ARGUMENT, "No recipient for the message");
     }
-    // libcurl copies these into SMTP commands as they are; a line break would add a command.
-    bool unsafe = HasLineBreakOrNul(delivery.mail_from) || HasLineBreakOrNul(delivery.user) ||
-                  HasLineBreakOrNul(delivery.password);
-    for (const auto& recipient : delivery.recipients) {
-        unsafe = unsafe || HasLineBreakOrNul(recipient);
+    // libcurl copies these into SMTP commands as they are: a line break would add a command,
+    // and a '>' or a space in an address would add parameters to MAIL or RCPT.
+    if (HasLineBreakOrNul(delivery.user) || HasLineBreakOrNul(delivery.password)) {
+        return Refusal(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in the login");
     }
-    if (unsafe) {
-        return Refusal(CURLE_BAD_FUNCTION_ARGUMENT, "A line break or NUL in an address or login");
+    if (!IsMailboxAddress(delivery.mail_from)) {
+        return Refusal(CURLE_BAD_FUNCTION_ARGUMENT,
+                       "Not a mailbox address: \"" + delivery.mail_from + "\"");
+    }
+    for (const auto& recipient : delivery.recipients) {
+        if (!IsMailboxAddress(recipient)) {
+            return Refusal(CURLE_BAD_FUNCTION_ARGUMENT,
+                           "Not a mailbox address: \"" + recipient + "\"");
+        }
     }
     if (const CURLcode init = GlobalInit(); init != CURLE_OK) {
         return Failure(init, "");
