@@ -16,6 +16,7 @@
 #include "app/program_files.h"
 #include "mail/mail_worker.h"
 #include "platform/accounts/account_services.h"
+#include "platform/atomic_file.h"
 #include "platform/control/control_server.h"
 #include "platform/control/second_start.h"
 #include "platform/fix/fix_source.h"
@@ -191,6 +192,8 @@ int main(int argc, char* argv[]) {
     if (!owner.lock) {
         std::cerr << "quillet: " << owner.error
                   << "; another Quillet on the same settings would not be noticed\n";
+    } else {
+        RemoveLeftTemporaries(places.settings_file);  // of a save that was killed
     }
     const auto post = [&app](std::function<void()> task) {
         QMetaObject::invokeMethod(&app, std::move(task), Qt::QueuedConnection);

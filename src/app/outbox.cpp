@@ -49,6 +49,7 @@ void Outbox::Start() {
         item.next_ms = now;
         item.tried = true;
         item.stored = true;
+        gate_->stored.insert(id);
         items_.emplace(id, std::move(item));
     }
     Pump();
@@ -192,11 +193,18 @@ void Outbox::Attempt(Item& item) {
     const MailSettings settings = services_.live_settings();
     SmtpTransport& transport = services_.transport;
     services_.mail.Submit(
-        [&transport, settings, entry = item.entry] {
-            if (entry.mail) {
-                return RetryMail(transport, settings, *entry.mail);
+        [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry] {
+            SendResult result = entry.mail ? RetryMail(transport, settings, *entry.mail)
+                                           : ComposeAndSend(transport, settings, entry.subject,
+                                                            entry.body);
+            if (result.code == 0) {
+                const std::lock_guard lock(gate->mutex);
+                gate->delivered.insert(entry.id);
+                if (gate->stored.erase(entry.id) != 0) {
+                    store.Remove(entry.id);
+                }
             }
-            return ComposeAndSend(transport, settings, entry.subject, entry.body);
+            return result;
         },
         [this, id = item.entry.id](SendResult result) { AttemptDone(id, std::move(result)); });
 }
@@ -222,13 +230,14 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     }
     std::function<void()> safe = std::exchange(item.safe, nullptr);
     if (result.code == 0) {
+        {
+            const std::lock_guard lock(gate_->mutex);
+            gate_->delivered.erase(id);  // its entry left the store on the mail thread
+        }
         ++delivered_;
         delivered_after_wait_ += item.stored ? 1 : 0;  // it was shown as waiting
         if (item.line) {
             line_changed_(*item.line, DeliveryState::Delivered, "");
-        }
-        if (item.stored) {
-            services_.store.Remove(id);
         }
         items_.erase(found);
     } else if (result.permanent) {
@@ -304,11 +313,16 @@ void Outbox::MarkFailed(Item& item, const std::string& reason) {
 }
 
 void Outbox::Keep(Item& item) {
+    const std::lock_guard lock(gate_->mutex);
+    if (gate_->delivered.contains(item.entry.id)) {
+        return;  // the server has it; only its outcome is still on the way here
+    }
     if (const auto error = services_.store.Save(item.entry)) {
         std::cerr << "quillet: the outbox could not keep the mail for "
                   << OrderName(item.entry.order_id) << ": " << *error << '\n';
         return;
     }
+    gate_->stored.insert(item.entry.id);
     item.stored = true;
 }
 

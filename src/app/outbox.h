@@ -16,13 +16,20 @@
 // told as soon as that holds, and at most `reply_bound` after the order: by then a mail whose
 // attempt has not ended is written to the store, and the attempt goes on. A mail delivered
 // within the bound is never written.
+//
+// Once: a delivered mail's entry leaves the store on the mail thread, right after the server's
+// reply and before the next mail's attempt, so that a kill after the server took the mail does
+// not leave it to be sent again; a mail that is delivered is never written again.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "app/notifier.h"
@@ -108,6 +115,14 @@ class Outbox {
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
 
+    // What the store holds, shared with the mail thread: every use of the store is under its
+    // lock, so that a mail the server took is never written again after its removal.
+    struct StoreGate {
+        std::mutex mutex;
+        std::set<std::string> stored;     // ids of the entries the store has
+        std::set<std::string> delivered;  // ids taken by the server, not yet seen here
+    };
+
     void Pump();
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
@@ -127,6 +142,7 @@ class Outbox {
     LineChanged line_changed_;
     FirstOutcome first_outcome_;
     Items items_;
+    std::shared_ptr<StoreGate> gate_ = std::make_shared<StoreGate>();
     std::optional<std::string> running_;  // the mail whose attempt is under way
     int32_t delivered_ = 0;
     int32_t refused_ = 0;               // mails the full outbox refused

@@ -1,12 +1,16 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/unique_fd.h"
 
@@ -27,7 +31,53 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+// A temporary file is named after its target, then this, then six letters or digits of
+// mkstemp's: a name no one gives a file of their own ("quillet.ini.backup" stays).
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr size_t kTemporaryTail = kTemporaryNameExtra;
+static_assert(kTemporaryTail == kTemporaryMark.size() + 6);
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// `path`, or the file it links to.
+std::string Resolved(const std::string& path) {
+    char* target = ::realpath(path.c_str(), nullptr);
+    if (target == nullptr) {
+        return path;
+    }
+    std::string resolved = target;
+    std::free(target);
+    return resolved;
+}
+
 }  // namespace
+
+bool IsTemporaryName(std::string_view name, std::string_view target) {
+    if (target.empty() || name.size() != target.size() + kTemporaryTail ||
+        !name.starts_with(target) ||
+        name.substr(target.size(), kTemporaryMark.size()) != kTemporaryMark) {
+        return false;
+    }
+    return std::all_of(name.end() - (kTemporaryTail - kTemporaryMark.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+void RemoveLeftTemporaries(const std::string& path) {
+    const std::string target = Resolved(path);
+    const std::string folder = FolderOf(target);
+    const std::string_view name = std::string_view(target).substr(target.rfind('/') + 1);
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (IsTemporaryName(entry->d_name, name)) {
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+        }
+    }
+}
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -50,7 +100,7 @@ std::optional<std::string> WriteFileAtomically(const std::string& given_path,
         path = target;
         std::free(target);
     }
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + std::string(kTemporaryMark) + "XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     const bool created = static_cast<bool>(fd);
     int error = created ? 0 : errno;

@@ -17,6 +17,18 @@ namespace quillet {
 std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content,
                                                mode_t mode);
 
+// Whether the file name `name` is that of a temporary file WriteFileAtomically makes for the
+// file named `target` in the same folder: the target's name, ".tmp-", and six letters or digits.
+bool IsTemporaryName(std::string_view name, std::string_view target);
+
+// The length of a temporary file's name beyond its target's.
+inline constexpr size_t kTemporaryNameExtra = 11;
+
+// Removes the temporary files that a write of `path` (through its link, when it is one) killed
+// before its end left beside it. Only for the one program that writes `path`: it would remove
+// another's write under way. Failures are passed over.
+void RemoveLeftTemporaries(const std::string& path);
+
 // The folder part of `path` ("." when it has none).
 std::string FolderOf(const std::string& path);
 

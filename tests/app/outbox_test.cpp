@@ -149,6 +149,22 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     EXPECT_TRUE(f.store.entries.empty());
     EXPECT_EQ(f.notes.seen.back(), "2 waiting order mails delivered | ");
     EXPECT_EQ(f.first_outcomes, (std::vector<std::string>{"sent", "server down", "sent"}));
+
+    // A kept mail that the server takes leaves the store on the mail thread, before its
+    // outcome comes here: a kill in between must not leave it to be sent again.
+    f.transport.Open(false);
+    f.Send(4);
+    f.Advance(milliseconds(250));
+    ASSERT_EQ(f.store.entries.size(), 1u);
+    f.transport.Open(true);
+    {
+        std::unique_lock lock(f.mutex);
+        ASSERT_TRUE(f.arrived.wait_for(lock, std::chrono::seconds(10),
+                                       [&f] { return !f.posted.empty(); }));
+    }
+    EXPECT_TRUE(f.store.entries.empty());
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.lines[4], DeliveryState::Delivered);
 }
 
 TEST(OutboxTest, AMailWaitsForThePasswordTheKeyringIsAskedFor) {

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -379,6 +380,20 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
 
     program.kill();  // kill -9, with both mails waiting
     ASSERT_TRUE(program.waitForFinished(10000));
+    // What a write killed before its end leaves, and an entry that no retry can mend: a
+    // recipient that would add a parameter to RCPT TO.
+    const std::string kept = quillet.Path("quillet.outbox/" + OutboxFiles(quillet)[0]);
+    WriteFile(kept + ".tmp-a1B2c3", "half an entry");
+    WriteFile(quillet.Path("quillet.ini.tmp-Zz9xY0"), "half a settings file");
+    WriteFile(quillet.Path("quillet.ini.backup"), "the user's own");
+    std::string spoiled = ReadFile(kept);
+    const std::string recipient = "Rcpt-To: broker@example.com\n";
+    ASSERT_NE(spoiled.find(recipient), std::string::npos);
+    const size_t id_at = spoiled.find("Message-ID: ");
+    const std::string message_id = spoiled.substr(id_at, spoiled.find("\r\n", id_at) - id_at);
+    spoiled.replace(spoiled.find(recipient), recipient.size(),
+                    "Rcpt-To: broker@example.com> NOTIFY=NEVER\n");
+    WriteFile(quillet.Path("quillet.outbox/0-spoiled.mail"), spoiled);
     WriteFile(quillet.Path("quillet.outbox/garbage.mail"), "not a mail");
     SmtpTestServer::Config config;
     config.port = port;
@@ -386,8 +401,17 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     ASSERT_TRUE(quillet.Start(program));
     EXPECT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 2; }, 15000));
     EXPECT_TRUE(bus.Saw("2 waiting order mails delivered"));
-    EXPECT_TRUE(OutboxFiles(quillet).empty());
+    EXPECT_EQ(OutboxFiles(quillet), std::vector<std::string>{"0-spoiled.mail"});
     EXPECT_TRUE(std::filesystem::exists(quillet.Path("quillet.outbox/bad/garbage.mail")));
+    EXPECT_FALSE(std::filesystem::exists(kept + ".tmp-a1B2c3"));
+    EXPECT_FALSE(std::filesystem::exists(quillet.Path("quillet.ini.tmp-Zz9xY0")));
+    EXPECT_TRUE(std::filesystem::exists(quillet.Path("quillet.ini.backup")));
+    const auto received = server->Received();
+    EXPECT_TRUE(std::any_of(received.begin(), received.end(), [&](const auto& mail) {
+        return mail.content.find(message_id) != std::string::npos;  // the mail as first made
+    }));
+    EXPECT_NE(quillet.Feed("{\"event\":\"Status\"}\n").second.find("\"Failed\":1"),
+              std::string::npos);
 
     // The server goes away and comes back while the program runs: the mail arrives, once.
     server.reset();

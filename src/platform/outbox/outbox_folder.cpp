@@ -66,6 +66,13 @@ std::vector<OutboxEntry> OutboxFolder::LoadAll() {
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
+        // A write killed before its rename leaves its temporary file; this run owns the folder.
+        if (const std::string_view target =
+                name.substr(0, name.size() - std::min(name.size(), kTemporaryNameExtra));
+            target.ends_with(kSuffix) && IsTemporaryName(name, target)) {
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+            continue;
+        }
         if (name.size() > kSuffix.size() && name.ends_with(kSuffix) && name.front() != '.') {
             names.emplace_back(name);
         }

@@ -14,7 +14,8 @@ class OutboxFolder final : public OutboxStore {
     explicit OutboxFolder(std::string folder);
 
     // Files over 64 MiB, unreadable ones and those that are not an entry go into "bad", with a
-    // line on standard error; a file that cannot be moved either is passed over.
+    // line on standard error; a file that cannot be moved either is passed over. The temporary
+    // files of writes that were killed before their end are removed: the caller owns the folder.
     std::vector<OutboxEntry> LoadAll() override;
     std::optional<std::string> Save(const OutboxEntry& entry) override;
     void Remove(const std::string& id) override;
