@@ -112,10 +112,12 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
             o.ca_file = trust_test_ca ? o.ca_file : "";
         };
     };
-    const auto bounds = [](std::chrono::milliseconds reply, std::chrono::milliseconds total) {
+    const auto bounds = [](std::chrono::milliseconds reply, std::chrono::milliseconds total,
+                           std::chrono::milliseconds end_of_data) {
         return [=](SmtpDelivery&, Options& o) {
             o.reply_timeout = reply;
             o.total_timeout = total;
+            o.end_of_data_timeout = end_of_data;
         };
     };
     const SmtpTestServer::Config no_auth{.offer_auth = false};
@@ -168,10 +170,13 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
          [](SmtpDelivery& d, Options&) { d.port = ClosedPort(); }, CURLE_COULDNT_CONNECT, false},
         {"connection dropped before the answer", Server(Mode::DropDuringData),
          [](SmtpDelivery&, Options&) {}, 0, false},
-        {"stalled: reply bound", Server(Mode::StallAfterData), bounds(2s, 4s),
+        {"stalled: reply bound", Server(Mode::StallOnRcpt), bounds(2s, 5s, 5s),
          CURLE_OPERATION_TIMEDOUT, false, 2},
-        {"stalled: total bound", Server(Mode::StallAfterData), bounds(10s, 3s),
+        {"stalled: total bound", Server(Mode::StallOnRcpt), bounds(10s, 3s, 10s),
          CURLE_OPERATION_TIMEDOUT, false, 3},
+        // The reply to the end of the message has a bound of its own, past the others.
+        {"stalled: end-of-data bound", Server(Mode::StallAfterData), bounds(1s, 1s, 4s),
+         CURLE_OPERATION_TIMEDOUT, false, 4},
     };
     // What the user reads of the failure: its cause, and the fix where there is one.
     const std::map<std::string, std::string> words = {
@@ -184,6 +189,7 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"connection dropped before the answer", "closed the connection"},
         {"stalled: reply bound", "no answer within 2 s"},
         {"stalled: total bound", "no answer within 3 s"},
+        {"stalled: end-of-data bound", "no answer within 4 s"},
     };
     // The server's reply that failed the send, in full; none for a silence or a cut.
     const std::map<std::string, std::string> replies = {
@@ -215,6 +221,18 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         EXPECT_LT(elapsed, c.seconds + (c.seconds > 0 ? 1.5 : 3.0));
         EXPECT_TRUE(server.Received().empty());
     }
+}
+
+// A server that has the message but is slow to say so gets it once: its answer is awaited past
+// the bounds of the other replies and of the exchange.
+TEST(CurlSmtpTransport, ASlowAnswerToTheEndOfTheMessageIsAwaited) {
+    SmtpTestServer server({.data_reply_delay = 3});
+    Options options;
+    options.reply_timeout = options.total_timeout = 1s;
+    const SmtpResult result = CurlSmtpTransport(options).Deliver(Delivery(server.port()));
+    EXPECT_EQ(result.code, 0) << result.message;
+    EXPECT_EQ(result.server_reply, "250 2.0.0 Ok: queued as 4XyZ");
+    EXPECT_EQ(server.Received().size(), 1u);
 }
 
 // Steps: 'm' a message, 'l' one with a login (other settings), 'f' that over a connection of
@@ -288,7 +306,11 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
         SmtpTestServer faulty({.mode = c.mode, .refused_recipients = c.refused});
 
         CurlSmtpTransport transport(
-            {.connect_timeout = 3s, .reply_timeout = 2s, .total_timeout = 4s, .ca_file = {}});
+            {.connect_timeout = 3s,
+             .reply_timeout = 2s,
+             .total_timeout = 4s,
+             .end_of_data_timeout = 2s,
+             .ca_file = {}});
         test::FormRig rig(transport, faulty.port());
         formQuillet& form = rig.form;
         formEmailSetup& settings = rig.settings;

@@ -26,7 +26,7 @@ constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
 // The mode's name in the server's configuration, in the order of LocalSmtpServer::Mode.
 constexpr const char* kModeNames[] = {"plain",        "starttls",         "implicit_tls",
                                       "silent",       "stall_after_data", "drop_during_data",
-                                      "stall_on_quit"};
+                                      "stall_on_quit", "stall_on_rcpt"};
 
 std::string FromHex(const std::string& hex) {
     std::string bytes;
@@ -55,6 +55,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"idle_limit", config.idle_limit},
         {"mails_per_connection", config.mails_per_connection},
         {"token", config.token},
+        {"data_reply_delay", config.data_reply_delay},
     };
     std::ofstream(work_dir_ + "/config.json") << settings.dump();
 

@@ -26,6 +26,7 @@ class LocalSmtpServer {
         StallAfterData,  // takes the message but never answers the end of DATA
         DropDuringData,  // takes the message, then drops the connection without an answer
         StallOnQuit,     // never answers QUIT
+        StallOnRcpt,     // never answers RCPT TO
     };
     struct Config {
         Mode mode = Mode::Plain;
@@ -36,6 +37,7 @@ class LocalSmtpServer {
         double idle_limit = 0;         // seconds a connection may idle before the server closes it
         int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
         std::string token = {};  // not empty: AUTH XOAUTH2 too, passing trader with this token
+        double data_reply_delay = 0;  // seconds between taking a message and answering it
     };
 
     // Starts the server and waits until it listens. A server that cannot start leaves port()

@@ -63,6 +63,8 @@ class Handler:
         return "221 Bye"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.config["mode"] == "stall_on_rcpt":
+            await asyncio.Event().wait()
         if address in self.config["refused_recipients"]:
             return "550 5.1.1 Recipient refused"
         envelope.rcpt_tos.append(address)
@@ -80,6 +82,7 @@ class Handler:
         with open(self.received, "a", encoding="utf-8") as out:
             out.write(json.dumps(record) + "\n")
         self.note("M")
+        await asyncio.sleep(self.config["data_reply_delay"])  # a slow server, that has it
         return "250 2.0.0 Ok: queued as 4XyZ"
 
 

@@ -77,6 +77,8 @@ std::string Angled(const std::string& address) {
     return "<" + address + ">";
 }
 
+using Clock = std::chrono::steady_clock;
+
 // The message handed to libcurl piece by piece.
 struct Upload {
     const std::string* text = nullptr;
@@ -88,6 +90,17 @@ struct Upload {
     bool connected = false;  // a new connection was opened for this message
     std::string last_reply;  // the server's first refusal, else its latest reply line
     std::string latest;      // the server's latest reply line, in full
+
+    // The bounds of the exchange, watched by WatchTime.
+    const std::atomic<bool>* aborted = nullptr;
+    Clock::time_point started;
+    Clock::time_point deadline;          // until the message's last byte is handed over
+    Clock::duration reply_wait{};        // for each reply before the end of the message
+    Clock::duration end_of_data_wait{};  // for the reply to the end of the message
+    std::optional<Clock::time_point> awaiting_since;  // a command went out, its reply not in
+    std::optional<Clock::time_point> all_sent_at;     // the message's last byte handed over
+    // The bound that ended the exchange, when one did.
+    std::optional<Clock::duration> timed_out_after;
 };
 
 // A new connection has to log in afresh, whatever the kept one had done.
@@ -98,9 +111,26 @@ int NoteNewSocket(void* user, curl_socket_t, curlsocktype) {
     return CURL_SOCKOPT_OK;
 }
 
-// Stops the transfer once the transport is aborted.
-int StopWhenAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
+// Stops the transfer once the transport is aborted, or when a bound is past: the reply to the
+// end of the message may take `end_of_data_wait` after its last byte, as SMTP gives a server
+// for it; before that, each reply `reply_wait` and everything together the deadline. libcurl
+// calls this about once a second, and whenever data moves.
+int WatchTime(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* upload = static_cast<Upload*>(user);
+    if (upload->aborted->load()) {
+        return 1;
+    }
+    const Clock::time_point now = Clock::now();
+    if (upload->all_sent_at) {
+        if (now - *upload->all_sent_at > upload->end_of_data_wait) {
+            upload->timed_out_after = upload->end_of_data_wait;
+        }
+    } else if (upload->awaiting_since && now - *upload->awaiting_since > upload->reply_wait) {
+        upload->timed_out_after = upload->reply_wait;
+    } else if (now > upload->deadline) {
+        upload->timed_out_after = upload->deadline - upload->started;
+    }
+    return upload->timed_out_after ? 1 : 0;
 }
 
 constexpr size_t kLongestReplyLine = 1000;
@@ -109,9 +139,16 @@ constexpr size_t kLongestReplyLine = 1000;
 // debug callback sees every one).
 int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     auto* upload = static_cast<Upload*>(user);
-    if (type == CURLINFO_HEADER_OUT && size >= 5 && std::memcmp(data, "AUTH ", 5) == 0) {
-        upload->auth_sent = true;
+    if (type == CURLINFO_HEADER_OUT) {
+        upload->awaiting_since = Clock::now();
+        upload->auth_sent = upload->auth_sent || (size >= 5 && std::memcmp(data, "AUTH ", 5) == 0);
     } else if (type == CURLINFO_HEADER_IN) {
+        // A line of a reply that goes on ("250-...") is progress; its last line ends the wait.
+        if (size >= 4 && data[3] == '-') {
+            upload->awaiting_since = Clock::now();
+        } else {
+            upload->awaiting_since.reset();
+        }
         size_t end = size;
         while (end > 0 && (data[end - 1] == '\n' || data[end - 1] == '\r')) {
             --end;
@@ -139,6 +176,9 @@ size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
     const size_t n = std::min(wanted, left);
     std::memcpy(buffer, upload->text->data() + upload->offset, n);
     upload->offset += n;
+    if (upload->offset == upload->text->size() && !upload->all_sent_at) {
+        upload->all_sent_at = Clock::now();  // libcurl knows the size: the end goes out next
+    }
     return n;
 }
 
@@ -298,6 +338,8 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     }
     bool asked_again = false;  // after the server refused the first token
 
+    // One deadline for the attempt, whatever connections it takes.
+    const Clock::time_point deadline = Clock::now() + options_.total_timeout;
     const std::string key = ConnectionKey(delivery);
     ConnectionPtr connection = delivery.fresh_connection ? nullptr : TakeKept(key);
     bool reused = connection != nullptr;
@@ -312,7 +354,7 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
                 return Failure(CURLE_FAILED_INIT, "");
             }
         }
-        Attempt attempt = Send(*connection, delivery, token, reused);
+        Attempt attempt = Send(*connection, delivery, token, reused, deadline);
         if (attempt.result.code == 0) {
             Keep(std::move(connection));
             return attempt.result;
@@ -334,12 +376,20 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
 
 CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
                                                    const SmtpDelivery& delivery,
-                                                   const std::string& token, bool reused) {
+                                                   const std::string& token, bool reused,
+                                                   std::chrono::steady_clock::time_point deadline) {
     CURL* const curl = connection.easy.get();
     // What the handle points to lives in `connection`, as long as the handle.
-    connection.upload =
-        Upload{&delivery.message, 0, delivery.login, reused && connection.logged_in, false, {}, {}};
+    connection.upload = Upload{};
     Upload& upload = connection.upload;
+    upload.text = &delivery.message;
+    upload.login_required = delivery.login;
+    upload.auth_sent = reused && connection.logged_in;
+    upload.aborted = &aborted_;
+    upload.started = Clock::now();
+    upload.deadline = deadline;
+    upload.reply_wait = options_.reply_timeout;
+    upload.end_of_data_wait = options_.end_of_data_timeout;
     char* const error_text = connection.error_text;
     error_text[0] = '\0';
     const std::string url = ServerUrl(delivery);
@@ -368,8 +418,8 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     option(CURLOPT_PROXY, "");
     option(CURLOPT_NOSIGNAL, 1L);
     option(CURLOPT_NOPROGRESS, 0L);
-    option(CURLOPT_XFERINFOFUNCTION, &StopWhenAborted);
-    option(CURLOPT_XFERINFODATA, &aborted_);
+    option(CURLOPT_XFERINFOFUNCTION, &WatchTime);
+    option(CURLOPT_XFERINFODATA, &upload);
     option(CURLOPT_SOCKOPTFUNCTION, &NoteNewSocket);
     option(CURLOPT_SOCKOPTDATA, &upload);
     // libcurl itself never reuses a connection idle for longer than the transport keeps one.
@@ -382,9 +432,16 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     if (!options_.ca_file.empty()) {
         option(CURLOPT_CAINFO, options_.ca_file.c_str());
     }
-    option(CURLOPT_CONNECTTIMEOUT_MS, AtLeastOneMs(options_.connect_timeout));
-    option(CURLOPT_SERVER_RESPONSE_TIMEOUT, WholeSecondsRoundedUp(options_.reply_timeout));
-    option(CURLOPT_TIMEOUT_MS, AtLeastOneMs(options_.total_timeout));
+    // WatchTime keeps the bounds of the replies and the deadline; libcurl's own are only past
+    // them, in case it stops calling.
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - upload.started);
+    option(CURLOPT_CONNECTTIMEOUT_MS, AtLeastOneMs(std::min(options_.connect_timeout, left)));
+    option(
+        CURLOPT_SERVER_RESPONSE_TIMEOUT,
+        WholeSecondsRoundedUp(std::max(options_.reply_timeout, options_.end_of_data_timeout)) + 5);
+    option(CURLOPT_TIMEOUT_MS,
+           AtLeastOneMs(left + options_.end_of_data_timeout + std::chrono::seconds(5)));
     if (delivery.login && !token.empty()) {
         option(CURLOPT_USERNAME, delivery.user.c_str());
         option(CURLOPT_XOAUTH2_BEARER, token.c_str());
@@ -406,8 +463,21 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         return {Failure(set, error_text), false};
     }
 
-    const auto started = std::chrono::steady_clock::now();
-    const CURLcode performed = curl_easy_perform(curl);
+    if (left.count() <= 0) {
+        // The attempt's time went on an earlier connection.
+        const FailureFacts late{CURLE_OPERATION_TIMEDOUT,
+                                0,
+                                "",
+                                delivery.host,
+                                WholeSecondsRoundedUp(options_.total_timeout),
+                                "",
+                                !token.empty()};
+        return {Failure(CURLE_OPERATION_TIMEDOUT, FailureInWords(late)), false};
+    }
+    CURLcode performed = curl_easy_perform(curl);
+    if (performed == CURLE_ABORTED_BY_CALLBACK && upload.timed_out_after && !aborted_) {
+        performed = CURLE_OPERATION_TIMEDOUT;
+    }
     if (performed == CURLE_OK) {
         connection.logged_in = upload.auth_sent;
         SmtpResult delivered;
@@ -425,8 +495,9 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     }
     long reply = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
+    // The bound that was reached, or how long the exchange went on.
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
+        upload.timed_out_after.value_or(Clock::now() - upload.started));
     SmtpResult failed =
         Failure(performed, FailureInWords({performed, reply, upload.last_reply, delivery.host,
                                            static_cast<long>((waited.count() + 500) / 1000),

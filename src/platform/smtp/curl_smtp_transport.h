@@ -5,9 +5,14 @@
 // names are always verified, against the system's store or `ca_file` when given.
 //
 // Bounds: `connect_timeout` covers connecting, TLS, the greeting, EHLO and the login; every
-// later reply is awaited at most `reply_timeout`; the whole exchange takes at most
-// `total_timeout`. Proxy variables of the environment are ignored: mail goes straight to the
-// server.
+// later reply is awaited at most `reply_timeout`; everything up to the message's last byte
+// takes at most `total_timeout`, one deadline for the delivery, whatever connections it takes
+// (a kept one that has died, then a new one). The reply to the end of the message is awaited up
+// to `end_of_data_timeout` after its last byte, ten minutes as SMTP gives a server for it: a
+// server that has the message but is slow to say so would otherwise get it twice. The caller
+// runs deliveries off the window's thread, so that wait holds only the mails behind it. The
+// bounds are checked about once a second. Proxy variables of the environment are ignored: mail goes
+// straight to the server.
 //
 // Login: when the delivery asks for one, a server that offers none gets no byte of the message;
 // the send fails with CURLE_LOGIN_DENIED.
@@ -56,6 +61,7 @@ class CurlSmtpTransport final : public SmtpTransport {
         std::chrono::milliseconds connect_timeout{std::chrono::seconds(10)};
         std::chrono::milliseconds reply_timeout{std::chrono::seconds(20)};
         std::chrono::milliseconds total_timeout{std::chrono::seconds(60)};
+        std::chrono::milliseconds end_of_data_timeout{std::chrono::minutes(10)};
         std::string ca_file;  // a PEM file of trusted CAs in place of the system's store
         // How long a connection stays open after a message for the next one; zero closes it
         // after every message. One minute is below common servers' own idle limits.
@@ -91,7 +97,7 @@ class CurlSmtpTransport final : public SmtpTransport {
 
     // `token`: the access token of a token login, else empty.
     Attempt Send(Connection& connection, const SmtpDelivery& delivery, const std::string& token,
-                 bool reused);
+                 bool reused, std::chrono::steady_clock::time_point deadline);
     // The kept connection when it is for `key`; closes one kept for another key.
     ConnectionPtr TakeKept(const std::string& key);
     // Keeps `connection` for the next message, or closes it when nothing is kept.
