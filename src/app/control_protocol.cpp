@@ -189,7 +189,15 @@ std::string FormatReply(const OrderEvent& handled) {
                ",\"Waiting\":" + std::to_string(status->Waiting) +
                ",\"Failed\":" + std::to_string(status->Failed) +
                ",\"Delivered\":" + std::to_string(status->Delivered) + ",\"FIX\":\"" +
-               status->FIX + "\"}";
+               status->FIX + "\"" +
+               (status->Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status->Unsaved) : "") +
+               "}";
+    }
+    // An order whose mail is in memory only says so, with the reason.
+    const std::string* unsaved = UnsavedNoteOf(handled);
+    if (unsaved != nullptr && !unsaved->empty()) {
+        return "{\"ok\":true,\"Unsaved\":" +
+               json(*unsaved).dump(-1, ' ', false, json::error_handler_t::replace) + "}";
     }
     return "{\"ok\":true}";
 }

@@ -52,7 +52,9 @@ ParsedControlRequest ReadAnyRequest(std::string_view line);
 
 // The reply to a handled request, without a line end: {"ok":true}; for Connect and
 // QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status
-// {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n}.
+// {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n,"FIX":"..."}, with
+// ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
+// mail is in memory only {"ok":true,"Unsaved":"why"}.
 std::string FormatReply(const OrderEvent& handled);
 
 // The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes

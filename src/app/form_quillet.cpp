@@ -72,6 +72,7 @@ void formQuillet::Status_Requested(Status& status) {
     status.Waiting = counts.waiting;
     status.Failed = counts.failed;
     status.Delivered = counts.delivered;
+    status.Unsaved = counts.unsaved;
     status.FIX = fix_state_;
 }
 
@@ -130,6 +131,9 @@ void formQuillet::Show_Request() {
 
 void formQuillet::HandleEvent(OrderEvent& event, std::function<void()> reply) {
     reply_ = std::move(reply);
+    // An order's reply says so when its mail could only be kept in memory; the event lives
+    // as long as its reply.
+    unsaved_note_ = UnsavedNoteOf(event);
     struct Dispatch {
         formQuillet& form;
         void operator()(OrderPlaced& e) { form.CVTOrders1_OrderPlaced(e); }
@@ -161,7 +165,15 @@ void formQuillet::SendEmail(const std::string& orderid, const std::string& buf) 
         return;
     }
     outbox_->Send(List1.ListCount() - 1, orderid, subject, buf, settings,
-                  std::exchange(reply_, nullptr));
+                  [reply = std::exchange(reply_, nullptr),
+                   note = std::exchange(unsaved_note_, nullptr)](const std::string& unsaved) {
+                      if (note != nullptr) {
+                          *note = unsaved;
+                      }
+                      if (reply) {
+                          reply();
+                      }
+                  });
 }
 
 }  // namespace quillet

@@ -91,6 +91,7 @@ class formQuillet {
     std::string fix_state_ = "off";
     std::string fix_detail_;
     std::function<void()> reply_;  // the reply of the event being handled, until it may go
+    std::string* unsaved_note_ = nullptr;  // where that reply says its mail is not safe
     std::unique_ptr<Outbox> outbox_;
     Subscription password_came_;  // the outbox goes on once the keyring gave the password
 };

@@ -18,12 +18,16 @@ struct OrderPlaced {
     double StopPrice = 0;
     double LimitPrice = 0;
     std::string Info1, Info2, Info3, Info4, Info5, Info6;
+    // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
+    std::string Unsaved = {};
 
     bool operator==(const OrderPlaced&) const = default;
 };
 
 struct OrderCancelled {
     std::string OrderId;
+    // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
+    std::string Unsaved = {};
 
     bool operator==(const OrderCancelled&) const = default;
 };
@@ -32,6 +36,8 @@ struct OrderModified {
     std::string OrderId;
     double NewStopPrice = 0;
     double NewLimitPrice = 0;
+    // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
+    std::string Unsaved = {};
 
     bool operator==(const OrderModified&) const = default;
 };
@@ -65,6 +71,7 @@ struct Status {
     int32_t Failed = 0;     // order mails marked failed
     int32_t Delivered = 0;  // order mails delivered since start
     std::string FIX = "off";  // the FIX drop copy's session: "logged on", "connecting" or "off"
+    int32_t Unsaved = 0;  // of the waiting and failed: those the outbox could not keep on disk
 
     bool operator==(const Status&) const = default;
 };
@@ -76,5 +83,23 @@ struct Show {
 
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
                                 Disconnect, Shutdown, Status, Show>;
+
+// The Unsaved note of an order event; none for the other events.
+inline const std::string* UnsavedNoteOf(const OrderEvent& event) {
+    if (const auto* placed = std::get_if<OrderPlaced>(&event)) {
+        return &placed->Unsaved;
+    }
+    if (const auto* cancelled = std::get_if<OrderCancelled>(&event)) {
+        return &cancelled->Unsaved;
+    }
+    if (const auto* modified = std::get_if<OrderModified>(&event)) {
+        return &modified->Unsaved;
+    }
+    return nullptr;
+}
+
+inline std::string* UnsavedNoteOf(OrderEvent& event) {
+    return const_cast<std::string*>(UnsavedNoteOf(static_cast<const OrderEvent&>(event)));
+}
 
 }  // namespace quillet

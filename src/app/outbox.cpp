@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <thread>
 #include <utility>
 
 #include "mail/settings_check.h"
@@ -26,9 +27,9 @@ std::string OrderName(const std::string& order_id) {
 
 // Tells `safe` once, when there is one: the last step of whatever made the mail safe, since it
 // may reach well beyond the outbox (a reply to the platform).
-void Tell(std::function<void()> safe) {
+void Tell(Outbox::Safe safe, const std::string& unsaved = {}) {
     if (safe) {
-        safe();
+        safe(unsaved);
     }
 }
 
@@ -56,8 +57,8 @@ void Outbox::Start() {
 }
 
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
-                  const std::string& subject, const std::string& body,
-                  const MailSettings& settings, std::function<void()> safe) {
+                  const std::string& subject, const std::string& body, const MailSettings& settings,
+                  Safe safe) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
@@ -76,7 +77,8 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     }
     const int64_t now = services_.now_ms();
     Item item;
-    item.entry = OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
+    item.entry =
+        OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
@@ -88,7 +90,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         kept.tried = true;
         first_outcome_(composed);
         MarkFailed(kept, composed.reason);
-        Tell(std::exchange(kept.safe, nullptr));
+        Tell(std::exchange(kept.safe, nullptr), kept.unsaved);
         return;
     }
     if (!bound_armed_) {
@@ -129,25 +131,54 @@ void Outbox::SendAgain(size_t line) {
     }
 }
 
-void Outbox::KeepAll() {
-    std::vector<std::function<void()>> told;
+std::vector<std::string> Outbox::KeepAll() {
+    const auto give_up = std::chrono::steady_clock::now() + services_.keep_at_end;
+    std::vector<std::string> lost;
+    while (true) {
+        lost.clear();
+        for (auto& [id, item] : items_) {
+            if (!item.stored) {
+                Keep(item);
+            }
+            if (!item.stored) {
+                lost.push_back(item.entry.order_id);
+            }
+        }
+        if (lost.empty() || std::chrono::steady_clock::now() >= give_up) {
+            break;
+        }
+        // The end of the program: nothing else is waiting for this thread.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    std::vector<std::pair<Safe, std::string>> told;
     for (auto& [id, item] : items_) {
-        if (!item.stored) {
-            Keep(item);
-        }
         if (item.safe) {
-            told.push_back(std::exchange(item.safe, nullptr));
+            told.emplace_back(std::exchange(item.safe, nullptr), item.unsaved);
         }
     }
-    for (auto& safe : told) {
-        Tell(std::move(safe));
+    if (!lost.empty()) {
+        std::string names;
+        for (const std::string& order : lost) {
+            names += (names.empty() ? "" : ", ") + OrderName(order);
+        }
+        std::cerr << "quillet: lost, as the outbox could not keep them: the mails of " << names
+                  << '\n';
+        services_.notifier.Notify("Order mails lost",
+                                  "The mails of " + names +
+                                      " could not be kept in the outbox before Quillet ended, "
+                                      "and were not sent.");
     }
+    for (auto& [safe, unsaved] : told) {
+        Tell(std::move(safe), unsaved);
+    }
+    return lost;
 }
 
 OutboxCounts Outbox::Counts() const {
     OutboxCounts counts;
     for (const auto& [id, item] : items_) {
         ++(item.entry.failed ? counts.failed : counts.waiting);
+        counts.unsaved += item.unsaved.empty() ? 0 : 1;
     }
     counts.failed += refused_;
     counts.delivered = delivered_;
@@ -194,9 +225,9 @@ void Outbox::Attempt(Item& item) {
     SmtpTransport& transport = services_.transport;
     services_.mail.Submit(
         [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry] {
-            SendResult result = entry.mail ? RetryMail(transport, settings, *entry.mail)
-                                           : ComposeAndSend(transport, settings, entry.subject,
-                                                            entry.body);
+            SendResult result =
+                entry.mail ? RetryMail(transport, settings, *entry.mail)
+                           : ComposeAndSend(transport, settings, entry.subject, entry.body);
             if (result.code == 0) {
                 const std::lock_guard lock(gate->mutex);
                 gate->delivered.insert(entry.id);
@@ -228,7 +259,8 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     if (first) {
         first_outcome_(result);
     }
-    std::function<void()> safe = std::exchange(item.safe, nullptr);
+    Safe safe = std::exchange(item.safe, nullptr);
+    std::string unsaved;
     if (result.code == 0) {
         {
             const std::lock_guard lock(gate_->mutex);
@@ -248,14 +280,19 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
         Keep(item);
         ShowLine(item);
-        if (first) {
+        if (!item.unsaved.empty()) {
+            NotifyUnsaved(item);
+        } else if (first) {
             services_.notifier.Notify(
                 "Order mail for " + OrderName(item.entry.order_id) + " not sent yet",
                 result.reason + " It will be tried again at " + ClockTime(item.next_ms) + ".");
         }
     }
+    if (result.code != 0) {
+        unsaved = item.unsaved;
+    }
     Pump();
-    Tell(std::move(safe));
+    Tell(std::move(safe), unsaved);
 }
 
 void Outbox::ArmBound(int64_t at_ms) {
@@ -291,6 +328,11 @@ void Outbox::BoundReached() {
 void Outbox::MakeSafe(Item& item) {
     Keep(item);
     ShowLine(item);
+    if (!item.unsaved.empty()) {
+        NotifyUnsaved(item);
+        Tell(std::exchange(item.safe, nullptr), item.unsaved);
+        return;
+    }
     // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
     const auto head = std::find_if(items_.begin(), items_.end(),
                                    [](const auto& entry) { return !entry.second.entry.failed; });
@@ -308,8 +350,37 @@ void Outbox::MarkFailed(Item& item, const std::string& reason) {
     item.entry.reason = reason;
     Keep(item);
     ShowLine(item);
+    const std::string kept = item.unsaved.empty()
+                                 ? " It is sent again when the settings change."
+                                 : " It could not be kept in the outbox (" + item.unsaved +
+                                       "): it is lost if Quillet ends before it is sent again.";
     services_.notifier.Notify("Order mail for " + OrderName(item.entry.order_id) + " failed",
-                              reason + " It is sent again when the settings change.");
+                              reason + kept);
+}
+
+void Outbox::NotifyUnsaved(const Item& item) {
+    services_.notifier.Notify(
+        "Order mail for " + OrderName(item.entry.order_id) + " not safe",
+        "It could not be kept in the outbox (" + item.unsaved +
+            "). It is in memory only, and is lost if Quillet ends before it is sent; the outbox "
+            "is written again every " +
+            std::to_string(services_.keep_retry.count() / 1000) + " seconds.");
+}
+
+void Outbox::ArmKeepRetry() {
+    if (keep_retry_armed_) {
+        return;
+    }
+    keep_retry_armed_ = true;
+    services_.post_after(services_.keep_retry, [this] {
+        keep_retry_armed_ = false;
+        for (auto& [id, item] : items_) {
+            if (!item.unsaved.empty()) {
+                Keep(item);
+                ShowLine(item);
+            }
+        }
+    });
 }
 
 void Outbox::Keep(Item& item) {
@@ -320,10 +391,13 @@ void Outbox::Keep(Item& item) {
     if (const auto error = services_.store.Save(item.entry)) {
         std::cerr << "quillet: the outbox could not keep the mail for "
                   << OrderName(item.entry.order_id) << ": " << *error << '\n';
+        item.unsaved = *error;
+        ArmKeepRetry();
         return;
     }
     gate_->stored.insert(item.entry.id);
     item.stored = true;
+    item.unsaved.clear();
 }
 
 void Outbox::ShowLine(const Item& item) {
@@ -331,15 +405,21 @@ void Outbox::ShowLine(const Item& item) {
         return;
     }
     const bool running = running_ == item.entry.id;
+    const std::string unsafe = item.unsaved.empty()
+                                   ? std::string()
+                                   : " Not safe: it could not be kept in the outbox (" +
+                                         item.unsaved + "), and is in memory only.";
     if (item.entry.failed) {
-        line_changed_(*item.line, DeliveryState::Failed, "Failed: " + item.entry.reason);
+        line_changed_(*item.line, DeliveryState::Failed, "Failed: " + item.entry.reason + unsafe);
     } else if (item.entry.reason.empty()) {
-        line_changed_(*item.line, DeliveryState::Waiting,
-                      running ? "Waiting: being sent now." : "Waiting: mails before it go first.");
+        line_changed_(
+            *item.line, DeliveryState::Waiting,
+            (running ? "Waiting: being sent now." : "Waiting: mails before it go first.") + unsafe);
     } else {
         const std::string next = running ? "now" : "at " + ClockTime(item.next_ms);
-        line_changed_(*item.line, DeliveryState::Waiting,
-                      "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason);
+        line_changed_(
+            *item.line, DeliveryState::Waiting,
+            "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason + unsafe);
     }
 }
 

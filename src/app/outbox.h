@@ -17,6 +17,11 @@
 // attempt has not ended is written to the store, and the attempt goes on. A mail delivered
 // within the bound is never written.
 //
+// Unsaved: a mail whose entry the store could not write (a full disk) stays in memory, waits
+// and is attempted as any other, and its write is tried again every `keep_retry` until it
+// holds. Until then its line, the counts, its `safe` and a notification say that it is not safe,
+// with the store's reason; it is never said to "be tried again".
+//
 // Once: a delivered mail's entry leaves the store on the mail thread, right after the server's
 // reply and before the next mail's attempt, so that a kill after the server took the mail does
 // not leave it to be sent again; a mail that is delivered is never written again.
@@ -31,6 +36,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/notifier.h"
 #include "app/outbox_store.h"
@@ -58,12 +64,17 @@ struct OutboxServices {
     // Whether the live settings still wait for their password (from the keyring); meanwhile
     // no attempt begins, and a new mail is composed at its attempt. None: never.
     std::function<bool()> password_pending = nullptr;
+    // How often the write of a mail that the store could not keep is tried again; and how long
+    // KeepAll goes on trying before it gives such mails up.
+    std::chrono::milliseconds keep_retry{std::chrono::seconds(5)};
+    std::chrono::milliseconds keep_at_end{std::chrono::seconds(10)};
 };
 
 struct OutboxCounts {
     int32_t waiting = 0;    // not yet delivered, and not marked failed: under way included
     int32_t failed = 0;     // marked failed, and those the full outbox refused
     int32_t delivered = 0;  // order mails delivered since start
+    int32_t unsaved = 0;    // of the waiting and failed: those the store could not keep
 };
 
 class Outbox {
@@ -73,6 +84,10 @@ class Outbox {
         std::function<void(size_t line, DeliveryState state, const std::string& detail)>;
     // Told the outcome of each mail's first attempt (or of its refusal before one).
     using FirstOutcome = std::function<void(const SendResult& result)>;
+    // Told once a mail is safe, or as safe as it can be made: `unsaved` is empty, or the
+    // store's reason why the mail is in memory only ("cannot write ...: No space left on
+    // device").
+    using Safe = std::function<void(const std::string& unsaved)>;
 
     Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome first_outcome);
     Outbox(const Outbox&) = delete;
@@ -87,7 +102,7 @@ class Outbox {
     // empty) is told once, as said above; for a mail that is refused or failed at once, once
     // that is known and kept.
     void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,
-              const std::string& body, const MailSettings& settings, std::function<void()> safe);
+              const std::string& body, const MailSettings& settings, Safe safe);
 
     // Goes on with the next mail: the password came (password_pending turned false).
     void Resume() { Pump(); }
@@ -98,8 +113,10 @@ class Outbox {
     // The mail of order line `line` again at once, waiting or failed; nothing when it has none.
     void SendAgain(size_t line);
     // Writes every mail not yet in the store to it, and tells their `safe`: for the end of the
-    // program, after which the mails go out at the next start.
-    void KeepAll();
+    // program, after which the mails go out at the next start. A write that fails is tried again
+    // for up to `keep_at_end`; the mails still not kept then are lost: they are named on standard
+    // error and in a notification, and their order ids given back, oldest first.
+    std::vector<std::string> KeepAll();
 
     OutboxCounts Counts() const;
 
@@ -107,11 +124,12 @@ class Outbox {
     struct Item {
         OutboxEntry entry;
         std::optional<size_t> line;
-        int64_t next_ms = 0;   // when the mail may be tried next
-        bool tried = false;    // its first attempt has ended (or it came from the store)
-        bool stored = false;   // the store has it
-        std::function<void()> safe;  // told once the mail is safe
-        int64_t safe_by_ms = 0;      // when it is kept at the latest, unless safe by then
+        int64_t next_ms = 0;     // when the mail may be tried next
+        bool tried = false;      // its first attempt has ended (or it came from the store)
+        bool stored = false;     // the store has it
+        Safe safe;               // told once the mail is safe
+        std::string unsaved;     // why the store could not keep it; empty once it has
+        int64_t safe_by_ms = 0;  // when it is kept at the latest, unless safe by then
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
 
@@ -133,6 +151,9 @@ class Outbox {
     void BoundReached();
     void MarkFailed(Item& item, const std::string& reason);
     void Keep(Item& item);
+    // Tries the writes that failed again, every keep_retry while one still fails.
+    void ArmKeepRetry();
+    void NotifyUnsaved(const Item& item);
     void ShowLine(const Item& item);
     void WakeAt(int64_t ms);
     void TellDelivered();
@@ -149,6 +170,7 @@ class Outbox {
     int32_t delivered_after_wait_ = 0;  // not yet told to the user
     uint64_t wake_generation_ = 0;
     bool bound_armed_ = false;
+    bool keep_retry_armed_ = false;
     int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does
     uint32_t id_counter_ = 0;
 };

@@ -102,6 +102,15 @@ TEST(ControlProtocolTest, Replies) {
     EXPECT_EQ(FormatReply(Connect{"a", "b", -1}), R"({"ok":true,"Answer":-1})");
     EXPECT_EQ(FormatReply(QueryConnected{"", "", "", 7}), R"({"ok":true,"Answer":7})");
     EXPECT_EQ(FormatReply(OrderPlaced{}), R"({"ok":true})");
+    OrderCancelled unsafe{"7"};
+    unsafe.Unsaved = "cannot write \"7.mail\": No space left on device";
+    EXPECT_EQ(FormatReply(unsafe),
+              R"({"ok":true,"Unsaved":"cannot write \"7.mail\": No space left on device"})");
+    Status counted{true, 1, 0, 3, "off"};
+    counted.Unsaved = 1;
+    EXPECT_EQ(FormatReply(counted),
+              R"({"ok":true,"Connected":true,"Waiting":1,"Failed":0,"Delivered":3,"FIX":"off",)"
+              R"("Unsaved":1})");
     EXPECT_EQ(FormatReply(Status{true, 1, 2, 3, "logged on"}),
               R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})");
 }

@@ -81,7 +81,10 @@ struct Fixture {
     // Order `n`'s mail on line n; `safe` counts its reply.
     void Send(size_t n) {
         outbox.Send(n, std::to_string(n), "CVT order # " + std::to_string(n), "line", settings,
-                    [this, n] { ++safe[n]; });
+                    [this, n](const std::string& unsaved) {
+                        ++safe[n];
+                        unsaved_notes[n] = unsaved;
+                    });
     }
 
     std::mutex mutex;
@@ -96,6 +99,7 @@ struct Fixture {
     MailSettings settings{"Desk", "desk@x.com", "127.0.0.1", "25", 0, 0, "", "", {"broker@x.com"}};
     std::map<size_t, DeliveryState> lines;  // DeliveryState::None until told
     std::map<size_t, int> safe;
+    std::map<size_t, std::string> unsaved_notes;  // what each reply said of an unsaved mail
     std::vector<std::string> first_outcomes;
     bool password_pending = false;
     Outbox outbox{
@@ -104,7 +108,8 @@ struct Fixture {
                            timers.emplace(now + delay.count(), std::move(task));
                        },
                        [this] { return now; }, RetrySchedule{}, milliseconds(250),
-                       [this] { return password_pending; }},
+                       [this] { return password_pending; }, std::chrono::seconds(5),
+                       milliseconds(300)},
         [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
         [this](const SendResult& r) { first_outcomes.push_back(r.code == 0 ? "sent" : r.reason); }};
 };
@@ -213,6 +218,39 @@ TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit)
     }
     EXPECT_EQ(f.lines[1], DeliveryState::Failed);
     EXPECT_NE(f.notes.seen.back().find("Not delivered within 24 hours."), std::string::npos);
+}
+
+// A full disk: the mail stays in memory, and everything that tells of it says it is not safe
+// (never that it "will be tried again") until a later write holds; at the end, what is still
+// not kept is named as lost.
+TEST(OutboxTest, AMailTheDiskCannotTakeIsToldUnsafeUntilAWriteHolds) {
+    Fixture f;
+    const std::string full = "cannot write x.mail: No space left on device";
+    f.store.save_error = full;
+    f.transport.results = {kDown};
+    f.Send(1);
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.unsaved_notes[1], full);
+    EXPECT_EQ(f.outbox.Counts().unsaved, 1);
+    EXPECT_EQ(f.lines[1], DeliveryState::Waiting);
+    EXPECT_EQ(f.notes.seen.back().rfind("Order mail for order 1 not safe | It could not be kept", 0),
+              0u);
+    for (const std::string& note : f.notes.seen) {
+        EXPECT_EQ(note.find("tried again"), std::string::npos) << note;
+    }
+
+    f.store.save_error.reset();  // room again: the next write holds
+    f.Advance(std::chrono::seconds(5));
+    EXPECT_EQ(f.store.entries.size(), 1u);
+    EXPECT_EQ(f.outbox.Counts().unsaved, 0);
+
+    f.store.save_error = full;
+    f.transport.Open(false);
+    f.Send(2);  // waits behind order 1, and cannot be kept either
+    f.Advance(milliseconds(250));
+    EXPECT_EQ(f.unsaved_notes[2], full);
+    EXPECT_EQ(f.outbox.KeepAll(), std::vector<std::string>{"2"});
+    EXPECT_EQ(f.notes.seen.back().rfind("Order mails lost | The mails of order 2 ", 0), 0u);
 }
 
 TEST(OutboxTest, AFullOutboxRefusesAndCountsTheRefusedAsFailed) {

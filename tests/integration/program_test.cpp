@@ -426,6 +426,37 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     EXPECT_TRUE(program.waitForFinished(10000));
 }
 
+// An outbox the disk will not take (a full disk; here a file stands where its folder goes):
+// the platform is told that the mail is in memory only, Status counts it, and once the folder
+// can be made the mail is kept without another order.
+TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
+    int port = 0;
+    {
+        SmtpTestServer probe({});  // a free port, then nothing listens there
+        port = probe.port();
+    }
+    Installed quillet(port);
+    const std::string folder = quillet.Path("quillet.outbox");
+    WriteFile(folder, "in the way");
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto [code, replies] = quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) +
+                                              "{\"event\":\"Status\"}\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(replies.find("{\"ok\":true,\"Unsaved\":\"cannot write "), std::string::npos)
+        << replies;
+    EXPECT_NE(replies.find("\"Waiting\":1,\"Failed\":0,\"Delivered\":0,\"FIX\":\"off\","
+                           "\"Unsaved\":1}"),
+              std::string::npos)
+        << replies;
+    std::filesystem::remove(folder);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OutboxFiles(quillet).size() == 1; }, 15000));
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Status\"}\n").second.find("Unsaved"),
+              std::string::npos);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
 // Two runs on one settings file, whatever their sockets: the one that owns it sends each
 // waiting mail once, and the other brings it to the front and ends. When the owner cannot be
 // reached, a start ends with a message and sends nothing.

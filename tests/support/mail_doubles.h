@@ -24,12 +24,16 @@ struct MemoryStore : OutboxStore {
     }
     std::optional<std::string> Save(const OutboxEntry& entry) override {
         ++saves;
+        if (save_error) {
+            return save_error;
+        }
         entries[entry.id] = entry;
         return std::nullopt;
     }
     void Remove(const std::string& id) override { entries.erase(id); }
     std::map<std::string, OutboxEntry> entries;
     int saves = 0;
+    std::optional<std::string> save_error;  // what every Save fails with, while set
 };
 
 struct Notes : Notifier {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -53,6 +54,10 @@ InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
         return attempt;
     }
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+        // A killed owner's socket may still stand there: a second start waits for ours.
+        if (::ftruncate(fd.get(), 0) != 0) {
+            attempt.error = path + " cannot be cleared: " + std::strerror(errno);
+        }
         attempt.lock.emplace(std::move(fd));
         return attempt;
     }
