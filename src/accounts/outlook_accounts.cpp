@@ -4,6 +4,7 @@
 
 #include "accounts/account_flag.h"
 #include "accounts/bytes2string.h"
+#include "accounts/found_account.h"
 #include "support/registry_access.h"
 
 namespace quillet {
@@ -29,6 +30,7 @@ void GetOutlookAccounts(RegistryStore& registry, AccountTable& accounts) {
     }
     const std::string accounts_key =
         std::string(kOutlookProfilesKey) + "\\" + profile + "\\" + std::string(kAccountsSubkey);
+    int32_t listed = 0;
     for (int32_t index = 0;; ++index) {
         const std::string name = RegEnumSubkey(registry, HKEY_CURRENT_USER, accounts_key, index);
         if (name.empty()) {
@@ -45,6 +47,10 @@ void GetOutlookAccounts(RegistryStore& registry, AccountTable& accounts) {
         if (server.empty()) {
             continue;
         }
+        if (listed == kMaxAccountsPerSource) {
+            return;  // no registry, however made, fills the dialog with more than it can show
+        }
+        ++listed;
         MailAccount& account = accounts.Append();
         account.Server = Bytes2String(server);
         account.UserName = decoded("POP3 User");

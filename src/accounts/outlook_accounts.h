@@ -20,7 +20,7 @@ inline constexpr std::string_view kOutlookProfilesKey =
 // values' texts decoded by Bytes2String. ReqAuth: for a REG_DWORD "SMTP Use Auth", 1 when its
 // number is greater than 0; for any other value, the flag test of its text decoded by
 // Bytes2String. Port, Default and SecConn are left empty or 0. Missing keys and values add
-// nothing or leave fields empty. Never fails.
+// nothing or leave fields empty. At most kMaxAccountsPerSource records. Never fails.
 void GetOutlookAccounts(RegistryStore& registry, AccountTable& accounts);
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "accounts/account_flag.h"
+#include "accounts/found_account.h"
 #include "support/fold_case.h"
 #include "support/registry_access.h"
 
@@ -16,6 +17,7 @@ constexpr std::string_view kAccountsKey = "Software\\Microsoft\\Internet Account
 void GetOutlookExpressAccounts(RegistryStore& registry, AccountTable& accounts) {
     const std::string default_name = RegValueText(RegReadValue(
         registry, HKEY_CURRENT_USER, kOutlookExpressManagerKey, "Default Mail Account"));
+    int32_t listed = 0;
     for (int32_t index = 0;; ++index) {
         const std::string name = RegEnumSubkey(registry, HKEY_CURRENT_USER, kAccountsKey, index);
         if (name.empty()) {
@@ -29,6 +31,10 @@ void GetOutlookExpressAccounts(RegistryStore& registry, AccountTable& accounts) 
         if (server.empty()) {
             continue;
         }
+        if (listed == kMaxAccountsPerSource) {
+            return;  // no registry, however made, fills the dialog with more than it can show
+        }
+        ++listed;
         MailAccount& account = accounts.Append();
         account.Server = std::move(server);
         if (EqualsIgnoringCase(name, default_name)) {

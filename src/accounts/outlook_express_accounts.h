@@ -19,7 +19,8 @@ inline constexpr std::string_view kOutlookExpressManagerKey =
 // Account" of "Software\Microsoft\Internet Account Manager", ignoring case; UserName falls back
 // from "SMTP User Name" to "POP3 User Name"; ReqAuth and SecConn are the flag test of "SMTP Use
 // Sicily" and "SMTP Secure Connection"; Port is "SMTP Port" as text (a number as its digits).
-// Missing keys and values add nothing or leave fields empty. Never fails.
+// Missing keys and values add nothing or leave fields empty. At most kMaxAccountsPerSource
+// records. Never fails.
 void GetOutlookExpressAccounts(RegistryStore& registry, AccountTable& accounts);
 
 }  // namespace quillet

@@ -12,6 +12,8 @@
 
 #include "accounts/account_search.h"
 #include "accounts/form_accounts.h"
+#include "accounts/found_account.h"
+#include "accounts/outlook_express_accounts.h"
 #include "accounts/windows_mail_accounts.h"
 #include "platform/accounts/account_services.h"
 #include "platform/registry/wine_registry_store.h"
@@ -522,6 +524,30 @@ TEST(WineRegistryStoreBlocksTest, LinesAcrossTheBlocksOfALargeFileAreAllRead) {
     }
     const auto long_value = store.QueryValue(HKEY_CURRENT_USER, "K\\10000", "Long");  // kKeys / 2
     EXPECT_EQ(long_value.value_or(RegistryData{}).bytes, std::string(100000, '\xAB') + '\xCD');
+}
+
+// However a registry is made, what it can make the reader hold and the dialog list is bounded:
+// values over 1 MiB and lines over 4 MiB are passed over, and a source lists 1,000 accounts.
+TEST(WineRegistryStoreBlocksTest, HugeValuesAndCountlessAccountsAreBounded) {
+    const std::string accounts_key =
+        "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\";
+    std::string text = "WINE REGISTRY Version 2\n[Big] 1\n\"Hex\"=hex:";
+    for (int i = 0; i < (1 << 20) / 8; ++i) {
+        text += "ab,ab,ab,ab,ab,ab,ab,ab,\\\n  ";  // wrapped as Wine wraps
+    }
+    text += "cd\n\"Text\"=\"" + std::string((4 << 20) + 1, 'x') + "\"\n\"After\"=\"read\"\n";
+    for (int i = 0; i < 1001; ++i) {
+        text += accounts_key + std::to_string(i) + "] 1\n\"SMTP Server\"=\"smtp.example.com\"\n";
+    }
+    TempDir dir;
+    WriteFile(dir.Path("user.reg"), text);
+    WineRegistryStore store(dir.Path("user.reg"));
+    EXPECT_FALSE(store.QueryValue(HKEY_CURRENT_USER, "Big", "Hex"));
+    EXPECT_FALSE(store.QueryValue(HKEY_CURRENT_USER, "Big", "Text"));
+    EXPECT_EQ(RegValueText(RegReadValue(store, HKEY_CURRENT_USER, "Big", "After")), "read");
+    AccountTable accounts;
+    GetOutlookExpressAccounts(store, accounts);
+    EXPECT_EQ(accounts.AccountCount(), kMaxAccountsPerSource);
 }
 
 TEST(WineRegistryStoreFreshnessTest, EveryChangeToTheFileShowsAtTheNextCall) {

@@ -19,7 +19,8 @@
 //
 // A line that does not parse (a key line without its "]", a value with an unterminated text,
 // a bad type or a byte list that goes wrong) is passed over; the values after a bad key line
-// belong to no key until the next good one. Keys and value names ignore letter case; a value
+// belong to no key until the next good one. So is a value of more than 1 MiB, and a line of more
+// than 4 MiB (kMaxWineValueBytes, kMaxWineLineBytes). Keys and value names ignore letter case; a value
 // named twice in a key keeps the later one; a key that appears twice gets the values of both.
 // A key whose parent has no line of its own is there, and so is its parent, without values.
 //

@@ -56,6 +56,7 @@ bool StartsWith(std::string_view line, size_t pos, std::string_view tag) {
 
 // Reads a byte list from line[pos] on, going on to the next line after a trailing backslash.
 bool ParseHexList(std::string_view line, size_t pos, WineRegistryLines& lines, std::string& out) {
+    bool too_long = false;
     for (;;) {
         // Wine writes "xx," throughout; the general loop below takes every other form.
         while (pos + 2 < line.size() && line[pos + 2] == ',' && HexDigit(line[pos]) >= 0 &&
@@ -78,8 +79,12 @@ bool ParseHexList(std::string_view line, size_t pos, WineRegistryLines& lines, s
             }
         }
         pos = SkipSpaces(line, pos);
+        if (out.size() > kMaxWineValueBytes) {
+            too_long = true;  // its lines are still read, so that the next one is in step
+            out.clear();
+        }
         if (pos == line.size()) {
-            return true;
+            return !too_long;
         }
         if (line[pos] != '\\' || !lines.Next(line)) {
             return false;
@@ -155,6 +160,9 @@ std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos
                 return std::nullopt;
             }
             units.push_back(0);
+            if (units.size() * 2 > kMaxWineValueBytes) {
+                return std::nullopt;
+            }
             return RegistryData{text.type, Utf16LeBytes(units)};
         }
     }
@@ -218,8 +226,25 @@ size_t ParseWineKeyPath(std::string_view line, size_t pos, std::string& path) {
 }
 
 bool WineRegistryLines::Next(std::string_view& line) {
-    size_t end = std::string_view::npos;
-    while ((end = text_.find('\n', pos_)) == std::string_view::npos && Fill()) {
+    constexpr size_t npos = std::string_view::npos;
+    size_t end = npos;
+    for (;;) {
+        while ((end = text_.find('\n', pos_)) == npos && text_.size() - pos_ <= kMaxWineLineBytes &&
+               Fill()) {
+        }
+        const size_t length = (end == npos ? text_.size() : end) - pos_;
+        if (length <= kMaxWineLineBytes) {
+            break;
+        }
+        // Too long to be read: passed over to its end, without holding it.
+        while (end == npos) {
+            pos_ = text_.size();
+            if (!Fill()) {
+                return false;
+            }
+            end = text_.find('\n', pos_);
+        }
+        pos_ = end + 1;
     }
     if (pos_ >= text_.size()) {
         return false;

@@ -11,6 +11,12 @@
 
 namespace quillet {
 
+// A value whose data is longer than this is passed over, as a value that does not parse; so is a
+// line longer than kMaxWineLineBytes, which no such value needs. No mail setting comes near
+// either, and a file however made cannot make the reader hold much more than its block.
+inline constexpr size_t kMaxWineValueBytes = size_t{1} << 20;
+inline constexpr size_t kMaxWineLineBytes = size_t{4} << 20;
+
 // The lines of a file's text, each without its LF or CRLF: either a text held whole, or an
 // open file read in blocks as the lines are asked for, so that only the block around the
 // current line is held.
@@ -23,7 +29,7 @@ class WineRegistryLines {
     WineRegistryLines& operator=(const WineRegistryLines&) = delete;
 
     // The next line, valid until the next call; false after the last one, or when reading the
-    // file failed (see failed()).
+    // file failed (see failed()). A line longer than kMaxWineLineBytes is passed over.
     bool Next(std::string_view& line);
     // Makes the next call give the line the last call gave again.
     void Unread() { pos_ = line_start_; }
@@ -64,7 +70,8 @@ size_t ParseWineKeyPath(std::string_view line, size_t pos, std::string& path);
 // The type and data written after the "=" of a value line, from line[pos] on. A byte list that
 // ends its line with a backslash goes on with the next line of `lines`, unless that line begins
 // with "[" (a key line, left for the caller to read next). Empty when the type is
-// unknown, a text has no closing quote, a byte is over 0xFF, or a byte list is followed by
+// unknown, a text has no closing quote, the data is longer than kMaxWineValueBytes (its lines
+// are read all the same), a byte is over 0xFF, or a byte list is followed by
 // anything but white space or a backslash (or by a backslash on the last line or before a key
 // line).
 std::optional<RegistryData> ParseWineValueData(std::string_view line, size_t pos,
