@@ -11,9 +11,11 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "app/control_protocol.h"
 #include "platform/control_test_support.h"
@@ -143,6 +145,39 @@ TEST_F(ControlServerTest, LineOverTheLimitIsAnsweredWithAnErrorThenTheConnection
         EXPECT_NE(client.ReadLine().value_or("").find("longer than 65536 bytes"),
                   std::string::npos);
         EXPECT_TRUE(client.ReadsEnd());  // the query after it is never answered
+    });
+}
+
+// A client that never reads is read no further once its replies back up, yet gets all of them
+// in order when it reads; one client over the limit is told so and closed, and a client's place
+// is free again as soon as it has gone.
+TEST_F(ControlServerTest, ClientsThatDoNotReadOrAreTooManyLeaveTheOthersAnswered) {
+    Start();
+    RunClients(1, [&](int) {
+        test::LineClient silent(path);
+        silent.LimitWrites(2);
+        constexpr int kFlood = 400'000;  // 10 MB of replies unless the client is held back
+        int sent = 0;
+        while (sent < kFlood && silent.Write(Query(sent))) {
+            ++sent;
+        }
+        EXPECT_LT(sent, kFlood);
+        std::vector<std::unique_ptr<test::LineClient>> idle;
+        while (idle.size() + 1 < kMaxControlConnections) {
+            idle.push_back(std::make_unique<test::LineClient>(path));
+        }
+        test::LineClient over(path);
+        EXPECT_EQ(over.ReadLine(), "{\"ok\":false,\"error\":\"too many connections (64)\"}");
+        EXPECT_TRUE(over.ReadsEnd());
+        idle.front().reset();  // its place is free at once
+        idle.front() = std::make_unique<test::LineClient>(path);
+        for (test::LineClient* client : {idle.front().get(), idle.back().get()}) {
+            ASSERT_TRUE(client->Write(Query(7)));
+            EXPECT_EQ(client->ReadLine(), QueryReply(7));
+        }
+        for (int i = 0; i < sent; ++i) {
+            ASSERT_EQ(silent.ReadLine(), QueryReply(i));
+        }
     });
 }
 

@@ -22,7 +22,13 @@ class LineClient {
         setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     }
 
-    // Writes all of `data`; false when the socket fails.
+    // Makes a write that the server takes nothing of for `seconds` fail.
+    void LimitWrites(int seconds) {
+        const timeval wait{seconds, 0};
+        setsockopt(fd_.get(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    }
+
+    // Writes all of `data`; false when the socket fails or a limited write times out.
     bool Write(const std::string& data) {
         for (size_t sent = 0; sent < data.size();) {
             const ssize_t n = send(fd_.get(), data.data() + sent, data.size() - sent, MSG_NOSIGNAL);

@@ -13,6 +13,8 @@ namespace quillet {
 namespace {
 
 constexpr size_t kReadChunk = 16 * 1024;
+// The reply buffer a connection keeps once it has written everything out.
+constexpr size_t kKeptReplyCapacity = 64 * 1024;
 
 // The length of a line as the limit counts it: without a CR at its end.
 size_t CountedLength(std::string_view line) {
@@ -82,10 +84,22 @@ bool ControlConnection::FlushBlocking(std::chrono::milliseconds limit) {
     return outgoing_.empty() && !finished_;
 }
 
+void ControlConnection::FinishIfClientLeft() {
+    if (finished_ || !items_.empty() || unanswered_ > 0 || !outgoing_.empty() ||
+        !partial_.empty()) {
+        return;
+    }
+    char byte = 0;
+    if (recv(fd_.get(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+        input_ended_ = true;
+        Finish();
+    }
+}
+
 void ControlConnection::OnReadable() {
     const bool had_items = HasItem();
     std::array<char, kReadChunk> buffer;
-    while (!finished_ && !input_ended_ && items_.empty()) {
+    while (!finished_ && !input_ended_ && items_.empty() && !Backlogged()) {
         const ssize_t count = recv(fd_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (count > 0) {
             TakeBytes(std::string_view(buffer.data(), static_cast<size_t>(count)));
@@ -120,11 +134,20 @@ void ControlConnection::OnReadable() {
 }
 
 void ControlConnection::OnWritable() {
+    const bool held = !items_.empty() && Backlogged();
     WritePending();
-    if (!finished_) {
-        UpdateNotifiers();
-        FinishIfDone();
+    if (finished_) {
+        return;
     }
+    if (held && HasItem()) {
+        const QPointer<ControlConnection> alive(this);  // as in OnReadable
+        emit itemsAvailable(id_);
+        if (!alive) {
+            return;
+        }
+    }
+    UpdateNotifiers();
+    FinishIfDone();
 }
 
 void ControlConnection::TakeBytes(std::string_view bytes) {
@@ -175,10 +198,13 @@ void ControlConnection::WritePending() {
         }
     }
     outgoing_.erase(0, written);
+    if (outgoing_.empty() && outgoing_.capacity() > kKeptReplyCapacity) {
+        std::string().swap(outgoing_);  // a burst's buffer goes with the burst
+    }
 }
 
 void ControlConnection::UpdateNotifiers() {
-    readable_->setEnabled(!finished_ && !input_ended_ && items_.empty());
+    readable_->setEnabled(!finished_ && !input_ended_ && items_.empty() && !Backlogged());
     writable_->setEnabled(!finished_ && !outgoing_.empty());
 }
 

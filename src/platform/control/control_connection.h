@@ -1,6 +1,9 @@
 // One client of the control server: a nonblocking Unix socket cut into request lines, and the
 // reply lines going back. The connection reads no further while it holds unanswered lines, so
-// a client that sends faster than the server handles waits in its own socket buffer.
+// a client that sends faster than the server handles waits in its own socket buffer. Likewise a
+// client that does not read its replies: while more than kMaxUnsentReplyBytes of them wait to
+// be written, nothing more is read and no line is offered; once the client has read them back
+// under the limit, the lines go on. Nothing is dropped, and nothing waits on the client.
 //
 // Lines end in LF. A line longer than kMaxControlLineBytes (a CR before the LF not counted)
 // becomes a too-long item, and nothing after it is read. A last line without LF before the
@@ -24,6 +27,11 @@
 
 namespace quillet {
 
+// The replies that may wait for a client before it is read no further. One reply more may be
+// queued on top (the answer to a line already taken), so the queue passes it by one reply at
+// most.
+inline constexpr size_t kMaxUnsentReplyBytes = 1024 * 1024;
+
 class ControlConnection final : public QObject {
     Q_OBJECT
 
@@ -39,7 +47,9 @@ class ControlConnection final : public QObject {
 
     quint64 id() const { return id_; }
 
-    bool HasItem() const { return !items_.empty(); }
+    // Whether a line may be taken now: there is one, and the replies waiting are within
+    // kMaxUnsentReplyBytes.
+    bool HasItem() const { return !items_.empty() && !Backlogged(); }
     // The oldest unanswered line. Requires HasItem(). Each item taken must be answered with
     // exactly one Send, in the order taken.
     Item TakeItem();
@@ -50,13 +60,20 @@ class ControlConnection final : public QObject {
     // Waits until everything queued is written, at most `limit`. False when it could not be.
     bool FlushBlocking(std::chrono::milliseconds limit);
 
+    // Finishes now when the client has closed its end and left nothing to handle or write (no
+    // line, no request under way, no reply), rather than when the event loop next looks at
+    // the socket. Never waits.
+    void FinishIfClientLeft();
+
   signals:
-    // The item queue went from empty to not empty.
+    // HasItem() became true: a line came to an empty queue, or the replies went back under
+    // kMaxUnsentReplyBytes while lines wait.
     void itemsAvailable(quint64 id);
     // The connection is over; the owner should delete it later (not from within the signal).
     void finished(quint64 id);
 
   private:
+    bool Backlogged() const { return outgoing_.size() > kMaxUnsentReplyBytes; }
     void OnReadable();
     void OnWritable();
     void TakeBytes(std::string_view bytes);

@@ -4,11 +4,13 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/control_protocol.h"
 #include "platform/control/control_connection.h"
@@ -20,6 +22,22 @@ namespace {
 constexpr std::chrono::milliseconds kShutdownFlushLimit{2000};
 // How long accepting pauses when the process is out of file descriptors.
 constexpr std::chrono::milliseconds kAcceptPause{100};
+// Connections accepted in one pass of the event loop, so that a flood of them leaves the
+// window its turns.
+constexpr int kAcceptsPerPass = 64;
+
+// Tells a client over the limit why it is turned away, never waiting on it. What it sent
+// already is read and dropped first, so that closing ends its stream rather than resetting it.
+void TurnAway(const UniqueFd& fd) {
+    const std::string line =
+        FormatError("too many connections (" + std::to_string(kMaxControlConnections) + ")") + "\n";
+    (void)send(fd.get(), line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    shutdown(fd.get(), SHUT_WR);
+    std::array<char, 4096> dropped;
+    for (int reads = 0;
+         reads < 16 && recv(fd.get(), dropped.data(), dropped.size(), MSG_DONTWAIT) > 0; ++reads) {
+    }
+}
 
 }  // namespace
 
@@ -54,7 +72,7 @@ std::string ControlServer::Start(const ControlSocketLocation& location) {
 }
 
 void ControlServer::OnIncoming() {
-    while (true) {
+    for (int accepted = 0; accepted < kAcceptsPerPass; ++accepted) {
         UniqueFd fd(accept4(listener_.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd) {
             if (errno == EINTR || errno == ECONNABORTED) {
@@ -66,6 +84,13 @@ void ControlServer::OnIncoming() {
                 QTimer::singleShot(kAcceptPause, this, &ControlServer::ResumeAccepting);
             }
             return;
+        }
+        if (connections_.size() >= kMaxControlConnections) {
+            FinishLeftClients();
+        }
+        if (connections_.size() >= kMaxControlConnections) {
+            TurnAway(fd);
+            continue;
         }
         const quint64 id = next_id_++;
         // Owned by this server as its Qt child; deleted after it finishes.
@@ -79,6 +104,18 @@ void ControlServer::OnIncoming() {
 void ControlServer::ResumeAccepting() {
     if (incoming_) {
         incoming_->setEnabled(true);
+    }
+}
+
+void ControlServer::FinishLeftClients() {
+    std::vector<quint64> ids;
+    for (const auto& entry : connections_) {
+        ids.push_back(entry.first);
+    }
+    for (const quint64 id : ids) {  // a finished client leaves connections_ at once
+        if (ControlConnection* client = Find(id)) {
+            client->FinishIfClientLeft();
+        }
     }
 }
 

@@ -8,22 +8,35 @@
 // out (waiting at most two seconds for a slow client), before its handler runs, since that
 // handler ends the program.
 //
+// Bounded, whatever a client does, and the window's thread never waits on one:
+// - A client that does not read its replies is read no further once more than
+//   kMaxUnsentReplyBytes of them wait for it, and is read again once it has taken them back
+//   under that; nothing is dropped, its socket buffer holds it back, and the other clients
+//   are answered meanwhile.
+// - At most kMaxControlConnections clients at once. One more gets a single error line,
+//   {"ok":false,"error":"too many connections (64)"}, and is closed; the others go on. A
+//   client's place is free as soon as it has closed its end and has nothing left under way.
+// - No connection is ever cut for being idle: the platform may hold its own for the whole run.
+//
 // Lives on the thread that runs its Qt event loop (the user-interface thread).
 #pragma once
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <cstddef>
 #include <map>
 #include <memory>
-#include <string>
-
 #include <set>
+#include <string>
 
 #include "app/order_dispatcher.h"
 #include "platform/control/control_listening_socket.h"
 #include "platform/control/control_socket_path.h"
 
 namespace quillet {
+
+// The clients connected at once; one more is told so and closed.
+inline constexpr size_t kMaxControlConnections = 64;
 
 class ControlConnection;
 
@@ -52,6 +65,8 @@ class ControlServer final : public QObject {
   private:
     void OnIncoming();
     void ResumeAccepting();
+    // Frees the places of clients that have gone with nothing left under way.
+    void FinishLeftClients();
     // Answers the lines client `id` holds, up to the first valid request, which goes to the
     // dispatcher; nothing while one of its requests is with the dispatcher.
     void Pump(quint64 id);
