@@ -248,23 +248,31 @@ TEST(ProgramTest, SecondStartHandsOverToTheFirstAndStopsAtAStranger) {
     EXPECT_TRUE(first.waitForFinished(10000));
     EXPECT_NE(ReadFile(quillet.Path("my.ini")).find("\r\nY2hrU1NM=MA$$\r\n"), std::string::npos);
 
-    // The stranger greets every connection and hangs up.
-    const std::string stranger_socket = quillet.Path("stranger.sock");
-    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_un address = *UnixSocketAddress(stranger_socket);
-    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
-              0);
-    ASSERT_EQ(::listen(listener.get(), 8), 0);
-    std::thread stranger([&listener] {
-        for (UniqueFd c; (c = UniqueFd(::accept(listener.get(), nullptr, nullptr)));) {
-            ::send(c.get(), "hello\n", 6, MSG_NOSIGNAL);
-        }
-    });
-    const auto [refused, why] = second_start(stranger_socket);
-    ::shutdown(listener.get(), SHUT_RDWR);
-    stranger.join();
-    EXPECT_EQ(refused, 1);
-    EXPECT_NE(why.find("not Quillet"), std::string::npos) << why;
+    // A listener that greets every connection so and hangs up: a stranger, then a Quillet with
+    // no place left for one more client.
+    const std::pair<std::string, std::string> greetings[] = {
+        {"hello\n", "not Quillet"},
+        {"{\"ok\":false,\"error\":\"too many connections (64)\"}\n",
+         "did not bring its window to the front: too many connections (64)"},
+    };
+    for (const auto& [greeting, told] : greetings) {
+        const std::string stranger_socket = quillet.Path(told.substr(0, 3) + ".sock");
+        UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const sockaddr_un address = *UnixSocketAddress(stranger_socket);
+        ASSERT_EQ(
+            ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(listener.get(), 8), 0);
+        std::thread stranger([&listener, &greeting] {
+            for (UniqueFd c; (c = UniqueFd(::accept(listener.get(), nullptr, nullptr)));) {
+                ::send(c.get(), greeting.data(), greeting.size(), MSG_NOSIGNAL);
+            }
+        });
+        const auto [refused, why] = second_start(stranger_socket);
+        ::shutdown(listener.get(), SHUT_RDWR);
+        stranger.join();
+        EXPECT_EQ(refused, 1);
+        EXPECT_NE(why.find(told), std::string::npos) << why;
+    }
 }
 
 TEST(ProgramTest, CommandLine) {
@@ -440,8 +448,8 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
     WriteFile(folder, "in the way");
     QProcess program;
     ASSERT_TRUE(quillet.Start(program));
-    const auto [code, replies] = quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) +
-                                              "{\"event\":\"Status\"}\n");
+    const auto [code, replies] =
+        quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + "{\"event\":\"Status\"}\n");
     EXPECT_EQ(code, 0);
     EXPECT_NE(replies.find("{\"ok\":true,\"Unsaved\":\"cannot write "), std::string::npos)
         << replies;
@@ -451,8 +459,7 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
         << replies;
     std::filesystem::remove(folder);
     EXPECT_TRUE(QTest::qWaitFor([&] { return OutboxFiles(quillet).size() == 1; }, 15000));
-    EXPECT_EQ(quillet.Feed("{\"event\":\"Status\"}\n").second.find("Unsaved"),
-              std::string::npos);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Status\"}\n").second.find("Unsaved"), std::string::npos);
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(program.waitForFinished(10000));
 }

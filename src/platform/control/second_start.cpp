@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "app/control_protocol.h"
 #include "platform/control/control_socket_folder.h"
@@ -43,13 +44,30 @@ ReplyLine ReadReplyLine(int fd, std::chrono::milliseconds limit) {
     return {true, received};
 }
 
-bool IsOk(const std::string& reply) {
+// What a reply line says: whether it is {"ok":true}, and the error of a refusal in the
+// protocol's form ({"ok":false,"error":TEXT}), which only Quillet gives.
+struct ShowReply {
+    bool ok = false;
+    std::optional<std::string> refusal;
+};
+
+ShowReply ReadShowReply(const std::string& reply) {
     const nlohmann::json parsed = nlohmann::json::parse(reply, nullptr, false);
     if (!parsed.is_object()) {
-        return false;
+        return {};
     }
     const auto ok = parsed.find("ok");
-    return ok != parsed.end() && ok->is_boolean() && ok->get<bool>();
+    const auto error = parsed.find("error");
+    if (ok == parsed.end() || !ok->is_boolean()) {
+        return {};
+    }
+    if (ok->get<bool>()) {
+        return {true, std::nullopt};
+    }
+    if (error != parsed.end() && error->is_string()) {
+        return {false, error->get<std::string>()};
+    }
+    return {};
 }
 
 }  // namespace
@@ -71,9 +89,15 @@ SecondStart AskRunningQuilletToShow(const ControlSocketLocation& location,
         static_cast<ssize_t>(request.size())) {
         reply = ReadReplyLine(connection.fd.get(), limit);
     }
-    if (reply.complete && IsOk(reply.text)) {
+    const ShowReply show = reply.complete ? ReadShowReply(reply.text) : ShowReply{};
+    if (show.ok) {
         return {true, "Quillet is already running (socket " + location.path +
                           "); its window is brought to the front"};
+    }
+    if (show.refusal) {
+        return {false,
+                "Quillet is already running (socket " + location.path +
+                    ") but did not bring its window to the front: " + show.refusal->substr(0, 200)};
     }
     return {false, "a program that is not Quillet holds the socket " + location.path + " (" +
                        (reply.complete ? "it answered: " + reply.text.substr(0, 200) : reply.text) +
