@@ -1,0 +1,69 @@
+#include "platform/journal/journal_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+QVariant One(QSqlDatabase& db, const QString& statement) {
+    QSqlQuery query(db);
+    EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
+    return query.next() ? query.value(0) : QVariant();
+}
+
+// A new journal is private, in WAL and at version 1; opened again it keeps its rows; retention
+// deletes the old events and, through the foreign key, their attempts, and nothing newer.
+TEST(JournalFileTest, IsMadePrivateReopensAndDeletesOldEventsWithTheirAttempts) {
+    test::TempDir dir;
+    const std::string path = dir.Path("quillet-journal.sqlite");
+    {
+        JournalFile file(path, "first");
+        ASSERT_TRUE(file.ok()) << file.error();
+        auto& db = file.database();
+        EXPECT_EQ(One(db, "PRAGMA journal_mode").toString(), "wal");
+        EXPECT_EQ(One(db, "PRAGMA user_version").toInt(), 1);
+        QSqlQuery query(db);
+        for (const char* statement :
+             {"INSERT INTO events(id,at_ms,source,event,order_id,fields) VALUES"
+              " (1,1000,'socket','OrderPlaced','A','{}'), (2,5000,'fix','OrderCancelled','B','{}')",
+              "INSERT INTO attempts(event_id,at_ms,outcome) VALUES (1,1100,'waiting'),"
+              " (1,1200,'delivered'), (2,5100,'failed')"})
+            ASSERT_TRUE(query.exec(statement)) << statement;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    JournalFile again(path, "again");
+    ASSERT_TRUE(again.ok()) << again.error();
+    EXPECT_EQ(again.DeleteBefore(5000), 1);
+    auto& db = again.database();
+    EXPECT_EQ(One(db, "SELECT group_concat(order_id) FROM events").toString(), "B");
+    EXPECT_EQ(One(db, "SELECT group_concat(outcome) FROM attempts").toString(), "failed");
+    EXPECT_EQ(One(db, "PRAGMA integrity_check").toString(), "ok");
+}
+
+TEST(JournalFileTest, RefusesAFileThatIsNotAJournalAndANewerOne) {
+    test::TempDir dir;
+    test::WriteFile(dir.Path("junk"), std::string(4096, 'x'));
+    JournalFile junk(dir.Path("junk"), "junk");
+    EXPECT_FALSE(junk.ok());
+    EXPECT_FALSE(junk.database().isOpen());
+    {
+        JournalFile newer(dir.Path("newer"), "newer");
+        ASSERT_TRUE(newer.ok()) << newer.error();
+        QSqlQuery(newer.database()).exec("PRAGMA user_version=2");
+    }
+    JournalFile newer(dir.Path("newer"), "newer");
+    EXPECT_NE(newer.error().find("newer version"), std::string::npos) << newer.error();
+    EXPECT_FALSE(newer.DeleteBefore(1).has_value());
+}
+
+}  // namespace
+}  // namespace quillet
