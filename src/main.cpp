@@ -22,6 +22,7 @@
 #include "platform/fix/fix_source.h"
 #include "platform/http/http_endpoint_switch.h"
 #include "platform/http/http_token.h"
+#include "platform/journal/journal_writer.h"
 #include "platform/keyring/keychain_password_store.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
@@ -129,8 +130,8 @@ std::chrono::seconds SmtpKeepFromEnvironment() {
 std::vector<std::string> AutostartArguments(const quillet::CommandLine& command) {
     std::vector<std::string> arguments;
     std::error_code ignored;
-    for (const auto& [option, path] : {std::pair{"--settings", command.settings},
-                                       std::pair{"--socket", command.socket}}) {
+    for (const auto& [option, path] :
+         {std::pair{"--settings", command.settings}, std::pair{"--socket", command.socket}}) {
         if (!path.empty()) {
             arguments.insert(arguments.end(),
                              {option, std::filesystem::absolute(path, ignored).string()});
@@ -231,19 +232,23 @@ int main(int argc, char* argv[]) {
     // Order mails wait in the outbox beside the settings until the server has taken them.
     OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
     DesktopNotifier notifier;
-    formQuillet form(
-        setup, screen, QLocale().decimalPoint().toStdString(),
-        OutboxServices{outbox_folder,
-                       mail_worker,
-                       transport,
-                       notifier,
-                       {},
-                       [&app](std::chrono::milliseconds delay, std::function<void()> task) {
-                           QTimer::singleShot(delay, &app, std::move(task));
-                       },
-                       &NowMs,
-                       RetryScheduleFromEnvironment(),
-                       std::chrono::milliseconds(250)});
+    // What became of every order and its mail, kept ninety days, for the History window.
+    JournalWriter journal(JournalFilePath(places.settings_file), std::chrono::hours(24 * 90));
+    OutboxServices outbox_services{
+        outbox_folder,
+        mail_worker,
+        transport,
+        notifier,
+        {},
+        [&app](std::chrono::milliseconds delay, std::function<void()> task) {
+            QTimer::singleShot(delay, &app, std::move(task));
+        },
+        &NowMs,
+        RetryScheduleFromEnvironment(),
+        std::chrono::milliseconds(250)};
+    outbox_services.journal = &journal;
+    formQuillet form(setup, screen, QLocale().decimalPoint().toStdString(),
+                     std::move(outbox_services));
     retry_waiting = [&form] { form.RetryWaitingMail(); };
 
     // Stopped from outside, the program still saves its settings. Taken before the socket
@@ -271,13 +276,12 @@ int main(int argc, char* argv[]) {
         }
     }
     // The FIX drop copy, when quillet-fix.cfg (or --fix-config) names its sessions.
-    FixSource fix(
-        dispatcher, post,
-        [&form](const std::string& state, const std::string& detail) {
-            form.SetFixState(state, detail);
-        },
-        {places.settings_file, command.fix_config,
-         QCoreApplication::applicationFilePath().toStdString()});
+    FixSource fix(dispatcher, post,
+                  [&form](const std::string& state, const std::string& detail) {
+                      form.SetFixState(state, detail);
+                  },
+                  {places.settings_file, command.fix_config,
+                   QCoreApplication::applicationFilePath().toStdString()});
     // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
     // its close) unless --http names the port.
     HttpEndpointSwitch http(dispatcher, HttpTokenPath(places.settings_file), command.http_port);

@@ -1,5 +1,7 @@
 #include "app/form_quillet.h"
 
+#include "app/journal_rows.h"
+
 #include <utility>
 
 #include "app/order_lines.h"
@@ -19,6 +21,8 @@ formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, std::string dec
                          OutboxServices outbox)
     : setup_(setup), screen_(screen), decimal_separator_(std::move(decimal_separator)) {
     outbox.live_settings = [this] { return setup_.Settings(); };
+    journal_ = outbox.journal;
+    now_ms_ = outbox.now_ms;
     outbox.password_pending = [this] { return setup_.PasswordPending(); };
     outbox_ = std::make_unique<Outbox>(
         std::move(outbox),
@@ -84,22 +88,28 @@ void formQuillet::SetFixState(std::string state, std::string detail) {
 
 void formQuillet::CVTOrders1_OrderPlaced(const OrderPlaced& event) {
     if (!connected_) {
+        if (journal_ != nullptr && now_ms_) {
+            JournalEventRecord row = JournalRowOf(event, "", now_ms_(), decimal_separator_);
+            row.note = "Not listed or mailed: the platform was not connected.";
+            journal_->RecordEvent(std::move(row));
+        }
         return;
     }
     const std::string line = OrderLine(event, decimal_separator_);
     List1.AddItem(line);
-    SendEmail(event.OrderId, line);
+    SendOrderMail(event.OrderId, event, line, line);
 }
 
 void formQuillet::CVTOrders1_OrderCancelled(const OrderCancelled& event) {
     const std::string line = OrderLine(event);
     List1.AddItem(line);
-    SendEmail(event.OrderId, line);
+    SendOrderMail(event.OrderId, event, line, line);
 }
 
 void formQuillet::CVTOrders1_OrderModified(const OrderModified& event) {
-    List1.AddItem(OrderLine(event, decimal_separator_));
-    SendEmail(event.OrderId, ModifiedOrderMailBody(event, decimal_separator_));
+    const std::string line = OrderLine(event, decimal_separator_);
+    List1.AddItem(line);
+    SendOrderMail(event.OrderId, event, line, ModifiedOrderMailBody(event, decimal_separator_));
 }
 
 void formQuillet::CVTOrders1_QueryConnected(QueryConnected& event) {
@@ -152,28 +162,44 @@ void formQuillet::HandleEvent(OrderEvent& event, std::function<void()> reply) {
     }
 }
 
+void formQuillet::SendOrderMail(const std::string& order_id, const OrderEvent& event,
+                                const std::string& line, const std::string& buf) {
+    if (journal_ == nullptr || !now_ms_) {
+        SendEmail(order_id, buf);
+        return;
+    }
+    journal_row_ = JournalRowOf(event, line, now_ms_(), decimal_separator_);
+    SendEmail(order_id, buf);
+    if (journal_row_) {  // no mail was made of it
+        journal_row_->note = "Not mailed: the 'Send E-mail To' list is empty.";
+        journal_->RecordEvent(std::move(*std::exchange(journal_row_, std::nullopt)));
+    }
+}
+
 void formQuillet::SendEmail(const std::string& orderid, const std::string& buf) {
     const std::string subject = "CVT order # " + orderid;
     const MailSettings& settings = setup_.Settings();
     if (settings.send_to.empty()) {
         // Nothing is meant to be mailed; the status line says why.
         if (setup_.IsLoaded()) {
-            setup_.Get().ShowOutcome(
-                SendResult{kSendInvalidSettings, FirstSettingsError(settings).value_or(""), true,
-                           std::nullopt});
+            setup_.Get().ShowOutcome(SendResult{kSendInvalidSettings,
+                                                FirstSettingsError(settings).value_or(""), true,
+                                                std::nullopt});
         }
         return;
     }
-    outbox_->Send(List1.ListCount() - 1, orderid, subject, buf, settings,
-                  [reply = std::exchange(reply_, nullptr),
-                   note = std::exchange(unsaved_note_, nullptr)](const std::string& unsaved) {
-                      if (note != nullptr) {
-                          *note = unsaved;
-                      }
-                      if (reply) {
-                          reply();
-                      }
-                  });
+    outbox_->Send(
+        List1.ListCount() - 1, orderid, subject, buf, settings,
+        [reply = std::exchange(reply_, nullptr),
+         note = std::exchange(unsaved_note_, nullptr)](const std::string& unsaved) {
+            if (note != nullptr) {
+                *note = unsaved;
+            }
+            if (reply) {
+                reply();
+            }
+        },
+        std::exchange(journal_row_, std::nullopt));
 }
 
 }  // namespace quillet

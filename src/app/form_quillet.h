@@ -82,6 +82,9 @@ class formQuillet {
     // in the setup dialog's status line when the dialog is loaded, and the mail's state on the
     // newest order line. The event's reply waits until the mail is safe.
     void SendEmail(const std::string& orderid, const std::string& buf);
+    // The same for order event `event`, listed as `line`, with its journal row.
+    void SendOrderMail(const std::string& order_id, const OrderEvent& event,
+                       const std::string& line, const std::string& buf);
 
   private:
     SetupDialogSlot& setup_;
@@ -90,9 +93,12 @@ class formQuillet {
     bool connected_ = false;
     std::string fix_state_ = "off";
     std::string fix_detail_;
-    std::function<void()> reply_;  // the reply of the event being handled, until it may go
+    std::function<void()> reply_;          // the reply of the event being handled, until it may go
     std::string* unsaved_note_ = nullptr;  // where that reply says its mail is not safe
     std::unique_ptr<Outbox> outbox_;
+    Journal* journal_ = nullptr;       // the outbox's, for the events that make no mail
+    std::function<int64_t()> now_ms_;  // the outbox's clock
+    std::optional<JournalEventRecord> journal_row_;  // of the order whose mail is being sent
     Subscription password_came_;  // the outbox goes on once the keyring gave the password
 };
 

@@ -21,6 +21,25 @@ std::string ClockTime(int64_t ms) {
     return text;
 }
 
+// The Message-ID header's value of a composed message; empty when it has none.
+std::string MessageIdOf(const std::string& message) {
+    constexpr std::string_view kHeader = "\r\nMessage-ID: ";
+    const size_t at = message.find(kHeader);
+    if (at == std::string::npos) {
+        return {};
+    }
+    const size_t from = at + kHeader.size();
+    return message.substr(from, message.find("\r\n", from) - from);
+}
+
+std::string JoinedRecipients(const ComposedMail& mail) {
+    std::string joined;
+    for (const std::string& recipient : mail.recipients) {
+        joined += (joined.empty() ? "" : ",") + recipient;
+    }
+    return joined;
+}
+
 std::string OrderName(const std::string& order_id) {
     return "order " + order_id;
 }
@@ -58,7 +77,7 @@ void Outbox::Start() {
 
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body, const MailSettings& settings,
-                  Safe safe) {
+                  Safe safe, std::optional<JournalEventRecord> journal_row) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
@@ -70,6 +89,11 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                                    " mails): this one is not kept.";
         if (line) {
             line_changed_(*line, DeliveryState::Failed, reason);
+        }
+        if (journal_row && services_.journal != nullptr) {
+            journal_row->note = reason;
+            journal_row->mail_state = "failed";
+            services_.journal->RecordEvent(std::move(*journal_row));
         }
         services_.notifier.Notify("Order mail for " + order + " failed", reason);
         Tell(std::move(safe));
@@ -85,6 +109,16 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     item.safe_by_ms = now + services_.reply_bound.count();
     const std::string id = item.entry.id;
     Item& kept = items_.emplace(id, std::move(item)).first->second;
+    if (journal_row && services_.journal != nullptr) {
+        journal_row->outbox_id = id;
+        if (kept.entry.mail) {
+            journal_row->message_id = MessageIdOf(kept.entry.mail->message);
+            journal_row->recipients = JoinedRecipients(*kept.entry.mail);
+            journal_row->message = kept.entry.mail->message;
+        }
+        journal_row->mail_state = "waiting";
+        services_.journal->RecordEvent(std::move(*journal_row));
+    }
     if (composed.code != 0) {
         // Nothing to attempt: the settings do not allow composing it.
         kept.tried = true;
@@ -253,9 +287,12 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     if (!first) {
         ++item.entry.attempts;
     }
-    if (!item.entry.mail && result.composed) {
+    const bool composed_now = !item.entry.mail && result.composed;
+    if (composed_now) {
         item.entry.mail = result.composed;
     }
+    const std::optional<ComposedMail> new_mail =
+        composed_now ? result.composed : std::optional<ComposedMail>();
     if (first) {
         first_outcome_(result);
     }
@@ -268,18 +305,20 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         }
         ++delivered_;
         delivered_after_wait_ += item.stored ? 1 : 0;  // it was shown as waiting
+        Journaled(item, result.server_reply, services_.now_ms(), new_mail);
         if (item.line) {
             line_changed_(*item.line, DeliveryState::Delivered, "");
         }
         items_.erase(found);
     } else if (result.permanent) {
-        MarkFailed(item, result.reason);
+        MarkFailed(item, result.reason, result.server_reply);
     } else {
         item.entry.reason = result.reason;
         item.next_ms =
             services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
         Keep(item);
         ShowLine(item);
+        Journaled(item, result.server_reply, std::nullopt, new_mail);
         if (!item.unsaved.empty()) {
             NotifyUnsaved(item);
         } else if (first) {
@@ -329,6 +368,7 @@ void Outbox::MakeSafe(Item& item) {
     Keep(item);
     ShowLine(item);
     if (!item.unsaved.empty()) {
+        Journaled(item);
         NotifyUnsaved(item);
         Tell(std::exchange(item.safe, nullptr), item.unsaved);
         return;
@@ -345,17 +385,45 @@ void Outbox::MakeSafe(Item& item) {
     Tell(std::exchange(item.safe, nullptr));
 }
 
-void Outbox::MarkFailed(Item& item, const std::string& reason) {
+void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string& server_reply) {
     item.entry.failed = true;
     item.entry.reason = reason;
     Keep(item);
     ShowLine(item);
+    Journaled(item, server_reply);
     const std::string kept = item.unsaved.empty()
                                  ? " It is sent again when the settings change."
                                  : " It could not be kept in the outbox (" + item.unsaved +
                                        "): it is lost if Quillet ends before it is sent again.";
     services_.notifier.Notify("Order mail for " + OrderName(item.entry.order_id) + " failed",
                               reason + kept);
+}
+
+void Outbox::Journaled(const Item& item, const std::string& server_reply,
+                       std::optional<int64_t> delivered_ms,
+                       const std::optional<ComposedMail>& composed) {
+    if (services_.journal == nullptr) {
+        return;
+    }
+    JournalMailRecord record;
+    record.outbox_id = item.entry.id;
+    record.at_ms = services_.now_ms();
+    record.mail_state = delivered_ms           ? "delivered"
+                        : item.entry.failed    ? "failed"
+                        : item.unsaved.empty() ? "waiting"
+                                               : "unsaved";
+    record.reason = delivered_ms ? std::string() : item.entry.reason;
+    if (!item.unsaved.empty() && !delivered_ms) {
+        record.reason +=
+            (record.reason.empty() ? "" : " ") + std::string("Not kept: ") + item.unsaved;
+    }
+    record.server_reply = server_reply;
+    record.delivered_ms = delivered_ms;
+    if (composed) {
+        record.message_id = MessageIdOf(composed->message);
+        record.message = composed->message;
+    }
+    services_.journal->RecordMail(std::move(record));
 }
 
 void Outbox::NotifyUnsaved(const Item& item) {
@@ -378,6 +446,9 @@ void Outbox::ArmKeepRetry() {
             if (!item.unsaved.empty()) {
                 Keep(item);
                 ShowLine(item);
+                if (item.unsaved.empty()) {
+                    Journaled(item);  // kept at last
+                }
             }
         }
     });

@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "app/journal.h"
 #include "app/notifier.h"
 #include "app/outbox_store.h"
 #include "app/retry_schedule.h"
@@ -68,6 +69,9 @@ struct OutboxServices {
     // KeepAll goes on trying before it gives such mails up.
     std::chrono::milliseconds keep_retry{std::chrono::seconds(5)};
     std::chrono::milliseconds keep_at_end{std::chrono::seconds(10)};
+    // Told of each mail sent with a journal row, and of every change of its state; none: nothing
+    // is journaled.
+    Journal* journal = nullptr;
 };
 
 struct OutboxCounts {
@@ -101,8 +105,11 @@ class Outbox {
     // that do not allow composing it, or a full outbox, make it failed at once. `safe` (may be
     // empty) is told once, as said above; for a mail that is refused or failed at once, once
     // that is known and kept.
+    // With `journal_row`, the journal is given that row, completed with the mail, before any
+    // state of the mail, and then every state it takes.
     void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,
-              const std::string& body, const MailSettings& settings, Safe safe);
+              const std::string& body, const MailSettings& settings, Safe safe,
+              std::optional<JournalEventRecord> journal_row = std::nullopt);
 
     // Goes on with the next mail: the password came (password_pending turned false).
     void Resume() { Pump(); }
@@ -149,7 +156,11 @@ class Outbox {
     // has come and is set again for the next.
     void ArmBound(int64_t at_ms);
     void BoundReached();
-    void MarkFailed(Item& item, const std::string& reason);
+    void MarkFailed(Item& item, const std::string& reason, const std::string& server_reply = {});
+    // Tells the journal of the state `item` is in now (mail_state ""), when there is a journal.
+    void Journaled(const Item& item, const std::string& server_reply = {},
+                   std::optional<int64_t> delivered_ms = std::nullopt,
+                   const std::optional<ComposedMail>& composed = std::nullopt);
     void Keep(Item& item);
     // Tries the writes that failed again, every keep_retry while one still fails.
     void ArmKeepRetry();

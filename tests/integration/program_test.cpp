@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -147,6 +149,30 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
         << quillet.settings();
     EXPECT_NE(quillet.settings().find(Stored("File2", "me@example.org")), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(quillet.socket()));
+
+    // The journal tells every order handled, what became of its mail and what the server said.
+    QSqlDatabase journal = QSqlDatabase::addDatabase("QSQLITE", "program-journal");
+    journal.setDatabaseName(QString::fromStdString(quillet.Path("quillet-journal.sqlite")));
+    ASSERT_TRUE(journal.open());
+    QSqlQuery rows(journal);
+    ASSERT_TRUE(rows.exec("SELECT event || ' ' || order_id || ' ' || side || ' ' || quantity || "
+                          "' ' || price || ' ' || mail_state || ' ' || server_reply || ' ' || "
+                          "(delivered_ms IS NOT NULL) || ' ' || (message_id <> '') || ' ' || "
+                          "(note <> '') || ' ' || (SELECT count(*) FROM attempts a WHERE "
+                          "a.event_id = e.id) FROM events e ORDER BY id"));
+    std::vector<std::string> journaled;
+    while (rows.next()) {
+        journaled.push_back(rows.value(0).toString().toStdString());
+    }
+    EXPECT_EQ(journaled,
+              (std::vector<std::string>{
+                  "OrderPlaced 1 Buy 5    0 0 1 0",  // before Connect: noted, no mail
+                  "OrderPlaced 77 Buy 100 12.5 delivered 250 2.0.0 Ok: queued as 4XyZ 1 1 0 1",
+                  "OrderModified 77   11 delivered 250 2.0.0 Ok: queued as 4XyZ 1 1 0 1"}));
+    rows = QSqlQuery();
+    journal.close();
+    journal = QSqlDatabase();
+    QSqlDatabase::removeDatabase("program-journal");
 }
 
 // Sends `lines` over one connection, one at a time, and gives the replies, each bounded.

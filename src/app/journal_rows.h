@@ -1,0 +1,21 @@
+// The journal's record of an order event, as the main form handles it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/journal.h"
+#include "app/order_events.h"
+
+namespace quillet {
+
+// The record of order event `event` (OrderPlaced, OrderCancelled or OrderModified; any other
+// gives a record with only `at_ms`), handled at `at_ms`, listed as `line` (empty: none). The
+// symbol, side, quantity and price are those of a placed order, its price the one its order
+// type names, with `decimal_separator`; a modification's price is its new limit price. Every
+// field goes into `fields` as a JSON object.
+JournalEventRecord JournalRowOf(const OrderEvent& event, std::string line, int64_t at_ms,
+                                std::string_view decimal_separator);
+
+}  // namespace quillet

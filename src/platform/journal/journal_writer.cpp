@@ -1,0 +1,147 @@
+#include "platform/journal/journal_writer.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <iostream>
+#include <utility>
+
+#include "platform/journal/journal_file.h"
+
+namespace quillet {
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant Number(std::optional<int64_t> value) {
+    return value ? QVariant::fromValue<qlonglong>(*value)
+                 : QVariant(QMetaType(QMetaType::LongLong));
+}
+
+bool Write(QSqlDatabase& db, const JournalEventRecord& r, QString& error) {
+    QSqlQuery query(db);
+    query.prepare(
+        "INSERT INTO events(at_ms, source, event, order_id, symbol, side, quantity, price, "
+        "fields, line, note, outbox_id, message_id, recipients, message, mail_state) "
+        "VALUES (?, 'order', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    query.addBindValue(QVariant::fromValue<qlonglong>(r.at_ms));
+    for (const std::string* text :
+         {&r.event, &r.order_id, &r.symbol, &r.side, &r.quantity, &r.price, &r.fields, &r.line,
+          &r.note, &r.outbox_id, &r.message_id, &r.recipients, &r.message, &r.mail_state}) {
+        query.addBindValue(Text(*text));
+    }
+    if (!query.exec()) {
+        error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+// The event's state, its attempt, and the message when the attempt composed it.
+bool Write(QSqlDatabase& db, const JournalMailRecord& r, QString& error) {
+    QSqlQuery state(db);
+    state.prepare(
+        "UPDATE events SET mail_state = ?, delivered_ms = coalesce(?, delivered_ms), "
+        "server_reply = CASE WHEN ? = '' THEN server_reply ELSE ? END, "
+        "message_id = CASE WHEN ? = '' THEN message_id ELSE ? END, "
+        "message = CASE WHEN ? = '' THEN message ELSE ? END WHERE outbox_id = ?");
+    state.addBindValue(Text(r.mail_state));
+    state.addBindValue(Number(r.delivered_ms));
+    for (const std::string* text :
+         {&r.server_reply, &r.server_reply, &r.message_id, &r.message_id, &r.message, &r.message}) {
+        state.addBindValue(Text(*text));
+    }
+    state.addBindValue(Text(r.outbox_id));
+    QSqlQuery attempt(db);
+    attempt.prepare(
+        "INSERT INTO attempts(event_id, at_ms, outcome, reason, server_reply) "
+        "SELECT id, ?, ?, ?, ? FROM events WHERE outbox_id = ? ORDER BY id DESC LIMIT 1");
+    attempt.addBindValue(QVariant::fromValue<qlonglong>(r.at_ms));
+    attempt.addBindValue(Text(r.mail_state));
+    attempt.addBindValue(Text(r.reason));
+    attempt.addBindValue(Text(r.server_reply));
+    attempt.addBindValue(Text(r.outbox_id));
+    if (!state.exec()) {
+        error = state.lastError().text();
+        return false;
+    }
+    if (!attempt.exec()) {
+        error = attempt.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+JournalWriter::JournalWriter(std::string path, std::chrono::hours keep)
+    : path_(std::move(path)), keep_(keep), thread_([this] { Run(); }) {}
+
+JournalWriter::~JournalWriter() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void JournalWriter::RecordEvent(JournalEventRecord record) {
+    Take(std::move(record));
+}
+
+void JournalWriter::RecordMail(JournalMailRecord record) {
+    Take(std::move(record));
+}
+
+void JournalWriter::Take(Record record) {
+    {
+        const std::lock_guard lock(mutex_);
+        waiting_.push_back(std::move(record));
+    }
+    wake_.notify_one();
+}
+
+void JournalWriter::Run() {
+    JournalFile file(path_, QStringLiteral("quillet-journal-writer"));
+    if (!file.ok()) {
+        std::cerr << "quillet: the journal cannot be written: " << file.error() << '\n';
+    } else {
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::system_clock::now().time_since_epoch());
+        if (!file.DeleteBefore((now - keep_).count())) {
+            std::cerr << "quillet: old journal events could not be deleted: " << file.error()
+                      << '\n';
+        }
+    }
+    std::unique_lock lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+        if (waiting_.empty()) {
+            return;  // stopping, with everything written
+        }
+        std::deque<Record> batch = std::exchange(waiting_, {});
+        lock.unlock();
+        if (file.ok()) {
+            QSqlDatabase& db = file.database();
+            QString error;
+            bool written = db.transaction();
+            for (const Record& record : batch) {
+                written = written &&
+                          std::visit([&](const auto& r) { return Write(db, r, error); }, record);
+            }
+            if (!written || !db.commit()) {
+                std::cerr << "quillet: " << batch.size()
+                          << " journal records could not be written: "
+                          << (error.isEmpty() ? db.lastError().text() : error).toStdString()
+                          << '\n';
+                db.rollback();
+            }
+        }
+        lock.lock();
+    }
+}
+
+}  // namespace quillet
