@@ -20,6 +20,8 @@
 #include "platform/control/control_server.h"
 #include "platform/control/second_start.h"
 #include "platform/fix/fix_source.h"
+#include "platform/history/history_export.h"
+#include "platform/history/journal_reader.h"
 #include "platform/http/http_endpoint_switch.h"
 #include "platform/http/http_token.h"
 #include "platform/journal/journal_writer.h"
@@ -160,6 +162,34 @@ int PrintHttpToken(const std::string& settings_option) {
     return 0;
 }
 
+// --history: prints the journal's events, oldest first, with no display needed.
+int PrintHistory(int argc, char* argv[], const quillet::CommandLine& command) {
+    QCoreApplication core(argc, argv);  // for Qt SQL's driver
+    std::error_code error;
+    const auto executable = std::filesystem::canonical("/proc/self/exe", error);
+    const quillet::ProgramPlaces places = quillet::FindProgramPlaces(executable, command.settings);
+    if (!places.error.empty()) {
+        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return 1;
+    }
+    quillet::JournalReader journal(
+        QString::fromStdString(quillet::JournalFilePath(places.settings_file)));
+    quillet::HistoryFilter filter;
+    filter.descending = false;
+    if (command.history_span) {
+        filter.span = quillet::TimeSpan{command.history_span->first, command.history_span->second};
+    }
+    const std::optional<std::string> text =
+        quillet::HistoryText(journal, filter, command.history_csv ? ',' : '\t');
+    if (!text) {
+        std::cerr << "quillet: the journal cannot be read: " << journal.error().toStdString()
+                  << '\n';
+        return 1;
+    }
+    std::cout << *text << std::flush;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -170,6 +200,8 @@ int main(int argc, char* argv[]) {
         return EndWith(early);
     } else if (!early.exit_status && early.print_http_token) {
         return PrintHttpToken(early.settings);
+    } else if (!early.exit_status && early.print_history) {
+        return PrintHistory(argc, argv, early);
     }
     QApplication app(argc, argv);
     Identify(app);
@@ -300,7 +332,7 @@ int main(int argc, char* argv[]) {
     MainWindow window(form);
     screen.SetMainWindow(&window);
     // The History window over the order journal beside the settings.
-    HistoryOpener history(QString::fromStdString(JournalFilePath(places.settings_file)));
+    HistoryOpener history(QString::fromStdString(quillet::JournalFilePath(places.settings_file)));
     window.SetShowHistory([&history] { history.Show(); });
     form.Form_Load();
     // The tray: closing the window may keep the program running, and quitting asks first.

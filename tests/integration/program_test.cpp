@@ -173,6 +173,24 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     journal.close();
     journal = QSqlDatabase();
     QSqlDatabase::removeDatabase("program-journal");
+
+    // And on the command line: every event of the days asked for, as lines or as CSV.
+    const auto history = [&](const QStringList& arguments) {
+        QProcess run;
+        run.setProcessEnvironment(quillet.Environment());
+        run.start(QString::fromStdString(quillet.Path("quillet")), arguments);
+        run.waitForFinished(30000);
+        return std::pair(run.exitCode(), run.readAllStandardOutput().toStdString());
+    };
+    const auto [listed, lines_out] = history({"--history"});
+    EXPECT_EQ(listed, 0);
+    EXPECT_EQ(std::ranges::count(lines_out, '\n'), 4) << lines_out;  // a title, three events
+    EXPECT_NE(lines_out.find("\tDelivered\t"), std::string::npos) << lines_out;
+    const auto [csv_code, csv] = history({"--history", "--csv", "--until", "2001-01-01"});
+    EXPECT_EQ(csv_code, 0);
+    EXPECT_EQ(std::ranges::count(csv, '\n'), 1) << csv;  // the title alone
+    EXPECT_NE(csv.find(','), std::string::npos);
+    EXPECT_EQ(history({"--history", "--since", "yesterday"}).first, 2);
 }
 
 // Sends `lines` over one connection, one at a time, and gives the replies, each bounded.

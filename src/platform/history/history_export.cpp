@@ -19,29 +19,50 @@ std::optional<QString> WriteWhole(const QString& path, std::string_view content)
     return std::nullopt;
 }
 
+// Appends one plain line: the fields joined by tabs, with tabs and line breaks in them as blanks.
+void AppendTabbedLine(std::string& out, const std::vector<std::string>& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        out += i > 0 ? "\t" : "";
+        for (const char c : fields[i]) {
+            out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+        }
+    }
+    out += '\n';
+}
+
 }  // namespace
 
-std::optional<QString> ExportHistoryCsv(JournalReader& journal, const HistoryFilter& filter,
-                                        const QString& path) {
+std::optional<std::string> HistoryText(JournalReader& journal, const HistoryFilter& filter,
+                                       char separator) {
+    const auto append = separator == '\t' ? &AppendTabbedLine : &AppendCsvRecord;
     std::string csv;
     std::vector<std::string> fields(kHistoryColumnCount);
     for (int c = 0; c < kHistoryColumnCount; ++c) {
         fields[static_cast<size_t>(c)] =
             HistoryColumnTitle(static_cast<HistoryColumn>(c)).toStdString();
     }
-    AppendCsvRecord(csv, fields);
+    append(csv, fields);
     const bool read = journal.ForEachRow(filter, 0, -1, [&](HistoryRow&& row) {
         for (int c = 0; c < kHistoryColumnCount; ++c) {
             fields[static_cast<size_t>(c)] =
                 HistoryCellText(row, static_cast<HistoryColumn>(c), TimeStyle::kExport)
                     .toStdString();
         }
-        AppendCsvRecord(csv, fields);
+        append(csv, fields);
     });
     if (!read) {
+        return std::nullopt;
+    }
+    return csv;
+}
+
+std::optional<QString> ExportHistoryCsv(JournalReader& journal, const HistoryFilter& filter,
+                                        const QString& path) {
+    const std::optional<std::string> csv = HistoryText(journal, filter);
+    if (!csv) {
         return journal.error();
     }
-    return WriteWhole(path, csv);
+    return WriteWhole(path, *csv);
 }
 
 std::optional<QString> SaveMessageFile(const QByteArray& message, const QString& path) {

@@ -4,10 +4,18 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <string>
 
 #include "platform/history/journal_reader.h"
 
 namespace quillet {
+
+// The records as text; nothing when the journal cannot be read (journal.error() says why).
+// With `separator` '\t', plain lines of fields joined by tabs (a tab or line break in a field
+// written as a blank), for a person at a terminal.
+std::optional<std::string> HistoryText(JournalReader& journal, const HistoryFilter& filter,
+                                       char separator = ',');
 
 // Writes the file at `path` whole or not at all (mode 0600: it holds the user's orders). Gives
 // the reason when the journal cannot be read or the file cannot be written; `path` is then as

@@ -1,9 +1,12 @@
 #include "platform/qt/command_line.h"
 
 #include <QCommandLineParser>
+#include <QDate>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <iostream>
+#include <limits>
 
 namespace quillet {
 namespace {
@@ -26,9 +29,13 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
         "fix-config", "Take the FIX drop copy's session settings from <file>.", "file");
     const QCommandLineOption http("http", "Take order events over HTTP on 127.0.0.1:<port>.",
                                   "port");
-    const QCommandLineOption http_token("http-token",
-                                        "Print the HTTP endpoint's token and exit.");
-    parser.addOptions({help, show_version, socket, settings, fix_config, http, http_token});
+    const QCommandLineOption http_token("http-token", "Print the HTTP endpoint's token and exit.");
+    const QCommandLineOption history("history", "Print the journal's events and exit.");
+    const QCommandLineOption since("since", "With --history: from <day> (YYYY-MM-DD) on.", "day");
+    const QCommandLineOption until("until", "With --history: up to <day> (YYYY-MM-DD).", "day");
+    const QCommandLineOption csv("csv", "With --history: print CSV.");
+    parser.addOptions({help, show_version, socket, settings, fix_config, http, http_token, history,
+                       since, until, csv});
 
     CommandLine result;
     const QString program =
@@ -44,10 +51,27 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
         bool number = false;
         const int port = parser.value(http).toInt(&number);
         if (!number || port < 1 || port > 65535) {
-            problem = "The HTTP port is not a number from 1 to 65535: '" + parser.value(http) + "'.";
+            problem =
+                "The HTTP port is not a number from 1 to 65535: '" + parser.value(http) + "'.";
         } else {
             result.http_port = port;
         }
+    }
+    if (problem.isEmpty() && (parser.isSet(since) || parser.isSet(until))) {
+        // Local days, both included: from the start of one to the start of the day after the
+        // other.
+        const auto day_start = [&](const QCommandLineOption& option, int add) -> qint64 {
+            const QDate day = QDate::fromString(parser.value(option), Qt::ISODate);
+            if (!day.isValid()) {
+                problem = "Not a day (YYYY-MM-DD): '" + parser.value(option) + "'.";
+                return 0;
+            }
+            return day.addDays(add).startOfDay().toMSecsSinceEpoch();
+        };
+        const qint64 from = parser.isSet(since) ? day_start(since, 0) : 0;
+        const qint64 to =
+            parser.isSet(until) ? day_start(until, 1) : std::numeric_limits<qint64>::max();
+        result.history_span = std::pair<int64_t, int64_t>(from, to);
     }
     if (!problem.isEmpty()) {
         result.exit_status = kWrongCommandLine;
@@ -63,6 +87,8 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
     result.settings = parser.value(settings).toStdString();
     result.fix_config = parser.value(fix_config).toStdString();
     result.print_http_token = parser.isSet(http_token);
+    result.print_history = parser.isSet(history);
+    result.history_csv = parser.isSet(csv);
     return result;
 }
 

@@ -1,19 +1,27 @@
 // The program's command line: quillet [--socket PATH] [--settings FILE] [--fix-config FILE]
-// [--http PORT] [Qt's options], or --http-token, --help or --version.
+// [--http PORT] [Qt's options], or --http-token, --history [--since DAY] [--until DAY] [--csv],
+// --help or --version.
 #pragma once
 
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quillet {
 
 struct CommandLine {
-    std::string socket;    // --socket PATH; empty when not given
-    std::string settings;  // --settings FILE; empty when not given
-    std::string fix_config;          // --fix-config FILE; empty when not given
-    std::optional<int> http_port;    // --http PORT (1 to 65535)
-    bool print_http_token = false;   // --http-token: print the endpoint's token and end
+    std::string socket;             // --socket PATH; empty when not given
+    std::string settings;           // --settings FILE; empty when not given
+    std::string fix_config;         // --fix-config FILE; empty when not given
+    std::optional<int> http_port;   // --http PORT (1 to 65535)
+    bool print_http_token = false;  // --http-token: print the endpoint's token and end
+    // --history: print the journal's events and end; --since and --until (local days, both
+    // included) bound them; --csv prints CSV in place of tab-separated lines.
+    bool print_history = false;
+    std::optional<std::pair<int64_t, int64_t>> history_span;  // UTC milliseconds, end excluded
+    bool history_csv = false;
     // Set when the program ends here with this status: 0 after --help or --version, whose text
     // is in `output` for standard output; 2 for a command line it cannot take, with the reason
     // and the usage in `output` for standard error.
