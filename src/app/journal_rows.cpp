@@ -2,25 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/order_lines.h"
 #include "support/number_format.h"
 
 namespace quillet {
 namespace {
 
 using nlohmann::json;
-
-std::string SideText(int32_t side) {
-    switch (side) {
-        case 1:
-        case 4:
-            return "Buy";
-        case 2:
-        case 3:
-            return "Sell";
-        default:
-            return "";
-    }
-}
 
 std::string Dump(const json& fields) {
     return fields.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -37,7 +25,7 @@ JournalEventRecord JournalRowOf(const OrderEvent& event, std::string line, int64
         row.event = "OrderPlaced";
         row.order_id = placed->OrderId;
         row.symbol = placed->Symbol;
-        row.side = SideText(placed->Side);
+        row.side = SideName(placed->Side);
         row.quantity = std::to_string(placed->Quantity);
         const bool stop = placed->OrderType == 2;
         const bool limit = placed->OrderType == 3 || placed->OrderType == 4;

@@ -6,16 +6,8 @@ namespace quillet {
 namespace {
 
 std::string SidePiece(int32_t side) {
-    switch (side) {
-        case 1:
-        case 4:
-            return " - Buy ";
-        case 2:
-        case 3:
-            return " - Sell ";
-        default:
-            return "";
-    }
+    const std::string_view name = SideName(side);
+    return name.empty() ? std::string() : " - " + std::string(name) + " ";
 }
 
 std::string OrderTypePiece(const OrderPlaced& order, std::string_view separator) {
@@ -44,6 +36,19 @@ std::string ModifiedLine(const OrderModified& order, std::string_view separator,
 }
 
 }  // namespace
+
+std::string_view SideName(int32_t side) {
+    switch (side) {
+        case 1:
+        case 4:
+            return "Buy";
+        case 2:
+        case 3:
+            return "Sell";
+        default:
+            return "";
+    }
+}
 
 std::string OrderLine(const OrderPlaced& order, std::string_view decimal_separator) {
     return order.Info6 + " - " + order.Info4 + " - " + order.Info5 + SidePiece(order.Side) +

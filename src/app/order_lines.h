@@ -8,6 +8,9 @@
 
 namespace quillet {
 
+// "Buy" for the side codes 1 and 4, "Sell" for 2 and 3, empty for any other.
+std::string_view SideName(int32_t side);
+
 // "<Info6> - <Info4> - <Info5> - Buy <Quantity> share(s) of <Symbol>. Limit order with Limit
 // price=<LimitPrice>  (OrderId=<OrderId>)"; the side and the order type each give a piece only
 // for their known codes, and only the prices the order type names are printed. Prices use

@@ -155,11 +155,12 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     journal.setDatabaseName(QString::fromStdString(quillet.Path("quillet-journal.sqlite")));
     ASSERT_TRUE(journal.open());
     QSqlQuery rows(journal);
-    ASSERT_TRUE(rows.exec("SELECT event || ' ' || order_id || ' ' || side || ' ' || quantity || "
-                          "' ' || price || ' ' || mail_state || ' ' || server_reply || ' ' || "
-                          "(delivered_ms IS NOT NULL) || ' ' || (message_id <> '') || ' ' || "
-                          "(note <> '') || ' ' || (SELECT count(*) FROM attempts a WHERE "
-                          "a.event_id = e.id) FROM events e ORDER BY id"));
+    ASSERT_TRUE(
+        rows.exec("SELECT event || ' ' || order_id || ' ' || side || ' ' || quantity || "
+                  "' ' || price || ' ' || mail_state || ' ' || server_reply || ' ' || "
+                  "(delivered_ms IS NOT NULL) || ' ' || (message_id <> '') || ' ' || "
+                  "(note <> '') || ' ' || (SELECT count(*) FROM attempts a WHERE "
+                  "a.event_id = e.id) FROM events e ORDER BY id"));
     std::vector<std::string> journaled;
     while (rows.next()) {
         journaled.push_back(rows.value(0).toString().toStdString());
@@ -354,6 +355,11 @@ std::string Order(int id) {
     return "{\"event\":\"OrderCancelled\",\"OrderId\":\"" + std::to_string(id) + "\"}\n";
 }
 
+// A port on 127.0.0.1 that was free a moment ago, where nothing listens.
+int FreePort() {
+    return SmtpTestServer({}).port();
+}
+
 // The mail files the outbox holds.
 std::vector<std::string> OutboxFiles(const Installed& quillet) {
     std::vector<std::string> names;
@@ -406,11 +412,7 @@ class PrivateBus {
 };
 
 TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
-    int port = 0;
-    {
-        SmtpTestServer probe({});  // a free port, then nothing listens there
-        port = probe.port();
-    }
+    const int port = FreePort();
     Installed quillet(port);
     PrivateBus bus;
     quillet.bus = bus.address();
@@ -482,11 +484,7 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
 // the platform is told that the mail is in memory only, Status counts it, and once the folder
 // can be made the mail is kept without another order.
 TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
-    int port = 0;
-    {
-        SmtpTestServer probe({});  // a free port, then nothing listens there
-        port = probe.port();
-    }
+    const int port = FreePort();
     Installed quillet(port);
     const std::string folder = quillet.Path("quillet.outbox");
     WriteFile(folder, "in the way");
@@ -512,11 +510,7 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
 // waiting mail once, and the other brings it to the front and ends. When the owner cannot be
 // reached, a start ends with a message and sends nothing.
 TEST(ProgramTest, TwoRunsOnOneSettingsFileSendEachWaitingMailOnce) {
-    int port = 0;
-    {
-        SmtpTestServer probe({});  // a free port, then nothing listens there
-        port = probe.port();
-    }
+    const int port = FreePort();
     Installed quillet(port);
     QProcess program;
     ASSERT_TRUE(quillet.Start(program));
