@@ -241,6 +241,11 @@ int main(int argc, char* argv[]) {
     CurlSmtpTransport transport(mail_options);
     IniFile settings_file(places.settings_file);
     QtScreen screen;
+    // The help: the compiled help file when the desktop opens it, else the HTML pages.
+    HelpOpener help(places.help, [&screen](const std::string& text) {
+        screen.ShowMessage(text, "Quillet for Corvana", MessageIcon::Critical);
+    });
+    screen.SetHelpOpener(&help);
     AccountServices account_services;  // the mail accounts of the Wine prefix
     const AccountSources account_sources = account_services.Sources();
     std::function<void()> retry_waiting;  // set once the main form stands
@@ -253,8 +258,8 @@ int main(int argc, char* argv[]) {
             mail_outcomes.BeforeWaiting(std::move(task));
         });
     KeychainPasswordStore passwords;  // the mail account's password, when a keyring answers
-    SetupDialogSlot setup({transport, mail_worker, settings_file, screen, places.help_file,
-                           &account_sources, [&retry_waiting] { retry_waiting(); },
+    SetupDialogSlot setup({transport, mail_worker, settings_file, screen, &account_sources,
+                           [&retry_waiting] { retry_waiting(); },
                            [&follow_http](bool on, const std::string& port) {
                                return follow_http ? follow_http(on, port) : HttpRowState{};
                            }},
@@ -332,7 +337,9 @@ int main(int argc, char* argv[]) {
     MainWindow window(form);
     screen.SetMainWindow(&window);
     // The History window over the order journal beside the settings.
-    HistoryOpener history(QString::fromStdString(quillet::JournalFilePath(places.settings_file)));
+    HistoryOpener history(QString::fromStdString(quillet::JournalFilePath(places.settings_file)),
+                          &help);
+    help.AddHelpKey(window, "index.html");
     window.SetShowHistory([&history] { history.Show(); });
     form.Form_Load();
     // The tray: closing the window may keep the program running, and quitting asks first.

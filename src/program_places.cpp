@@ -38,7 +38,7 @@ ProgramPlaces FindProgramPlaces(const std::string& executable_path,
                                 const std::string& settings_option) {
     const InstalledFolders installed = Installed();
     ProgramPlaces places;
-    places.help_file = HelpFilePath(executable_path, installed, [](const std::string& path) {
+    places.help = FindHelpPlaces(executable_path, installed, [](const std::string& path) {
         std::error_code ignored;
         return std::filesystem::is_regular_file(path, ignored);
     });

@@ -3,12 +3,14 @@
 
 #include <string>
 
+#include "app/help_choice.h"
+
 namespace quillet {
 
 struct ProgramPlaces {
     std::string settings_file;
     std::string settings_folder;  // installed: the folder to make first (CreateSettingsFolder)
-    std::string help_file;
+    HelpPlaces help;              // the help file and the HTML pages
     // Not empty when there is no place for the settings at all: the program cannot run.
     std::string error;
 };

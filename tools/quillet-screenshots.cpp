@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
     MailWorker worker([](std::function<void()>) {});
     IniFile settings("/nonexistent/quillet-screenshots.ini");
     QtScreen screen;
-    SetupDialogSlot setup({transport, worker, settings, screen, ""});
+    SetupDialogSlot setup({transport, worker, settings, screen});
     screen.SetSetupDialogSlot(&setup);
     OutboxFolder outbox("/nonexistent/quillet-screenshots.outbox");
     DesktopNotifier notifier;

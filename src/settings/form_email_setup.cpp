@@ -1,7 +1,5 @@
 #include "settings/form_email_setup.h"
 
-#include <filesystem>
-
 #include "accounts/form_accounts.h"
 #include "mail/mail_message.h"
 #include "mail/mailbox_address.h"
@@ -12,7 +10,6 @@ namespace quillet {
 namespace {
 
 constexpr const char* kSettingsTitle = "Quillet";
-constexpr const char* kHelpTitle = "Quillet for Corvana";
 constexpr const char* kAddressPrompt =
     "Please type in an e-mail address that you would like to send the order instructions to:";
 constexpr const char* kAddressTitle = "Add E-mail Address";
@@ -89,8 +86,9 @@ void formEmailSetup::Publish() {
     const bool in_clear = now.auth_required != 0 && now.ssl == 0 && host && !IsLoopbackHost(*host);
     if (in_clear && !login_in_clear_) {
         lblLog.SetForeColor(kLogRed);
-        LogMessage("Warning: the password would travel unencrypted: turn on the secure "
-                   "connection (SSL), or turn off authentication.");
+        LogMessage(
+            "Warning: the password would travel unencrypted: turn on the secure "
+            "connection (SSL), or turn off authentication.");
     }
     login_in_clear_ = in_clear;
 }
@@ -145,17 +143,7 @@ void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
 }
 
 void formEmailSetup::cmdHelp_Click() {
-    const std::string& path = services_.help_file;
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        services_.screen.ShowMessage("Help file not found: " + path, kHelpTitle,
-                                     MessageIcon::Critical);
-        return;
-    }
-    if (const auto failure = services_.screen.OpenHelpFile(path)) {
-        services_.screen.ShowMessage("The help file could not be opened: " + *failure, kHelpTitle,
-                                     MessageIcon::Critical);
-    }
+    services_.screen.OpenHelp("setup.html");
 }
 
 void formEmailSetup::Command1_Click() {

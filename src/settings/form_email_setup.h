@@ -48,7 +48,6 @@ struct EmailSetupServices {
     MailRunner& mail;                                   // the mail thread
     ProfileFile& settings_file;                         // where the settings are kept
     Screen& screen;                                     // messages, prompts, windows
-    std::string help_file;                              // the help file (HelpFilePath)
     const AccountSources* account_sources = nullptr;    // where "Search Accounts..." looks
     std::function<void()> test_message_sent = nullptr;  // told after a test message went out
     // Turns the local HTTP endpoint on (at the port as typed) or off; none: no endpoint.
@@ -117,7 +116,7 @@ class formEmailSetup {
     // The recipient buttons: 0 "Add New", 1 "Delete" (every selected entry), 2 "Edit" (the
     // first selected entry). A blank or cancelled answer changes nothing.
     void cmdAddEmail_Click(int16_t Index);
-    // "Help": opens the help file beside the program, or says which file is missing.
+    // "Help" (and F1): opens the help at the setup dialog's page (Screen::OpenHelp).
     void cmdHelp_Click();
     // "Close": hides the dialog; nothing is saved.
     void Command1_Click();
@@ -135,8 +134,9 @@ class formEmailSetup {
     void TakeAccount(const MailAccount& account);
 
     // The endpoint follows chkHttp and txtHttpPort (http_setting): at the load, when the box
-    // changes, and at "Close" and the close box (not at the unload that ends the program). The token shows in txtHttpToken; a reason why the
-    // endpoint is off although asked for shows in red in lblLog.
+    // changes, and at "Close" and the close box (not at the unload that ends the program). The
+    // token shows in txtHttpToken; a reason why the endpoint is off although asked for shows in red
+    // in lblLog.
     void chkHttp_Click();
 
     // Makes Templates anew from kServerTemplates.
@@ -168,13 +168,15 @@ class formEmailSetup {
 
     // Sends one plain-text message with `transport`; see SendPlainTextMail. Its code is 0
     // when the server accepted it. Blocks until the exchange has ended: for the mail thread.
-    static SendResult SendEmailUsingCDO(
-        SmtpTransport& transport, const std::string& SMTPServer, const int32_t& SMTPserverport,
-        const int32_t& SMTPAuthenticate, const std::string& AccountName,
-        const std::string& AccountPassword, const int32_t& SMTPUseSSL,
-        const std::string& SenderName, const std::string& SenderEmail, const std::string& ToAddr,
-        const std::string& bcc, const std::string& Subject, const std::string& TextBody,
-        bool fresh_connection = false);
+    static SendResult SendEmailUsingCDO(SmtpTransport& transport, const std::string& SMTPServer,
+                                        const int32_t& SMTPserverport,
+                                        const int32_t& SMTPAuthenticate,
+                                        const std::string& AccountName,
+                                        const std::string& AccountPassword,
+                                        const int32_t& SMTPUseSSL, const std::string& SenderName,
+                                        const std::string& SenderEmail, const std::string& ToAddr,
+                                        const std::string& bcc, const std::string& Subject,
+                                        const std::string& TextBody, bool fresh_connection = false);
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.
@@ -211,8 +213,8 @@ class formEmailSetup {
     LiveMailSettings& live_;
     PasswordKeeper* keeper_;
     bool loading_ = false;
-    bool login_in_clear_ = false;  // the settings would send the password unencrypted
-    std::vector<Subscription> edits_;                        // the controls' changes, published
+    bool login_in_clear_ = false;        // the settings would send the password unencrypted
+    std::vector<Subscription> edits_;    // the controls' changes, published
     std::function<void()> ending_test_;  // ends the hourglass of a test message under way
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the form goes
 };

@@ -3,7 +3,6 @@
 // script it.
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace quillet {
@@ -47,8 +46,10 @@ class Screen {
                                  const std::string& default_text) = 0;
     // The hourglass while `busy`, the default pointer otherwise.
     virtual void SetBusyPointer(bool busy) = 0;
-    // Opens a help file with the desktop's viewer for it; gives the reason when it cannot.
-    virtual std::optional<std::string> OpenHelpFile(const std::string& path) = 0;
+    // Opens the help at `page`, a page of the HTML help such as "setup.html": the compiled help
+    // file when the desktop has a program for it, else that page in the user's browser. Returns
+    // at once; when nothing can be opened, a message box says what was looked for.
+    virtual void OpenHelp(const std::string& page) = 0;
 };
 
 }  // namespace quillet

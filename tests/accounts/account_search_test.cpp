@@ -118,7 +118,7 @@ struct SetupDialog {
     AccountServices services;
     AccountSources sources{services.Sources()};
     test::InlineRunner runner;
-    SetupDialogSlot slot{{transport, runner, file, screen, "", &sources}};
+    SetupDialogSlot slot{{transport, runner, file, screen, &sources}};
 };
 
 // Outlook Express accounts (one without SMTP, the default named in another letter case) and

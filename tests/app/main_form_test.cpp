@@ -28,7 +28,7 @@ struct Main {
     test::MemoryProfile file;
     test::ScriptedScreen screen;
     test::InlineOutbox outbox;
-    SetupDialogSlot setup{{transport, outbox.runner, file, screen, ""}};
+    SetupDialogSlot setup{{transport, outbox.runner, file, screen}};
     formQuillet form{setup, screen, ".", outbox.Services(transport)};
 };
 

@@ -18,7 +18,7 @@ for s in 16 32 48 64 128 256; do icons+=("share/icons/hicolor/${s}x$s/apps/$id.p
 diff <(printf "$prefix/%s\n" bin/quillet{,-feed} "share/applications/$id.desktop" \
     "share/metainfo/$id.metainfo.xml" share/man/man1/quillet{,-feed}.1.gz "${icons[@]}" \
     share/doc/quillet/{Quillet.chm,README.md,changelog.gz,copyright} \
-    share/doc/quillet/help/{accounts,index,orders,setup,sources}.html \
+    share/doc/quillet/help/{accounts,events,history,index,mails,orders,setup,sources}.html \
     share/quillet/FIX4{2,4}.xml | sort) \
     <(cd "$work/root" && find . -type f | cut -c3- | sort) || fail "files (< expected, > packed)"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "no dependencies found"

@@ -34,7 +34,7 @@ struct Start {
     test::RecordingTransport transport;
     test::InlineRunner runner;
     test::ScriptedScreen screen;
-    SetupDialogSlot slot{{transport, runner, file, screen, ""}, &passwords};
+    SetupDialogSlot slot{{transport, runner, file, screen}, &passwords};
 };
 
 // A settings file of an account on this machine, with `password` in it when not empty.

@@ -128,7 +128,7 @@ TEST(BackgroundServiceTest, TheUsersCloseHidesIntoTheTrayOnlyWhenAsked) {
         test::MemoryProfile file;
         test::InlineOutbox outbox;
         QtScreen screen;
-        SetupDialogSlot setup({transport, outbox.runner, file, screen, ""});
+        SetupDialogSlot setup({transport, outbox.runner, file, screen});
         formQuillet form(setup, screen, ".", outbox.Services(transport));
         MainWindow window(form);
         screen.SetMainWindow(&window);

@@ -54,7 +54,7 @@ struct Program {
     }};
     IniFile file;
     QtScreen screen;
-    SetupDialogSlot setup{{transport, worker, file, screen, dir.Path("Quillet.chm")}};
+    SetupDialogSlot setup{{transport, worker, file, screen}};
     OutboxFolder outbox{dir.Path("quillet.outbox")};
     test::Notes notes;
     formQuillet form{

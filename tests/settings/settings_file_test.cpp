@@ -20,7 +20,7 @@ struct Settings {
     test::ScriptedScreen screen;
     test::InlineRunner runner;
     LiveMailSettings live;
-    formEmailSetup form{{transport, runner, file, screen, ""}, live};
+    formEmailSetup form{{transport, runner, file, screen}, live};
 };
 
 TEST(SettingsFileTest, StoresEveryKeyAndValueInBase64AndKeepsForeignLines) {

@@ -47,7 +47,7 @@ struct Dialog {
     test::MemoryProfile file;
     test::ScriptedScreen screen;
     test::InlineRunner runner;
-    SetupDialogSlot slot{{transport, runner, file, screen, "/nonexistent/Quillet.chm"}};
+    SetupDialogSlot slot{{transport, runner, file, screen}};
 };
 
 const std::string& Shown(formEmailSetup& f) {
@@ -200,13 +200,6 @@ TEST(SetupFormTest, SendsToEveryRecipientAsBlindCopy) {
     f.EmailReport("s", "b", false, {});
     EXPECT_FALSE(d.transport.deliveries.at(1).login);
     EXPECT_EQ(d.transport.deliveries[1].password, "");
-}
-
-TEST(SetupFormTest, HelpNamesTheMissingFile) {
-    Dialog d;
-    d.form().cmdHelp_Click();
-    EXPECT_EQ(d.screen.messages.at(0).text, "Help file not found: /nonexistent/Quillet.chm");
-    EXPECT_EQ(d.screen.messages[0].title, "Quillet for Corvana");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ inline formEmailSetup& MailTo(formEmailSetup& f, const std::string& host, int po
 
 struct FormRig {
     FormRig(SmtpTransport& transport, int port)
-        : setup({transport, outbox.runner, file, screen, ""}),
+        : setup({transport, outbox.runner, file, screen}),
           form(setup, screen, ".", outbox.Services(transport)),
           settings((form.Form_Load(), MailTo(setup.Get(), "localhost", port))) {}
 

@@ -47,7 +47,7 @@ class ScriptedScreen : public Screen {
         return answer;
     }
     void SetBusyPointer(bool busy) override { busy_pointer.push_back(busy); }
-    std::optional<std::string> OpenHelpFile(const std::string&) override { return std::nullopt; }
+    void OpenHelp(const std::string&) override {}
 
     int main_window_shown = 0;
     int main_window_unloaded = 0;

@@ -2,7 +2,8 @@
 
 namespace quillet {
 
-HistoryOpener::HistoryOpener(QString journal_path) : journal_path_(std::move(journal_path)) {}
+HistoryOpener::HistoryOpener(QString journal_path, HelpOpener* help)
+    : journal_path_(std::move(journal_path)), help_(help) {}
 
 HistoryOpener::~HistoryOpener() {
     delete window_.data();
@@ -12,6 +13,9 @@ void HistoryOpener::Show() {
     if (window_ == nullptr) {
         window_ = new HistoryWindow(journal_path_);
         window_->setAttribute(Qt::WA_DeleteOnClose);
+        if (help_) {
+            help_->AddHelpKey(*window_, "history.html");
+        }
     } else {
         window_->ApplyFilter();
     }

@@ -5,14 +5,16 @@
 #include <QPointer>
 #include <QString>
 
+#include "platform/qt/help_opener.h"
 #include "platform/qt/history_window.h"
 
 namespace quillet {
 
 class HistoryOpener {
   public:
-    // The window will show the journal at `journal_path`.
-    explicit HistoryOpener(QString journal_path);
+    // The window will show the journal at `journal_path`; F1 on it opens its page through
+    // `help` when given.
+    explicit HistoryOpener(QString journal_path, HelpOpener* help = nullptr);
     ~HistoryOpener();  // closes the window when it is open
     HistoryOpener(const HistoryOpener&) = delete;
     HistoryOpener& operator=(const HistoryOpener&) = delete;
@@ -28,6 +30,7 @@ class HistoryOpener {
 
   private:
     QString journal_path_;
+    HelpOpener* help_;
     QPointer<HistoryWindow> window_;
 };
 

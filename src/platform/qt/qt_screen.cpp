@@ -1,14 +1,12 @@
 #include "platform/qt/qt_screen.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
-#include <QUrl>
 #include <cmath>
 #include <iostream>
 
@@ -64,6 +62,9 @@ void QtScreen::ShowSetupDialogModal(formEmailSetup& dialog) {
         // Gone before the main window may close, which unloads the form it draws.
         EmailSetupWindow window(dialog, *setup_slot_, main_window_);
         setup_window_ = &window;
+        if (help_) {
+            help_->AddHelpKey(window, "setup.html");
+        }
         window.exec();
         setup_window_ = nullptr;
     }
@@ -85,6 +86,9 @@ void QtScreen::ShowAccountsDialogModal(formAccounts& dialog) {
     QWidget* owner = setup_window_ ? static_cast<QWidget*>(setup_window_) : main_window_.data();
     AccountsWindow window(dialog, owner);
     accounts_window_ = &window;
+    if (help_) {
+        help_->AddHelpKey(window, "accounts.html");
+    }
     if (owner) {
         // Centred over the setup dialog, outer sizes, then moved in just far enough to lie on
         // the screen that holds the setup dialog's centre.
@@ -153,11 +157,10 @@ void QtScreen::SetBusyPointer(bool busy) {
     }
 }
 
-std::optional<std::string> QtScreen::OpenHelpFile(const std::string& path) {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)))) {
-        return "no program is set up to open " + path;
+void QtScreen::OpenHelp(const std::string& page) {
+    if (help_) {
+        help_->Open(page);
     }
-    return std::nullopt;
 }
 
 }  // namespace quillet

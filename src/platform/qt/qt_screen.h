@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/qt/help_opener.h"
 #include "platform/qt/main_window.h"
 #include "ui/screen.h"
 
@@ -18,6 +19,8 @@ class QtScreen final : public Screen {
     // Both must be set before the forms use the screen; both must outlive it.
     void SetMainWindow(MainWindow* main_window) { main_window_ = main_window; }
     void SetSetupDialogSlot(SetupDialogSlot* slot) { setup_slot_ = slot; }
+    // What opens the help (F1 in the dialogs too); none: the help opens nowhere.
+    void SetHelpOpener(HelpOpener* help) { help_ = help; }
 
     void ShowMainWindow() override;
     void BringMainWindowToFront() override;
@@ -35,7 +38,7 @@ class QtScreen final : public Screen {
     std::string InputBox(const std::string& prompt, const std::string& title,
                          const std::string& default_text) override;
     void SetBusyPointer(bool busy) override;
-    std::optional<std::string> OpenHelpFile(const std::string& path) override;
+    void OpenHelp(const std::string& page) override;
 
     // Whether a person can see and answer dialogs.
     static bool HasDisplay();
@@ -43,6 +46,7 @@ class QtScreen final : public Screen {
   private:
     QPointer<MainWindow> main_window_;
     SetupDialogSlot* setup_slot_ = nullptr;
+    HelpOpener* help_ = nullptr;
     QPointer<EmailSetupWindow> setup_window_;   // while the setup dialog is shown
     QPointer<AccountsWindow> accounts_window_;  // while the account dialog is shown
     bool close_main_after_setup_ = false;
