@@ -268,7 +268,8 @@ int main(int argc, char* argv[]) {
 
     // Order mails wait in the outbox beside the settings until the server has taken them.
     OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
-    DesktopNotifier notifier;
+    // Notices under the installed icon and desktop entry; a click on one opens it (below).
+    DesktopNotifier notifier({QUILLET_APP_ID, QUILLET_APP_ID});
     // What became of every order and its mail, kept ninety days, for the History window.
     JournalWriter journal(JournalFilePath(places.settings_file), std::chrono::hours(24 * 90));
     OutboxServices outbox_services{
@@ -341,6 +342,12 @@ int main(int argc, char* argv[]) {
                           &help);
     help.AddHelpKey(window, "index.html");
     window.SetShowHistory([&history] { history.Show(); });
+    // A click on a notice shows its order in the History window, else the main window.
+    notifier.SetOpened([&history, &screen](const std::string& order_id) {
+        if (order_id.empty() || !history.ShowOrder(QString::fromStdString(order_id))) {
+            screen.BringMainWindowToFront();
+        }
+    });
     form.Form_Load();
     // The tray: closing the window may keep the program running, and quitting asks first.
     QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the loop

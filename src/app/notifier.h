@@ -5,11 +5,25 @@
 
 namespace quillet {
 
+enum class NoticeUrgency {
+    Normal,
+    Critical,  // a mail that only the user can get out now: marked failed, or lost
+};
+
+struct Notice {
+    std::string summary;
+    std::string body;  // whole sentences
+    NoticeUrgency urgency = NoticeUrgency::Normal;
+    // The order the notice is about, which the user may open from it; empty when it is about
+    // none in particular.
+    std::string order_id = {};
+};
+
 class Notifier {
   public:
     virtual ~Notifier() = default;
-    // Shows `summary` and `body`, or does nothing when the desktop cannot; never blocks for long.
-    virtual void Notify(const std::string& summary, const std::string& body) = 0;
+    // Shows `notice`, or does nothing when the desktop cannot; never blocks for long.
+    virtual void Notify(const Notice& notice) = 0;
 };
 
 }  // namespace quillet

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/outbox_notices.h"
 #include "mail/settings_check.h"
 
 namespace quillet {
@@ -38,10 +39,6 @@ std::string JoinedRecipients(const ComposedMail& mail) {
         joined += (joined.empty() ? "" : ",") + recipient;
     }
     return joined;
-}
-
-std::string OrderName(const std::string& order_id) {
-    return "order " + order_id;
 }
 
 // Tells `safe` once, when there is one: the last step of whatever made the mail safe, since it
@@ -82,7 +79,6 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
     SendResult composed = pending ? SendResult{} : ComposeWith(settings, subject, body);
-    const std::string order = OrderName(order_id);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
@@ -95,7 +91,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
             journal_row->mail_state = "failed";
             services_.journal->RecordEvent(std::move(*journal_row));
         }
-        services_.notifier.Notify("Order mail for " + order + " failed", reason);
+        services_.notifier.Notify(RefusedNotice(order_id, reason));
         Tell(std::move(safe));
         return;
     }
@@ -197,10 +193,7 @@ std::vector<std::string> Outbox::KeepAll() {
         }
         std::cerr << "quillet: lost, as the outbox could not keep them: the mails of " << names
                   << '\n';
-        services_.notifier.Notify("Order mails lost",
-                                  "The mails of " + names +
-                                      " could not be kept in the outbox before Quillet ended, "
-                                      "and were not sent.");
+        services_.notifier.Notify(LostNotice(lost));
     }
     for (auto& [safe, unsaved] : told) {
         Tell(std::move(safe), unsaved);
@@ -234,7 +227,9 @@ void Outbox::Pump() {
                 limit >= std::chrono::hours(1)
                     ? std::to_string(limit / std::chrono::hours(1)) + " hours"
                     : std::to_string(limit / std::chrono::seconds(1)) + " seconds";
-            MarkFailed(item, "Not delivered within " + within + ". " + item.entry.reason);
+            const std::string last = AsSentence(item.entry.reason);
+            MarkFailed(item,
+                       "Not delivered within " + within + "." + (last.empty() ? "" : " ") + last);
             continue;
         }
         if (item.next_ms > now) {
@@ -243,9 +238,11 @@ void Outbox::Pump() {
             // Resume() goes on once the password has come.
         } else {
             Attempt(item);
+            return;  // the oldest mail not marked failed goes first
         }
-        return;  // the oldest mail not marked failed goes first
+        break;
     }
+    // The mails stop going out for now: those that waited and got through are told as one.
     TellDelivered();
 }
 
@@ -304,7 +301,11 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             gate_->delivered.erase(id);  // its entry left the store on the mail thread
         }
         ++delivered_;
-        delivered_after_wait_ += item.stored ? 1 : 0;  // it was shown as waiting
+        if (item.stored) {  // it was shown as waiting
+            if (delivered_after_wait_++ == 0) {
+                first_delivered_after_wait_ = item.entry.order_id;
+            }
+        }
         Journaled(item, result.server_reply, services_.now_ms(), new_mail);
         if (item.line) {
             line_changed_(*item.line, DeliveryState::Delivered, "");
@@ -323,8 +324,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             NotifyUnsaved(item);
         } else if (first) {
             services_.notifier.Notify(
-                "Order mail for " + OrderName(item.entry.order_id) + " not sent yet",
-                result.reason + " It will be tried again at " + ClockTime(item.next_ms) + ".");
+                NotSentYetNotice(item.entry.order_id, result.reason, ClockTime(item.next_ms)));
         }
     }
     if (result.code != 0) {
@@ -378,9 +378,8 @@ void Outbox::MakeSafe(Item& item) {
                                    [](const auto& entry) { return !entry.second.entry.failed; });
     if (head != items_.end() && &head->second != &item && running_ != head->first) {
         services_.notifier.Notify(
-            "Order mail for " + OrderName(item.entry.order_id) + " not sent yet",
-            "An earlier order mail waits: " + head->second.entry.reason +
-                " They will be tried again at " + ClockTime(head->second.next_ms) + ".");
+            WaitsBehindNotice(item.entry.order_id, head->second.entry.order_id,
+                              head->second.entry.reason, ClockTime(head->second.next_ms)));
     }
     Tell(std::exchange(item.safe, nullptr));
 }
@@ -391,12 +390,7 @@ void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string
     Keep(item);
     ShowLine(item);
     Journaled(item, server_reply);
-    const std::string kept = item.unsaved.empty()
-                                 ? " It is sent again when the settings change."
-                                 : " It could not be kept in the outbox (" + item.unsaved +
-                                       "): it is lost if Quillet ends before it is sent again.";
-    services_.notifier.Notify("Order mail for " + OrderName(item.entry.order_id) + " failed",
-                              reason + kept);
+    services_.notifier.Notify(FailedNotice(item.entry.order_id, reason, item.unsaved));
 }
 
 void Outbox::Journaled(const Item& item, const std::string& server_reply,
@@ -428,11 +422,7 @@ void Outbox::Journaled(const Item& item, const std::string& server_reply,
 
 void Outbox::NotifyUnsaved(const Item& item) {
     services_.notifier.Notify(
-        "Order mail for " + OrderName(item.entry.order_id) + " not safe",
-        "It could not be kept in the outbox (" + item.unsaved +
-            "). It is in memory only, and is lost if Quillet ends before it is sent; the outbox "
-            "is written again every " +
-            std::to_string(services_.keep_retry.count() / 1000) + " seconds.");
+        UnsavedNotice(item.entry.order_id, item.unsaved, services_.keep_retry));
 }
 
 void Outbox::ArmKeepRetry() {
@@ -508,10 +498,8 @@ void Outbox::TellDelivered() {
     if (delivered_after_wait_ == 0) {
         return;
     }
-    const int32_t count = delivered_after_wait_;
-    delivered_after_wait_ = 0;
     services_.notifier.Notify(
-        std::to_string(count) + " waiting order mail" + (count == 1 ? "" : "s") + " delivered", "");
+        DeliveredNotice(std::exchange(delivered_after_wait_, 0), first_delivered_after_wait_));
 }
 
 std::string Outbox::NewId() {

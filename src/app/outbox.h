@@ -22,6 +22,11 @@
 // holds. Until then its line, the counts, its `safe` and a notification say that it is not safe,
 // with the store's reason; it is never said to "be tried again".
 //
+// Told: the desktop's notifications say when a mail's first attempt fails, when a mail waits
+// behind one that failed, when one is marked failed or refused (critical), and when one is not
+// safe. Mails that waited and then got through are told in one notice once the mails stop going
+// out for now (none left, or the oldest waits for its retry), naming how many and the first.
+//
 // Once: a delivered mail's entry leaves the store on the mail thread, right after the server's
 // reply and before the next mail's attempt, so that a kill after the server took the mail does
 // not leave it to be sent again; a mail that is delivered is never written again.
@@ -177,8 +182,9 @@ class Outbox {
     std::shared_ptr<StoreGate> gate_ = std::make_shared<StoreGate>();
     std::optional<std::string> running_;  // the mail whose attempt is under way
     int32_t delivered_ = 0;
-    int32_t refused_ = 0;               // mails the full outbox refused
-    int32_t delivered_after_wait_ = 0;  // not yet told to the user
+    int32_t refused_ = 0;                     // mails the full outbox refused
+    int32_t delivered_after_wait_ = 0;        // not yet told to the user
+    std::string first_delivered_after_wait_;  // the order of the first of them
     uint64_t wake_generation_ = 0;
     bool bound_armed_ = false;
     bool keep_retry_armed_ = false;

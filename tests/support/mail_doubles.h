@@ -37,10 +37,12 @@ struct MemoryStore : OutboxStore {
 };
 
 struct Notes : Notifier {
-    void Notify(const std::string& summary, const std::string& body) override {
-        seen.push_back(summary + " | " + body);
+    void Notify(const Notice& notice) override {
+        seen.push_back(notice.summary + " | " + notice.body);
+        notices.push_back(notice);
     }
-    std::vector<std::string> seen;
+    std::vector<std::string> seen;  // "summary | body"
+    std::vector<Notice> notices;
 };
 
 // The outbox of a form under test: jobs run at once, timers never fire.

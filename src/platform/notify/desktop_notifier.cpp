@@ -1,32 +1,108 @@
 #include "platform/notify/desktop_notifier.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
 #include <iostream>
 
-namespace quillet {
+#include "notifications_proxy.h"
 
-void DesktopNotifier::Notify(const std::string& summary, const std::string& body) {
+namespace quillet {
+namespace {
+
+// The most notices kept for their clicks; past it, the oldest are forgotten.
+constexpr size_t kMaxShown = 100;
+
+// The notification protocol's urgency levels.
+constexpr uchar kUrgencyNormal = 1;
+constexpr uchar kUrgencyCritical = 2;
+
+// The body for a service that reads a subset of HTML in it: "<" and "&" of a server's reply
+// ("550 5.1.1 <broker@example.com>: Recipient address rejected") are shown as they are.
+QString EscapedForMarkup(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    escaped.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    escaped.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    return escaped;
+}
+
+}  // namespace
+
+DesktopNotifier::DesktopNotifier(Options options) : options_(std::move(options)) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        if (!said_unavailable_) {
-            said_unavailable_ = true;
-            std::cerr << "quillet: no session bus, so no desktop notifications: "
-                      << bus.lastError().message().toStdString() << "\n";
-        }
+        return;  // said at the first notice
+    }
+    service_ = std::make_unique<OrgFreedesktopNotificationsInterface>(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"), bus);
+    OrgFreedesktopNotificationsInterface* service = service_.get();
+    QObject::connect(
+        service, &OrgFreedesktopNotificationsInterface::ActionInvoked, service,
+        [this](uint id, const QString& action) {
+            const auto found = shown_.find(id);
+            if (found != shown_.end() && action == QLatin1String("default") && opened_) {
+                opened_(found->second);
+            }
+        });
+    QObject::connect(service, &OrgFreedesktopNotificationsInterface::NotificationClosed, service,
+                     [this](uint id, uint) { shown_.erase(id); });
+    auto* capabilities = new QDBusPendingCallWatcher(service->GetCapabilities(), service);
+    QObject::connect(capabilities, &QDBusPendingCallWatcher::finished, service,
+                     [this](QDBusPendingCallWatcher* done) {
+                         const QDBusPendingReply<QStringList> reply = *done;
+                         if (!reply.isError()) {
+                             body_markup_ = reply.value().contains(QLatin1String("body-markup"));
+                         }
+                         done->deleteLater();
+                     });
+}
+
+DesktopNotifier::~DesktopNotifier() = default;
+
+void DesktopNotifier::Notify(const Notice& notice) {
+    if (!service_) {
+        SayUnavailable("no session bus: " +
+                       QDBusConnection::sessionBus().lastError().message().toStdString());
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    call << QStringLiteral("Quillet") << 0u << QStringLiteral("quillet")
-         << QString::fromStdString(summary) << QString::fromStdString(body) << QStringList()
-         << QVariantMap() << -1;
-    bus.asyncCall(call);
+    const QString body = QString::fromStdString(notice.body);
+    const QStringList actions{QStringLiteral("default"), notice.order_id.empty()
+                                                             ? QStringLiteral("Show Quillet")
+                                                             : QStringLiteral("Show in History")};
+    const QVariantMap hints{
+        {QStringLiteral("urgency"),
+         QVariant::fromValue(notice.urgency == NoticeUrgency::Critical ? kUrgencyCritical
+                                                                       : kUrgencyNormal)},
+        {QStringLiteral("desktop-entry"), QString::fromStdString(options_.desktop_entry)}};
+    auto* shown = new QDBusPendingCallWatcher(
+        service_->Notify(QStringLiteral("Quillet"), 0, QString::fromStdString(options_.app_icon),
+                         QString::fromStdString(notice.summary),
+                         body_markup_ ? EscapedForMarkup(body) : body, actions, hints, -1),
+        service_.get());
+    QObject::connect(shown, &QDBusPendingCallWatcher::finished, service_.get(),
+                     [this, order = notice.order_id](QDBusPendingCallWatcher* done) {
+                         const QDBusPendingReply<uint> reply = *done;
+                         done->deleteLater();
+                         if (reply.isError()) {
+                             SayUnavailable(reply.error().message().toStdString());
+                             return;
+                         }
+                         shown_[reply.value()] = order;
+                         if (shown_.size() > kMaxShown) {
+                             shown_.erase(shown_.begin());
+                         }
+                     });
+}
+
+void DesktopNotifier::SayUnavailable(const std::string& why) {
+    if (!said_unavailable_) {
+        said_unavailable_ = true;
+        std::cerr << "quillet: no desktop notifications: " << why << "\n";
+    }
 }
 
 }  // namespace quillet
