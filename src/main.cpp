@@ -28,6 +28,7 @@
 #include "platform/keyring/keychain_password_store.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
+#include "platform/profile/history_setting.h"
 #include "platform/profile/ini_file.h"
 #include "platform/profile/instance_lock.h"
 #include "platform/profile/settings_folder.h"
@@ -162,6 +163,25 @@ int PrintHttpToken(const std::string& settings_option) {
     return 0;
 }
 
+// --keep-history DAYS: stores how long the journal keeps its rows, from the next start on.
+int KeepHistory(const std::string& settings_option, int days) {
+    std::error_code error;
+    const auto executable = std::filesystem::canonical("/proc/self/exe", error);
+    const quillet::ProgramPlaces places = quillet::FindProgramPlaces(executable, settings_option);
+    if (!places.error.empty()) {
+        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return 1;
+    }
+    quillet::IniFile settings_file(places.settings_file);
+    if (const auto failure = quillet::WriteHistoryDays(settings_file, days)) {
+        std::cerr << "quillet: the setting could not be saved: " << *failure << '\n';
+        return 1;
+    }
+    std::cout << "The journal keeps " << days << (days == 1 ? " day" : " days")
+              << " of order events from the next start on.\n";
+    return 0;
+}
+
 // --history: prints the journal's events, oldest first, with no display needed.
 int PrintHistory(int argc, char* argv[], const quillet::CommandLine& command) {
     QCoreApplication core(argc, argv);  // for Qt SQL's driver
@@ -202,6 +222,8 @@ int main(int argc, char* argv[]) {
         return PrintHttpToken(early.settings);
     } else if (!early.exit_status && early.print_history) {
         return PrintHistory(argc, argv, early);
+    } else if (!early.exit_status && early.keep_history_days) {
+        return KeepHistory(early.settings, *early.keep_history_days);
     }
     QApplication app(argc, argv);
     Identify(app);
@@ -270,8 +292,11 @@ int main(int argc, char* argv[]) {
     OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
     // Notices under the installed icon and desktop entry; a click on one opens it (below).
     DesktopNotifier notifier({QUILLET_APP_ID, QUILLET_APP_ID});
-    // What became of every order and its mail, kept ninety days, for the History window.
-    JournalWriter journal(JournalFilePath(places.settings_file), std::chrono::hours(24 * 90));
+    // What became of every order and its mail, for the History window; kept ninety days
+    // unless --keep-history said otherwise.
+    IniFile history_setting(places.settings_file);
+    JournalWriter journal(JournalFilePath(places.settings_file),
+                          std::chrono::hours(24 * ReadHistoryDays(history_setting)));
     OutboxServices outbox_services{
         outbox_folder,
         mail_worker,
@@ -295,8 +320,8 @@ int main(int argc, char* argv[]) {
 
     // Listen first: a second Quillet must stop before it touches the settings.
     OrderDispatcher dispatcher(
-        [&form](OrderEvent& event, OrderDispatcher::Finish finish) {
-            form.HandleEvent(event, std::move(finish));
+        [&form](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
+            form.HandleEvent(event, std::move(finish), source);
         },
         post);
     ControlServer server(dispatcher);

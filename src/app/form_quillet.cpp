@@ -88,11 +88,7 @@ void formQuillet::SetFixState(std::string state, std::string detail) {
 
 void formQuillet::CVTOrders1_OrderPlaced(const OrderPlaced& event) {
     if (!connected_) {
-        if (journal_ != nullptr && now_ms_) {
-            JournalEventRecord row = JournalRowOf(event, "", now_ms_(), decimal_separator_);
-            row.note = "Not listed or mailed: the platform was not connected.";
-            journal_->RecordEvent(std::move(row));
-        }
+        RecordWithoutMail(event, "Not listed or mailed: the platform was not connected.");
         return;
     }
     const std::string line = OrderLine(event, decimal_separator_);
@@ -120,15 +116,34 @@ void formQuillet::CVTOrders1_QueryConnected(QueryConnected& event) {
 
 void formQuillet::CVTOrders1_Connect(Connect& event) {
     if (connected_) {
+        RecordWithoutMail(event, "Connected already.");
         return;
     }
     screen_.ShowMainWindow();
     connected_ = true;
     event.Answer = kTrue;
+    RecordWithoutMail(event, "Connected: orders placed from now on are listed and mailed.");
 }
 
 void formQuillet::CVTOrders1_Disconnect() {
+    RecordWithoutMail(Disconnect{}, connected_ ? "Disconnected: orders placed from now on are "
+                                                 "not listed or mailed."
+                                               : "Not connected already.");
     connected_ = false;
+}
+
+JournalEventRecord formQuillet::JournalRow(const OrderEvent& event, std::string line) const {
+    JournalEventRecord row = JournalRowOf(event, std::move(line), now_ms_(), decimal_separator_);
+    row.source = SourceName(source_);
+    return row;
+}
+
+void formQuillet::RecordWithoutMail(const OrderEvent& event, std::string note) {
+    if (journal_ != nullptr && now_ms_) {
+        JournalEventRecord row = JournalRow(event, "");
+        row.note = std::move(note);
+        journal_->RecordEvent(std::move(row));
+    }
 }
 
 void formQuillet::CVTOrders1_Shutdown() {
@@ -139,8 +154,9 @@ void formQuillet::Show_Request() {
     screen_.BringMainWindowToFront();
 }
 
-void formQuillet::HandleEvent(OrderEvent& event, std::function<void()> reply) {
+void formQuillet::HandleEvent(OrderEvent& event, std::function<void()> reply, EventSource source) {
     reply_ = std::move(reply);
+    source_ = source;
     // An order's reply says so when its mail could only be kept in memory; the event lives
     // as long as its reply.
     unsaved_note_ = UnsavedNoteOf(event);
@@ -168,7 +184,7 @@ void formQuillet::SendOrderMail(const std::string& order_id, const OrderEvent& e
         SendEmail(order_id, buf);
         return;
     }
-    journal_row_ = JournalRowOf(event, line, now_ms_(), decimal_separator_);
+    journal_row_ = JournalRow(event, line);
     SendEmail(order_id, buf);
     if (journal_row_) {  // no mail was made of it
         journal_row_->note = "Not mailed: the 'Send E-mail To' list is empty.";

@@ -75,7 +75,9 @@ class formQuillet {
     // (may be empty) is told once the event's reply may go: when the handler returns, or, for
     // an order whose mail it sends, once that mail is safe (see Outbox), within the outbox's
     // reply bound.
-    void HandleEvent(OrderEvent& event, std::function<void()> reply = {});
+    // `source` is where the event came from, for the journal.
+    void HandleEvent(OrderEvent& event, std::function<void()> reply = {},
+                     EventSource source = EventSource::kSocket);
 
     // Mails `buf` under the subject "CVT order # <orderid>" with the live settings, through
     // the outbox; nothing when the recipient list is empty. The first attempt's outcome shows
@@ -87,6 +89,11 @@ class formQuillet {
                        const std::string& line, const std::string& buf);
 
   private:
+    // The journal's row of `event`, handled now from the source at hand, listed as `line`.
+    JournalEventRecord JournalRow(const OrderEvent& event, std::string line) const;
+    // Records `event`, which makes no line or mail, with `note`; nothing without a journal.
+    void RecordWithoutMail(const OrderEvent& event, std::string note);
+
     SetupDialogSlot& setup_;
     Screen& screen_;
     std::string decimal_separator_;
@@ -99,6 +106,7 @@ class formQuillet {
     Journal* journal_ = nullptr;       // the outbox's, for the events that make no mail
     std::function<int64_t()> now_ms_;  // the outbox's clock
     std::optional<JournalEventRecord> journal_row_;  // of the order whose mail is being sent
+    EventSource source_ = EventSource::kSocket;      // of the event being handled
     Subscription password_came_;  // the outbox goes on once the keyring gave the password
 };
 

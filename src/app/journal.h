@@ -10,15 +10,16 @@
 
 namespace quillet {
 
-// One order event as handled.
+// One order event as handled, or the platform's Connect or Disconnect.
 struct JournalEventRecord {
-    int64_t at_ms = 0;      // when it was handled, UTC milliseconds
-    std::string event;      // "OrderPlaced", "OrderCancelled" or "OrderModified"
+    int64_t at_ms = 0;              // when it was handled, UTC milliseconds
+    std::string source = "socket";  // where it came from (SourceName)
+    std::string event;  // "OrderPlaced", "OrderCancelled", "OrderModified", "Connect", "Disconnect"
     std::string order_id;
     std::string symbol, side, quantity, price;  // as the order line shows them; may be empty
-    std::string fields;     // every field of the event, as a JSON object
-    std::string line;       // the order line listed; empty when none was
-    std::string note;       // why no line or no mail came of it; empty when they did
+    std::string fields;                         // every field of the event, as a JSON object
+    std::string line;                           // the order line listed; empty when none was
+    std::string note;  // why no line or no mail came of it; empty when they did
     // Its mail, when one was made: the outbox's id, then as composed (may be empty until the
     // first attempt composes it).
     std::string outbox_id, message_id, recipients, message;

@@ -56,6 +56,13 @@ JournalEventRecord JournalRowOf(const OrderEvent& event, std::string line, int64
         row.fields = Dump({{"OrderId", modified->OrderId},
                            {"NewStopPrice", modified->NewStopPrice},
                            {"NewLimitPrice", modified->NewLimitPrice}});
+    } else if (const auto* connect = std::get_if<Connect>(&event)) {
+        row.event = "Connect";
+        row.fields = Dump(
+            {{"Text1", connect->Text1}, {"Text2", connect->Text2}, {"Answer", connect->Answer}});
+    } else if (std::holds_alternative<Disconnect>(event)) {
+        row.event = "Disconnect";
+        row.fields = "{}";
     }
     return row;
 }

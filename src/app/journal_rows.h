@@ -10,8 +10,9 @@
 
 namespace quillet {
 
-// The record of order event `event` (OrderPlaced, OrderCancelled or OrderModified; any other
-// gives a record with only `at_ms`), handled at `at_ms`, listed as `line` (empty: none). The
+// The record of order event `event` (OrderPlaced, OrderCancelled, OrderModified, Connect or
+// Disconnect; any other gives a record with only `at_ms`), handled at `at_ms`, listed as `line`
+// (empty: none). The
 // symbol, side, quantity and price are those of a placed order, its price the one its order
 // type names, with `decimal_separator`; a modification's price is its new limit price. Every
 // field goes into `fields` as a JSON object.

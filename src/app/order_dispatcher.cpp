@@ -9,8 +9,8 @@ OrderDispatcher::OrderDispatcher(Handler handler, Post post)
       post_(std::move(post)),
       self_(std::make_shared<OrderDispatcher*>(this)) {}
 
-void OrderDispatcher::Submit(OrderEvent event, Done done) {
-    waiting_.push_back({std::move(event), std::move(done)});
+void OrderDispatcher::Submit(OrderEvent event, EventSource source, Done done) {
+    waiting_.push_back({std::move(event), source, std::move(done)});
     if (handling_ || telling_ || pass_posted_ || waiting_.size() > 1) {
         SchedulePass();
         return;
@@ -44,12 +44,13 @@ void OrderDispatcher::HandleNext() {
         Tell(*next);
     }
     handling_ = true;
-    handler_(next->event, [this, next, shutdown, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
-        if (!next->finished && !shutdown && !alive.expired()) {
-            next->finished = true;
-            Finished(*next);
-        }
-    });
+    handler_(next->event, next->source,
+             [this, next, shutdown, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
+                 if (!next->finished && !shutdown && !alive.expired()) {
+                     next->finished = true;
+                     Finished(*next);
+                 }
+             });
     handling_ = false;
     if (!waiting_.empty()) {
         SchedulePass();

@@ -24,7 +24,7 @@ class OrderDispatcher {
     using Finish = std::function<void()>;
     // Handles one event; may change its Answer (Connect, QueryConnected) until it calls
     // `finish`.
-    using Handler = std::function<void(OrderEvent& event, Finish finish)>;
+    using Handler = std::function<void(OrderEvent& event, EventSource source, Finish finish)>;
     // Runs `task` on a later pass of the event loop.
     using Post = std::function<void(std::function<void()> task)>;
     // Told of an event once its handler has called `finish`, with the Answer the handler left.
@@ -37,7 +37,8 @@ class OrderDispatcher {
 
     // Handles `event` at once when no event is being handled or waiting and no `done` is
     // running; otherwise queues it for a later pass. `done` (may be empty) runs as said above.
-    void Submit(OrderEvent event, Done done);
+    // `source` says where the event came from, for the handler.
+    void Submit(OrderEvent event, EventSource source, Done done);
 
     // Whether an event is being handled (perhaps inside a nested event loop).
     bool Busy() const { return handling_; }
@@ -45,6 +46,7 @@ class OrderDispatcher {
   private:
     struct Waiting {
         OrderEvent event;
+        EventSource source;
         Done done;
         bool finished = false;
     };

@@ -67,11 +67,11 @@ struct Shutdown {
 // Not an event of the platform's: how the mail is doing, filled in by the handler.
 struct Status {
     bool Connected = false;
-    int32_t Waiting = 0;    // order mails in the outbox, to be tried again
-    int32_t Failed = 0;     // order mails marked failed
-    int32_t Delivered = 0;  // order mails delivered since start
+    int32_t Waiting = 0;      // order mails in the outbox, to be tried again
+    int32_t Failed = 0;       // order mails marked failed
+    int32_t Delivered = 0;    // order mails delivered since start
     std::string FIX = "off";  // the FIX drop copy's session: "logged on", "connecting" or "off"
-    int32_t Unsaved = 0;  // of the waiting and failed: those the outbox could not keep on disk
+    int32_t Unsaved = 0;      // of the waiting and failed: those the outbox could not keep on disk
 
     bool operator==(const Status&) const = default;
 };
@@ -80,6 +80,22 @@ struct Status {
 struct Show {
     bool operator==(const Show&) const = default;
 };
+
+// Where an event came from: the control socket, the local HTTP endpoint or the FIX drop copy.
+enum class EventSource { kSocket, kHttp, kFix };
+
+// "socket", "http" or "fix", as the journal keeps it.
+inline const char* SourceName(EventSource source) {
+    switch (source) {
+        case EventSource::kHttp:
+            return "http";
+        case EventSource::kFix:
+            return "fix";
+        case EventSource::kSocket:
+            break;
+    }
+    return "socket";
+}
 
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
                                 Disconnect, Shutdown, Status, Show>;

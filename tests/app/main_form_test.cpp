@@ -52,8 +52,7 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     OrderEvent cancelled = OrderCancelled{"77"};
     OrderEvent modified = OrderModified{"77", 10, 11};
     bool replied_after_mail = false;  // the reply waits for the mail
-    w.form.HandleEvent(cancelled,
-                       [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
+    w.form.HandleEvent(cancelled, [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
     EXPECT_TRUE(replied_after_mail);
     w.form.HandleEvent(modified);
     ASSERT_EQ(w.form.List1.ListCount(), 3u);
@@ -112,18 +111,18 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     OrderDispatcher* self = nullptr;
     OrderDispatcher::Finish held;  // an order whose reply waits for its mail
     OrderDispatcher dispatcher(
-        [&](OrderEvent& event, OrderDispatcher::Finish finish) {
+        [&](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
             if (auto* c = std::get_if<Connect>(&event)) {
                 seen.push_back("connect");
                 c->Answer = -1;
                 EXPECT_TRUE(self->Busy());
                 // An event arrives while a modal dialog runs its own loop: it must wait.
-                self->Submit(OrderCancelled{"9"},
+                self->Submit(OrderCancelled{"9"}, EventSource::kHttp,
                              [&seen](const OrderEvent&) { seen.push_back("done cancel"); });
                 loop.Run();
                 seen.push_back("connect returns");
             } else if (std::holds_alternative<OrderCancelled>(event)) {
-                seen.push_back("cancel");
+                seen.push_back(std::string("cancel from ") + SourceName(source));
                 held = std::move(finish);
                 return;
             } else {
@@ -138,19 +137,19 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     };
     // Idle, the first event is handled at once; what comes while it runs, or from a `done`,
     // waits for a pass of its own.
-    dispatcher.Submit(Connect{}, [&](const OrderEvent& e) {
+    dispatcher.Submit(Connect{}, EventSource::kSocket, [&](const OrderEvent& e) {
         EXPECT_EQ(std::get<Connect>(e).Answer, -1);
         seen.push_back("done connect");
-        self->Submit(Disconnect{}, done("disconnect"));
+        self->Submit(Disconnect{}, EventSource::kFix, done("disconnect"));
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect"}));
-    dispatcher.Submit(Shutdown{}, done("shutdown"));
+    dispatcher.Submit(Shutdown{}, EventSource::kSocket, done("shutdown"));
     EXPECT_EQ(seen.size(), 3u);
     loop.Run();
     // The held reply lets the next events be handled meanwhile; it comes when finished, once.
-    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect", "cancel",
-                                              "other", "done disconnect", "done shutdown",
-                                              "shutdown"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect",
+                                              "cancel from http", "other", "done disconnect",
+                                              "done shutdown", "shutdown"}));
     held();
     held();
     EXPECT_EQ(seen.back(), "done cancel");

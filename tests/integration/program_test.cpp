@@ -155,21 +155,23 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     journal.setDatabaseName(QString::fromStdString(quillet.Path("quillet-journal.sqlite")));
     ASSERT_TRUE(journal.open());
     QSqlQuery rows(journal);
-    ASSERT_TRUE(
-        rows.exec("SELECT event || ' ' || order_id || ' ' || side || ' ' || quantity || "
-                  "' ' || price || ' ' || mail_state || ' ' || server_reply || ' ' || "
-                  "(delivered_ms IS NOT NULL) || ' ' || (message_id <> '') || ' ' || "
-                  "(note <> '') || ' ' || (SELECT count(*) FROM attempts a WHERE "
-                  "a.event_id = e.id) FROM events e ORDER BY id"));
+    ASSERT_TRUE(rows.exec(
+        "SELECT source || ' ' || event || ' ' || order_id || ' ' || side || ' ' || quantity || "
+        "' ' || price || ' ' || mail_state || ' ' || server_reply || ' ' || "
+        "(delivered_ms IS NOT NULL) || ' ' || (message_id <> '') || ' ' || "
+        "(note <> '') || ' ' || (SELECT count(*) FROM attempts a WHERE "
+        "a.event_id = e.id) FROM events e ORDER BY id"));
     std::vector<std::string> journaled;
     while (rows.next()) {
         journaled.push_back(rows.value(0).toString().toStdString());
     }
-    EXPECT_EQ(journaled,
-              (std::vector<std::string>{
-                  "OrderPlaced 1 Buy 5    0 0 1 0",  // before Connect: noted, no mail
-                  "OrderPlaced 77 Buy 100 12.5 delivered 250 2.0.0 Ok: queued as 4XyZ 1 1 0 1",
-                  "OrderModified 77   11 delivered 250 2.0.0 Ok: queued as 4XyZ 1 1 0 1"}));
+    EXPECT_EQ(
+        journaled,
+        (std::vector<std::string>{
+            "socket OrderPlaced 1 Buy 5    0 0 1 0",  // before Connect: noted, no mail
+            "socket Connect       0 0 1 0",
+            "socket OrderPlaced 77 Buy 100 12.5 delivered 250 2.0.0 Ok: queued as 4XyZ 1 1 0 1",
+            "socket OrderModified 77   11 delivered 250 2.0.0 Ok: queued as 4XyZ 1 1 0 1"}));
     rows = QSqlQuery();
     journal.close();
     journal = QSqlDatabase();
@@ -185,13 +187,17 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     };
     const auto [listed, lines_out] = history({"--history"});
     EXPECT_EQ(listed, 0);
-    EXPECT_EQ(std::ranges::count(lines_out, '\n'), 4) << lines_out;  // a title, three events
+    EXPECT_EQ(std::ranges::count(lines_out, '\n'), 5) << lines_out;  // a title, four events
     EXPECT_NE(lines_out.find("\tDelivered\t"), std::string::npos) << lines_out;
     const auto [csv_code, csv] = history({"--history", "--csv", "--until", "2001-01-01"});
     EXPECT_EQ(csv_code, 0);
     EXPECT_EQ(std::ranges::count(csv, '\n'), 1) << csv;  // the title alone
     EXPECT_NE(csv.find(','), std::string::npos);
     EXPECT_EQ(history({"--history", "--since", "yesterday"}).first, 2);
+    // How long the journal keeps its rows is a setting of the settings file.
+    EXPECT_EQ(history({"--keep-history", "0"}).first, 2);
+    EXPECT_EQ(history({"--keep-history", "30"}).first, 0);
+    EXPECT_NE(quillet.settings().find(Stored("HistoryDays", "30")), std::string::npos);
 }
 
 // Sends `lines` over one connection, one at a time, and gives the replies, each bounded.

@@ -88,15 +88,16 @@ class ControlServerTest : public testing::Test {
     std::string path = dir.Path("q.sock");
     std::function<void(OrderEvent&)> on_event = [](OrderEvent&) {};
     int calls = 0;
-    OrderDispatcher dispatcher{[this](OrderEvent& event, const OrderDispatcher::Finish& finish) {
-                                   ++calls;
-                                   on_event(event);
-                                   finish();
-                               },
-                               [](std::function<void()> task) {
-                                   QMetaObject::invokeMethod(QCoreApplication::instance(),
-                                                             std::move(task), Qt::QueuedConnection);
-                               }};
+    OrderDispatcher dispatcher{
+        [this](OrderEvent& event, EventSource, const OrderDispatcher::Finish& finish) {
+            ++calls;
+            on_event(event);
+            finish();
+        },
+        [](std::function<void()> task) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
+                                      Qt::QueuedConnection);
+        }};
     std::optional<ControlServer> server{std::in_place, dispatcher};
 };
 

@@ -136,7 +136,7 @@ void ControlServer::Pump(quint64 id) {
             continue;
         }
         dispatched_.insert(id);
-        dispatcher_.Submit(std::move(*request.event),
+        dispatcher_.Submit(std::move(*request.event), EventSource::kSocket,
                            [this, alive = QPointer<ControlServer>(this), id](const OrderEvent& e) {
                                if (alive) {
                                    Answer(id, e);

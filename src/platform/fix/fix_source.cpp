@@ -15,8 +15,7 @@ namespace {
 std::string DictionaryFolder(const std::string& executable) {
     const std::string beside = FolderOf(executable);
     std::error_code ignored;
-    return std::filesystem::exists(beside + "/FIX44.xml", ignored) ? beside
-                                                                    : QUILLET_FIX_DATADIR;
+    return std::filesystem::exists(beside + "/FIX44.xml", ignored) ? beside : QUILLET_FIX_DATADIR;
 }
 
 // A session's name as a file name: "FIX.4.4:A->B" gives "FIX.4.4_A-_B".
@@ -92,7 +91,7 @@ FixSource::~FixSource() {
 
 void FixSource::LoggedOn(const std::string& session) {
     if (logged_on_.empty()) {
-        dispatcher_.Submit(Connect{"FIX", session}, {});
+        dispatcher_.Submit(Connect{"FIX", session}, EventSource::kFix, {});
     }
     logged_on_.insert(session);
     TellState();
@@ -100,7 +99,7 @@ void FixSource::LoggedOn(const std::string& session) {
 
 void FixSource::LoggedOut(const std::string& session) {
     if (logged_on_.erase(session) != 0 && logged_on_.empty()) {
-        dispatcher_.Submit(Disconnect{}, {});
+        dispatcher_.Submit(Disconnect{}, EventSource::kFix, {});
     }
     TellState();
 }
@@ -116,7 +115,7 @@ void FixSource::Report(const std::string& session, const std::string& day,
     if (const auto error = handled.Add(exec_id)) {
         std::cerr << "quillet: a FIX report's ExecID is not kept: " << *error << '\n';
     }
-    dispatcher_.Submit(std::move(event), {});
+    dispatcher_.Submit(std::move(event), EventSource::kFix, {});
 }
 
 void FixSource::TellState() {

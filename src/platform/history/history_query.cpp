@@ -129,7 +129,7 @@ SqlStatement RowsStatement(const HistoryFilter& filter, int64_t offset, int64_t 
     SqlStatement statement;
     statement.sql =
         "SELECT id, at_ms, order_id, event, symbol, side, quantity, price, mail_state, note, "
-        "delivered_ms, server_reply, line, message <> '' FROM events" +
+        "delivered_ms, server_reply, line, message <> '', source FROM events" +
         Where(filter, statement) + OrderBy(filter) + " LIMIT ? OFFSET ?";
     statement.values.emplace_back(limit < 0 ? int64_t{-1} : limit);
     statement.values.emplace_back(offset);

@@ -138,6 +138,7 @@ bool JournalReader::ForEachRow(const HistoryFilter& filter, int64_t offset, int6
         r.server_reply = query.value(11).toString();
         r.line = query.value(12).toString();
         r.has_message = query.value(13).toInt() != 0;
+        r.source = query.value(14).toString();
         row(std::move(r));
     }
     if (query.lastError().isValid()) {

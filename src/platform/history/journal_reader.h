@@ -31,6 +31,7 @@ struct HistoryRow {
     QString server_reply;
     QString line;
     bool has_message = false;
+    QString source;  // "socket", "http" or "fix"
 };
 
 // One attempt to deliver a row's mail.

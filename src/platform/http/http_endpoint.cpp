@@ -17,9 +17,15 @@ namespace {
 HttpRequestHead HeadOf(const QHttpServerRequest& request) {
     HttpRequestHead head;
     switch (request.method()) {
-        case QHttpServerRequest::Method::Get: head.method = "GET"; break;
-        case QHttpServerRequest::Method::Post: head.method = "POST"; break;
-        default: head.method = "OTHER"; break;
+        case QHttpServerRequest::Method::Get:
+            head.method = "GET";
+            break;
+        case QHttpServerRequest::Method::Post:
+            head.method = "POST";
+            break;
+        default:
+            head.method = "OTHER";
+            break;
     }
     head.path = request.url().path().toStdString();
     for (const auto& [name, value] : request.headers()) {
@@ -103,9 +109,8 @@ bool HttpEndpoint::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
         events.emplace_back(Status{});
     } else {
         const QByteArray body = request.body();
-        HttpEvents read =
-            ReadHttpEvents(std::string_view(body.constData(), static_cast<size_t>(body.size())),
-                           verdict.resource);
+        HttpEvents read = ReadHttpEvents(
+            std::string_view(body.constData(), static_cast<size_t>(body.size())), verdict.resource);
         if (!read.error.empty()) {
             queue.Answer(ticket, Refusal(400, read.error));
             return true;
@@ -115,7 +120,7 @@ bool HttpEndpoint::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     auto pending = std::make_shared<PendingReplies>(queue, ticket, events.size(),
                                                     verdict.resource == HttpResource::kEventLines);
     for (size_t i = 0; i < events.size(); ++i) {
-        dispatcher_.Submit(std::move(events[i]),
+        dispatcher_.Submit(std::move(events[i]), EventSource::kHttp,
                            [pending, i](const OrderEvent& event) { Done(*pending, i, event); });
     }
     return true;

@@ -25,10 +25,10 @@ bool Write(QSqlDatabase& db, const JournalEventRecord& r, QString& error) {
     query.prepare(
         "INSERT INTO events(at_ms, source, event, order_id, symbol, side, quantity, price, "
         "fields, line, note, outbox_id, message_id, recipients, message, mail_state) "
-        "VALUES (?, 'order', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     query.addBindValue(QVariant::fromValue<qlonglong>(r.at_ms));
     for (const std::string* text :
-         {&r.event, &r.order_id, &r.symbol, &r.side, &r.quantity, &r.price, &r.fields, &r.line,
+         {&r.source, &r.event, &r.order_id, &r.symbol, &r.side, &r.quantity, &r.price, &r.fields, &r.line,
           &r.note, &r.outbox_id, &r.message_id, &r.recipients, &r.message, &r.mail_state}) {
         query.addBindValue(Text(*text));
     }

@@ -34,8 +34,10 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
     const QCommandLineOption since("since", "With --history: from <day> (YYYY-MM-DD) on.", "day");
     const QCommandLineOption until("until", "With --history: up to <day> (YYYY-MM-DD).", "day");
     const QCommandLineOption csv("csv", "With --history: print CSV.");
+    const QCommandLineOption keep_history(
+        "keep-history", "Keep the journal's events <days> days (90 at first) and exit.", "days");
     parser.addOptions({help, show_version, socket, settings, fix_config, http, http_token, history,
-                       since, until, csv});
+                       since, until, csv, keep_history});
 
     CommandLine result;
     const QString program =
@@ -55,6 +57,16 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
                 "The HTTP port is not a number from 1 to 65535: '" + parser.value(http) + "'.";
         } else {
             result.http_port = port;
+        }
+    }
+    if (problem.isEmpty() && parser.isSet(keep_history)) {
+        bool number = false;
+        const int days = parser.value(keep_history).toInt(&number);
+        if (!number || days < 1 || days > 36500) {
+            problem = "The days to keep are not a number from 1 to 36500: '" +
+                      parser.value(keep_history) + "'.";
+        } else {
+            result.keep_history_days = days;
         }
     }
     if (problem.isEmpty() && (parser.isSet(since) || parser.isSet(until))) {

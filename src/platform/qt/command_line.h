@@ -1,6 +1,6 @@
 // The program's command line: quillet [--socket PATH] [--settings FILE] [--fix-config FILE]
 // [--http PORT] [Qt's options], or --http-token, --history [--since DAY] [--until DAY] [--csv],
-// --help or --version.
+// --keep-history DAYS, --help or --version.
 #pragma once
 
 #include <QStringList>
@@ -22,6 +22,7 @@ struct CommandLine {
     bool print_history = false;
     std::optional<std::pair<int64_t, int64_t>> history_span;  // UTC milliseconds, end excluded
     bool history_csv = false;
+    std::optional<int> keep_history_days;  // --keep-history DAYS (1 to 36500): store it and end
     // Set when the program ends here with this status: 0 after --help or --version, whose text
     // is in `output` for standard output; 2 for a command line it cannot take, with the reason
     // and the usage in `output` for standard error.
