@@ -211,7 +211,9 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
 }
 
 // A mail stuck at a server that never greets holds neither the order's reply nor the window's
-// thread: a timer on it keeps its time.
+// thread: a timer on it keeps its time. A thread that waits on the mail is late by the whole
+// reply bound at every order; a shared machine's pause is late once, so an order whose timer
+// kept its time is enough.
 TEST(MainWindowTest, AStuckMailLeavesTheWindowFree) {
     test::SmtpTestServer::Config config;
     config.mode = test::SmtpTestServer::Mode::Silent;
@@ -219,24 +221,28 @@ TEST(MainWindowTest, AStuckMailLeavesTheWindowFree) {
     Program p;
     p.window.show();
     p.MailTo(server.port());
-    bool replied = false;
-    OrderEvent cancelled = OrderCancelled{"1"};
-    p.form.HandleEvent(cancelled, [&] { replied = true; });
     using Clock = std::chrono::steady_clock;
     constexpr auto kTick = std::chrono::milliseconds(20);
-    auto last = Clock::now();
-    Clock::duration worst{};
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const auto now = Clock::now();
-        worst = std::max(worst, now - last - kTick);
-        last = now;
-    });
-    tick.start(kTick);
-    QTest::qWait(1500);
-    EXPECT_TRUE(replied);
-    EXPECT_EQ(p.form.List1.ListCount(), 1u);
-    EXPECT_LT(worst, std::chrono::milliseconds(100));
+    Clock::duration best = std::chrono::hours(1);
+    for (int order = 1; order <= 3 && best >= std::chrono::milliseconds(100); ++order) {
+        bool replied = false;
+        OrderEvent cancelled = OrderCancelled{std::to_string(order)};
+        auto last = Clock::now();
+        Clock::duration worst{};
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const auto now = Clock::now();
+            worst = std::max(worst, now - last - kTick);
+            last = now;
+        });
+        tick.start(kTick);
+        p.form.HandleEvent(cancelled, [&] { replied = true; });
+        QTest::qWait(1000);
+        EXPECT_TRUE(replied);
+        EXPECT_EQ(p.form.List1.ListCount(), static_cast<size_t>(order));
+        best = std::min(best, worst);
+    }
+    EXPECT_LT(best, std::chrono::milliseconds(100));
     p.transport.AbortAll();  // the attempt under way ends with the test
 }
 
