@@ -188,10 +188,15 @@ std::string FormatReply(const OrderEvent& handled) {
         return std::string("{\"ok\":true,\"Connected\":") + (status->Connected ? "true" : "false") +
                ",\"Waiting\":" + std::to_string(status->Waiting) +
                ",\"Failed\":" + std::to_string(status->Failed) +
-               ",\"Delivered\":" + std::to_string(status->Delivered) + ",\"FIX\":\"" +
-               status->FIX + "\"" +
-               (status->Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status->Unsaved) : "") +
-               "}";
+               ",\"Delivered\":" + std::to_string(status->Delivered) + ",\"FIX\":\"" + status->FIX +
+               "\"" +
+               (status->Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status->Unsaved) : "") + "}";
+    }
+    // A Shutdown names the orders whose mails were lost.
+    if (const auto* shutdown = std::get_if<Shutdown>(&handled);
+        shutdown && !shutdown->Lost.empty()) {
+        return "{\"ok\":true,\"Lost\":" +
+               json(shutdown->Lost).dump(-1, ' ', false, json::error_handler_t::replace) + "}";
     }
     // An order whose mail is in memory only says so, with the reason.
     const std::string* unsaved = UnsavedNoteOf(handled);

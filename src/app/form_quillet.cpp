@@ -146,8 +146,18 @@ void formQuillet::RecordWithoutMail(const OrderEvent& event, std::string note) {
     }
 }
 
-void formQuillet::CVTOrders1_Shutdown() {
-    screen_.UnloadMainWindow();
+void formQuillet::CVTOrders1_Shutdown(Shutdown& event) {
+    // Mails only in memory get up to the outbox's time at the end to be delivered or kept; the
+    // reply then names the orders whose mails were lost, before the program ends. The event
+    // lives as long as its reply.
+    outbox_->KeepAllThen(
+        [this, &event, reply = std::exchange(reply_, nullptr)](std::vector<std::string> lost) {
+            event.Lost = std::move(lost);
+            if (reply) {
+                reply();
+            }
+            screen_.UnloadMainWindow();
+        });
 }
 
 void formQuillet::Show_Request() {
@@ -168,7 +178,7 @@ void formQuillet::HandleEvent(OrderEvent& event, std::function<void()> reply, Ev
         void operator()(QueryConnected& e) { form.CVTOrders1_QueryConnected(e); }
         void operator()(Connect& e) { form.CVTOrders1_Connect(e); }
         void operator()(Disconnect&) { form.CVTOrders1_Disconnect(); }
-        void operator()(Shutdown&) { form.CVTOrders1_Shutdown(); }
+        void operator()(Shutdown& e) { form.CVTOrders1_Shutdown(e); }
         void operator()(Status& e) { form.Status_Requested(e); }
         void operator()(Show&) { form.Show_Request(); }
     };

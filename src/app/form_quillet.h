@@ -66,7 +66,7 @@ class formQuillet {
     void CVTOrders1_QueryConnected(QueryConnected& event);
     void CVTOrders1_Connect(Connect& event);
     void CVTOrders1_Disconnect();
-    void CVTOrders1_Shutdown();
+    void CVTOrders1_Shutdown(Shutdown& event);
     // How the mail is doing: the counts of the outbox, and the connection flag.
     void Status_Requested(Status& status);
     // Show: brings the main window to the front.

@@ -39,14 +39,10 @@ void OrderDispatcher::HandleNext() {
     // Shared with `finish`, which may outlive this pass.
     auto next = std::make_shared<Waiting>(std::move(waiting_.front()));
     waiting_.pop_front();
-    const bool shutdown = std::holds_alternative<Shutdown>(next->event);
-    if (shutdown) {
-        Tell(*next);
-    }
     handling_ = true;
     handler_(next->event, next->source,
-             [this, next, shutdown, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
-                 if (!next->finished && !shutdown && !alive.expired()) {
+             [this, next, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
+                 if (!next->finished && !alive.expired()) {
                      next->finished = true;
                      Finished(*next);
                  }

@@ -27,8 +27,8 @@ class OrderDispatcher {
     using Handler = std::function<void(OrderEvent& event, EventSource source, Finish finish)>;
     // Runs `task` on a later pass of the event loop.
     using Post = std::function<void(std::function<void()> task)>;
-    // Told of an event once its handler has called `finish`, with the Answer the handler left.
-    // A Shutdown is told of before its handler runs, since that handler ends the program.
+    // Told of an event once its handler has called `finish`, with the Answer the handler left
+    // (a Shutdown's handler calls it before it ends the program).
     using Done = std::function<void(const OrderEvent& event)>;
 
     OrderDispatcher(Handler handler, Post post);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace quillet {
 
@@ -61,6 +62,9 @@ struct Disconnect {
 };
 
 struct Shutdown {
+    // Not the platform's: the orders whose mails were lost, as the outbox could not keep them.
+    std::vector<std::string> Lost = {};
+
     bool operator==(const Shutdown&) const = default;
 };
 

@@ -162,7 +162,41 @@ void Outbox::SendAgain(size_t line) {
 }
 
 std::vector<std::string> Outbox::KeepAll() {
-    const auto give_up = std::chrono::steady_clock::now() + services_.keep_at_end;
+    return KeepAllUntil(std::chrono::steady_clock::now() +
+                        (gave_up_ ? std::chrono::milliseconds(0) : services_.keep_at_end));
+}
+
+void Outbox::KeepAllThen(std::function<void(std::vector<std::string>)> then) {
+    const bool unsaved = std::any_of(items_.begin(), items_.end(),
+                                     [](const auto& entry) { return !entry.second.stored; });
+    if (!unsaved || gave_up_) {
+        then(KeepAll());
+        return;
+    }
+    RetryWaiting();  // the server may take them yet
+    KeepStep(std::chrono::steady_clock::now() + services_.keep_at_end, std::move(then));
+}
+
+void Outbox::KeepStep(std::chrono::steady_clock::time_point give_up,
+                      std::function<void(std::vector<std::string>)> then) {
+    bool unsaved = false;
+    for (auto& [id, item] : items_) {
+        if (!item.stored) {
+            Keep(item);
+            unsaved = unsaved || !item.stored;
+        }
+    }
+    if (!unsaved || std::chrono::steady_clock::now() >= give_up) {
+        then(KeepAllUntil(std::chrono::steady_clock::now()));
+        return;
+    }
+    const auto step = std::max(std::chrono::milliseconds(50), services_.keep_retry / 10);
+    services_.post_after(step, [this, give_up, then = std::move(then)]() mutable {
+        KeepStep(give_up, std::move(then));
+    });
+}
+
+std::vector<std::string> Outbox::KeepAllUntil(std::chrono::steady_clock::time_point give_up) {
     std::vector<std::string> lost;
     while (true) {
         lost.clear();
@@ -186,7 +220,7 @@ std::vector<std::string> Outbox::KeepAll() {
             told.emplace_back(std::exchange(item.safe, nullptr), item.unsaved);
         }
     }
-    if (!lost.empty()) {
+    if (!lost.empty() && !std::exchange(gave_up_, true)) {
         std::string names;
         for (const std::string& order : lost) {
             names += (names.empty() ? "" : ", ") + OrderName(order);

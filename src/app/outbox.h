@@ -128,7 +128,13 @@ class Outbox {
     // program, after which the mails go out at the next start. A write that fails is tried again
     // for up to `keep_at_end`; the mails still not kept then are lost: they are named on standard
     // error and in a notification, and their order ids given back, oldest first.
+    // Once this has given mails up, it tries no more and tells nobody again.
     std::vector<std::string> KeepAll();
+    // The same for a shutdown, without holding the event loop: while mails are not kept, the
+    // waiting mails are tried at once and the writes every keep_retry / 10 (at least 50 ms),
+    // for up to `keep_at_end`, so that a mail the server takes meanwhile is not lost; then
+    // `then` gets KeepAll's lost order ids. When every mail is kept, `then` runs at once.
+    void KeepAllThen(std::function<void(std::vector<std::string> lost)> then);
 
     OutboxCounts Counts() const;
 
@@ -167,6 +173,11 @@ class Outbox {
                    std::optional<int64_t> delivered_ms = std::nullopt,
                    const std::optional<ComposedMail>& composed = std::nullopt);
     void Keep(Item& item);
+    // KeepAll's work, trying the writes again until `give_up`.
+    std::vector<std::string> KeepAllUntil(std::chrono::steady_clock::time_point give_up);
+    // A step of KeepAllThen.
+    void KeepStep(std::chrono::steady_clock::time_point give_up,
+                  std::function<void(std::vector<std::string>)> then);
     // Tries the writes that failed again, every keep_retry while one still fails.
     void ArmKeepRetry();
     void NotifyUnsaved(const Item& item);
@@ -188,6 +199,7 @@ class Outbox {
     uint64_t wake_generation_ = 0;
     bool bound_armed_ = false;
     bool keep_retry_armed_ = false;
+    bool gave_up_ = false;    // KeepAll gave mails up: they are lost, and were told so
     int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does
     uint32_t id_counter_ = 0;
 };

@@ -149,7 +149,7 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     // The held reply lets the next events be handled meanwhile; it comes when finished, once.
     EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect",
                                               "cancel from http", "other", "done disconnect",
-                                              "done shutdown", "shutdown"}));
+                                              "shutdown", "done shutdown"}));
     held();
     held();
     EXPECT_EQ(seen.back(), "done cancel");

@@ -508,8 +508,17 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
     std::filesystem::remove(folder);
     EXPECT_TRUE(QTest::qWaitFor([&] { return OutboxFiles(quillet).size() == 1; }, 15000));
     EXPECT_EQ(quillet.Feed("{\"event\":\"Status\"}\n").second.find("Unsaved"), std::string::npos);
-    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    // The disk fails again: a Shutdown tries for ten seconds, then names the order whose mail
+    // is lost, in its reply and on standard error.
+    std::filesystem::remove_all(folder);
+    WriteFile(folder, "in the way");
+    EXPECT_NE(quillet.Feed(Order(2)).second.find("Unsaved"), std::string::npos);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n"),
+              std::pair(0, std::string("{\"ok\":true,\"Lost\":[\"2\"]}\n")));
     EXPECT_TRUE(program.waitForFinished(10000));
+    EXPECT_NE(program.readAllStandardError().toStdString().find(
+                  "lost, as the outbox could not keep them: the mails of order 2"),
+              std::string::npos);
 }
 
 // Two runs on one settings file, whatever their sockets: the one that owns it sends each

@@ -182,25 +182,6 @@ TEST_F(ControlServerTest, ClientsThatDoNotReadOrAreTooManyLeaveTheOthersAnswered
     });
 }
 
-TEST_F(ControlServerTest, ShutdownIsAnsweredBeforeItsHandlerRuns) {
-    Start();
-    std::atomic<bool> reply_read{false};
-    on_event = [&](OrderEvent&) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!reply_read && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
-        EXPECT_TRUE(reply_read);  // the reply came first
-    };
-    RunClients(1, [&](int) {
-        test::LineClient client(path);
-        ASSERT_TRUE(client.Write(R"({"event":"Shutdown"})" + std::string("\n")));
-        EXPECT_EQ(client.ReadLine(), R"({"ok":true})");
-        reply_read = true;
-    });
-    ASSERT_TRUE(RunEventLoopUntil([&] { return calls == 1; }));
-}
-
 TEST_F(ControlServerTest, TheSocketAndItsFolderAreTheUsersAlone) {
     const mode_t old_umask = umask(0);
     Start();

@@ -258,7 +258,8 @@ TEST(MainWindowTest, TheSetupDialogsCloseBoxAndAShutdownSave) {
             QWidget* dialog = QApplication::activeModalWidget();
             dialog_was_shown = dialog != nullptr;
             if (shutdown) {
-                p.form.CVTOrders1_Shutdown();
+                Shutdown stop;
+                p.form.CVTOrders1_Shutdown(stop);
             } else if (dialog) {
                 dialog->close();
             }
