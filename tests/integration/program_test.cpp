@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -614,6 +616,50 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
     EXPECT_NE(program.readAllStandardError().toStdString().find(
                   "lost, as the outbox could not keep them: the mails of order 2"),
               std::string::npos);
+}
+
+// A full disk during an outage: the outbox folder is a tmpfs of 16 KiB, filled up. The order's
+// reply and Status say the mail is not saved; once there is room and the server is back, it is
+// delivered, once.
+TEST(ProgramTest, AFullDiskDuringAnOutageIsToldAndTheMailGoesOutOnceBothAreBack) {
+    const int port = FreePort();
+    Installed quillet(port);
+    const std::string folder = quillet.Path("quillet.outbox");
+    std::filesystem::create_directory(folder);
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16k,mode=0700") != 0) {
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (it takes root): " << std::strerror(errno);
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{folder};
+    const std::string filler = folder + "/filler";
+    {
+        const UniqueFd fd(::open(filler.c_str(), O_WRONLY | O_CREAT, 0600));
+        const std::string block(4096, 'x');
+        while (::write(fd.get(), block.data(), block.size()) > 0) {
+        }
+    }
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto [code, replies] =
+        quillet.Feed("{\"event\":\"Connect\"}\n" + Order(7) + "{\"event\":\"Status\"}\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(replies.find("{\"ok\":true,\"Unsaved\":"), std::string::npos) << replies;
+    EXPECT_NE(replies.find("No space left on device"), std::string::npos) << replies;
+    EXPECT_NE(replies.find("\"Unsaved\":1}"), std::string::npos) << replies;
+
+    std::filesystem::remove(filler);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OutboxFiles(quillet).size() == 1; }, 15000));
+    SmtpTestServer::Config config;
+    config.port = port;
+    SmtpTestServer server(config);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 1; }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OutboxFiles(quillet).empty(); }, 15000));
+    QTest::qWait(1000);  // no second copy follows
+    EXPECT_EQ(server.Received().size(), 1u);
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
 }
 
 // Two runs on one settings file, whatever their sockets: the one that owns it sends each
