@@ -149,15 +149,20 @@ void formQuillet::RecordWithoutMail(const OrderEvent& event, std::string note) {
 void formQuillet::CVTOrders1_Shutdown(Shutdown& event) {
     // Mails only in memory get up to the outbox's time at the end to be delivered or kept; the
     // reply then names the orders whose mails were lost, before the program ends. The event
-    // lives as long as its reply.
-    outbox_->KeepAllThen(
-        [this, &event, reply = std::exchange(reply_, nullptr)](std::vector<std::string> lost) {
-            event.Lost = std::move(lost);
+    // lives as long as its reply. A Shutdown that comes meanwhile gets the same answer.
+    ending_.emplace_back(&event, std::exchange(reply_, nullptr));
+    if (ending_.size() > 1) {
+        return;
+    }
+    outbox_->KeepAllThen([this](const std::vector<std::string>& lost) {
+        for (auto& [shutdown, reply] : std::exchange(ending_, {})) {
+            shutdown->Lost = lost;
             if (reply) {
                 reply();
             }
-            screen_.UnloadMainWindow();
-        });
+        }
+        screen_.UnloadMainWindow();
+    });
 }
 
 void formQuillet::Show_Request() {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/order_events.h"
 #include "app/order_list.h"
@@ -107,6 +109,8 @@ class formQuillet {
     std::function<int64_t()> now_ms_;  // the outbox's clock
     std::optional<JournalEventRecord> journal_row_;  // of the order whose mail is being sent
     EventSource source_ = EventSource::kSocket;      // of the event being handled
+    // The Shutdowns waiting for the outbox to keep what it can, with their replies.
+    std::vector<std::pair<Shutdown*, std::function<void()>>> ending_;
     Subscription password_came_;  // the outbox goes on once the keyring gave the password
 };
 
