@@ -69,6 +69,15 @@ class Installed {
         return environment;
     }
 
+    // Runs the program to its end with `arguments` (--history...): its status and its output.
+    std::pair<int, std::string> Run(const QStringList& arguments) const {
+        QProcess run;
+        run.setProcessEnvironment(Environment());
+        run.start(QString::fromStdString(dir_.Path("quillet")), arguments);
+        run.waitForFinished(30000);
+        return {run.exitCode(), run.readAllStandardOutput().toStdString()};
+    }
+
     // Starts the program and waits until it listens.
     bool Start(QProcess& program, const QStringList& arguments = {}) const {
         program.setProcessEnvironment(Environment());
@@ -185,13 +194,7 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     QSqlDatabase::removeDatabase("program-journal");
 
     // And on the command line: every event of the days asked for, as lines or as CSV.
-    const auto history = [&](const QStringList& arguments) {
-        QProcess run;
-        run.setProcessEnvironment(quillet.Environment());
-        run.start(QString::fromStdString(quillet.Path("quillet")), arguments);
-        run.waitForFinished(30000);
-        return std::pair(run.exitCode(), run.readAllStandardOutput().toStdString());
-    };
+    const auto history = [&](const QStringList& arguments) { return quillet.Run(arguments); };
     const auto [listed, lines_out] = history({"--history"});
     EXPECT_EQ(listed, 0);
     EXPECT_EQ(std::ranges::count(lines_out, '\n'), 5) << lines_out;  // a title, four events
@@ -491,6 +494,27 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
               std::string::npos);
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(program.waitForFinished(10000));
+    // The journal, exported: order 3 delivered after the outage, with the server's reply, and
+    // its attempts (the first one met the server gone).
+    const auto [csv_code, csv] = quillet.Run({"--history", "--csv"});
+    EXPECT_EQ(csv_code, 0);
+    const size_t row = csv.find(",3,OrderCancelled,");
+    ASSERT_NE(row, std::string::npos) << csv;
+    const std::string line = csv.substr(row, csv.find("\r\n", row) - row);
+    EXPECT_NE(line.find(",Delivered,"), std::string::npos) << line;
+    EXPECT_NE(line.find(",250 2.0.0 Ok: queued as 4XyZ"), std::string::npos) << line;
+    {
+        QSqlDatabase journal = QSqlDatabase::addDatabase("QSQLITE", "outage-journal");
+        journal.setDatabaseName(QString::fromStdString(quillet.Path("quillet-journal.sqlite")));
+        ASSERT_TRUE(journal.open());
+        QSqlQuery attempts(journal);
+        ASSERT_TRUE(attempts.exec("SELECT group_concat(outcome, ' ') FROM attempts WHERE event_id "
+                                  "= (SELECT max(id) FROM events WHERE order_id = '3')") &&
+                    attempts.next());
+        EXPECT_EQ(attempts.value(0).toString().toStdString().rfind("waiting", 0), 0u);
+        EXPECT_TRUE(attempts.value(0).toString().endsWith("delivered"));
+    }
+    QSqlDatabase::removeDatabase("outage-journal");
 }
 
 // The journal at `path` opens whole, and holds no row without its time, event and fields.
