@@ -97,12 +97,20 @@ void JournalWriter::RecordMail(JournalMailRecord record) {
 }
 
 void JournalWriter::Take(Record record) {
+    bool first = false;
     {
         const std::lock_guard lock(mutex_);
+        first = waiting_.empty();
         waiting_.push_back(std::move(record));
     }
-    wake_.notify_one();
+    if (first) {  // the writer waits for a first record; while it gathers, it wakes by itself
+        wake_.notify_one();
+    }
 }
+
+// How long the writer gathers records after the first before it writes them: a kill loses at
+// most this and the time of one write.
+constexpr std::chrono::milliseconds kGather{100};
 
 void JournalWriter::Run() {
     JournalFile file(path_, QStringLiteral("quillet-journal-writer"));
@@ -122,6 +130,8 @@ void JournalWriter::Run() {
         if (waiting_.empty()) {
             return;  // stopping, with everything written
         }
+        // What a burst brings within a moment goes into the same transaction.
+        wake_.wait_for(lock, kGather, [this] { return stopping_; });
         std::deque<Record> batch = std::exchange(waiting_, {});
         lock.unlock();
         if (file.ok()) {

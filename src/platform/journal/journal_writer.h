@@ -16,8 +16,9 @@ namespace quillet {
 class JournalWriter final : public Journal {
   public:
     // Opens `path` on the writer's thread and first deletes the events older than `keep`. The
-    // records then go in, in the order given, each batch (what came while the last was written)
-    // in one transaction, so that a kill leaves whole records only. A file that cannot be opened
+    // records then go in, in the order given, each batch (what comes within 100 ms of its first
+    // record, or while the last batch was written) in one transaction, so that a kill leaves
+    // whole records only and loses at most the last batch. A file that cannot be opened
     // or a batch that cannot be written is said on standard error; the records go on being
     // taken (and those of a failed batch are lost to the journal).
     JournalWriter(std::string path, std::chrono::hours keep);
