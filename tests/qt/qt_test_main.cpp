@@ -5,7 +5,10 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen, with the options a test may give it (a screen's size).
+    if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen")) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

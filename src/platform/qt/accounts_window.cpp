@@ -9,6 +9,7 @@
 #include "accounts/account_list_layout.h"
 #include "platform/qt/dialog_keys.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/screen_fit.h"
 #include "platform/qt/twips.h"
 
 namespace quillet {
@@ -33,6 +34,7 @@ AccountsWindow::AccountsWindow(formAccounts& form, QWidget* parent)
 
     lstv = new QTreeWidget(this);
     lstv->setObjectName(QStringLiteral("lstv"));
+    lstv->setAccessibleName(QStringLiteral("E-mail accounts"));
     lstv->setRootIsDecorated(false);
     lstv->setSelectionMode(QAbstractItemView::SingleSelection);
     lstv->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -65,7 +67,9 @@ AccountsWindow::AccountsWindow(formAccounts& form, QWidget* parent)
             form_.lstv.SetSelectedIndex(row);
         }
     });
-    resize(TwipsToPixels(kInnerWidth, ppt), TwipsToPixels(kInnerHeight, ppt));
+    // On a screen too small for it, as large as the screen holds; the layout follows the size.
+    resize(QSize(TwipsToPixels(kInnerWidth, ppt), TwipsToPixels(kInnerHeight, ppt))
+               .boundedTo(ClientRoom(*this)));
 }
 
 void AccountsWindow::ShowList() {

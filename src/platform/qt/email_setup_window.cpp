@@ -2,19 +2,24 @@
 
 #include <QCheckBox>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <functional>
 
 #include "platform/qt/dialog_keys.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/screen_fit.h"
+#include "platform/qt/status_colour.h"
 #include "platform/qt/twips.h"
 #include "settings/setup_dialog_slot.h"
 
@@ -23,7 +28,7 @@ namespace {
 
 constexpr double kClientWidth = 7965;
 constexpr double kClientHeight = 6570;
-constexpr double kHttpRowHeight = 450;  // the HTTP endpoint's row, below the rest
+constexpr double kHttpRowHeight = 450;   // the HTTP endpoint's row, below the rest
 constexpr double kTokenRowHeight = 420;  // the token command's row, below the HTTP row
 
 QString Q(const std::string& text) {
@@ -77,7 +82,42 @@ EmailSetupWindow::EmailSetupWindow(formEmailSetup& form, SetupDialogSlot& slot, 
     setWindowTitle(QStringLiteral("E-Mail Setup"));
     setFont(TahomaFont());
     Build();
+    FitToScreen();
     Bind();
+}
+
+void EmailSetupWindow::FitToScreen() {
+    // The controls, placed above on the dialog, go onto a page that scrolls on a screen too small
+    // for it. Moving them within the window keeps their tab order.
+    const QSize full = size();
+    const QList<QWidget*> controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    auto* page = new QWidget;
+    page->setFixedSize(full);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("page"));
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);  // the page's fixed size: no scroll bar where it fits
+    scroll->setWidget(page);
+    for (QWidget* control : controls) {
+        control->setParent(page);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+
+    const QSize room = ClientRoom(*this);
+    if (full.width() <= room.width() && full.height() <= room.height()) {
+        setFixedSize(full);  // it fits: as it always was
+        return;
+    }
+    // Too large: as much as the screen holds, resizable up to the whole page and its scroll bars.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+    const QSize most = full + QSize(full.height() > room.height() ? bar : 0,
+                                    full.width() > room.width() ? bar : 0);
+    setMinimumSize(QSize(160, 120).boundedTo(most));
+    setMaximumSize(most);
+    resize(most.boundedTo(room));
 }
 
 void EmailSetupWindow::Build() {
@@ -117,22 +157,28 @@ void EmailSetupWindow::Build() {
     };
 
     QGroupBox* frame1 = frame("Sender Information", 30, 30, 5475, 1095);
-    label(frame1, "Display name:", 120, 330);
+    // Each field is named by its label (a screen reader speaks it), not by its frame's title.
+    QLabel* display_name = label(frame1, "Display name:", 120, 330);
     txtDisplayName = line(frame1, "txtDisplayName", 1380, 270, 3855);
-    label(frame1, "E-mail address:", 120, 660);
+    display_name->setBuddy(txtDisplayName);
+    QLabel* email = label(frame1, "E-mail address:", 120, 660);
     txtEmail = line(frame1, "txtEmail", 1380, 630, 3855);
+    email->setBuddy(txtEmail);
 
     QGroupBox* frame2 = frame("Outgoing Mail Server Information", 30, 1200, 5475, 3045);
-    label(frame2, "Select mail server template:", 150, 390);
+    QLabel* server_template = label(frame2, "Select mail server template:", 150, 390);
     cmbServerTemplate = new QComboBox(frame2);
     cmbServerTemplate->setObjectName(QStringLiteral("cmbServerTemplate"));
     cmbServerTemplate->setFont(TahomaFont());
     cmbServerTemplate->setEditable(false);
     PlaceInTwips(*cmbServerTemplate, 2520, 330, 2715, 315, ppt);
-    label(frame2, "Outgoing mail server (SMTP):", 150, 780);
+    server_template->setBuddy(cmbServerTemplate);
+    QLabel* server = label(frame2, "Outgoing mail server (SMTP):", 150, 780);
     txtSMTPserver = line(frame2, "txtSMTPserver", 2520, 720, 2715);
-    label(frame2, "SMTP server port number:", 150, 1140);
+    server->setBuddy(txtSMTPserver);
+    QLabel* port = label(frame2, "SMTP server port number:", 150, 1140);
     txtPort = line(frame2, "txtPort", 2520, 1080, 615);
+    port->setBuddy(txtPort);
     chkSSL =
         new QCheckBox(QStringLiteral("Mail server requires a secure connection (SSL)"), frame2);
     chkSSL->setObjectName(QStringLiteral("chkSSL"));
@@ -142,16 +188,19 @@ void EmailSetupWindow::Build() {
     chkAuthRequired->setObjectName(QStringLiteral("chkAuthRequired"));
     chkAuthRequired->setFont(TahomaFont());
     PlaceInTwips(*chkAuthRequired, 150, 1860, 3345, 195, ppt);
-    label(frame2, "Account name:", 480, 2220);
+    QLabel* account = label(frame2, "Account name:", 480, 2220);
     txtAccountName = line(frame2, "txtAccountName", 1710, 2190, 2925);
-    label(frame2, "Password:", 480, 2580);
+    account->setBuddy(txtAccountName);
+    QLabel* password = label(frame2, "Password:", 480, 2580);
     txtPassword = line(frame2, "txtPassword", 1710, 2550, 2925);
+    password->setBuddy(txtPassword);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
 
     QGroupBox* frame3 = frame("Send E-mail To:", 30, 4260, 5475, 1935);
     lstSendTo = new QListWidget(frame3);
     lstSendTo->setObjectName(QStringLiteral("lstSendTo"));
+    lstSendTo->setAccessibleName(QStringLiteral("Send E-mail To"));
     lstSendTo->setFont(SansSerifFont());
     lstSendTo->setSelectionMode(QAbstractItemView::ExtendedSelection);
     PlaceInTwips(*lstSendTo, 150, 300, 5175, 1065, ppt);
@@ -166,6 +215,7 @@ void EmailSetupWindow::Build() {
 
     lblLog = new QLabel(this);
     lblLog->setObjectName(QStringLiteral("lblLog"));
+    lblLog->setAccessibleName(QStringLiteral("Status"));
     lblLog->setFont(SansSerifFont());
     PlaceInTwips(*lblLog, 0, 6240, 7920, 285, ppt);
 
@@ -207,20 +257,21 @@ void EmailSetupWindow::BuildHttpRow(double ppt) {
     txtHttpPort = new QLineEdit(this);
     txtHttpPort->setObjectName(QStringLiteral("txtHttpPort"));
     txtHttpPort->setFont(TahomaFont());
+    txtHttpPort->setAccessibleName(QStringLiteral("HTTP port"));
     PlaceInTwips(*txtHttpPort, 3660, kTop, 735, 315, ppt);
     txtHttpToken = new QLineEdit(this);
     txtHttpToken->setObjectName(QStringLiteral("txtHttpToken"));
     txtHttpToken->setFont(TahomaFont());
     txtHttpToken->setReadOnly(true);
     txtHttpToken->setToolTip(QStringLiteral("The token: Authorization: Bearer <token>"));
+    txtHttpToken->setAccessibleName(QStringLiteral("HTTP token"));
     PlaceInTwips(*txtHttpToken, 4470, kTop, 2505, 315, ppt);
     cmdCopyToken = new QPushButton(QStringLiteral("Copy"), this);
     cmdCopyToken->setObjectName(QStringLiteral("cmdCopyToken"));
     cmdCopyToken->setFont(SansSerifFont());
     cmdCopyToken->setAutoDefault(false);
     PlaceInTwips(*cmdCopyToken, 7050, kTop - 30, 855, 375, ppt);
-    QWidget* const order[] = {cmbServerTemplate, chkHttp, txtHttpPort, txtHttpToken,
-                              cmdCopyToken};
+    QWidget* const order[] = {cmbServerTemplate, chkHttp, txtHttpPort, txtHttpToken, cmdCopyToken};
     for (size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
@@ -277,17 +328,8 @@ void EmailSetupWindow::Bind() {
         showing_list_ = false;
     });
 
-    auto show_log = [this] {
-        const Label& log = form_->lblLog;
-        lblLog->setText(Q(log.Caption()));
-        lblLog->setToolTip(Q(log.Caption()));  // the whole of a reason the line cuts short
-        const Colour c = log.ForeColor();
-        QPalette palette = lblLog->palette();
-        palette.setColor(QPalette::WindowText, QColor(c.red, c.green, c.blue));
-        lblLog->setPalette(palette);
-    };
-    show_log();
-    subscriptions_.push_back(form.lblLog.Observe(show_log));
+    ShowLog();
+    subscriptions_.push_back(form.lblLog.Observe([this] { ShowLog(); }));
     auto show_test_button = [this] { Command2->setEnabled(form_->Command2.Enabled()); };
     show_test_button();
     subscriptions_.push_back(form.Command2.Observe(show_test_button));
@@ -311,6 +353,33 @@ void EmailSetupWindow::Bind() {
     on_click(Command2, [](formEmailSetup& form) { form.Command2_Click(); });
     on_click(cmdHelp, [](formEmailSetup& form) { form.cmdHelp_Click(); });
     on_click(Command1, [](formEmailSetup& form) { form.Command1_Click(); });
+}
+
+void EmailSetupWindow::ShowLog() {
+    if (!form_) {
+        return;
+    }
+    const Label& log = form_->lblLog;
+    lblLog->setText(Q(log.Caption()));
+    lblLog->setToolTip(Q(log.Caption()));  // the whole of a reason the line cuts short
+    const Colour c = log.ForeColor();
+    QPalette shown = lblLog->palette();
+    shown.setColor(QPalette::WindowText,
+                   ReadableOn(QColor(c.red, c.green, c.blue), palette().color(QPalette::Window),
+                              palette().color(QPalette::WindowText)));
+    lblLog->setPalette(shown);
+}
+
+void EmailSetupWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    KeepOnScreen(*this);
+}
+
+void EmailSetupWindow::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        ShowLog();  // the status colour for the new palette
+    }
 }
 
 void EmailSetupWindow::ShowList() {

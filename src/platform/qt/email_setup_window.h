@@ -1,7 +1,7 @@
 // The "E-Mail Setup" dialog window, drawn from the formEmailSetup form: every control at its
 // place, the widgets and the form's state kept in step both ways, clicks turned into the
 // form's handlers. The close box unloads the dialog (which saves the settings); "Close" only
-// hides it.
+// hides it. On a screen too small for it, it takes what the screen holds and its controls scroll.
 #pragma once
 
 #include <QDialog>
@@ -53,6 +53,8 @@ class EmailSetupWindow final : public QDialog {
     QLineEdit* txtTokenCommand = nullptr;
 
   protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -60,8 +62,12 @@ class EmailSetupWindow final : public QDialog {
     void Build();
     void BuildHttpRow(double ppt);
     void BuildTokenRow(double ppt);
+    // Its size on a screen too small for it: the controls scroll, and every one stays in reach.
+    void FitToScreen();
     void Bind();
     void ShowList();
+    // The status line, its colour readable on the dialog's palette.
+    void ShowLog();
 
     formEmailSetup* form_;  // null once the close box has unloaded it
     SetupDialogSlot& slot_;

@@ -12,6 +12,7 @@
 
 #include "app/main_layout.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/screen_fit.h"
 #include "platform/qt/twips.h"
 
 namespace quillet {
@@ -35,6 +36,7 @@ MainWindow::MainWindow(formQuillet& form)
     const double ppt = PixelsPerTwip(*this);
 
     list_->setObjectName(QStringLiteral("List1"));
+    list_->setAccessibleName(QStringLiteral("Orders received from Corvana"));
     list_->setModel(&model_);
     list_->setUniformItemSizes(true);  // keeps a million lines quick to lay out
     list_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -68,7 +70,13 @@ MainWindow::MainWindow(formQuillet& form)
     fix_state_ = form_.FixStateChanged.Subscribe(show_fix_state);
 
     setTabOrder(list_, button_);
+    ShowMarksInPalette();
     resize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
+}
+
+void MainWindow::ShowMarksInPalette() {
+    model_.SetColours(list_->palette().color(QPalette::Base),
+                      list_->palette().color(QPalette::Text));
 }
 
 void MainWindow::ShowLineMenu(const QPoint& at) {
@@ -102,6 +110,19 @@ void MainWindow::ShowLineMenu(const QPoint& at) {
     }
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // On a screen too small for it, as large as the screen holds and on it; where it fits, the
+    // window system places it unless it was moved.
+    const QSize room = ClientRoom(*this);
+    if (width() > room.width() || height() > room.height()) {
+        resize(size().boundedTo(room));
+        KeepOnScreen(*this);
+    } else if (testAttribute(Qt::WA_Moved)) {
+        KeepOnScreen(*this);
+    }
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     ApplyResizeRule();
@@ -111,6 +132,8 @@ void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
         ApplyResizeRule();  // restored: lay out again
+    } else if (event->type() == QEvent::PaletteChange) {
+        ShowMarksInPalette();
     }
 }
 

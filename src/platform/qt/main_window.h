@@ -35,12 +35,15 @@ class MainWindow final : public QWidget {
     QPushButton* cmdEmailSetup() const { return button_; }
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void ApplyResizeRule();
+    // The delivery marks in colours that stand out from the list's background.
+    void ShowMarksInPalette();
     // The context menu of an order line: "Send Again" for a mail waiting or failed, "Copy"; and
     // "History...", on a line or not.
     void ShowLineMenu(const QPoint& at);

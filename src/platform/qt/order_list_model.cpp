@@ -1,8 +1,8 @@
 #include "platform/qt/order_list_model.h"
 
-#include <QPainter>
-#include <QPixmap>
 #include <algorithm>
+
+#include "platform/qt/delivery_mark.h"
 
 namespace quillet {
 
@@ -10,14 +10,12 @@ OrderListModel::OrderListModel(OrderList& list, QObject* parent)
     : QAbstractListModel(parent), list_(list), shown_(static_cast<int>(list.ListCount())) {
     show_timer_.setSingleShot(true);
     connect(&show_timer_, &QTimer::timeout, this, &OrderListModel::ShowNewLines);
-    for (const DeliveryState state :
-         {DeliveryState::Delivered, DeliveryState::Waiting, DeliveryState::Failed}) {
-        icons_[static_cast<int>(state)] = StateIcon(state);
-    }
+    SetColours(Qt::white, Qt::black);
     delivery_changed_ = list.OnDeliveryChanged([this](size_t line) {
         if (static_cast<int>(line) < shown_) {
             const QModelIndex changed = index(static_cast<int>(line));
-            emit dataChanged(changed, changed, {Qt::DecorationRole, Qt::ToolTipRole});
+            emit dataChanged(changed, changed,
+                             {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
         }
     });
     appended_ = list.OnAppended([this] {
@@ -43,6 +41,9 @@ QVariant OrderListModel::data(const QModelIndex& index, int role) const {
         return state == DeliveryState::None ? QVariant()
                                             : QVariant(icons_[static_cast<int>(state)]);
     }
+    if (role == Qt::AccessibleDescriptionRole) {
+        return DeliveryDescription(list_.Delivery(row), list_.DeliveryDetail(row));
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
         return {};
     }
@@ -59,19 +60,14 @@ QVariant OrderListModel::data(const QModelIndex& index, int role) const {
     return text;
 }
 
-QIcon OrderListModel::StateIcon(DeliveryState state) {
-    // A dot in the state's colour: green delivered, amber waiting, red failed.
-    const QColor colour = state == DeliveryState::Delivered ? QColor(0, 150, 60)
-                          : state == DeliveryState::Waiting ? QColor(230, 160, 0)
-                                                            : QColor(200, 0, 0);
-    QPixmap pixmap(12, 12);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(colour.darker(130));
-    painter.setBrush(colour);
-    painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
-    return QIcon(pixmap);
+void OrderListModel::SetColours(const QColor& background, const QColor& text) {
+    for (const DeliveryState state :
+         {DeliveryState::Delivered, DeliveryState::Waiting, DeliveryState::Failed}) {
+        icons_[static_cast<int>(state)] = DeliveryMark(state, background, text);
+    }
+    if (shown_ > 0) {
+        emit dataChanged(index(0), index(shown_ - 1), {Qt::DecorationRole});
+    }
 }
 
 void OrderListModel::ShowNewLines() {
@@ -84,6 +80,22 @@ void OrderListModel::ShowNewLines() {
     shown_ = count;
     endInsertRows();
     last_shown_ = std::chrono::steady_clock::now();
+}
+
+QString DeliveryDescription(DeliveryState state, std::string_view detail) {
+    if (state == DeliveryState::None) {
+        return {};
+    }
+    const QString word = state == DeliveryState::Delivered ? QStringLiteral("delivered")
+                         : state == DeliveryState::Waiting ? QStringLiteral("waiting")
+                                                           : QStringLiteral("failed");
+    QString tip = QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size()));
+    // A tip that begins with the state ("Failed: ...") goes on from it.
+    if (tip.startsWith(word + QLatin1Char(':'), Qt::CaseInsensitive)) {
+        return QStringLiteral("Mail ") + word + tip.mid(word.size());
+    }
+    return QStringLiteral("Mail ") + word + QLatin1Char('.') +
+           (tip.isEmpty() ? QString() : QLatin1Char(' ') + tip);
 }
 
 }  // namespace quillet

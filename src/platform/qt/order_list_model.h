@@ -1,15 +1,17 @@
 // The order list as a Qt model: the view asks for the lines it shows, so a million lines cost
-// no widget items. Each line's mail shows as a coloured dot before it (none when not mailed),
-// and in its tip. New lines reach the view together, kShowDelay after the first of them, or
-// while orders keep coming, kBusyGap after the view was last told: a burst of orders costs a
-// relayout and repaint twice a second at most, and they never stand between an order and
-// the answer to it.
+// no widget items. Each line's mail shows as a mark before it (none when not mailed), in its tip
+// and in its accessible description, which a screen reader speaks. New lines reach the view
+// together, kShowDelay after the first of them, or while orders keep coming, kBusyGap after the
+// view was last told: a burst of orders costs a relayout and repaint twice a second at most, and
+// they never stand between an order and the answer to it.
 #pragma once
 
 #include <QAbstractListModel>
+#include <QColor>
 #include <QIcon>
 #include <QTimer>
 #include <chrono>
+#include <string_view>
 
 #include "app/order_list.h"
 
@@ -29,6 +31,9 @@ class OrderListModel final : public QAbstractListModel {
 
     // Tells the view of the lines appended since it was last told, now.
     void ShowNewLines();
+    // Draws the marks for a view of these background and text colours (its palette's base and
+    // text), from now on; until called, for a light background.
+    void SetColours(const QColor& background, const QColor& text);
 
   private:
     OrderList& list_;
@@ -38,8 +43,11 @@ class OrderListModel final : public QAbstractListModel {
     Subscription appended_;  // these end with the model
     Subscription delivery_changed_;
     QIcon icons_[4];  // by DeliveryState; none for None
-
-    static QIcon StateIcon(DeliveryState state);
 };
+
+// What a line's accessible description says of its mail: "" when not mailed, else its state
+// (delivered, waiting or failed) and the tip's text of it (its reason, the next attempt, and
+// that it is not safe when the outbox could not keep it).
+QString DeliveryDescription(DeliveryState state, std::string_view detail);
 
 }  // namespace quillet

@@ -1,0 +1,66 @@
+#include "platform/qt/screen_fit.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cmath>
+
+#include "accounts/account_list_layout.h"
+
+namespace quillet {
+namespace {
+
+// A title bar and a thin border, for a window whose frame is not known yet.
+constexpr QMargins kUsualFrame(4, 30, 4, 4);
+
+QMargins MeasuredFrame(const QWidget& window) {
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+WindowRect ToWindowRect(const QRect& r) {
+    return {static_cast<float>(r.x()), static_cast<float>(r.y()), static_cast<float>(r.width()),
+            static_cast<float>(r.height())};
+}
+
+}  // namespace
+
+QRect AvailableArea(const QWidget& window) {
+    const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+    const QScreen* screen = !window.isVisible() && owner ? owner->screen() : window.screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+QMargins FrameOf(const QWidget& window) {
+    if (window.isVisible()) {
+        return MeasuredFrame(window);
+    }
+    const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+    return owner && owner->isVisible() ? MeasuredFrame(*owner) : kUsualFrame;
+}
+
+QSize ClientRoom(const QWidget& window) {
+    const QMargins frame = FrameOf(window);
+    return AvailableArea(window).size().shrunkBy(frame).expandedTo(QSize(0, 0));
+}
+
+void KeepOnScreen(QWidget& window) {
+    const QRect area = AvailableArea(window);
+    if (area.isEmpty()) {
+        return;
+    }
+    const QMargins frame = FrameOf(window);
+    const QRect outer = window.geometry().marginsAdded(frame);
+    if (area.contains(outer)) {
+        return;
+    }
+    const WindowRect kept = KeepWithin(ToWindowRect(outer), ToWindowRect(area));
+    window.move(static_cast<int>(std::lround(kept.left)), static_cast<int>(std::lround(kept.top)));
+}
+
+}  // namespace quillet
