@@ -14,16 +14,19 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "platform/qt/accounts_window.h"
 #include "platform/qt/delivery_mark.h"
 #include "platform/qt/email_setup_window.h"
+#include "platform/qt/history_window.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/status_colour.h"
 #include "support/form_rig.h"
 #include "support/recording_transport.h"
+#include "support/temp_dir.h"
 
 namespace quillet {
 namespace {
@@ -179,6 +182,11 @@ TEST(AccessTest, WindowsKeepEveryControlInReachOnTheScreen) {
     AccountsWindow a(accounts, &s);
     a.show();
     ExpectReachable(a, {a.lstv, a.cmdSelect[0], a.cmdSelect[1]});
+
+    test::TempDir dir;
+    HistoryWindow history(QString::fromStdString(dir.Path("quillet-journal.sqlite")));
+    history.show();
+    ExpectReachable(history, {history.findChild<QTableView*>()});
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "platform/history/history_export.h"
+#include "platform/qt/screen_fit.h"
 
 namespace quillet {
 namespace {
@@ -100,6 +101,8 @@ HistoryWindow::HistoryWindow(const QString& journal_path, QWidget* parent)
     filters->addSpacing(12);
     filters->addWidget(find_label);
     filters->addWidget(find_, 1);
+    // A long status (a journal's path) wraps rather than widening the window past the screen.
+    status_->setWordWrap(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
     buttons->addWidget(export_);
@@ -129,7 +132,9 @@ HistoryWindow::HistoryWindow(const QString& journal_path, QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
-    resize(fontMetrics().averageCharWidth() * 190, fontMetrics().height() * 32);
+    // As much as the screen holds, on a screen too small for it: the table scrolls.
+    resize(QSize(fontMetrics().averageCharWidth() * 190, fontMetrics().height() * 32)
+               .boundedTo(ClientRoom(*this)));
     ApplyFilter();
 }
 
