@@ -567,7 +567,7 @@ TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
             }
         });
         const int kill_after = std::uniform_int_distribution<int>(1, kBurst - 1)(random);
-        QTest::qWaitFor([&] { return replies >= kill_after; }, 30000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return replies >= kill_after; }, 30000));
         program.kill();
         ASSERT_TRUE(program.waitForFinished(10000));
         burst.join();
