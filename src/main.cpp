@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "app/form_quillet.h"
 #include "app/order_dispatcher.h"
@@ -143,18 +145,28 @@ std::vector<std::string> AutostartArguments(const quillet::CommandLine& command)
     return arguments;
 }
 
-// --http-token: prints the HTTP endpoint's token, made first when there is none, with no
-// display needed.
-int PrintHttpToken(const std::string& settings_option) {
+// The settings file of a command that needs no display: --settings, or where this program
+// keeps it; nothing, once standard error says why, when there is none.
+std::optional<std::string> CommandSettingsFile(const std::string& settings_option) {
     std::error_code error;
     const auto executable = std::filesystem::canonical("/proc/self/exe", error);
     const quillet::ProgramPlaces places = quillet::FindProgramPlaces(executable, settings_option);
     if (!places.error.empty()) {
         std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return std::nullopt;
+    }
+    return places.settings_file;
+}
+
+// --http-token: prints the HTTP endpoint's token, made first when there is none, with no
+// display needed.
+int PrintHttpToken(const std::string& settings_option) {
+    const std::optional<std::string> settings_path = CommandSettingsFile(settings_option);
+    if (!settings_path) {
         return 1;
     }
     const quillet::HttpToken token =
-        quillet::ReadOrMakeHttpToken(quillet::HttpTokenPath(places.settings_file));
+        quillet::ReadOrMakeHttpToken(quillet::HttpTokenPath(*settings_path));
     if (!token.error.empty()) {
         std::cerr << "quillet: " << token.error << '\n';
         return 1;
@@ -165,14 +177,11 @@ int PrintHttpToken(const std::string& settings_option) {
 
 // --keep-history DAYS: stores how long the journal keeps its rows, from the next start on.
 int KeepHistory(const std::string& settings_option, int days) {
-    std::error_code error;
-    const auto executable = std::filesystem::canonical("/proc/self/exe", error);
-    const quillet::ProgramPlaces places = quillet::FindProgramPlaces(executable, settings_option);
-    if (!places.error.empty()) {
-        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+    const std::optional<std::string> settings_path = CommandSettingsFile(settings_option);
+    if (!settings_path) {
         return 1;
     }
-    quillet::IniFile settings_file(places.settings_file);
+    quillet::IniFile settings_file(*settings_path);
     if (const auto failure = quillet::WriteHistoryDays(settings_file, days)) {
         std::cerr << "quillet: the setting could not be saved: " << *failure << '\n';
         return 1;
@@ -185,15 +194,12 @@ int KeepHistory(const std::string& settings_option, int days) {
 // --history: prints the journal's events, oldest first, with no display needed.
 int PrintHistory(int argc, char* argv[], const quillet::CommandLine& command) {
     QCoreApplication core(argc, argv);  // for Qt SQL's driver
-    std::error_code error;
-    const auto executable = std::filesystem::canonical("/proc/self/exe", error);
-    const quillet::ProgramPlaces places = quillet::FindProgramPlaces(executable, command.settings);
-    if (!places.error.empty()) {
-        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+    const std::optional<std::string> settings_path = CommandSettingsFile(command.settings);
+    if (!settings_path) {
         return 1;
     }
     quillet::JournalReader journal(
-        QString::fromStdString(quillet::JournalFilePath(places.settings_file)));
+        QString::fromStdString(quillet::JournalFilePath(*settings_path)));
     quillet::HistoryFilter filter;
     filter.descending = false;
     if (command.history_span) {

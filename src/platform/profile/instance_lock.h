@@ -37,8 +37,8 @@ struct InstanceLockAttempt {
 // Takes the lock of `settings_file` without waiting for it; the lock file is made, mode 0600,
 // when missing. When another run holds it, waits at most `record_wait` for that run to record
 // its socket (it does so right after it listens); a run that takes the lock clears what a
-// killed owner recorded, so that no one is sent to a socket that is gone. No lock and not held elsewhere: the file
-// cannot be opened or locked (for example a read-only folder), with the reason.
+// killed owner recorded, so that no one is sent to a socket that is gone. No lock and not held
+// elsewhere: the file cannot be opened or locked (for example a read-only folder), with the reason.
 InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
                                      std::chrono::milliseconds record_wait);
 

@@ -1,32 +1,20 @@
 #include "platform/profile/tray_setting.h"
 
-#include <string_view>
-
-#include "support/base64.h"
+#include "platform/profile/stored_entry.h"
 
 namespace quillet {
 namespace {
 
-constexpr std::string_view kSection = "Quillet";
 constexpr std::string_view kKey = "chkKeepInTray";
 
 }  // namespace
 
 bool ReadKeepRunningInTray(ProfileFile& settings_file) {
-    if (settings_file.Load()) {
-        return false;
-    }
-    const std::string stored = settings_file.GetString(kSection, Base64EncodeForINI(kKey), "");
-    return Base64DecodeFromINI(stored) == "1";
+    return ReadStoredEntry(settings_file, kKey) == "1";
 }
 
 std::optional<std::string> WriteKeepRunningInTray(ProfileFile& settings_file, bool keep_running) {
-    if (auto error = settings_file.Load()) {
-        return error;
-    }
-    settings_file.SetString(kSection, Base64EncodeForINI(kKey),
-                            Base64EncodeForINI(keep_running ? "1" : "0"));
-    return settings_file.Save();
+    return WriteStoredEntry(settings_file, kKey, keep_running ? "1" : "0");
 }
 
 }  // namespace quillet
