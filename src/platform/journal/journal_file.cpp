@@ -23,6 +23,8 @@ constexpr const char* kSchema[] = {
     " server_reply TEXT NOT NULL DEFAULT '')",
     "CREATE INDEX IF NOT EXISTS events_at ON events(at_ms)",
     "CREATE INDEX IF NOT EXISTS events_order ON events(order_id)",
+    // Every mail's state and attempt find their event by the outbox's id.
+    "CREATE INDEX IF NOT EXISTS events_outbox ON events(outbox_id)",
     "CREATE TABLE IF NOT EXISTS attempts ("
     " id INTEGER PRIMARY KEY,"
     " event_id INTEGER NOT NULL REFERENCES events(id) ON DELETE CASCADE,"
