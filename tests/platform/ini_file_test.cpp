@@ -43,6 +43,28 @@ TEST(IniFileTest, ReadsTheWindowsRulesAndEditsKeepEveryOtherLineByteForByte) {
         head + "alpha=changed\r\n" + tail + "New=added\r\n\r\n[Last]\r\nx=y\r\n[Fresh]\r\nk=v\r\n");
 }
 
+// As the settings are written back: every entry taken out, then added again; a key given twice
+// shows its second entry once the first is gone.
+TEST(IniFileTest, EntriesTakenOutAndAddedAgainLeaveNoTrace) {
+    TempDir dir;
+    WriteFile(dir.Path("q.ini"), "[Quillet]\r\nA=1\r\nB=2\r\nk=x\r\nk=y\r\nC=3\r\n; end\r\n");
+    IniFile ini(dir.Path("q.ini"));
+    ASSERT_FALSE(ini.Load());
+    for (const char* key : {"A", "B", "k", "C"}) {
+        ini.SetString("Quillet", key, std::nullopt);
+    }
+    EXPECT_EQ(ini.GetString("Quillet", "A", "-1"), "-1");
+    EXPECT_EQ(ini.GetString("Quillet", "K", "-1"), "y");
+    ini.SetString("Quillet", "C", "3");
+    ini.SetString("Quillet", "A", "1");
+    ini.SetString("Quillet", "k", std::nullopt);
+    ini.SetString("Fresh", "n", "v");
+    ASSERT_FALSE(ini.Save());
+    EXPECT_EQ(ReadFile(dir.Path("q.ini")),
+              "[Quillet]\r\nC=3\r\nA=1\r\n; end\r\n[Fresh]\r\nn=v\r\n");
+    EXPECT_EQ(ini.GetString("Quillet", "C", "-1"), "3");
+}
+
 TEST(IniFileTest, NewFileIsTheUsersAloneAnOldOneKeepsItsModeAndAFailedSaveSaysWhy) {
     TempDir dir;
     IniFile fresh(dir.Path("new.ini"));

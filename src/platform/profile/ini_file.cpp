@@ -80,6 +80,8 @@ std::optional<std::string> IniFile::Load() {
 
 void IniFile::BuildIndex() const {
     index_.clear();
+    duplicate_keys_ = false;
+    last_indexed_line_ = 0;
     SectionPlace* current = nullptr;
     bool in_first_section = false;
     for (size_t i = 0; i < lines_.size(); ++i) {
@@ -91,6 +93,7 @@ void IniFile::BuildIndex() const {
             if (added) {
                 current->insert_after = i;
             }
+            last_indexed_line_ = i;
             continue;
         }
         const auto equals = content.find('=');
@@ -101,7 +104,11 @@ void IniFile::BuildIndex() const {
         if (in_first_section) {
             current->insert_after = i;
         }
-        current->first_entry.try_emplace(FoldCase(TrimBlanks(content.substr(0, equals))), i);
+        if (!current->first_entry.try_emplace(FoldCase(TrimBlanks(content.substr(0, equals))), i)
+                 .second) {
+            duplicate_keys_ = true;
+        }
+        last_indexed_line_ = i;
     }
     indexed_ = true;
 }
@@ -145,8 +152,7 @@ void IniFile::SetString(std::string_view section, std::string_view key,
     const Found found = Find(section, key);
     if (found.entry) {
         if (!value) {
-            lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(found.entry->line));
-            indexed_ = false;
+            Remove(section, key, found);
         } else {
             if (found.entry->key == key && found.entry->value == *value) {
                 return;
@@ -166,12 +172,39 @@ void IniFile::SetString(std::string_view section, std::string_view key,
         }
         lines_.push_back("[" + std::string(section) + "]\r\n");
         lines_.push_back(entry);
+        indexed_ = false;
     } else {
         EndLine(lines_[found.insert_after]);
-        lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(found.insert_after + 1), entry);
+        const size_t line = found.insert_after + 1;
+        lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(line), entry);
+        // No indexed line moved: the index takes the new entry as it stands.
+        if (line > last_indexed_line_) {
+            SectionPlace& place = index_[FoldCase(section)];
+            place.insert_after = line;
+            place.first_entry.try_emplace(FoldCase(key), line);
+            last_indexed_line_ = line;
+        } else {
+            indexed_ = false;
+        }
     }
-    indexed_ = false;
     dirty_ = true;
+}
+
+// The entry's line is emptied rather than taken out, so that no other line moves and the
+// index stays true without it; a line that is no entry is never written back as one.
+void IniFile::Remove(std::string_view section, std::string_view key, const Found& found) {
+    const size_t line = found.entry->line;
+    lines_[line].clear();
+    while (!lines_.empty() && lines_.back().empty()) {
+        lines_.pop_back();
+    }
+    // Another entry of the key, or the section's new keys going after this line, need the
+    // index made again.
+    if (duplicate_keys_ || found.insert_after == line) {
+        indexed_ = false;
+    } else {
+        index_[FoldCase(section)].first_entry.erase(FoldCase(key));
+    }
 }
 
 std::optional<std::string> IniFile::Save() {

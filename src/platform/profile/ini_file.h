@@ -42,19 +42,24 @@ class IniFile final : public ProfileFile {
         size_t insert_after = std::string::npos;
     };
     Found Find(std::string_view section, std::string_view key) const;
-    // Where each section and key is, made in one pass over the lines when a lookup needs it
-    // and dropped when lines come or go, so that reading every key costs one pass in all.
+    // Where each section and key is, made in one pass over the lines when a lookup needs it,
+    // kept as entries are added after the last one or taken out, and dropped when other lines
+    // move; so that reading or writing every key costs one pass in all.
     struct SectionPlace {
         size_t insert_after = 0;
         std::unordered_map<std::string, size_t> first_entry;  // folded key -> line
     };
     void BuildIndex() const;
+    // Takes out the entry `found` of `key`.
+    void Remove(std::string_view section, std::string_view key, const Found& found);
 
     std::string path_;
     std::vector<std::string> lines_;  // each with its own line end, the last maybe without
     bool dirty_ = false;
     mutable bool indexed_ = false;
     mutable std::unordered_map<std::string, SectionPlace> index_;  // by folded section name
+    mutable bool duplicate_keys_ = false;                          // a key given twice in a section
+    mutable size_t last_indexed_line_ = 0;                         // the last header or entry
 };
 
 }  // namespace quillet
