@@ -1,8 +1,12 @@
 #include "bench_table.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <iostream>
 
 namespace quillet::bench {
@@ -44,6 +48,18 @@ std::string Fixed(double value, int decimals, const std::string& unit) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return unit.empty() ? std::string(text) : std::string(text) + " " + unit;
+}
+
+int BenchMain(const char* name, int argc, char* argv[], int default_count,
+              const std::function<int(int)>& run) {
+    ::signal(SIGPIPE, SIG_IGN);
+    const int given = argc > 1 ? std::atoi(argv[1]) : 0;
+    try {
+        return run(given > 0 ? given : default_count);
+    } catch (const std::exception& error) {
+        std::cerr << name << ": " << error.what() << '\n';
+        return 1;
+    }
 }
 
 }  // namespace quillet::bench

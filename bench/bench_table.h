@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,5 +26,11 @@ double Milliseconds(std::chrono::steady_clock::duration duration);
 
 // "12.34 ms", "1.07x", "123 B": the value with a fixed number of decimals and its unit.
 std::string Fixed(double value, int decimals, const std::string& unit);
+
+// A bench program's main: SIGPIPE ignored, then `run` with argv[1] when it is a positive number,
+// else with `default_count`; an exception it throws is said on standard error after `name`,
+// with status 1.
+int BenchMain(const char* name, int argc, char* argv[], int default_count,
+              const std::function<int(int)>& run);
 
 }  // namespace quillet::bench

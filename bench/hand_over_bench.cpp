@@ -55,9 +55,9 @@ int main(int argc, char* argv[]) {
     }
     const double cpu_us = (CpuMs() - cpu_start) * 1000 / samples;
     const std::string n = std::to_string(samples);
-    PrintRow("Hand-over to the mail thread and back (" + n + " jobs): median / p99",
-             Fixed(Median(round_trips), 0, "µs") + " / " +
-                 Fixed(Percentile(round_trips, 99), 0, "µs"));
+    PrintRow(
+        "Hand-over to the mail thread and back (" + n + " jobs): median / p99",
+        Fixed(Median(round_trips), 0, "µs") + " / " + Fixed(Percentile(round_trips, 99), 0, "µs"));
     PrintRow("CPU per hand-over, both threads (the 1 ms sleeps between them included)",
              Fixed(cpu_us, 0, "µs"));
     return 0;

@@ -40,10 +40,11 @@ class HttpClient {
         }
     }
     std::string Post(const std::string& body) {
-        const std::string request = "POST /events HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                    std::to_string(port_) + "\r\nAuthorization: Bearer " + token_ +
-                                    "\r\nContent-Type: application/json\r\nContent-Length: " +
-                                    std::to_string(body.size()) + "\r\n\r\n" + body;
+        const std::string request =
+            "POST /events HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+            "\r\nAuthorization: Bearer " + token_ +
+            "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n" + body;
         send(fd_.get(), request.data(), request.size(), MSG_NOSIGNAL);
         std::string got;
         char buffer[4096];
@@ -111,8 +112,8 @@ int Run() {
             Measure([&] { control.Exchange(request); }, over_socket);
             Measure([&] { http.Post(request); }, over_http);
         }
-        const std::string name = request.find("Status") != std::string::npos ? "Status"
-                                                                               : "QueryConnected";
+        const std::string name =
+            request.find("Status") != std::string::npos ? "Status" : "QueryConnected";
         const double socket_median = Median(over_socket);
         const double http_median = Median(over_http);
         PrintRow("HTTP " + name + " request -> reply, median", Fixed(http_median, 1, "us"));

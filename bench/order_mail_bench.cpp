@@ -267,12 +267,6 @@ int Run(int pairs) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    ::signal(SIGPIPE, SIG_IGN);
-    const int pairs = argc > 1 ? std::atoi(argv[1]) : quillet::bench::kDefaultPairs;
-    try {
-        return quillet::bench::Run(pairs > 0 ? pairs : quillet::bench::kDefaultPairs);
-    } catch (const std::exception& error) {
-        std::cerr << "bench-order-mail: " << error.what() << '\n';
-        return 1;
-    }
+    return quillet::bench::BenchMain("bench-order-mail", argc, argv, quillet::bench::kDefaultPairs,
+                                     &quillet::bench::Run);
 }

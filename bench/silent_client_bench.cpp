@@ -100,12 +100,6 @@ int Run(int seconds) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    ::signal(SIGPIPE, SIG_IGN);
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : quillet::bench::kDefaultSeconds;
-    try {
-        return quillet::bench::Run(seconds > 0 ? seconds : quillet::bench::kDefaultSeconds);
-    } catch (const std::exception& error) {
-        std::cerr << "bench-silent-client: " << error.what() << '\n';
-        return 1;
-    }
+    return quillet::bench::BenchMain("bench-silent-client", argc, argv,
+                                     quillet::bench::kDefaultSeconds, &quillet::bench::Run);
 }

@@ -160,12 +160,6 @@ int Run(int runs) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    ::signal(SIGPIPE, SIG_IGN);
-    const int runs = argc > 1 ? std::atoi(argv[1]) : quillet::bench::kDefaultRuns;
-    try {
-        return quillet::bench::Run(runs > 0 ? runs : quillet::bench::kDefaultRuns);
-    } catch (const std::exception& error) {
-        std::cerr << "bench-startup: " << error.what() << '\n';
-        return 1;
-    }
+    return quillet::bench::BenchMain("bench-startup", argc, argv, quillet::bench::kDefaultRuns,
+                                     &quillet::bench::Run);
 }
