@@ -48,7 +48,11 @@ void WriteJournal(const std::string& path, int rows) {
         event.side = i % 2 == 0 ? "Buy" : "Sell";
         event.quantity = std::to_string(100 * (1 + i % 50));
         event.price = "12.50";
-        event.fields = R"({"OrderId":")" + id + R"(","Symbol":"XYZ","Quantity":100})";
+        OrderPlaced placed;
+        placed.OrderId = id;
+        placed.Quantity = 100;
+        placed.Symbol = "XYZ";
+        event.facts = placed;
         event.line = "Buy 100 XYZ Limit 12.50 (" + id + ")";
         const bool mailed = i % 4 != 3;
         if (mailed) {

@@ -88,7 +88,9 @@ class MailPath {
         row.at_ms = NowMs();
         row.event = "OrderPlaced";
         row.order_id = id;
-        row.fields = R"({"OrderId":")" + id + R"("})";
+        OrderPlaced placed;
+        placed.OrderId = id;
+        row.facts = placed;
         row.line = "Buy 100 XYZ Limit 12.50 (" + id + ")";
         const auto start = std::chrono::steady_clock::now();
         outbox_->Send(std::nullopt, id, "Order " + id, row.line + "\r\n", settings_, {},

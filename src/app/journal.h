@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "app/order_events.h"
+
 namespace quillet {
 
 // One order event as handled, or the platform's Connect or Disconnect.
@@ -17,8 +19,10 @@ struct JournalEventRecord {
     std::string event;  // "OrderPlaced", "OrderCancelled", "OrderModified", "Connect", "Disconnect"
     std::string order_id;
     std::string symbol, side, quantity, price;  // as the order line shows them; may be empty
-    std::string fields;                         // every field of the event, as a JSON object
-    std::string line;                           // the order line listed; empty when none was
+    // The event itself: the journal's own thread stores every field of it as a JSON object
+    // (EventFieldsJson), so that the handling of an order does not format them.
+    OrderEvent facts;
+    std::string line;  // the order line listed; empty when none was
     std::string note;  // why no line or no mail came of it; empty when they did
     // Its mail, when one was made: the outbox's id, then as composed (may be empty until the
     // first attempt composes it).

@@ -21,6 +21,7 @@ JournalEventRecord JournalRowOf(const OrderEvent& event, std::string line, int64
     JournalEventRecord row;
     row.at_ms = at_ms;
     row.line = std::move(line);
+    row.facts = event;
     if (const auto* placed = std::get_if<OrderPlaced>(&event)) {
         row.event = "OrderPlaced";
         row.order_id = placed->OrderId;
@@ -32,39 +33,53 @@ JournalEventRecord JournalRowOf(const OrderEvent& event, std::string line, int64
         row.price = stop    ? FormatPrice(placed->StopPrice, decimal_separator)
                     : limit ? FormatPrice(placed->LimitPrice, decimal_separator)
                             : "";
-        row.fields = Dump({{"OrderId", placed->OrderId},
-                           {"Side", placed->Side},
-                           {"Quantity", placed->Quantity},
-                           {"Symbol", placed->Symbol},
-                           {"OrderType", placed->OrderType},
-                           {"StopPrice", placed->StopPrice},
-                           {"LimitPrice", placed->LimitPrice},
-                           {"Info1", placed->Info1},
-                           {"Info2", placed->Info2},
-                           {"Info3", placed->Info3},
-                           {"Info4", placed->Info4},
-                           {"Info5", placed->Info5},
-                           {"Info6", placed->Info6}});
     } else if (const auto* cancelled = std::get_if<OrderCancelled>(&event)) {
         row.event = "OrderCancelled";
         row.order_id = cancelled->OrderId;
-        row.fields = Dump({{"OrderId", cancelled->OrderId}});
     } else if (const auto* modified = std::get_if<OrderModified>(&event)) {
         row.event = "OrderModified";
         row.order_id = modified->OrderId;
         row.price = FormatPrice(modified->NewLimitPrice, decimal_separator);
-        row.fields = Dump({{"OrderId", modified->OrderId},
-                           {"NewStopPrice", modified->NewStopPrice},
-                           {"NewLimitPrice", modified->NewLimitPrice}});
-    } else if (const auto* connect = std::get_if<Connect>(&event)) {
+    } else if (std::holds_alternative<Connect>(event)) {
         row.event = "Connect";
-        row.fields = Dump(
-            {{"Text1", connect->Text1}, {"Text2", connect->Text2}, {"Answer", connect->Answer}});
     } else if (std::holds_alternative<Disconnect>(event)) {
         row.event = "Disconnect";
-        row.fields = "{}";
     }
     return row;
+}
+
+std::string EventFieldsJson(const OrderEvent& event) {
+    if (const auto* placed = std::get_if<OrderPlaced>(&event)) {
+        return Dump({{"OrderId", placed->OrderId},
+                     {"Side", placed->Side},
+                     {"Quantity", placed->Quantity},
+                     {"Symbol", placed->Symbol},
+                     {"OrderType", placed->OrderType},
+                     {"StopPrice", placed->StopPrice},
+                     {"LimitPrice", placed->LimitPrice},
+                     {"Info1", placed->Info1},
+                     {"Info2", placed->Info2},
+                     {"Info3", placed->Info3},
+                     {"Info4", placed->Info4},
+                     {"Info5", placed->Info5},
+                     {"Info6", placed->Info6}});
+    }
+    if (const auto* cancelled = std::get_if<OrderCancelled>(&event)) {
+        return Dump({{"OrderId", cancelled->OrderId}});
+    }
+    if (const auto* modified = std::get_if<OrderModified>(&event)) {
+        return Dump({{"OrderId", modified->OrderId},
+                     {"NewStopPrice", modified->NewStopPrice},
+                     {"NewLimitPrice", modified->NewLimitPrice}});
+    }
+    if (const auto* connect = std::get_if<Connect>(&event)) {
+        return Dump(
+            {{"Text1", connect->Text1}, {"Text2", connect->Text2}, {"Answer", connect->Answer}});
+    }
+    if (std::holds_alternative<Disconnect>(event)) {
+        return "{}";
+    }
+    return "";
 }
 
 }  // namespace quillet

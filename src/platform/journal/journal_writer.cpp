@@ -4,8 +4,10 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <iostream>
+#include <optional>
 #include <utility>
 
+#include "app/journal_rows.h"
 #include "platform/journal/journal_file.h"
 
 namespace quillet {
@@ -20,59 +22,78 @@ QVariant Number(std::optional<int64_t> value) {
                  : QVariant(QMetaType(QMetaType::LongLong));
 }
 
-bool Write(QSqlDatabase& db, const JournalEventRecord& r, QString& error) {
-    QSqlQuery query(db);
-    query.prepare(
-        "INSERT INTO events(at_ms, source, event, order_id, symbol, side, quantity, price, "
-        "fields, line, note, outbox_id, message_id, recipients, message, mail_state) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    query.addBindValue(QVariant::fromValue<qlonglong>(r.at_ms));
-    for (const std::string* text :
-         {&r.source, &r.event, &r.order_id, &r.symbol, &r.side, &r.quantity, &r.price, &r.fields, &r.line,
-          &r.note, &r.outbox_id, &r.message_id, &r.recipients, &r.message, &r.mail_state}) {
-        query.addBindValue(Text(*text));
+// The writer's statements, prepared once for the file and bound anew for every record.
+class Statements {
+  public:
+    explicit Statements(QSqlDatabase& db) : event_(db), state_(db), attempt_(db) {
+        ready_ = event_.prepare(
+                     "INSERT INTO events(at_ms, source, event, order_id, symbol, side, quantity, "
+                     "price, fields, line, note, outbox_id, message_id, recipients, message, "
+                     "mail_state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") &&
+                 state_.prepare(
+                     "UPDATE events SET mail_state = ?, delivered_ms = coalesce(?, delivered_ms), "
+                     "server_reply = CASE WHEN ? = '' THEN server_reply ELSE ? END, "
+                     "message_id = CASE WHEN ? = '' THEN message_id ELSE ? END, "
+                     "message = CASE WHEN ? = '' THEN message ELSE ? END WHERE outbox_id = ?") &&
+                 attempt_.prepare(
+                     "INSERT INTO attempts(event_id, at_ms, outcome, reason, server_reply) "
+                     "SELECT id, ?, ?, ?, ? FROM events WHERE outbox_id = ? "
+                     "ORDER BY id DESC LIMIT 1");
     }
-    if (!query.exec()) {
-        error = query.lastError().text();
-        return false;
-    }
-    return true;
-}
 
-// The event's state, its attempt, and the message when the attempt composed it.
-bool Write(QSqlDatabase& db, const JournalMailRecord& r, QString& error) {
-    QSqlQuery state(db);
-    state.prepare(
-        "UPDATE events SET mail_state = ?, delivered_ms = coalesce(?, delivered_ms), "
-        "server_reply = CASE WHEN ? = '' THEN server_reply ELSE ? END, "
-        "message_id = CASE WHEN ? = '' THEN message_id ELSE ? END, "
-        "message = CASE WHEN ? = '' THEN message ELSE ? END WHERE outbox_id = ?");
-    state.addBindValue(Text(r.mail_state));
-    state.addBindValue(Number(r.delivered_ms));
-    for (const std::string* text :
-         {&r.server_reply, &r.server_reply, &r.message_id, &r.message_id, &r.message, &r.message}) {
-        state.addBindValue(Text(*text));
+    bool Write(const JournalEventRecord& r, QString& error) {
+        const std::string fields = EventFieldsJson(r.facts);
+        int at = 0;
+        event_.bindValue(at++, QVariant::fromValue<qlonglong>(r.at_ms));
+        for (const std::string* text :
+             {&r.source, &r.event, &r.order_id, &r.symbol, &r.side, &r.quantity, &r.price, &fields,
+              &r.line, &r.note, &r.outbox_id, &r.message_id, &r.recipients, &r.message,
+              &r.mail_state}) {
+            event_.bindValue(at++, Text(*text));
+        }
+        return Run(event_, error);
     }
-    state.addBindValue(Text(r.outbox_id));
-    QSqlQuery attempt(db);
-    attempt.prepare(
-        "INSERT INTO attempts(event_id, at_ms, outcome, reason, server_reply) "
-        "SELECT id, ?, ?, ?, ? FROM events WHERE outbox_id = ? ORDER BY id DESC LIMIT 1");
-    attempt.addBindValue(QVariant::fromValue<qlonglong>(r.at_ms));
-    attempt.addBindValue(Text(r.mail_state));
-    attempt.addBindValue(Text(r.reason));
-    attempt.addBindValue(Text(r.server_reply));
-    attempt.addBindValue(Text(r.outbox_id));
-    if (!state.exec()) {
-        error = state.lastError().text();
-        return false;
+
+    // The event's state, its attempt, and the message when the attempt composed it.
+    bool Write(const JournalMailRecord& r, QString& error) {
+        int at = 0;
+        state_.bindValue(at++, Text(r.mail_state));
+        state_.bindValue(at++, Number(r.delivered_ms));
+        for (const std::string* text : {&r.server_reply, &r.server_reply, &r.message_id,
+                                        &r.message_id, &r.message, &r.message, &r.outbox_id}) {
+            state_.bindValue(at++, Text(*text));
+        }
+        at = 0;
+        attempt_.bindValue(at++, QVariant::fromValue<qlonglong>(r.at_ms));
+        for (const std::string* text : {&r.mail_state, &r.reason, &r.server_reply, &r.outbox_id}) {
+            attempt_.bindValue(at++, Text(*text));
+        }
+        return Run(state_, error) && Run(attempt_, error);
     }
-    if (!attempt.exec()) {
-        error = attempt.lastError().text();
-        return false;
+
+    bool ready() const { return ready_; }
+    QString error() const {
+        for (const QSqlQuery* query : {&event_, &state_, &attempt_}) {
+            if (query->lastError().isValid()) {
+                return query->lastError().text();
+            }
+        }
+        return {};
     }
-    return true;
-}
+
+  private:
+    static bool Run(QSqlQuery& query, QString& error) {
+        if (!query.exec()) {
+            error = query.lastError().text();
+            return false;
+        }
+        query.finish();
+        return true;
+    }
+
+    QSqlQuery event_, state_, attempt_;
+    bool ready_ = false;
+};
 
 }  // namespace
 
@@ -124,6 +145,15 @@ void JournalWriter::Run() {
                       << '\n';
         }
     }
+    std::optional<Statements> statements;
+    if (file.ok()) {
+        statements.emplace(file.database());
+        if (!statements->ready()) {
+            std::cerr << "quillet: the journal cannot be written: "
+                      << statements->error().toStdString() << '\n';
+        }
+    }
+    const bool writable = statements && statements->ready();
     std::unique_lock lock(mutex_);
     while (true) {
         wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
@@ -134,13 +164,14 @@ void JournalWriter::Run() {
         wake_.wait_for(lock, kGather, [this] { return stopping_; });
         std::deque<Record> batch = std::exchange(waiting_, {});
         lock.unlock();
-        if (file.ok()) {
+        if (writable) {
             QSqlDatabase& db = file.database();
             QString error;
             bool written = db.transaction();
             for (const Record& record : batch) {
-                written = written &&
-                          std::visit([&](const auto& r) { return Write(db, r, error); }, record);
+                written =
+                    written &&
+                    std::visit([&](const auto& r) { return statements->Write(r, error); }, record);
             }
             if (!written || !db.commit()) {
                 std::cerr << "quillet: " << batch.size()
