@@ -239,8 +239,9 @@ std::string ConnectionKey(const SmtpDelivery& delivery) {
 struct CurlSmtpTransport::Connection {
     explicit Connection(std::string for_key) : key(std::move(for_key)) {}
 
-    std::string key;         // see ConnectionKey
-    bool logged_in = false;  // its connection has logged in
+    std::string key;          // see ConnectionKey
+    bool logged_in = false;   // its connection has logged in
+    bool configured = false;  // the options that its key fixes are set on the handle
     char error_text[CURL_ERROR_SIZE] = {};
     Upload upload;
     Slist recipients;
@@ -392,7 +393,6 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     upload.end_of_data_wait = options_.end_of_data_timeout;
     char* const error_text = connection.error_text;
     error_text[0] = '\0';
-    const std::string url = ServerUrl(delivery);
     const std::string mail_from = Angled(delivery.mail_from);
     Slist& recipients = connection.recipients;
     recipients.reset();
@@ -405,59 +405,69 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         recipients.reset(appended);
     }
 
-    // Every option is set, and the first refusal stops the send.
+    // Every option is set, and the first refusal stops the send. What the key fixes (server,
+    // security, login) and what points into `connection` go on the handle once, with its first
+    // message: the handle keeps them, and setting them again costs every message its parse.
     CURLcode set = CURLE_OK;
     auto option = [&](CURLoption which, auto value) {
         if (set == CURLE_OK) {
             set = curl_easy_setopt(curl, which, value);
         }
     };
-    option(CURLOPT_ERRORBUFFER, error_text);
-    option(CURLOPT_URL, url.c_str());
-    option(CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-    option(CURLOPT_PROXY, "");
-    option(CURLOPT_NOSIGNAL, 1L);
-    option(CURLOPT_NOPROGRESS, 0L);
-    option(CURLOPT_XFERINFOFUNCTION, &WatchTime);
-    option(CURLOPT_XFERINFODATA, &upload);
-    option(CURLOPT_SOCKOPTFUNCTION, &NoteNewSocket);
-    option(CURLOPT_SOCKOPTDATA, &upload);
-    // libcurl itself never reuses a connection idle for longer than the transport keeps one.
-    option(CURLOPT_MAXAGE_CONN, WholeSecondsRoundedUp(options_.keep_idle));
-    option(CURLOPT_USE_SSL, delivery.security == SmtpSecurity::StartTls
-                                ? static_cast<long>(CURLUSESSL_ALL)
-                                : static_cast<long>(CURLUSESSL_NONE));
-    option(CURLOPT_SSL_VERIFYPEER, 1L);
-    option(CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options_.ca_file.empty()) {
-        option(CURLOPT_CAINFO, options_.ca_file.c_str());
+    if (!connection.configured) {
+        option(CURLOPT_ERRORBUFFER, error_text);
+        option(CURLOPT_URL, ServerUrl(delivery).c_str());
+        option(CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+        option(CURLOPT_PROXY, "");
+        option(CURLOPT_NOSIGNAL, 1L);
+        option(CURLOPT_NOPROGRESS, 0L);
+        option(CURLOPT_XFERINFOFUNCTION, &WatchTime);
+        option(CURLOPT_XFERINFODATA, &upload);
+        option(CURLOPT_SOCKOPTFUNCTION, &NoteNewSocket);
+        option(CURLOPT_SOCKOPTDATA, &upload);
+        // libcurl itself never reuses a connection idle for longer than the transport keeps one.
+        option(CURLOPT_MAXAGE_CONN, WholeSecondsRoundedUp(options_.keep_idle));
+        option(CURLOPT_USE_SSL, delivery.security == SmtpSecurity::StartTls
+                                    ? static_cast<long>(CURLUSESSL_ALL)
+                                    : static_cast<long>(CURLUSESSL_NONE));
+        option(CURLOPT_SSL_VERIFYPEER, 1L);
+        option(CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!options_.ca_file.empty()) {
+            option(CURLOPT_CAINFO, options_.ca_file.c_str());
+        }
+        option(
+            CURLOPT_SERVER_RESPONSE_TIMEOUT,
+            WholeSecondsRoundedUp(std::max(options_.reply_timeout, options_.end_of_data_timeout)) +
+                5);
+        if (delivery.login) {
+            option(CURLOPT_USERNAME, delivery.user.c_str());
+        }
+        if (delivery.login && token.empty()) {
+            option(CURLOPT_PASSWORD, delivery.password.c_str());
+        }
+        if (delivery.login && !token.empty()) {
+            option(CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2");
+        }
+        option(CURLOPT_DEBUGFUNCTION, &WatchCommands);
+        option(CURLOPT_DEBUGDATA, &upload);
+        option(CURLOPT_VERBOSE, 1L);
+        option(CURLOPT_UPLOAD, 1L);
+        option(CURLOPT_READFUNCTION, &ReadMessage);
+        option(CURLOPT_READDATA, &upload);
+        connection.configured = set == CURLE_OK;
     }
     // WatchTime keeps the bounds of the replies and the deadline; libcurl's own are only past
     // them, in case it stops calling.
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - upload.started);
     option(CURLOPT_CONNECTTIMEOUT_MS, AtLeastOneMs(std::min(options_.connect_timeout, left)));
-    option(
-        CURLOPT_SERVER_RESPONSE_TIMEOUT,
-        WholeSecondsRoundedUp(std::max(options_.reply_timeout, options_.end_of_data_timeout)) + 5);
     option(CURLOPT_TIMEOUT_MS,
            AtLeastOneMs(left + options_.end_of_data_timeout + std::chrono::seconds(5)));
     if (delivery.login && !token.empty()) {
-        option(CURLOPT_USERNAME, delivery.user.c_str());
-        option(CURLOPT_XOAUTH2_BEARER, token.c_str());
-        option(CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2");
-    } else if (delivery.login) {
-        option(CURLOPT_USERNAME, delivery.user.c_str());
-        option(CURLOPT_PASSWORD, delivery.password.c_str());
+        option(CURLOPT_XOAUTH2_BEARER, token.c_str());  // a new token may come for each message
     }
-    option(CURLOPT_DEBUGFUNCTION, &WatchCommands);
-    option(CURLOPT_DEBUGDATA, &upload);
-    option(CURLOPT_VERBOSE, 1L);
     option(CURLOPT_MAIL_FROM, mail_from.c_str());
     option(CURLOPT_MAIL_RCPT, recipients.get());
-    option(CURLOPT_UPLOAD, 1L);
-    option(CURLOPT_READFUNCTION, &ReadMessage);
-    option(CURLOPT_READDATA, &upload);
     option(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(delivery.message.size()));
     if (set != CURLE_OK) {
         return {Failure(set, error_text), false};
