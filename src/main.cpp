@@ -398,6 +398,9 @@ int main(int argc, char* argv[]) {
     std::cerr << "quillet: listening for order events on " << server.socket_path() << '\n';
     const int status = QApplication::exec();
     transport.AbortAll();  // a retry under way must not hold up the end
+    // The window is gone: a reply the loop could not write (a slow Shutdown client's) gets
+    // two seconds.
+    server.FlushRepliesAtEnd(std::chrono::seconds(2));
     // The password saved last leaves the settings file once the keyring has it; the file
     // keeps it when the keyring takes longer.
     passwords.Finish(std::chrono::seconds(5));

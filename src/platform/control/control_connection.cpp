@@ -66,6 +66,9 @@ void ControlConnection::Send(std::string_view reply) {
 
 bool ControlConnection::FlushBlocking(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
+    if (!finished_) {
+        WritePending();
+    }
     while (!finished_ && !outgoing_.empty()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());

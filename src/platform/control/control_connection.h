@@ -57,7 +57,8 @@ class ControlConnection final : public QObject {
     // Queues `reply` and an LF, writes what the client takes now and the rest when it can. A
     // failed write finishes the connection. Does nothing on a finished connection.
     void Send(std::string_view reply);
-    // Waits until everything queued is written, at most `limit`. False when it could not be.
+    // Writes what is queued, then waits until all of it is written, at most `limit` (0: only
+    // what the socket takes at once). False when it could not be.
     bool FlushBlocking(std::chrono::milliseconds limit);
 
     // Finishes now when the client has closed its end and left nothing to handle or write (no

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -19,7 +20,6 @@
 namespace quillet {
 namespace {
 
-constexpr std::chrono::milliseconds kShutdownFlushLimit{2000};
 // How long accepting pauses when the process is out of file descriptors.
 constexpr std::chrono::milliseconds kAcceptPause{100};
 // Connections accepted in one pass of the event loop, so that a flood of them leaves the
@@ -149,12 +149,28 @@ void ControlServer::Answer(quint64 id, const OrderEvent& event) {
     dispatched_.erase(id);
     Reply(id, FormatReply(event));
     if (std::holds_alternative<Shutdown>(event)) {
-        if (ControlConnection* client = Find(id)) {
-            client->FlushBlocking(kShutdownFlushLimit);
-        }
-        return;
+        return;  // the program ends: what is left of the reply goes out in FlushRepliesAtEnd
     }
     Pump(id);
+}
+
+void ControlServer::FlushRepliesAtEnd(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::vector<quint64> ids;
+    for (const auto& [id, client] : connections_) {
+        ids.push_back(id);
+    }
+    // Every client's reply goes as far as its socket takes it at once, before any is waited for.
+    for (const bool wait : {false, true}) {
+        for (const quint64 id : ids) {
+            if (ControlConnection* client = Find(id)) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                client->FlushBlocking(wait ? std::max(left, std::chrono::milliseconds(0))
+                                           : std::chrono::milliseconds(0));
+            }
+        }
+    }
 }
 
 void ControlServer::OnFinished(quint64 id) {

@@ -4,9 +4,9 @@
 //
 // Each client has at most one event with the dispatcher at a time, so its replies come in the
 // order of its lines, and the clients take turns. A request that cannot be read is answered
-// with an error and never reaches the dispatcher. Shutdown is answered, and the answer written
-// out (waiting at most two seconds for a slow client), before its handler runs, since that
-// handler ends the program.
+// with an error and never reaches the dispatcher. Shutdown is answered once its handler has
+// run, and that client's later lines are left, since the program ends; what the event loop
+// could not write of any reply goes out after it (FlushRepliesAtEnd).
 //
 // Bounded, whatever a client does, and the window's thread never waits on one:
 // - A client that does not read its replies is read no further once more than
@@ -23,6 +23,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -58,6 +59,11 @@ class ControlServer final : public QObject {
     // refused, or ControlListeningSocket::Listen fails (among others "another Quillet is already
     // running (socket PATH)"), or the server already listens.
     [[nodiscard]] std::string Start(const ControlSocketLocation& location);
+
+    // Once the event loop has ended: writes what is still owed to the clients (the reply to a
+    // Shutdown, say, to a client slow to read it), waiting at most `limit` for all of them
+    // together. It waits, so it is never called while the window is up.
+    void FlushRepliesAtEnd(std::chrono::milliseconds limit);
 
     // The socket listened on; empty before a successful Start.
     const std::string& socket_path() const { return listener_.path(); }
