@@ -401,6 +401,7 @@ int main(int argc, char* argv[]) {
     // The window is gone: a reply the loop could not write (a slow Shutdown client's) gets
     // two seconds.
     server.FlushRepliesAtEnd(std::chrono::seconds(2));
+    notifier.FinishAtEnd(std::chrono::seconds(2));  // the last notice, of mails lost, say
     // The password saved last leaves the settings file once the keyring has it; the file
     // keeps it when the keyring takes longer.
     passwords.Finish(std::chrono::seconds(5));

@@ -50,8 +50,10 @@ TEST(DesktopNotifierTest, NoticesCarryIconEntryUrgencyAndAClickOpensTheirOrder) 
     ASSERT_TRUE(service.bus.registerVirtualObject(kPath, &service));
     ASSERT_TRUE(service.bus.registerService(kInterface));
     DesktopNotifier notifier({"example.quillet.Quillet", "example.quillet.Quillet"});
-    std::vector<std::string> opened;
-    notifier.SetOpened([&opened](const std::string& order) { opened.push_back(order); });
+    std::vector<std::string> opened;  // each order, and the activation token it came with
+    notifier.SetOpened([&opened](const std::string& order) {
+        opened.push_back(order + "/" + qEnvironmentVariable("XDG_ACTIVATION_TOKEN").toStdString());
+    });
 
     notifier.Notify(
         {"Mail failed", "It said \"550 <a@b.example> & more\".", NoticeUrgency::Critical, "701"});
@@ -77,7 +79,9 @@ TEST(DesktopNotifierTest, NoticesCarryIconEntryUrgencyAndAClickOpensTheirOrder) 
         EXPECT_EQ(hints["urgency"].value<uchar>(), expected[i].urgency) << i;
     }
 
-    // Only "default" on a notice of ours that is still shown opens anything.
+    // Only "default" on a notice of ours that is still shown opens anything; the token that
+    // came with a click is in the environment while it opens, and gone afterwards.
+    service.Signal("ActivationToken", 1, "token-1");
     service.Signal("ActionInvoked", 1, "default");
     service.Signal("ActionInvoked", 2, "default");
     service.Signal("ActionInvoked", 1, "other");
@@ -86,7 +90,18 @@ TEST(DesktopNotifierTest, NoticesCarryIconEntryUrgencyAndAClickOpensTheirOrder) 
     service.Signal("ActionInvoked", 1, "default");
     service.Signal("ActionInvoked", 2, "default");  // once it is in, so are those before
     ASSERT_TRUE(QTest::qWaitFor([&] { return opened.size() == 3; }, 20000));
-    EXPECT_EQ(opened, (std::vector<std::string>{"701", "", ""}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"701/token-1", "/", "/"}));
+    EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
+}
+
+TEST(DesktopNotifierTest, TheLastNoticeIsOnTheDesktopBeforeTheProgramEnds) {
+    FakeNotifications service;
+    ASSERT_TRUE(service.bus.registerVirtualObject(kPath, &service));
+    ASSERT_TRUE(service.bus.registerService(kInterface));
+    DesktopNotifier notifier;
+    notifier.Notify({"Order mails lost", "Orders 7 and 8.", NoticeUrgency::Critical});
+    notifier.FinishAtEnd(std::chrono::seconds(20));  // no event loop runs before or after it
+    EXPECT_EQ(service.Calls(), 1u);
 }
 
 }  // namespace

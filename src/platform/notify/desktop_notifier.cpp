@@ -3,7 +3,9 @@
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 #include <iostream>
 
@@ -43,13 +45,28 @@ DesktopNotifier::DesktopNotifier(Options options) : options_(std::move(options))
     QObject::connect(
         service, &OrgFreedesktopNotificationsInterface::ActionInvoked, service,
         [this](uint id, const QString& action) {
+            const auto token = tokens_.extract(id);
             const auto found = shown_.find(id);
-            if (found != shown_.end() && action == QLatin1String("default") && opened_) {
-                opened_(found->second);
+            if (found == shown_.end() || action != QLatin1String("default") || !opened_) {
+                return;
             }
+            if (token) {
+                qputenv("XDG_ACTIVATION_TOKEN", token.mapped().toUtf8());
+            }
+            opened_(found->second);
+            qunsetenv("XDG_ACTIVATION_TOKEN");
         });
+    QObject::connect(service, &OrgFreedesktopNotificationsInterface::ActivationToken, service,
+                     [this](uint id, const QString& token) {
+                         if (shown_.count(id) != 0) {
+                             tokens_[id] = token;
+                         }
+                     });
     QObject::connect(service, &OrgFreedesktopNotificationsInterface::NotificationClosed, service,
-                     [this](uint id, uint) { shown_.erase(id); });
+                     [this](uint id, uint) {
+                         shown_.erase(id);
+                         tokens_.erase(id);
+                     });
     auto* capabilities = new QDBusPendingCallWatcher(service->GetCapabilities(), service);
     QObject::connect(capabilities, &QDBusPendingCallWatcher::finished, service,
                      [this](QDBusPendingCallWatcher* done) {
@@ -83,10 +100,14 @@ void DesktopNotifier::Notify(const Notice& notice) {
                          QString::fromStdString(notice.summary),
                          body_markup_ ? EscapedForMarkup(body) : body, actions, hints, -1),
         service_.get());
+    ++unanswered_;
     QObject::connect(shown, &QDBusPendingCallWatcher::finished, service_.get(),
                      [this, order = notice.order_id](QDBusPendingCallWatcher* done) {
                          const QDBusPendingReply<uint> reply = *done;
                          done->deleteLater();
+                         if (--unanswered_ == 0 && ending_ != nullptr) {
+                             ending_->quit();
+                         }
                          if (reply.isError()) {
                              SayUnavailable(reply.error().message().toStdString());
                              return;
@@ -96,6 +117,17 @@ void DesktopNotifier::Notify(const Notice& notice) {
                              shown_.erase(shown_.begin());
                          }
                      });
+}
+
+void DesktopNotifier::FinishAtEnd(std::chrono::milliseconds limit) {
+    if (unanswered_ == 0) {
+        return;
+    }
+    QEventLoop wait;
+    QTimer::singleShot(limit, &wait, &QEventLoop::quit);
+    ending_ = &wait;
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    ending_ = nullptr;
 }
 
 void DesktopNotifier::SayUnavailable(const std::string& why) {

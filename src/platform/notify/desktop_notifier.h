@@ -2,8 +2,15 @@
 // the session bus), each with the installed icon and desktop entry, its urgency, and a default
 // action: a click on the notice tells `Opened` which order it was about. Without a session bus,
 // or without the service, nothing shows: the first time, one line on standard error says so.
+//
+// On Wayland a program may raise its window only with a token that the compositor gave for the
+// user's action. A service that sends one with the click (ActivationToken, before ActionInvoked)
+// has it put in XDG_ACTIVATION_TOKEN while `Opened` runs, where Qt's Wayland plugin takes it for
+// the window raised or shown; it is gone from the environment afterwards.
 #pragma once
 
+#include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,6 +20,7 @@
 #include "app/notifier.h"
 
 class OrgFreedesktopNotificationsInterface;
+class QEventLoop;
 
 namespace quillet {
 
@@ -39,6 +47,11 @@ class DesktopNotifier final : public Notifier {
     // markup in it (and for one that has not said yet whether it does).
     void Notify(const Notice& notice) override;
 
+    // Once the program's event loop has ended: waits until the service has answered every
+    // notice sent, at most `limit`, so that the last ones (the mails lost at the end) are on the
+    // desktop before the program ends. Returns at once when none is unanswered.
+    void FinishAtEnd(std::chrono::milliseconds limit);
+
   private:
     void SayUnavailable(const std::string& why);
 
@@ -46,6 +59,9 @@ class DesktopNotifier final : public Notifier {
     Opened opened_;
     std::unique_ptr<OrgFreedesktopNotificationsInterface> service_;
     std::map<uint32_t, std::string> shown_;  // the notices on screen, by id: their orders
+    std::map<uint32_t, QString> tokens_;     // the activation tokens of clicks under way, by id
+    int unanswered_ = 0;                     // notices the service has not answered yet
+    QEventLoop* ending_ = nullptr;           // FinishAtEnd's wait, while it waits
     bool body_markup_ = true;                // until the service says otherwise
     bool said_unavailable_ = false;
 };
