@@ -12,7 +12,7 @@ packages=("$@")
     python3-aiosmtpd openssl ca-certificates
     fonts-dejavu-core fonts-dejavu-extra fp-utils
     clang libclang-rt-14-dev
-    dbus-daemon dbus-bin xvfb xauth trayer libxcb1-dev
+    dbus-daemon dbus-bin xvfb xauth trayer openbox x11-utils libxcb1-dev
     librsvg2-bin gzip dpkg-dev fakeroot file desktop-file-utils appstream lintian
 )
 

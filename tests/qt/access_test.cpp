@@ -144,10 +144,16 @@ TEST(AccessTest, StatusColoursStayReadableInTheirHuesOnADarkPalette) {
 }
 
 // A window's frame lies within the available area, and every control in it can be brought
-// into view.
+// into view. Under a window manager, once it has framed the window.
 void ExpectReachable(QWidget& window, const std::vector<QWidget*>& controls) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        (void)QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 5000);
+    }
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.frameGeometry()))
-        << window.metaObject()->className();
+        << window.metaObject()->className() << " at "
+        << QDebug::toString(window.frameGeometry()).toStdString() << " in "
+        << QDebug::toString(window.screen()->availableGeometry()).toStdString();
     auto* scroll = window.findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* control : controls) {
         if (scroll) {

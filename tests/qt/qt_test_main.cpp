@@ -5,8 +5,10 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    // Offscreen, with the options a test may give it (a screen's size).
-    if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen")) {
+    // Offscreen, with the options a test may give it (a screen's size); on X only when a test
+    // runs on a display of its own (tests/qt/with_tray.sh).
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.startsWith("offscreen") && platform != "xcb") {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication app(argc, argv);

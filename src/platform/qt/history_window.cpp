@@ -132,9 +132,10 @@ HistoryWindow::HistoryWindow(const QString& journal_path, QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
-    // As much as the screen holds, on a screen too small for it: the table scrolls.
-    resize(QSize(fontMetrics().averageCharWidth() * 190, fontMetrics().height() * 32)
-               .boundedTo(ClientRoom(*this)));
+    // As much as the screen holds, on a screen too small for it: the table scrolls. Placed
+    // before it shows, so that a window manager takes the place as given.
+    resize(QSize(fontMetrics().averageCharWidth() * 190, fontMetrics().height() * 32));
+    FitOnScreen(*this);
     ApplyFilter();
 }
 

@@ -112,15 +112,7 @@ void MainWindow::ShowLineMenu(const QPoint& at) {
 
 void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // On a screen too small for it, as large as the screen holds and on it; where it fits, the
-    // window system places it unless it was moved.
-    const QSize room = ClientRoom(*this);
-    if (width() > room.width() || height() > room.height()) {
-        resize(size().boundedTo(room));
-        KeepOnScreen(*this);
-    } else if (testAttribute(Qt::WA_Moved)) {
-        KeepOnScreen(*this);
-    }
+    FitOnScreen(*this);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

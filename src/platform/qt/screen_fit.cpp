@@ -63,4 +63,18 @@ void KeepOnScreen(QWidget& window) {
     window.move(static_cast<int>(std::lround(kept.left)), static_cast<int>(std::lround(kept.top)));
 }
 
+void FitOnScreen(QWidget& window) {
+    const QSize room = ClientRoom(window);
+    if (window.width() >= room.width() || window.height() >= room.height()) {
+        window.resize(window.size().boundedTo(room));
+        if (!window.testAttribute(Qt::WA_Moved)) {
+            // A position of the program's own: a window manager would place it as if it fitted.
+            window.move(AvailableArea(window).topLeft());
+        }
+        KeepOnScreen(window);
+    } else if (window.testAttribute(Qt::WA_Moved)) {
+        KeepOnScreen(window);
+    }
+}
+
 }  // namespace quillet

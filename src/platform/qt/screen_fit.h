@@ -25,4 +25,10 @@ QSize ClientRoom(const QWidget& window);
 // area; a window larger than the area goes to the area's top or left edge. Its size is kept.
 void KeepOnScreen(QWidget& window);
 
+// For a window being shown: on a screen too small for it (its size reaches the client room in
+// width or height), as large as the area holds and its frame within the area, at the area's
+// top left unless it was moved; on a screen that holds it, the window system places it, and a
+// window that was moved is only kept on the screen.
+void FitOnScreen(QWidget& window);
+
 }  // namespace quillet
