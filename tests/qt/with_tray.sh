@@ -24,10 +24,11 @@ if [ "${1-}" != --inside ]; then
         command -v openbox >/dev/null ||
             { echo "openbox is missing (scripts/install-deps.sh)" >&2; exit 1; }
     fi
-    exec xvfb-run -a -s "-nolisten tcp -screen 0 ${screen}x24" "$0" --inside "$manager" "$@"
+    exec xvfb-run -a -s "-nolisten tcp -screen 0 ${screen}x24" "$0" --inside "$manager" "$screen" "$@"
 fi
 manager=$2
-shift 2
+height=${3#*x}
+shift 3
 export QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
 unset WAYLAND_DISPLAY
 helpers=()
@@ -41,6 +42,14 @@ if [ "$manager" = yes ]; then
         sleep 0.05
     done
 fi
-trayer --edge bottom --align left --widthtype request --height 32 >/dev/null 2>&1 &
+trayer --edge bottom --align left --widthtype request --height 32 --SetDockType true \
+    --SetPartialStrut true >/dev/null 2>&1 &
 helpers+=($!)
+if [ "$manager" = yes ]; then
+    # Until the work area leaves the tray's edge out.
+    for _ in $(seq 100); do
+        [ "$(xprop -root _NET_WORKAREA | cut -d, -f4 | tr -d ' ')" != "$height" ] && break
+        sleep 0.05
+    done
+fi
 "$@"
