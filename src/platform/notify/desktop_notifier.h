@@ -5,8 +5,8 @@
 //
 // On Wayland a program may raise its window only with a token that the compositor gave for the
 // user's action. A service that sends one with the click (ActivationToken, before ActionInvoked)
-// has it put in XDG_ACTIVATION_TOKEN while `Opened` runs, where Qt's Wayland plugin takes it for
-// the window raised or shown; it is gone from the environment afterwards.
+// has it put in XDG_ACTIVATION_TOKEN while `Opened` runs, where Qt's Wayland plugin looks for a
+// token when a window is raised or shown; it is gone from the environment afterwards.
 #pragma once
 
 #include <QString>
