@@ -148,7 +148,12 @@ TEST(AccessTest, StatusColoursStayReadableInTheirHuesOnADarkPalette) {
 void ExpectReachable(QWidget& window, const std::vector<QWidget*>& controls) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        (void)QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 5000);
+        (void)QTest::qWaitFor(
+            [&] {
+                const QRect frame = window.frameGeometry();
+                return frame != window.geometry() && frame.contains(window.geometry());
+            },
+            5000);
     }
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.frameGeometry()))
         << window.metaObject()->className() << " at "

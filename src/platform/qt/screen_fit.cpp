@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
+#include <optional>
 
 #include "accounts/account_list_layout.h"
 
@@ -13,11 +14,19 @@ namespace {
 // A title bar and a thin border, for a window whose frame is not known yet.
 constexpr QMargins kUsualFrame(4, 30, 4, 4);
 
-QMargins MeasuredFrame(const QWidget& window) {
+// Nothing while the window system has not told the frame yet, or tells one that does not hold
+// the window (as it may for a moment while a window manager takes the window in).
+std::optional<QMargins> MeasuredFrame(const QWidget& window) {
+    if (!window.isVisible()) {
+        return std::nullopt;
+    }
     const QRect outer = window.frameGeometry();
     const QRect inner = window.geometry();
-    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-            outer.bottom() - inner.bottom()};
+    if (!outer.contains(inner)) {
+        return std::nullopt;
+    }
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
 }
 
 WindowRect ToWindowRect(const QRect& r) {
@@ -38,10 +47,10 @@ QRect AvailableArea(const QWidget& window) {
 
 QMargins FrameOf(const QWidget& window) {
     if (window.isVisible()) {
-        return MeasuredFrame(window);
+        return MeasuredFrame(window).value_or(kUsualFrame);
     }
     const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
-    return owner && owner->isVisible() ? MeasuredFrame(*owner) : kUsualFrame;
+    return owner ? MeasuredFrame(*owner).value_or(kUsualFrame) : kUsualFrame;
 }
 
 QSize ClientRoom(const QWidget& window) {

@@ -15,7 +15,8 @@ namespace quillet {
 QRect AvailableArea(const QWidget& window);
 
 // The frame the window system puts around `window`: as measured once it has been shown; before
-// that its owner's, or a usual title bar and border when no owner has been shown.
+// that its owner's; a usual title bar and border when neither is known (no owner shown, or a
+// frame told that does not hold its window).
 QMargins FrameOf(const QWidget& window);
 
 // The largest client size `window` may have with its frame inside the available area.
