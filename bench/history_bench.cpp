@@ -12,8 +12,6 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QTableView>
-#include <cstdlib>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -119,11 +117,11 @@ Open OpenOnce(const QString& path) {
 int Run(int argc, char* argv[], int rows) {
     const TempFolder folder;
     const std::string journal = JournalFilePath(folder.Path("quillet.ini"));
+    QApplication app(argc, argv);  // before the writer's thread is the first to use Qt
     const auto write_start = std::chrono::steady_clock::now();
     WriteJournal(journal, rows);
     const double write_s = Milliseconds(std::chrono::steady_clock::now() - write_start) / 1000;
 
-    QApplication app(argc, argv);
     const QString path = QString::fromStdString(journal);
     OpenOnce(path);
     std::vector<double> open_ms, heap_mib, scroll_ms;
@@ -157,15 +155,9 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    int rows = quillet::bench::kDefaultRows;
-    if (argc > 1 && std::atoi(argv[1]) > 0) {
-        rows = std::atoi(argv[1]);
-    }
-    int qt_argc = 1;
-    try {
-        return quillet::bench::Run(qt_argc, argv, rows);
-    } catch (const std::exception& error) {
-        std::cerr << "bench-history: " << error.what() << '\n';
-        return 1;
-    }
+    return quillet::bench::BenchMain("bench-history", argc, argv, quillet::bench::kDefaultRows,
+                                     [argv](int count) {
+                                         int qt_argc = 1;
+                                         return quillet::bench::Run(qt_argc, argv, count);
+                                     });
 }

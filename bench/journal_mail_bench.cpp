@@ -7,13 +7,10 @@
 // attempt's outcome back on this thread; the samples come in pairs, the order within a pair
 // alternating, after 20 pairs not counted. The figure is the median with the journal against
 // the median without it.
-#include <signal.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
-#include <cstdlib>
-#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -161,14 +158,9 @@ int Run(int argc, char* argv[], int pairs) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    ::signal(SIGPIPE, SIG_IGN);
-    const int pairs =
-        argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : quillet::bench::kDefaultPairs;
-    int qt_argc = 1;
-    try {
-        return quillet::bench::Run(qt_argc, argv, pairs);
-    } catch (const std::exception& error) {
-        std::cerr << "bench-journal-mail: " << error.what() << '\n';
-        return 1;
-    }
+    return quillet::bench::BenchMain("bench-journal-mail", argc, argv,
+                                     quillet::bench::kDefaultPairs, [argv](int pairs) {
+                                         int qt_argc = 1;
+                                         return quillet::bench::Run(qt_argc, argv, pairs);
+                                     });
 }

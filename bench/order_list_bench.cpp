@@ -16,8 +16,6 @@
 #include <QApplication>
 #include <QListView>
 #include <algorithm>
-#include <cstdlib>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -31,7 +29,7 @@
 namespace quillet::bench {
 namespace {
 
-constexpr size_t kDefaultLines = 1'000'000;
+constexpr int kDefaultLines = 1'000'000;
 constexpr size_t kBatch = 1000;
 constexpr size_t kScrollStep = 1000;
 constexpr size_t kMemoryStep = 100'000;
@@ -89,7 +87,8 @@ std::vector<double> SingleAppends(OrderList& list, OrderListModel& model, size_t
     return ms;
 }
 
-int Run(int argc, char* argv[], size_t lines) {
+int Run(int argc, char* argv[], int count) {
+    const auto lines = static_cast<size_t>(count);
     QApplication app(argc, argv);
     OrderList list;
     OrderListModel model(list);
@@ -195,10 +194,9 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    size_t lines = quillet::bench::kDefaultLines;
-    if (argc > 1 && std::atol(argv[1]) > 0) {
-        lines = static_cast<size_t>(std::atol(argv[1]));
-    }
-    int qt_argc = 1;
-    return quillet::bench::Run(qt_argc, argv, lines);
+    return quillet::bench::BenchMain("bench-order-list", argc, argv, quillet::bench::kDefaultLines,
+                                     [argv](int count) {
+                                         int qt_argc = 1;
+                                         return quillet::bench::Run(qt_argc, argv, count);
+                                     });
 }
