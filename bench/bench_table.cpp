@@ -2,6 +2,9 @@
 
 #include <signal.h>
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -60,6 +63,17 @@ int BenchMain(const char* name, int argc, char* argv[], int default_count,
         std::cerr << name << ": " << error.what() << '\n';
         return 1;
     }
+}
+
+int QtBenchMain(const char* name, int argc, char* argv[], int default_count,
+                const std::function<int(int& qt_argc, char* qt_argv[], int count)>& run) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return BenchMain(name, argc, argv, default_count, [argv, &run](int count) {
+        int qt_argc = 1;
+        return run(qt_argc, argv, count);
+    });
 }
 
 }  // namespace quillet::bench

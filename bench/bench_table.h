@@ -32,5 +32,10 @@ std::string Fixed(double value, int decimals, const std::string& unit);
 // with status 1.
 int BenchMain(const char* name, int argc, char* argv[], int default_count,
               const std::function<int(int)>& run);
+// The same for a program with a Qt application: Qt's platform is offscreen unless
+// QT_QPA_PLATFORM names one, and `run` gets, with the count, the argument count and vector
+// for the application (the program's name only).
+int QtBenchMain(const char* name, int argc, char* argv[], int default_count,
+                const std::function<int(int& qt_argc, char* qt_argv[], int count)>& run);
 
 }  // namespace quillet::bench

@@ -152,12 +152,6 @@ int Run(int argc, char* argv[], int rows) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    return quillet::bench::BenchMain("bench-history", argc, argv, quillet::bench::kDefaultRows,
-                                     [argv](int count) {
-                                         int qt_argc = 1;
-                                         return quillet::bench::Run(qt_argc, argv, count);
-                                     });
+    return quillet::bench::QtBenchMain("bench-history", argc, argv, quillet::bench::kDefaultRows,
+                                       &quillet::bench::Run);
 }

@@ -158,9 +158,6 @@ int Run(int argc, char* argv[], int pairs) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    return quillet::bench::BenchMain("bench-journal-mail", argc, argv,
-                                     quillet::bench::kDefaultPairs, [argv](int pairs) {
-                                         int qt_argc = 1;
-                                         return quillet::bench::Run(qt_argc, argv, pairs);
-                                     });
+    return quillet::bench::QtBenchMain("bench-journal-mail", argc, argv,
+                                       quillet::bench::kDefaultPairs, &quillet::bench::Run);
 }

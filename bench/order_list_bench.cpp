@@ -191,12 +191,6 @@ int Run(int argc, char* argv[], int count) {
 }  // namespace quillet::bench
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    return quillet::bench::BenchMain("bench-order-list", argc, argv, quillet::bench::kDefaultLines,
-                                     [argv](int count) {
-                                         int qt_argc = 1;
-                                         return quillet::bench::Run(qt_argc, argv, count);
-                                     });
+    return quillet::bench::QtBenchMain("bench-order-list", argc, argv,
+                                       quillet::bench::kDefaultLines, &quillet::bench::Run);
 }
