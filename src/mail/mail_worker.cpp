@@ -3,6 +3,8 @@
 #include "support/wake_here.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,6 +69,8 @@ void MailWorker::Wake() {
 }
 
 void MailWorker::Run() {
+    const sched_param no_priority{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &no_priority);  // see the header
     while (true) {
         Job next;
         {

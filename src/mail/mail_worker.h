@@ -5,13 +5,21 @@
 // tells the scheduler that the writer is about to wait, so the mail thread starts on the
 // writer's processor as soon as that goes back to its event loop, instead of on an idle
 // processor, which a virtual machine may take a quarter of a millisecond to bring back.
+//
+// The mail thread runs as a batch thread (SCHED_BATCH): when it is woken, it does not take the
+// processor from the thread running there. Woken by the user-interface thread, it starts once
+// that thread waits; woken by the server's reply, it lets the server go back to waiting first. A
+// mail's exchange then stays on one processor, as one program's would, instead of waking the
+// idle one at each reply. It still gets its fair share of the processor; only the moment it
+// starts is later, by what the thread before it has left to do. Where batch scheduling is not
+// allowed, the thread runs as any other.
 #pragma once
 
 #include <sched.h>
 
 #include <deque>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -49,7 +57,7 @@ class MailWorker final : public MailRunner {
 
     Post post_;
     Post before_waiting_;
-    bool wake_pending_ = false;  // user-interface thread only
+    bool wake_pending_ = false;    // user-interface thread only
     std::shared_ptr<bool> alive_;  // read on the user-interface thread only
     cpu_set_t processors_;         // where the program may run
     std::mutex mutex_;

@@ -54,7 +54,12 @@ QMargins FrameOf(const QWidget& window) {
 }
 
 QSize ClientRoom(const QWidget& window) {
-    const QMargins frame = FrameOf(window);
+    // Frames come in whole device-independent pixels, each edge rounded from the window
+    // system's own: scaled, a frame may show a pixel wider or taller than measured, so a pixel
+    // is left on each side.
+    const QMargins slack =
+        window.devicePixelRatioF() != 1.0 ? QMargins(1, 1, 1, 1) : QMargins(0, 0, 0, 0);
+    const QMargins frame = FrameOf(window) + slack;
     return AvailableArea(window).size().shrunkBy(frame).expandedTo(QSize(0, 0));
 }
 

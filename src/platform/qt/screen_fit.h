@@ -19,7 +19,8 @@ QRect AvailableArea(const QWidget& window);
 // frame told that does not hold its window).
 QMargins FrameOf(const QWidget& window);
 
-// The largest client size `window` may have with its frame inside the available area.
+// The largest client size `window` may have with its frame inside the available area; scaled,
+// a pixel short of it on each side, for the rounding of the frame.
 QSize ClientRoom(const QWidget& window);
 
 // Moves `window`, no further than it must go, so that its frame lies within the available
