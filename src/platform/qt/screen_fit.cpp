@@ -15,7 +15,9 @@ namespace {
 constexpr QMargins kUsualFrame(4, 30, 4, 4);
 
 // Nothing while the window system has not told the frame yet, or tells one that does not hold
-// the window (as it may for a moment while a window manager takes the window in).
+// the window (as it may for a moment while a window manager takes the window in). Frames come
+// in whole device-independent pixels, each edge rounded from the window system's own: scaled,
+// a frame may show a pixel wider than measured, so each edge counts one pixel more.
 std::optional<QMargins> MeasuredFrame(const QWidget& window) {
     if (!window.isVisible()) {
         return std::nullopt;
@@ -25,8 +27,10 @@ std::optional<QMargins> MeasuredFrame(const QWidget& window) {
     if (!outer.contains(inner)) {
         return std::nullopt;
     }
+    const int rounding = window.devicePixelRatioF() != 1.0 ? 1 : 0;
     return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
+                    outer.right() - inner.right(), outer.bottom() - inner.bottom()) +
+           rounding;
 }
 
 WindowRect ToWindowRect(const QRect& r) {
@@ -46,20 +50,13 @@ QRect AvailableArea(const QWidget& window) {
 }
 
 QMargins FrameOf(const QWidget& window) {
-    if (window.isVisible()) {
-        return MeasuredFrame(window).value_or(kUsualFrame);
-    }
     const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
-    return owner ? MeasuredFrame(*owner).value_or(kUsualFrame) : kUsualFrame;
+    const QWidget* measured = window.isVisible() ? &window : owner;
+    return measured ? MeasuredFrame(*measured).value_or(kUsualFrame) : kUsualFrame;
 }
 
 QSize ClientRoom(const QWidget& window) {
-    // Frames come in whole device-independent pixels, each edge rounded from the window
-    // system's own: scaled, a frame may show a pixel wider or taller than measured, so a pixel
-    // is left on each side.
-    const QMargins slack =
-        window.devicePixelRatioF() != 1.0 ? QMargins(1, 1, 1, 1) : QMargins(0, 0, 0, 0);
-    const QMargins frame = FrameOf(window) + slack;
+    const QMargins frame = FrameOf(window);
     return AvailableArea(window).size().shrunkBy(frame).expandedTo(QSize(0, 0));
 }
 

@@ -14,13 +14,12 @@ namespace quillet {
 // owner's screen, else the primary screen.
 QRect AvailableArea(const QWidget& window);
 
-// The frame the window system puts around `window`: as measured once it has been shown; before
-// that its owner's; a usual title bar and border when neither is known (no owner shown, or a
-// frame told that does not hold its window).
+// The frame the window system puts around `window`: as measured once it has been shown (scaled,
+// a pixel more on each edge, for the rounding); before that its owner's; a usual title bar and
+// border when neither is known (no owner shown, or a frame told that does not hold its window).
 QMargins FrameOf(const QWidget& window);
 
-// The largest client size `window` may have with its frame inside the available area; scaled,
-// a pixel short of it on each side, for the rounding of the frame.
+// The largest client size `window` may have with its frame inside the available area.
 QSize ClientRoom(const QWidget& window);
 
 // Moves `window`, no further than it must go, so that its frame lies within the available
