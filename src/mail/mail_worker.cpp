@@ -1,7 +1,5 @@
 #include "mail/mail_worker.h"
 
-#include "support/wake_here.h"
-
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
@@ -15,8 +13,7 @@ namespace quillet {
 MailWorker::MailWorker(Post post, Post before_waiting)
     : post_(std::move(post)),
       before_waiting_(std::move(before_waiting)),
-      alive_(std::make_shared<bool>(true)),
-      processors_(Processors(pthread_self())) {
+      alive_(std::make_shared<bool>(true)) {
     if (pipe2(wake_, O_CLOEXEC) != 0) {
         wake_[0] = wake_[1] = -1;  // the thread then polls: see Run
     }
@@ -49,13 +46,11 @@ void MailWorker::Submit(std::function<SendResult()> job, std::function<void(Send
 
 void MailWorker::WakeSoon() {
     if (!before_waiting_) {
-        WakeHere(thread_.native_handle(), processors_);
         Wake();
     } else if (!std::exchange(wake_pending_, true)) {
         before_waiting_([this, alive = alive_] {
             if (*alive) {
                 wake_pending_ = false;
-                WakeHere(thread_.native_handle(), processors_);
                 Wake();
             }
         });
@@ -91,7 +86,6 @@ void MailWorker::Run() {
             next = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        RunAnywhere(processors_);
         SendResult result = next.job();
         post_([alive = alive_, done = std::move(next.done), result = std::move(result)] {
             if (*alive) {

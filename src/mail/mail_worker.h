@@ -15,8 +15,6 @@
 // allowed, the thread runs as any other.
 #pragma once
 
-#include <sched.h>
-
 #include <deque>
 #include <functional>
 #include <memory>
@@ -33,8 +31,7 @@ class MailWorker final : public MailRunner {
     using Post = std::function<void(std::function<void()> task)>;
 
     // `before_waiting`, when given, runs a task on the user-interface thread just before that
-    // next waits for events: the mail thread is woken then, so that it starts where that thread
-    // ran, and is not handed an idle processor while that thread still works (WakeHere).
+    // next waits for events: the mail thread is woken then, once that thread's turn is done.
     explicit MailWorker(Post post, Post before_waiting = {});
     // Waits for the running job (bounded by the transport's time-outs); drops those not begun.
     // No `done` runs after this.
@@ -59,7 +56,6 @@ class MailWorker final : public MailRunner {
     Post before_waiting_;
     bool wake_pending_ = false;    // user-interface thread only
     std::shared_ptr<bool> alive_;  // read on the user-interface thread only
-    cpu_set_t processors_;         // where the program may run
     std::mutex mutex_;
     int wake_[2] = {-1, -1};  // a byte written to [1] wakes the thread reading [0]
     std::deque<Job> jobs_;

@@ -1,7 +1,5 @@
 #include "platform/qt/event_loop_post.h"
 
-#include "support/wake_here.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,8 +10,7 @@
 
 namespace quillet {
 
-EventLoopPost::EventLoopPost(QObject* parent)
-    : QObject(parent), loop_thread_(pthread_self()), processors_(Processors(loop_thread_)) {
+EventLoopPost::EventLoopPost(QObject* parent) : QObject(parent) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
         read_end_ = UniqueFd(ends[0]);
@@ -41,7 +38,6 @@ void EventLoopPost::Post(std::function<void()> task) {
     if (!wake) {
         return;  // the byte already written brings this task along
     }
-    WakeHere(loop_thread_, processors_);
     const char byte = 1;
     while (write_end_ && write(write_end_.get(), &byte, 1) < 0 && errno == EINTR) {
     }
@@ -68,7 +64,6 @@ void EventLoopPost::RunBeforeWaiting() {
 }
 
 void EventLoopPost::RunPosted() {
-    RunAnywhere(processors_);
     char bytes[64];
     while (read_end_ && read(read_end_.get(), bytes, sizeof bytes) > 0) {
     }

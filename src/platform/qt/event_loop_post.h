@@ -4,9 +4,6 @@
 // quarter of a millisecond to bring back; Qt's own posted events wake it without that hint.
 #pragma once
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <QObject>
 #include <QSocketNotifier>
 #include <deque>
@@ -43,8 +40,6 @@ class EventLoopPost final : public QObject {
     std::deque<std::function<void()>> tasks_;
     std::vector<std::function<void()>> before_waiting_;  // the loop's thread only
     bool woken_ = false;  // a byte is in the pipe for the tasks waiting
-    pthread_t loop_thread_;
-    cpu_set_t processors_;  // where the loop's thread may run
 };
 
 }  // namespace quillet
