@@ -1,4 +1,4 @@
-// bench-mail-floor [--cacert CA-FILE] URL FROM MESSAGE-FILE RCPT...
+// bench-mail-floor [--keep] [--cacert CA-FILE] URL FROM MESSAGE-FILE RCPT...
 //
 // The least a program can do to mail a message: for every line on standard input it sends the
 // message of MESSAGE-FILE to URL (smtp://host:port) with libcurl's easy interface, on a fresh
@@ -6,6 +6,9 @@
 // server has answered the end of DATA. The floor that Quillet's order-to-mail time is set
 // against: the same request-then-reply shape, with nothing but the mailing between. For smtps://
 // URLs the server's certificate is checked against the CAs of CA-FILE (or the system's).
+//
+// With --keep, one handle sends every message, so that libcurl keeps its connection between
+// them: the bare exchange of a kept connection, which no program on libcurl can go below.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -39,13 +42,13 @@ size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
     return n;
 }
 
-CURLcode Send(const std::string& url, const std::string& ca_file, const std::string& from,
-              curl_slist* recipients, const std::string& message) {
-    const std::unique_ptr<CURL, EasyCleanup> easy(curl_easy_init());
-    if (!easy) {
+using Easy = std::unique_ptr<CURL, EasyCleanup>;
+
+CURLcode Send(CURL* curl, const std::string& url, const std::string& ca_file,
+              const std::string& from, curl_slist* recipients, const std::string& message) {
+    if (curl == nullptr) {
         return CURLE_FAILED_INIT;
     }
-    CURL* const curl = easy.get();
     Upload upload{message};
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     if (!ca_file.empty()) {
@@ -63,6 +66,12 @@ CURLcode Send(const std::string& url, const std::string& ca_file, const std::str
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    bool keep = false;
+    if (argc > 1 && std::strcmp(argv[1], "--keep") == 0) {
+        keep = true;
+        --argc;
+        ++argv;
+    }
     std::string ca_file;
     if (argc > 2 && std::strcmp(argv[1], "--cacert") == 0) {
         ca_file = argv[2];
@@ -70,7 +79,8 @@ int main(int argc, char* argv[]) {
         argv += 2;
     }
     if (argc < 5) {
-        std::cerr << "usage: bench-mail-floor [--cacert CA-FILE] URL FROM MESSAGE-FILE RCPT...\n";
+        std::cerr << "usage: bench-mail-floor [--keep] [--cacert CA-FILE] URL FROM MESSAGE-FILE "
+                     "RCPT...\n";
         return 2;
     }
     std::ifstream in(argv[3], std::ios::binary);
@@ -92,15 +102,23 @@ int main(int argc, char* argv[]) {
     }
     const std::string url = argv[1];
     const std::string from = std::string("<") + argv[2] + ">";
+    Easy kept;
     std::string request;
     while (std::getline(std::cin, request)) {
-        const CURLcode result = Send(url, ca_file, from, recipients.get(), message);
+        if (keep && !kept) {
+            kept.reset(curl_easy_init());
+        }
+        Easy fresh(keep ? nullptr : curl_easy_init());
+        const CURLcode result =
+            Send(keep ? kept.get() : fresh.get(), url, ca_file, from, recipients.get(), message);
+        fresh.reset();  // with its connection, before the answer
         if (result == CURLE_OK) {
             std::cout << "ok" << std::endl;
         } else {
             std::cout << "error " << curl_easy_strerror(result) << std::endl;
         }
     }
+    kept.reset();
     recipients.reset();
     curl_global_cleanup();
     return 0;

@@ -11,15 +11,18 @@
 // smtp-sink on 127.0.0.1:465 (SSL on at port 465), the program and the floor trusting a CA made
 // for the run. When 465 cannot be had the TLS figures are left out, saying why. Each twice: the
 // program with a fresh connection per mail (QUILLET_SMTP_KEEP_SECONDS=0), as the floor, and with
-// its connection kept between mails, as it runs.
+// its connection kept between mails, as it runs. Beside the kept connection, libcurl alone on one
+// kept connection (bench-mail-floor --keep) is timed too: the bare exchange, which shows what
+// the program adds to it, the hand-over to the mail thread among it.
 //
-// Samples come in pairs, one of each, the order within a pair alternating, so that what else
-// the machine does falls on both alike. A short pause before every sample lets the previous
-// one finish what it does after its reply (Quillet repaints its list then) so that it does not
-// land on the next sample.
+// Samples come in pairs, one of each, the order within a pair alternating (in threes, rotating,
+// with the bare exchange), so that what else the machine does falls on all alike. A short pause
+// before every sample lets the previous one finish what it does after its reply (Quillet repaints
+// its list then) so that it does not land on the next sample.
 #include <signal.h>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -76,12 +79,17 @@ double QuilletSample(ControlClient& client, int id) {
 // The floor program, running beside the benchmark for as long as the object lives.
 class Floor {
   public:
-    // Sends `mail` to `url`; with `ca_file`, trusting the CAs in it.
+    // Sends `mail` to `url`; with `ca_file`, trusting the CAs in it; with `keep`, on one kept
+    // connection.
     Floor(const SunkMail& mail, const std::string& url, const std::string& ca_file,
-          const TempFolder& folder) {
-        const std::string message_file = folder.Path("message.eml");
+          const TempFolder& folder, bool keep = false) {
+        // Its own file: another floor may still be reading the first.
+        const std::string message_file = folder.Path(keep ? "message-kept.eml" : "message.eml");
         WriteWholeFile(message_file, mail.content);
         std::vector<std::string> argv{QUILLET_BENCH_DIR "/bench-mail-floor"};
+        if (keep) {
+            argv.emplace_back("--keep");
+        }
         if (!ca_file.empty()) {
             argv.insert(argv.end(), {"--cacert", ca_file});
         }
@@ -155,23 +163,28 @@ void PrintRatio(const std::string& figure, double ratio, double goal) {
     }
 }
 
-// Warms both up, then times `pairs` pairs and prints their rows under `label`.
-void MeasurePairs(const std::string& label, Program& program, Floor& floor, int pairs, int& next_id,
-                  const Goals& goals) {
+// Warms them up, then times `pairs` pairs (threes, with `alone`, the bare kept exchange) and
+// prints their rows under `label`.
+void MeasurePairs(const std::string& label, Program& program, Floor& floor, Floor* alone, int pairs,
+                  int& next_id, const Goals& goals) {
+    std::vector<double> quillet_ms, floor_ms, alone_ms;
+    const std::vector<std::function<void()>> takers{
+        [&] { quillet_ms.push_back(QuilletSample(program.client(), next_id++)); },
+        [&] { floor_ms.push_back(floor.Sample()); }, [&] { alone_ms.push_back(alone->Sample()); }};
+    const size_t kinds = alone != nullptr ? 3 : 2;
     for (int i = 0; i < kWarmUp; ++i) {
-        QuilletSample(program.client(), next_id++);
-        floor.Sample();
+        for (size_t k = 0; k < kinds; ++k) {
+            takers[k]();
+        }
     }
+    quillet_ms.clear();
+    floor_ms.clear();
+    alone_ms.clear();
     const auto quillet_cpu_before = CpuMilliseconds(program.pid());
     const auto floor_cpu_before = CpuMilliseconds(floor.pid());
-    std::vector<double> quillet_ms, floor_ms;
     for (int i = 0; i < pairs; ++i) {
-        if (i % 2 == 0) {
-            quillet_ms.push_back(QuilletSample(program.client(), next_id++));
-            floor_ms.push_back(floor.Sample());
-        } else {
-            floor_ms.push_back(floor.Sample());
-            quillet_ms.push_back(QuilletSample(program.client(), next_id++));
+        for (size_t k = 0; k < kinds; ++k) {
+            takers[(static_cast<size_t>(i) + k) % kinds]();
         }
     }
     const auto quillet_cpu_after = CpuMilliseconds(program.pid());
@@ -186,6 +199,15 @@ void MeasurePairs(const std::string& label, Program& program, Floor& floor, int 
              MedianAndP99(floor_ms));
     PrintRatio("Order to mail, " + label + ", Quillet ÷ floor, median", median_ratio, goals.median);
     PrintRatio("Order to mail, " + label + ", Quillet ÷ floor, p99", p99_ratio, goals.p99);
+    if (alone != nullptr) {
+        PrintRow("Order to mail, " + label + ", libcurl alone on one kept connection (" + n +
+                     " messages): median / p99",
+                 MedianAndP99(alone_ms));
+        PrintRatio("Order to mail, " + label + ", libcurl alone ÷ floor, median",
+                   Median(alone_ms) / Median(floor_ms), 0);
+        PrintRow("Order to mail, " + label + ", Quillet less libcurl alone, median",
+                 Fixed((Median(quillet_ms) - Median(alone_ms)) * 1000, 0, "µs"));
+    }
     if (quillet_cpu_before && quillet_cpu_after && floor_cpu_before && floor_cpu_after) {
         const double quillet_cpu = (*quillet_cpu_after - *quillet_cpu_before) / pairs;
         const double floor_cpu = (*floor_cpu_after - *floor_cpu_before) / pairs;
@@ -231,13 +253,15 @@ int Run(int pairs) {
     size_t sent = 0;
     {
         Floor floor(first.front(), "smtp://127.0.0.1:" + std::to_string(port), "", scratch);
-        MeasurePairs("plain, fresh connection", *plain, floor, pairs, next_id, kPlainFresh);
+        Floor alone(first.front(), "smtp://127.0.0.1:" + std::to_string(port), "", scratch, true);
+        MeasurePairs("plain, fresh connection", *plain, floor, nullptr, pairs, next_id,
+                     kPlainFresh);
         MeasureRoundTrips(plain->client());
         plain->Shutdown();
         plain.emplace(port, true);
-        MeasurePairs("plain, kept connection", *plain, floor, pairs, next_id, kPlainKept);
+        MeasurePairs("plain, kept connection", *plain, floor, &alone, pairs, next_id, kPlainKept);
         plain->Shutdown();
-        sent += 4 * static_cast<size_t>(kWarmUp + pairs);
+        sent += 5 * static_cast<size_t>(kWarmUp + pairs);
     }
 
     if (const std::string problem = TlsFront::PortProblem(); !problem.empty()) {
@@ -245,15 +269,16 @@ int Run(int pairs) {
         PrintRow("Order to mail, TLS from the first byte", "skipped: " + problem);
     } else {
         const TlsFront front(sink.port());
-        Floor floor(first.front(), "smtps://127.0.0.1:" + std::to_string(TlsFront::kPort),
-                    front.ca_file(), scratch);
+        const std::string tls_url = "smtps://127.0.0.1:" + std::to_string(TlsFront::kPort);
+        Floor floor(first.front(), tls_url, front.ca_file(), scratch);
+        Floor alone(first.front(), tls_url, front.ca_file(), scratch, true);
         for (const bool keep : {false, true}) {
             Program tls(TlsFront::kPort, keep, true, front.ca_file());
-            MeasurePairs(keep ? "TLS, kept connection" : "TLS, fresh connection", tls, floor, pairs,
-                         next_id, keep ? kTlsKept : kTlsFresh);
+            MeasurePairs(keep ? "TLS, kept connection" : "TLS, fresh connection", tls, floor,
+                         keep ? &alone : nullptr, pairs, next_id, keep ? kTlsKept : kTlsFresh);
             tls.Shutdown();
         }
-        sent += 4 * static_cast<size_t>(kWarmUp + pairs);
+        sent += 5 * static_cast<size_t>(kWarmUp + pairs);
     }
     if (const auto accepted = sink.Stop(); accepted != static_cast<long>(sent)) {
         throw std::runtime_error("smtp-sink accepted " +
