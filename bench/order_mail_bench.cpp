@@ -168,13 +168,15 @@ void PrintRatio(const std::string& figure, double ratio, double goal) {
 void MeasurePairs(const std::string& label, Program& program, Floor& floor, Floor* alone, int pairs,
                   int& next_id, const Goals& goals) {
     std::vector<double> quillet_ms, floor_ms, alone_ms;
-    const std::vector<std::function<void()>> takers{
+    std::vector<std::function<void()>> takers{
         [&] { quillet_ms.push_back(QuilletSample(program.client(), next_id++)); },
-        [&] { floor_ms.push_back(floor.Sample()); }, [&] { alone_ms.push_back(alone->Sample()); }};
-    const size_t kinds = alone != nullptr ? 3 : 2;
+        [&] { floor_ms.push_back(floor.Sample()); }};
+    if (alone != nullptr) {
+        takers.emplace_back([&] { alone_ms.push_back(alone->Sample()); });
+    }
     for (int i = 0; i < kWarmUp; ++i) {
-        for (size_t k = 0; k < kinds; ++k) {
-            takers[k]();
+        for (const auto& take : takers) {
+            take();
         }
     }
     quillet_ms.clear();
@@ -182,9 +184,9 @@ void MeasurePairs(const std::string& label, Program& program, Floor& floor, Floo
     alone_ms.clear();
     const auto quillet_cpu_before = CpuMilliseconds(program.pid());
     const auto floor_cpu_before = CpuMilliseconds(floor.pid());
-    for (int i = 0; i < pairs; ++i) {
-        for (size_t k = 0; k < kinds; ++k) {
-            takers[(static_cast<size_t>(i) + k) % kinds]();
+    for (size_t i = 0; i < static_cast<size_t>(pairs); ++i) {
+        for (size_t k = 0; k < takers.size(); ++k) {
+            takers[(i + k) % takers.size()]();
         }
     }
     const auto quillet_cpu_after = CpuMilliseconds(program.pid());

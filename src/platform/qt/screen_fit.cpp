@@ -56,8 +56,7 @@ QMargins FrameOf(const QWidget& window) {
 }
 
 QSize ClientRoom(const QWidget& window) {
-    const QMargins frame = FrameOf(window);
-    return AvailableArea(window).size().shrunkBy(frame).expandedTo(QSize(0, 0));
+    return AvailableArea(window).size().shrunkBy(FrameOf(window)).expandedTo(QSize(0, 0));
 }
 
 void KeepOnScreen(QWidget& window) {
