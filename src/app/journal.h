@@ -38,7 +38,9 @@ struct JournalMailRecord {
     std::string reason;      // why it is not delivered; empty when it is
     std::string server_reply;
     std::optional<int64_t> delivered_ms;
-    std::string message_id, message;  // when the attempt composed it; empty otherwise
+    // When the attempt composed the mail: its Message-ID, its recipients (joined as the event's
+    // are) and the message; empty otherwise.
+    std::string message_id, recipients, message;
 };
 
 class Journal {

@@ -449,6 +449,7 @@ void Outbox::Journaled(const Item& item, const std::string& server_reply,
     record.delivered_ms = delivered_ms;
     if (composed) {
         record.message_id = MessageIdOf(composed->message);
+        record.recipients = JoinedRecipients(*composed);
         record.message = composed->message;
     }
     services_.journal->RecordMail(std::move(record));

@@ -51,6 +51,18 @@ struct ScriptedTransport : SmtpTransport {
 
 const SmtpResult kDown{7, "server down", false};
 
+// The mail records journaled, on the thread that runs the outbox.
+struct RecordedJournal : Journal {
+    void RecordEvent(JournalEventRecord) override {}
+    void RecordMail(JournalMailRecord record) override { mails.push_back(std::move(record)); }
+    std::vector<JournalMailRecord> mails;
+};
+
+OutboxServices Journaling(OutboxServices services, Journal& journal) {
+    services.journal = &journal;
+    return services;
+}
+
 // A notice as the tests expect it, its retry times masked: "[order, critical] summary | body".
 std::string Told(const Notice& notice) {
     const std::string text = "[" + notice.order_id +
@@ -112,14 +124,16 @@ struct Fixture {
     std::map<size_t, std::string> unsaved_notes;  // what each reply said of an unsaved mail
     std::vector<std::string> first_outcomes;
     bool password_pending = false;
+    RecordedJournal journal;
     Outbox outbox{
-        OutboxServices{store, worker, transport, notes, [this] { return settings; },
-                       [this](milliseconds delay, std::function<void()> task) {
-                           timers.emplace(now + delay.count(), std::move(task));
-                       },
-                       [this] { return now; }, RetrySchedule{}, milliseconds(250),
-                       [this] { return password_pending; }, std::chrono::seconds(5),
-                       milliseconds(300)},
+        Journaling(OutboxServices{store, worker, transport, notes, [this] { return settings; },
+                                  [this](milliseconds delay, std::function<void()> task) {
+                                      timers.emplace(now + delay.count(), std::move(task));
+                                  },
+                                  [this] { return now; }, RetrySchedule{}, milliseconds(250),
+                                  [this] { return password_pending; }, std::chrono::seconds(5),
+                                  milliseconds(300)},
+                   journal),
         [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
         [this](const SendResult& r) { first_outcomes.push_back(r.code == 0 ? "sent" : r.reason); }};
 };
@@ -155,9 +169,8 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     f.settings.server = "mail.example.com";  // the retry takes the settings of its moment
     f.Advance(std::chrono::seconds(10));
     f.RunWorkerResults(2);
-    EXPECT_EQ(f.transport.Subjects(),
-              (std::vector<std::string>{"CVT order # 1", "CVT order # 2", "CVT order # 2",
-                                        "CVT order # 3"}));
+    EXPECT_EQ(f.transport.Subjects(), (std::vector<std::string>{"CVT order # 1", "CVT order # 2",
+                                                                "CVT order # 2", "CVT order # 3"}));
     EXPECT_EQ(f.transport.delivered.back().host, "mail.example.com");
     EXPECT_EQ(f.transport.delivered[2].message, f.transport.delivered[1].message);  // as composed
     EXPECT_TRUE(f.store.entries.empty());
@@ -183,8 +196,8 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     f.transport.Open(true);
     {
         std::unique_lock lock(f.mutex);
-        ASSERT_TRUE(f.arrived.wait_for(lock, std::chrono::seconds(10),
-                                       [&f] { return !f.posted.empty(); }));
+        ASSERT_TRUE(
+            f.arrived.wait_for(lock, std::chrono::seconds(10), [&f] { return !f.posted.empty(); }));
     }
     EXPECT_TRUE(f.store.entries.empty());
     f.RunWorkerResults(1);
@@ -207,6 +220,11 @@ TEST(OutboxTest, AMailWaitsForThePasswordTheKeyringIsAskedFor) {
     f.RunWorkerResults(1);
     EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
     EXPECT_EQ(f.transport.delivered.at(0).password, "s3cret");
+    // Composed only now: the journal learns the mail as sent, its recipients too.
+    ASSERT_FALSE(f.journal.mails.empty());
+    EXPECT_EQ(f.journal.mails.back().mail_state, "delivered");
+    EXPECT_EQ(f.journal.mails.back().recipients, "broker@x.com");
+    EXPECT_NE(f.journal.mails.back().message.find("\r\n\r\nline"), std::string::npos);
 }
 
 TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit) {
@@ -254,8 +272,8 @@ TEST(OutboxTest, AMailTheDiskCannotTakeIsToldUnsafeUntilAWriteHolds) {
     EXPECT_EQ(f.unsaved_notes[1], full);
     EXPECT_EQ(f.outbox.Counts().unsaved, 1);
     EXPECT_EQ(f.lines[1], DeliveryState::Waiting);
-    EXPECT_EQ(f.notes.seen.back().rfind("Order mail for order 1 not safe | It could not be kept", 0),
-              0u);
+    EXPECT_EQ(
+        f.notes.seen.back().rfind("Order mail for order 1 not safe | It could not be kept", 0), 0u);
     for (const std::string& note : f.notes.seen) {
         EXPECT_EQ(note.find("tried again"), std::string::npos) << note;
     }

@@ -5,6 +5,9 @@
 
 #include <QSqlQuery>
 #include <QVariant>
+#include <chrono>
+
+#include "platform/journal/journal_writer.h"
 
 #include "support/temp_dir.h"
 
@@ -47,6 +50,35 @@ TEST(JournalFileTest, IsMadePrivateReopensAndDeletesOldEventsWithTheirAttempts) 
     EXPECT_EQ(One(db, "SELECT group_concat(order_id) FROM events").toString(), "B");
     EXPECT_EQ(One(db, "SELECT group_concat(outcome) FROM attempts").toString(), "failed");
     EXPECT_EQ(One(db, "PRAGMA integrity_check").toString(), "ok");
+}
+
+// A mail composed only at its attempt (its settings waited for the keyring) completes its
+// event with what it was composed as, the recipients with it, so that a search finds it.
+TEST(JournalFileTest, AMailComposedAtItsAttemptCompletesItsEvent) {
+    test::TempDir dir;
+    const std::string path = dir.Path("quillet-journal.sqlite");
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    {
+        JournalWriter journal(path, std::chrono::hours(24));
+        JournalEventRecord event;
+        event.at_ms = now;
+        event.event = "OrderPlaced";
+        event.order_id = "7";
+        event.outbox_id = "m1";
+        event.mail_state = "waiting";
+        journal.RecordEvent(event);
+        journal.RecordMail({"m1", now + 5, "delivered", "", "250 Ok", now + 5, "<id@x.com>",
+                            "a@x.com,b@x.com", "Subject: CVT order # 7\r\n"});
+    }  // written before the writer goes
+    JournalFile file(path, "read");
+    ASSERT_TRUE(file.ok()) << file.error();
+    EXPECT_EQ(One(file.database(),
+                  "SELECT mail_state || ' ' || message_id || ' ' || recipients || "
+                  "' ' || length(message) FROM events")
+                  .toString(),
+              "delivered <id@x.com> a@x.com,b@x.com 24");
 }
 
 TEST(JournalFileTest, RefusesAFileThatIsNotAJournalAndANewerOne) {

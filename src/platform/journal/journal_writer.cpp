@@ -34,6 +34,7 @@ class Statements {
                      "UPDATE events SET mail_state = ?, delivered_ms = coalesce(?, delivered_ms), "
                      "server_reply = CASE WHEN ? = '' THEN server_reply ELSE ? END, "
                      "message_id = CASE WHEN ? = '' THEN message_id ELSE ? END, "
+                     "recipients = CASE WHEN ? = '' THEN recipients ELSE ? END, "
                      "message = CASE WHEN ? = '' THEN message ELSE ? END WHERE outbox_id = ?") &&
                  attempt_.prepare(
                      "INSERT INTO attempts(event_id, at_ms, outcome, reason, server_reply) "
@@ -54,13 +55,15 @@ class Statements {
         return Run(event_, error);
     }
 
-    // The event's state, its attempt, and the message when the attempt composed it.
+    // The event's state, its attempt, and the message with its recipients when the attempt
+    // composed it.
     bool Write(const JournalMailRecord& r, QString& error) {
         int at = 0;
         state_.bindValue(at++, Text(r.mail_state));
         state_.bindValue(at++, Number(r.delivered_ms));
-        for (const std::string* text : {&r.server_reply, &r.server_reply, &r.message_id,
-                                        &r.message_id, &r.message, &r.message, &r.outbox_id}) {
+        for (const std::string* text :
+             {&r.server_reply, &r.server_reply, &r.message_id, &r.message_id, &r.recipients,
+              &r.recipients, &r.message, &r.message, &r.outbox_id}) {
             state_.bindValue(at++, Text(*text));
         }
         at = 0;
