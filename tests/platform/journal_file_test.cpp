@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QSqlQuery>
 #include <QVariant>
 #include <chrono>
@@ -55,6 +56,10 @@ TEST(JournalFileTest, IsMadePrivateReopensAndDeletesOldEventsWithTheirAttempts) 
 // A mail composed only at its attempt (its settings waited for the keyring) completes its
 // event with what it was composed as, the recipients with it, so that a search finds it.
 TEST(JournalFileTest, AMailComposedAtItsAttemptCompletesItsEvent) {
+    int argc = 1;
+    char name[] = "journal_tests";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication application(argc, argv);  // as in the program, for the writer's thread
     test::TempDir dir;
     const std::string path = dir.Path("quillet-journal.sqlite");
     const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
