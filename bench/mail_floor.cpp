@@ -102,12 +102,9 @@ int main(int argc, char* argv[]) {
     }
     const std::string url = argv[1];
     const std::string from = std::string("<") + argv[2] + ">";
-    Easy kept;
+    Easy kept(keep ? curl_easy_init() : nullptr);
     std::string request;
     while (std::getline(std::cin, request)) {
-        if (keep && !kept) {
-            kept.reset(curl_easy_init());
-        }
         Easy fresh(keep ? nullptr : curl_easy_init());
         const CURLcode result =
             Send(keep ? kept.get() : fresh.get(), url, ca_file, from, recipients.get(), message);
