@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -54,7 +55,8 @@ void Tell(Outbox::Safe safe, const std::string& unsaved = {}) {
 Outbox::Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome first_outcome)
     : services_(std::move(services)),
       line_changed_(std::move(line_changed)),
-      first_outcome_(std::move(first_outcome)) {}
+      first_outcome_(std::move(first_outcome)),
+      id_salt_(static_cast<uint32_t>(std::random_device{}())) {}
 
 void Outbox::Start() {
     const int64_t now = services_.now_ms();
@@ -181,9 +183,8 @@ void Outbox::KeepStep(std::chrono::steady_clock::time_point give_up,
                       std::function<void(std::vector<std::string>)> then) {
     bool unsaved = false;
     for (auto& [id, item] : items_) {
-        if (!item.stored) {
-            Keep(item);
-            unsaved = unsaved || !item.stored;
+        if (!item.stored && !Keep(item)) {
+            unsaved = true;
         }
     }
     if (!unsaved || std::chrono::steady_clock::now() >= give_up) {
@@ -201,10 +202,7 @@ std::vector<std::string> Outbox::KeepAllUntil(std::chrono::steady_clock::time_po
     while (true) {
         lost.clear();
         for (auto& [id, item] : items_) {
-            if (!item.stored) {
-                Keep(item);
-            }
-            if (!item.stored) {
+            if (!item.stored && !Keep(item)) {
                 lost.push_back(item.entry.order_id);
             }
         }
@@ -479,21 +477,22 @@ void Outbox::ArmKeepRetry() {
     });
 }
 
-void Outbox::Keep(Item& item) {
+bool Outbox::Keep(Item& item) {
     const std::lock_guard lock(gate_->mutex);
     if (gate_->delivered.contains(item.entry.id)) {
-        return;  // the server has it; only its outcome is still on the way here
+        return true;  // the server has it; only its outcome is still on the way here
     }
     if (const auto error = services_.store.Save(item.entry)) {
         std::cerr << "quillet: the outbox could not keep the mail for "
                   << OrderName(item.entry.order_id) << ": " << *error << '\n';
         item.unsaved = *error;
         ArmKeepRetry();
-        return;
+        return false;
     }
     gate_->stored.insert(item.entry.id);
     item.stored = true;
     item.unsaved.clear();
+    return true;
 }
 
 void Outbox::ShowLine(const Item& item) {
@@ -542,8 +541,8 @@ std::string Outbox::NewId() {
     char text[40];
     std::string id;
     do {
-        std::snprintf(text, sizeof text, "%016lld-%08x", static_cast<long long>(last_id_ms_),
-                      ++id_counter_);
+        std::snprintf(text, sizeof text, "%016lld-%08x-%08x", static_cast<long long>(last_id_ms_),
+                      ++id_counter_, id_salt_);
         id = text;
     } while (items_.contains(id));
     return id;

@@ -127,7 +127,8 @@ class Outbox {
     // Writes every mail not yet in the store to it, and tells their `safe`: for the end of the
     // program, after which the mails go out at the next start. A write that fails is tried again
     // for up to `keep_at_end`; the mails still not kept then are lost: they are named on standard
-    // error and in a notification, and their order ids given back, oldest first.
+    // error and in a notification, and their order ids given back, oldest first. A mail the
+    // server has taken, whose outcome has not reached this thread yet, is safe, not lost.
     // Once this has given mails up, it tries no more and tells nobody again.
     std::vector<std::string> KeepAll();
     // The same for a shutdown, without holding the event loop: while mails are not kept, the
@@ -172,7 +173,9 @@ class Outbox {
     void Journaled(const Item& item, const std::string& server_reply = {},
                    std::optional<int64_t> delivered_ms = std::nullopt,
                    const std::optional<ComposedMail>& composed = std::nullopt);
-    void Keep(Item& item);
+    // Writes `item` to the store unless it is there or the server has it already. Whether the
+    // mail is safe now: kept, or taken by the server (its outcome still on its way here).
+    bool Keep(Item& item);
     // KeepAll's work, trying the writes again until `give_up`.
     std::vector<std::string> KeepAllUntil(std::chrono::steady_clock::time_point give_up);
     // A step of KeepAllThen.
@@ -202,6 +205,9 @@ class Outbox {
     bool gave_up_ = false;    // KeepAll gave mails up: they are lost, and were told so
     int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does
     uint32_t id_counter_ = 0;
+    // Part of every id, drawn for each outbox: two programs whose outboxes share a journal
+    // (settings files in one folder) make ids that differ even within one millisecond.
+    const uint32_t id_salt_;
 };
 
 }  // namespace quillet

@@ -81,11 +81,15 @@ struct Fixture {
         posted.push_back(std::move(task));
         arrived.notify_all();
     }
+    // Waits for `count` outcomes of the mail thread to be handed back, without taking them.
+    bool AwaitWorkerResults(std::unique_lock<std::mutex>& lock, size_t count) {
+        return arrived.wait_for(lock, std::chrono::seconds(10),
+                                [this, count] { return posted.size() >= count; });
+    }
     void RunWorkerResults(size_t count) {
         for (size_t i = 0; i < count; ++i) {
             std::unique_lock lock(mutex);
-            ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(10),
-                                         [this] { return !posted.empty(); }));
+            ASSERT_TRUE(AwaitWorkerResults(lock, 1));
             auto task = std::move(posted.front());
             posted.pop_front();
             lock.unlock();
@@ -291,6 +295,32 @@ TEST(OutboxTest, AMailTheDiskCannotTakeIsToldUnsafeUntilAWriteHolds) {
     EXPECT_EQ(f.outbox.KeepAll(), std::vector<std::string>{"2"});
     EXPECT_EQ(f.notes.seen.back().rfind("Order mails lost | The mails of order 2 ", 0), 0u);
     EXPECT_EQ(f.notes.notices.back().urgency, NoticeUrgency::Critical);
+}
+
+// The end comes once the server has taken a mail, before its outcome is back on this thread:
+// the mail is not lost.
+TEST(OutboxTest, AMailTheServerTookBeforeTheEndIsNotLost) {
+    Fixture f;
+    f.Send(1);
+    {
+        std::unique_lock lock(f.mutex);
+        ASSERT_TRUE(f.AwaitWorkerResults(lock, 1));
+    }
+    EXPECT_EQ(f.outbox.KeepAll(), std::vector<std::string>{});
+    EXPECT_EQ(f.safe[1], 1);
+    EXPECT_TRUE(f.notes.seen.empty());
+}
+
+// Two programs whose settings files share a folder share its journal, which finds a mail's
+// event by the outbox's id: ids made in the same millisecond still differ.
+TEST(OutboxTest, TwoOutboxesNeverMakeTheSameId) {
+    Fixture a, b;
+    for (Fixture* f : {&a, &b}) {
+        f->Send(1);
+        f->RunWorkerResults(1);
+        ASSERT_EQ(f->journal.mails.size(), 1u);
+    }
+    EXPECT_NE(a.journal.mails[0].outbox_id, b.journal.mails[0].outbox_id);
 }
 
 TEST(OutboxTest, AFullOutboxRefusesAndCountsTheRefusedAsFailed) {
