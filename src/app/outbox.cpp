@@ -292,10 +292,15 @@ void Outbox::Attempt(Item& item) {
                 entry.mail ? RetryMail(transport, settings, *entry.mail)
                            : ComposeAndSend(transport, settings, entry.subject, entry.body);
             if (result.code == 0) {
-                const std::lock_guard lock(gate->mutex);
-                gate->delivered.insert(entry.id);
-                if (gate->stored.erase(entry.id) != 0) {
-                    store.Remove(entry.id);
+                bool kept = false;
+                {
+                    const std::lock_guard lock(gate->mutex);
+                    gate->delivered.insert(entry.id);
+                    kept = gate->stored.erase(entry.id) != 0;
+                }
+                if (auto error = kept ? store.Remove(entry.id) : std::nullopt) {
+                    const std::lock_guard lock(gate->mutex);
+                    gate->unremoved.emplace(entry.id, std::move(*error));
                 }
             }
             return result;
@@ -328,9 +333,19 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     Safe safe = std::exchange(item.safe, nullptr);
     std::string unsaved;
     if (result.code == 0) {
+        std::optional<std::string> unremoved;
         {
             const std::lock_guard lock(gate_->mutex);
-            gate_->delivered.erase(id);  // its entry left the store on the mail thread
+            gate_->delivered.erase(id);  // its entry left the store on the mail thread, or:
+            if (const auto left = gate_->unremoved.find(id); left != gate_->unremoved.end()) {
+                unremoved = left->second;
+            }
+        }
+        if (unremoved) {
+            std::cerr << "quillet: the outbox could not forget the delivered mail for "
+                      << OrderName(item.entry.order_id) << ": " << *unremoved << '\n';
+            services_.notifier.Notify(UnremovedNotice(item.entry.order_id, *unremoved));
+            ArmKeepRetry();
         }
         ++delivered_;
         if (item.stored) {  // it was shown as waiting
@@ -465,6 +480,7 @@ void Outbox::ArmKeepRetry() {
     keep_retry_armed_ = true;
     services_.post_after(services_.keep_retry, [this] {
         keep_retry_armed_ = false;
+        RemoveDelivered();
         for (auto& [id, item] : items_) {
             if (!item.unsaved.empty()) {
                 Keep(item);
@@ -475,6 +491,21 @@ void Outbox::ArmKeepRetry() {
             }
         }
     });
+}
+
+void Outbox::RemoveDelivered() {
+    const std::lock_guard lock(gate_->mutex);
+    for (auto left = gate_->unremoved.begin(); left != gate_->unremoved.end();) {
+        if (const auto error = services_.store.Remove(left->first)) {
+            left->second = *error;
+            ++left;
+        } else {
+            left = gate_->unremoved.erase(left);
+        }
+    }
+    if (!gate_->unremoved.empty()) {
+        ArmKeepRetry();
+    }
 }
 
 bool Outbox::Keep(Item& item) {

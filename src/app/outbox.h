@@ -158,6 +158,8 @@ class Outbox {
         std::mutex mutex;
         std::set<std::string> stored;     // ids of the entries the store has
         std::set<std::string> delivered;  // ids taken by the server, not yet seen here
+        // Entries of delivered mails the store could not forget, with the reason.
+        std::map<std::string, std::string> unremoved;
     };
 
     void Pump();
@@ -184,6 +186,8 @@ class Outbox {
     // Tries the writes that failed again, every keep_retry while one still fails.
     void ArmKeepRetry();
     void NotifyUnsaved(const Item& item);
+    // Tries again to forget the entries of delivered mails that the store could not.
+    void RemoveDelivered();
     void ShowLine(const Item& item);
     void WakeAt(int64_t ms);
     void TellDelivered();

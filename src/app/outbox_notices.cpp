@@ -83,6 +83,15 @@ Notice LostNotice(const std::vector<std::string>& order_ids) {
             NoticeUrgency::Critical, order_ids.size() == 1 ? order_ids.front() : std::string()};
 }
 
+Notice UnremovedNotice(const std::string& order_id, const std::string& why) {
+    return {MailFor(order_id) + " delivered, still in the outbox",
+            "The mail for " + OrderName(order_id) +
+                " reached the server, but could not be taken out of the outbox. " +
+                AsSentence(why) +
+                " Quillet tries again; until it can, the next start would send this mail again.",
+            NoticeUrgency::Critical, order_id};
+}
+
 Notice DeliveredNotice(int count, const std::string& first_order_id) {
     if (count == 1) {
         return {MailFor(first_order_id) + " delivered",

@@ -38,6 +38,9 @@ Notice RefusedNotice(const std::string& order_id, const std::string& reason);
 // `keep_retry`. Never says it "will be tried again".
 Notice UnsavedNotice(const std::string& order_id, const std::string& unsaved,
                      std::chrono::milliseconds keep_retry);
+// The mail of `order_id` reached the server, but the outbox could not forget its entry, for
+// `why`: the next start would send it again. Critical.
+Notice UnremovedNotice(const std::string& order_id, const std::string& why);
 // The mails of `order_ids` (at least one) were lost at the end of the program. Critical.
 Notice LostNotice(const std::vector<std::string>& order_ids);
 // `count` (at least one) waiting mails reached the server, the first of them that of

@@ -311,6 +311,33 @@ TEST(OutboxTest, AMailTheServerTookBeforeTheEndIsNotLost) {
     EXPECT_TRUE(f.notes.seen.empty());
 }
 
+// A delivered mail whose entry the store cannot forget (a read-only folder) would go again at
+// the next start: the user is told, and the removal is tried again until it holds.
+TEST(OutboxTest, ADeliveredMailTheStoreCannotForgetIsToldAndRemovedLater) {
+    Fixture f;
+    f.transport.Open(false);
+    f.Send(1);
+    f.Advance(milliseconds(250));  // kept at the bound
+    ASSERT_EQ(f.store.entries.size(), 1u);
+    f.store.remove_error = "cannot remove 1.mail: Read-only file system";
+    f.transport.Open(true);
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
+    const auto told =
+        std::find_if(f.notes.notices.begin(), f.notes.notices.end(),
+                     [](const Notice& n) { return n.urgency == NoticeUrgency::Critical; });
+    ASSERT_NE(told, f.notes.notices.end());
+    EXPECT_EQ(Told(*told),
+              "[1, critical] Order mail for order 1 delivered, still in the outbox | The mail for "
+              "order 1 reached the server, but could not be taken out of the outbox. Cannot "
+              "remove 1.mail: Read-only file system. Quillet tries again; until it can, the next "
+              "start would send this mail again.");
+    EXPECT_EQ(f.store.entries.size(), 1u);
+    f.store.remove_error.reset();
+    f.Advance(std::chrono::seconds(5));
+    EXPECT_TRUE(f.store.entries.empty());
+}
+
 // Two programs whose settings files share a folder share its journal, which finds a mail's
 // event by the outbox's id: ids made in the same millisecond still differ.
 TEST(OutboxTest, TwoOutboxesNeverMakeTheSameId) {

@@ -30,10 +30,17 @@ struct MemoryStore : OutboxStore {
         entries[entry.id] = entry;
         return std::nullopt;
     }
-    void Remove(const std::string& id) override { entries.erase(id); }
+    std::optional<std::string> Remove(const std::string& id) override {
+        if (remove_error) {
+            return remove_error;
+        }
+        entries.erase(id);
+        return std::nullopt;
+    }
     std::map<std::string, OutboxEntry> entries;
     int saves = 0;
-    std::optional<std::string> save_error;  // what every Save fails with, while set
+    std::optional<std::string> save_error;    // what every Save fails with, while set
+    std::optional<std::string> remove_error;  // what every Remove fails with, while set
 };
 
 struct Notes : Notifier {
@@ -48,9 +55,14 @@ struct Notes : Notifier {
 // The outbox of a form under test: jobs run at once, timers never fire.
 struct InlineOutbox {
     OutboxServices Services(SmtpTransport& transport) {
-        return {store, runner, transport, notes, {},
+        return {store,
+                runner,
+                transport,
+                notes,
+                {},
                 [](std::chrono::milliseconds, std::function<void()>) {},
-                [] { return int64_t{1'700'000'000'000}; }, RetrySchedule{}};
+                [] { return int64_t{1'700'000'000'000}; },
+                RetrySchedule{}};
     }
     InlineRunner runner;
     MemoryStore store;

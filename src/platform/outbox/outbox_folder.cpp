@@ -99,8 +99,19 @@ std::optional<std::string> OutboxFolder::Save(const OutboxEntry& entry) {
     return WriteFileAtomically(PathOf(entry.id), EncodeOutboxEntry(entry), S_IRUSR | S_IWUSR);
 }
 
-void OutboxFolder::Remove(const std::string& id) {
-    ::unlink(PathOf(id).c_str());
+std::optional<std::string> OutboxFolder::Remove(const std::string& id) {
+    const std::string path = PathOf(id);
+    if (::unlink(path.c_str()) != 0) {
+        return errno == ENOENT ? std::nullopt
+                               : std::optional<std::string>("cannot remove " + path + ": " +
+                                                            std::strerror(errno));
+    }
+    // Flushed, so that a power cut does not bring back a mail that was delivered.
+    if (const UniqueFd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folder) {
+        ::fsync(folder.get());
+    }
+    return std::nullopt;
 }
 
 void OutboxFolder::PutAside(const std::string& name, const std::string& why) const {

@@ -18,7 +18,7 @@ class OutboxFolder final : public OutboxStore {
     // files of writes that were killed before their end are removed: the caller owns the folder.
     std::vector<OutboxEntry> LoadAll() override;
     std::optional<std::string> Save(const OutboxEntry& entry) override;
-    void Remove(const std::string& id) override;
+    std::optional<std::string> Remove(const std::string& id) override;
 
     const std::string& folder() const { return folder_; }
 
