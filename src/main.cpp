@@ -295,7 +295,7 @@ int main(int argc, char* argv[]) {
     screen.SetSetupDialogSlot(&setup);
 
     // Order mails wait in the outbox beside the settings until the server has taken them.
-    OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file));
+    OutboxFolder outbox_folder(OutboxFolderPath(places.settings_file), owner.lock.has_value());
     // Notices under the installed icon and desktop entry; a click on one opens it (below).
     DesktopNotifier notifier({QUILLET_APP_ID, QUILLET_APP_ID});
     // What became of every order and its mail, for the History window; kept ninety days

@@ -427,6 +427,34 @@ class PrivateBus {
     std::string seen_;
 };
 
+// A run that cannot take its settings' lock (another may own the outbox) sends its own mails
+// and leaves those kept in the outbox to the owner.
+TEST(ProgramTest, ARunWithoutTheLockLeavesTheKeptMailsToTheOwner) {
+    const int port = FreePort();
+    Installed quillet(port);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1)).first, 0);  // no server: kept
+    ASSERT_EQ(OutboxFiles(quillet).size(), 1u);
+    program.kill();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    std::filesystem::remove(quillet.socket());  // left by the kill: Start waits for the new one
+    std::filesystem::remove(quillet.Path("quillet.ini.lock"));
+    std::filesystem::create_directory(quillet.Path("quillet.ini.lock"));  // cannot be opened
+    SmtpTestServer::Config config;
+    config.port = port;
+    SmtpTestServer server(config);
+    ASSERT_TRUE(quillet.Start(program));
+    EXPECT_EQ(
+        quillet.Feed("{\"event\":\"Connect\"}\n" + Order(2) + "{\"event\":\"Shutdown\"}\n").first,
+        0);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    const auto received = server.Received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_NE(received[0].content.find("CVT order # 2"), std::string::npos);
+    EXPECT_EQ(OutboxFiles(quillet).size(), 1u);
+}
+
 TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     const int port = FreePort();
     Installed quillet(port);

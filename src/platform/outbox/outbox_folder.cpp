@@ -55,7 +55,8 @@ std::optional<std::string> ReadWhole(const std::string& path, std::string& why) 
 
 }  // namespace
 
-OutboxFolder::OutboxFolder(std::string folder) : folder_(std::move(folder)) {}
+OutboxFolder::OutboxFolder(std::string folder, bool owned)
+    : folder_(std::move(folder)), owned_(owned) {}
 
 std::vector<OutboxEntry> OutboxFolder::LoadAll() {
     std::vector<OutboxEntry> entries;
@@ -66,11 +67,14 @@ std::vector<OutboxEntry> OutboxFolder::LoadAll() {
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
-        // A write killed before its rename leaves its temporary file; this run owns the folder.
+        // A write killed before its rename leaves its temporary file, when this run owns the
+        // folder; another run's write may be under way otherwise.
         if (const std::string_view target =
                 name.substr(0, name.size() - std::min(name.size(), kTemporaryNameExtra));
             target.ends_with(kSuffix) && IsTemporaryName(name, target)) {
-            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+            if (owned_) {
+                ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+            }
             continue;
         }
         if (name.size() > kSuffix.size() && name.ends_with(kSuffix) && name.front() != '.') {
@@ -78,6 +82,14 @@ std::vector<OutboxEntry> OutboxFolder::LoadAll() {
         }
     }
     std::sort(names.begin(), names.end());
+    if (!owned_) {
+        if (!names.empty()) {
+            std::cerr << "quillet: the " << names.size() << " mails kept in " << folder_
+                      << " are not sent by this run, which could not take its settings' lock; "
+                         "they wait for a run that can\n";
+        }
+        return entries;
+    }
     for (const std::string& name : names) {
         std::string why;
         const auto content = ReadWhole(folder_ + "/" + name, why);

@@ -10,12 +10,15 @@ namespace quillet {
 
 class OutboxFolder final : public OutboxStore {
   public:
-    // `folder` need not exist: it is made (mode 0700) by the first Save.
-    explicit OutboxFolder(std::string folder);
+    // `folder` need not exist: it is made (mode 0700) by the first Save. A run that does not own
+    // the folder (it could not take the lock of its settings file, so another run may be
+    // sending from it) gives `owned` false: it saves and removes its own mails only.
+    explicit OutboxFolder(std::string folder, bool owned = true);
 
     // Files over 64 MiB, unreadable ones and those that are not an entry go into "bad", with a
     // line on standard error; a file that cannot be moved either is passed over. The temporary
-    // files of writes that were killed before their end are removed: the caller owns the folder.
+    // files of writes that were killed before their end are removed. Not owned: nothing, and a
+    // line on standard error when there are entries it leaves for the folder's owner.
     std::vector<OutboxEntry> LoadAll() override;
     std::optional<std::string> Save(const OutboxEntry& entry) override;
     std::optional<std::string> Remove(const std::string& id) override;
@@ -27,6 +30,7 @@ class OutboxFolder final : public OutboxStore {
     void PutAside(const std::string& name, const std::string& why) const;
 
     std::string folder_;
+    bool owned_;
 };
 
 }  // namespace quillet
