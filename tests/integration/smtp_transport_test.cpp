@@ -133,6 +133,18 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"STARTTLS not offered", Server(Mode::Plain), use(SmtpSecurity::StartTls)},
         {"wrong password", Server(Mode::StartTls, true),
          [](SmtpDelivery& d, Options&) { LogIn(d, SmtpSecurity::StartTls, "wrong"); }},
+        // A 4xx reply is temporary, whatever libcurl calls it.
+        {"AUTH answered 454",
+         {.replies = {{"AUTH", "454 4.7.0 Temporary authentication failure"}}},
+         [](SmtpDelivery& d, Options&) { LogIn(d, SmtpSecurity::Plain); },
+         CURLE_LOGIN_DENIED,
+         false},
+        {"STARTTLS answered 454",
+         {.mode = Mode::StartTls,
+          .replies = {{"STARTTLS", "454 4.7.0 TLS not available due to temporary reason"}}},
+         use(SmtpSecurity::StartTls),
+         CURLE_USE_SSL_FAILED,
+         false},
         {"no login where required", Server(Mode::Plain, true), [](SmtpDelivery&, Options&) {}},
         // Asked to log in where the server offers no AUTH, libcurl would send without a login.
         {"login asked, not offered", no_auth,
@@ -182,6 +194,7 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
     const std::map<std::string, std::string> words = {
         {"STARTTLS not offered", "offers no secure connection on this port (STARTTLS)"},
         {"wrong password", "refused the password: for Gmail and Yahoo use an app password"},
+        {"STARTTLS answered 454", "did not start the secure connection (454 4.7.0 TLS not"},
         {"no login where required", "the server answered \"530"},
         {"one recipient refused", "the server answered \"550"},
         {"STARTTLS, untrusted CA", "certificate is not trusted"},

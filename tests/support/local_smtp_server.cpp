@@ -56,6 +56,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"mails_per_connection", config.mails_per_connection},
         {"token", config.token},
         {"data_reply_delay", config.data_reply_delay},
+        {"replies", config.replies},
     };
     std::ofstream(work_dir_ + "/config.json") << settings.dump();
 

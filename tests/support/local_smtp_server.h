@@ -4,6 +4,7 @@
 // SmtpTestServer.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class LocalSmtpServer {
         int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
         std::string token = {};  // not empty: AUTH XOAUTH2 too, passing trader with this token
         double data_reply_delay = 0;  // seconds between taking a message and answering it
+        // Commands answered with a reply of their own and nothing done, as "AUTH" -> "454 ...".
+        std::map<std::string, std::string> replies = {};
     };
 
     // Starts the server and waits until it listens. A server that cannot start leaves port()

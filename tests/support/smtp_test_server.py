@@ -96,11 +96,13 @@ def authenticate(server, session, envelope, mechanism, auth_data):
 class CountingSMTP(SMTP):
     token = ""  # not empty: XOAUTH2 is offered, and passes trader with this token
 
-    def __init__(self, *args, token="", **kwargs):
+    def __init__(self, *args, token="", replies=None, **kwargs):
         self.token = token
         super().__init__(*args, **kwargs)
         if not token:
             self._auth_methods.pop("XOAUTH2", None)
+        for command, reply in (replies or {}).items():
+            self._smtp_methods[command] = lambda _, reply=reply: self.push(reply)
 
     async def auth_XOAUTH2(self, _, args):
         """SASL XOAUTH2: user=trader^Aauth=Bearer TOKEN^A^A, as the initial response or after 334."""
@@ -147,6 +149,7 @@ async def serve(config, work_dir):
                 auth_require_tls=(mode == "starttls"),
                 authenticator=authenticate if config["offer_auth"] else None,
                 token=config["token"],
+                replies=config["replies"],
             )
 
         server = await loop.create_server(protocol, HOST, config["port"], reuse_address=True,

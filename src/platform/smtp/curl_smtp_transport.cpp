@@ -182,10 +182,14 @@ size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
     return n;
 }
 
-// Failures that the same settings would meet again: a refused login, a certificate not trusted,
-// STARTTLS required but not offered, or a 5xx reply (to MAIL, RCPT or DATA: the login and
-// the greeting have codes of their own).
+// Failures that the same settings would meet again: a login or STARTTLS refused by a 5xx reply
+// or not offered at all, a certificate not trusted, or a 5xx reply to anything else. A 4xx reply
+// is temporary, whatever libcurl calls the failure: it calls any refused AUTH a refused login,
+// and any refused STARTTLS a missing one.
 bool IsPermanent(CURLcode code, long reply) {
+    if (reply >= 400 && reply <= 499) {
+        return false;
+    }
     return code == CURLE_LOGIN_DENIED || code == CURLE_PEER_FAILED_VERIFICATION ||
            code == CURLE_USE_SSL_FAILED || (reply >= 500 && reply <= 599);
 }
@@ -257,7 +261,9 @@ struct CurlSmtpTransport::Attempt {
     // Failed over a kept connection before the message's last byte was handed over: a new
     // connection may try again without any risk of a second copy.
     bool retry_fresh = false;
-    bool login_refused = false;  // the server refused the login (or the token)
+    // The server refused the login (or the token) for good. A 4xx reply is not that: the server
+    // cannot check any login just now, and a new token at once would only meet it again.
+    bool login_refused = false;
 };
 
 CurlSmtpTransport::CurlSmtpTransport() : CurlSmtpTransport(Options{}) {}
@@ -519,7 +525,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     }
     const bool retry = reused && !upload.connected && !failed.permanent && !aborted_ &&
                        upload.offset < delivery.message.size();
-    return {failed, retry, performed == CURLE_LOGIN_DENIED};
+    return {failed, retry, performed == CURLE_LOGIN_DENIED && failed.permanent};
 }
 
 CurlSmtpTransport::ConnectionPtr CurlSmtpTransport::TakeKept(const std::string& key) {

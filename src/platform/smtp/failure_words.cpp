@@ -24,6 +24,9 @@ std::string FailureInWords(const FailureFacts& facts) {
         case CURLE_PEER_FAILED_VERIFICATION:
             return server + "'s certificate is not trusted: " + facts.curl_text;
         case CURLE_USE_SSL_FAILED:
+            if (facts.reply >= 400) {  // offered, but refused; else the reply is EHLO's
+                return server + " did not start the secure connection (" + facts.last_reply + ")";
+            }
             return server +
                    " offers no secure connection on this port (STARTTLS): use port 465, or the "
                    "port the provider gives for it";

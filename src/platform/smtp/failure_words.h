@@ -21,7 +21,8 @@ struct FailureFacts {
 
 // For example "the server smtp.x.example could not be found", "no answer within 10 s", "the
 // server refused the password: for Gmail and Yahoo use an app password", "the server refused
-// the token (535 ...)", or the server's own reply to a refused sender, recipient or message.
+// the token (535 ...)", "the server smtp.x.example did not start the secure connection (454 ...)",
+// or the server's own reply to a refused sender, recipient or message.
 // Never empty.
 std::string FailureInWords(const FailureFacts& facts);
 
