@@ -211,10 +211,43 @@ std::string EnvelopeAddress(std::string_view entry) {
     return std::string(address);
 }
 
+namespace {
+
+// Where the '"' that closes the quoted string opening at `open` is, '\\' escaping the next
+// character; npos when none does.
+size_t ClosingQuote(std::string_view text, size_t open) {
+    for (size_t i = open + 1; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == '"') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// Where the first comma of `list` outside a quoted string is; npos when there is none. A '"'
+// that nothing closes quotes nothing.
+size_t ListComma(std::string_view list) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i] == ',') {
+            return i;
+        }
+        if (list[i] == '"') {
+            if (const size_t close = ClosingQuote(list, i); close != std::string_view::npos) {
+                i = close;
+            }
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
 std::vector<std::string> SplitAddressList(std::string_view list) {
     std::vector<std::string> out;
     while (true) {
-        const auto comma = list.find(',');
+        const auto comma = ListComma(list);
         std::string address = EnvelopeAddress(list.substr(0, comma));
         if (!address.empty()) {
             out.push_back(std::move(address));

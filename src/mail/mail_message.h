@@ -41,7 +41,8 @@ std::string EncodeQuotedPrintable(std::string_view text);
 std::string EnvelopeAddress(std::string_view entry);
 
 // The entries of a comma-separated address list, in order, as bare addresses; empty entries
-// (",," or a trailing comma) are dropped.
+// (",," or a trailing comma) are dropped. A comma inside a quoted string ("\"a,b\"@x.com",
+// "\"Doe, John\" <j@x.com>") separates nothing.
 std::vector<std::string> SplitAddressList(std::string_view list);
 
 // Whether text holds CR, LF or NUL, which must never reach an SMTP command.

@@ -65,7 +65,8 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
 std::string JoinRecipients(const MailSettings& settings) {
     std::string joined;
     for (size_t i = 0; i < settings.send_to.size(); ++i) {
-        joined += (i > 0 ? "," : "") + settings.send_to[i];
+        // The bare address alone: a comma in a name ("Doe, John <j@x.com>") is no separator.
+        joined += (i > 0 ? "," : "") + EnvelopeAddress(settings.send_to[i]);
     }
     return joined;
 }

@@ -16,7 +16,9 @@ namespace quillet {
 // token command, the password may be empty.
 std::optional<std::string> FirstSettingsError(const MailSettings& settings);
 
-// The recipients joined by commas, in list order, as they stand.
+// The recipients' bare addresses (EnvelopeAddress) joined by commas, in list order, for
+// SendRequest::bcc. For settings that FirstSettingsError passes, SplitAddressList gives them
+// back one for one: a mailbox holds a comma only inside the quoted string of its local part.
 std::string JoinRecipients(const MailSettings& settings);
 
 // Result code of a retry whose settings no longer pass FirstSettingsError.

@@ -50,12 +50,13 @@ class Installed {
     explicit Installed(int smtp_port) {
         std::filesystem::copy_file(QUILLET_PATH, dir_.Path("quillet"));
         std::filesystem::permissions(dir_.Path("quillet"), std::filesystem::perms::owner_all);
-        WriteFile(
-            dir_.Path("quillet.ini"),
-            "[Quillet]\r\n" + Stored("txtDisplayName", "Order Desk") +
-                Stored("txtEmail", "desk@example.com") + Stored("txtSMTPserver", "127.0.0.1") +
-                Stored("txtPort", std::to_string(smtp_port)) + Stored("lstSendTo.ListCount", "2") +
-                Stored("File1", "broker@example.com") + Stored("File2", "me@example.org"));
+        WriteFile(dir_.Path("quillet.ini"),
+                  "[Quillet]\r\n" + Stored("txtDisplayName", "Order Desk") +
+                      Stored("txtEmail", "desk@example.com") +
+                      Stored("txtSMTPserver", "127.0.0.1") +
+                      Stored("txtPort", std::to_string(smtp_port)) +
+                      Stored("lstSendTo.ListCount", "2") + Stored("File1", "broker@example.com") +
+                      Stored("File2", "Doe, Me <me@example.org>"));
     }
 
     QProcessEnvironment Environment() const {
@@ -163,7 +164,8 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     // The unload wrote what the file lacked: both check states as "0".
     EXPECT_NE(quillet.settings().find("\r\nY2hrU1NM=MA$$\r\n"), std::string::npos)
         << quillet.settings();
-    EXPECT_NE(quillet.settings().find(Stored("File2", "me@example.org")), std::string::npos);
+    EXPECT_NE(quillet.settings().find(Stored("File2", "Doe, Me <me@example.org>")),
+              std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(quillet.socket()));
 
     // The journal tells every order handled, what became of its mail and what the server said.

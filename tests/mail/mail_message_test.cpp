@@ -81,8 +81,8 @@ TEST(BuildMessageTest, BodyLineEndsBecomeCrlfAndNonAsciiOrLongIsQuotedPrintable)
 
 TEST(AddressTest, EnvelopeAddressesComeBareAndMessageIdsFromTheSenderDomain) {
     EXPECT_EQ(EnvelopeAddress("  bob@example.com "), "bob@example.com");  // a name: SetupFormTest
-    EXPECT_EQ(SplitAddressList("a@x.com,Bee <b@x.com> , ,c@x.com,"),
-              (std::vector<std::string>{"a@x.com", "b@x.com", "c@x.com"}));
+    EXPECT_EQ(SplitAddressList("a@x.com,\"Doe, Bee\" <b@x.com> , ,\"c,d\"@x.com,"),
+              (std::vector<std::string>{"a@x.com", "b@x.com", "\"c,d\"@x.com"}));
     const std::string a = NewMessageId("Desk <desk@example.com>");
     EXPECT_EQ(a.substr(a.find('@')), "@example.com>");
     const std::string odd = NewMessageId("desk@exa mple>");

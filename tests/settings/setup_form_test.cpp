@@ -188,13 +188,14 @@ TEST(SetupFormTest, SendsToEveryRecipientAsBlindCopy) {
     formEmailSetup& f = d.form();
     f.txtPort.SetText("25.5");
     f.chkSSL.SetValue(2);  // grayed counts as on
+    f.lstSendTo.AddItem("Doe, John <\"j,d\"@example.com>");
     f.Command2_Click();
     ASSERT_EQ(d.transport.deliveries.size(), 1u);
     const SmtpDelivery& delivery = d.transport.deliveries[0];
     EXPECT_EQ(delivery.port, 26);
     EXPECT_EQ(delivery.security, SmtpSecurity::StartTls);
-    EXPECT_EQ(delivery.recipients,
-              (std::vector<std::string>{"broker@example.com", "me@example.com"}));
+    EXPECT_EQ(delivery.recipients, (std::vector<std::string>{"broker@example.com", "me@example.com",
+                                                             "\"j,d\"@example.com"}));
     // Without authentication nothing of the login goes out, even when filled in.
     f.chkAuthRequired.SetValue(0);
     f.EmailReport("s", "b", false, {});
