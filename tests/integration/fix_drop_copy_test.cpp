@@ -178,5 +178,25 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     StopQuillet();
 }
 
+// Each logon starts the store anew, within the same session day: the day's ExecIDs stay handled.
+TEST_F(DropCopy, AReportResentAfterALogonThatResetsTheStoreMailsOnce) {
+    const std::string sessions = dir_.Path("quillet-fix.cfg");
+    WriteFile(sessions, test::ReadFile(sessions) + "ResetOnLogon=Y\n");
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report 0 E1 77 1 2 100 12.5 0");
+    ASSERT_EQ(Mails(1).size(), 1u);
+    Tell("logout");
+    ASSERT_TRUE(Heard("logout"));
+    Tell("logon");
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report 0 E1 77 1 2 100 12.5 0 dup");
+    Tell("report 4 E2 77 1 2 100 12.5 0");
+    const std::vector<std::string> mails = Mails(2);
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_EQ(mails[1], "Cancel Order: Orderid=77\r\n");
+    StopQuillet();
+}
+
 }  // namespace
 }  // namespace quillet

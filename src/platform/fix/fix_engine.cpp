@@ -8,9 +8,11 @@
 #include <quickfix/SessionSettings.h>
 #include <quickfix/SocketAcceptor.h>
 #include <quickfix/SocketInitiator.h>
+#include <quickfix/TimeRange.h>
 
 #include <chrono>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -63,6 +65,29 @@ bool HasSessionsOfType(const FIX::SessionSettings& settings, const std::string& 
     return false;
 }
 
+// A session's schedule, read as QuickFIX reads it for the session: StartTime and EndTime, StartDay
+// and EndDay (a week) when both are set, in UTC unless UseLocalTime.
+FIX::TimeRange Schedule(const FIX::Dictionary& session) {
+    const FIX::UtcTimeOnly start =
+        FIX::UtcTimeOnlyConvertor::convert(session.getString(FIX::START_TIME));
+    const FIX::UtcTimeOnly end =
+        FIX::UtcTimeOnlyConvertor::convert(session.getString(FIX::END_TIME));
+    int start_day = -1;
+    int end_day = -1;
+    try {
+        start_day = session.getDay(FIX::START_DAY);
+        end_day = session.getDay(FIX::END_DAY);
+    } catch (const FIX::ConfigError&) {  // not set
+    }
+    if (session.has(FIX::USE_LOCAL_TIME) && session.getBool(FIX::USE_LOCAL_TIME)) {
+        return FIX::TimeRange(
+            FIX::LocalTimeOnly(start.getHour(), start.getMinute(), start.getSecond()),
+            FIX::LocalTimeOnly(end.getHour(), end.getMinute(), end.getSecond()), start_day,
+            end_day);
+    }
+    return FIX::TimeRange(start, end, start_day, end_day);
+}
+
 std::string Field(const FIX::FieldMap& message, int tag) {
     return message.isSetField(tag) ? message.getField(tag) : std::string();
 }
@@ -107,6 +132,10 @@ class FixEngine::Impl final : public FIX::Application {
         if (!initiator_ && !acceptor_) {
             throw FIX::ConfigError("no session has ConnectionType initiator or acceptor");
         }
+        // QuickFIX has taken each session's schedule by now, or refused it.
+        for (const FIX::SessionID& id : settings_.getSessions()) {
+            schedules_.emplace(id.toString(), Schedule(settings_.get(id)));
+        }
         if (initiator_) {
             initiator_->start();
         }
@@ -139,6 +168,24 @@ class FixEngine::Impl final : public FIX::Application {
     }
 
     const std::string& sessions() const { return sessions_; }
+
+    bool SameDay(const std::string& session, const std::string& day1,
+                 const std::string& day2) const {
+        if (day1 == day2) {
+            return true;
+        }
+        const auto found = schedules_.find(session);
+        if (found == schedules_.end()) {
+            return false;
+        }
+        try {
+            FIX::TimeRange schedule = found->second;  // its tests are not const
+            return schedule.isInSameRange(FIX::UtcTimeStampConvertor::convert(day1),
+                                          FIX::UtcTimeStampConvertor::convert(day2));
+        } catch (...) {  // no time stamp
+            return false;
+        }
+    }
 
   private:
     static bool AnyLoggedOn(const std::set<FIX::SessionID>& ids) {
@@ -214,6 +261,7 @@ class FixEngine::Impl final : public FIX::Application {
     std::unique_ptr<FIX::SocketAcceptor> acceptor_;
     std::mutex mutex_;  // the initiator's thread and the acceptor's, one call at a time
     std::string sessions_;
+    std::map<std::string, FIX::TimeRange> schedules_;  // by session; not changed once running
 };
 
 FixEngine::FixEngine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -222,6 +270,11 @@ FixEngine::~FixEngine() = default;
 
 const std::string& FixEngine::Sessions() const {
     return impl_->sessions();
+}
+
+bool FixEngine::SameDay(const std::string& session, const std::string& day1,
+                        const std::string& day2) const {
+    return impl_->SameDay(session, day1, day2);
 }
 
 std::unique_ptr<FixEngine> FixEngine::Start(const FixEngineConfig& config, FixEngineEvents events,

@@ -25,8 +25,10 @@ struct FixEngineEvents {
     // A session that was logged on logged out, or its connection was lost.
     std::function<void(const std::string& session)> logged_out;
     // An execution report, valid for the session's data dictionary. `day` names the session's
-    // day (the creation time of its message store, which a new day resets). What it gives back,
-    // when not empty, goes into the session's log.
+    // day: the creation time of its message store, which QuickFIX resets when a new period of
+    // the session's schedule begins, and at a logon, logout or disconnect too when the file asks
+    // (ResetOnLogon, ResetOnLogout, ResetOnDisconnect); SameDay tells whether two name one day.
+    // What it gives back, when not empty, goes into the session's log.
     std::function<std::string(const std::string& session, const std::string& day,
                               const FixReportFields& report)>
         report;
@@ -46,6 +48,13 @@ class FixEngine {
 
     // "FIX.4.4:QUILLET->BROKER, ..." the sessions it runs.
     const std::string& Sessions() const;
+
+    // Whether two days of `session`, as `report` names them, fall in one period of the session's
+    // schedule (StartTime and EndTime, StartDay and EndDay, UseLocalTime), by QuickFIX's own
+    // reckoning of when a new session day begins. The same text is always the same day; a text
+    // that is no time stamp, or a session the engine does not run, gives false. Any thread.
+    bool SameDay(const std::string& session, const std::string& day1,
+                 const std::string& day2) const;
 
     class Impl;
 

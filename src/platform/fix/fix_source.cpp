@@ -106,8 +106,13 @@ void FixSource::LoggedOut(const std::string& session) {
 
 void FixSource::Report(const std::string& session, const std::string& day,
                        const std::string& exec_id, OrderEvent event) {
+    const auto same_day = [this, session](const std::string& kept, const std::string& told) {
+        return engine_->SameDay(session, kept, told);
+    };
     HandledExecIds& handled =
-        handled_.try_emplace(session, store_folder_ + "/" + FileName(session) + ".exec-ids", day)
+        handled_
+            .try_emplace(session, store_folder_ + "/" + FileName(session) + ".exec-ids", day,
+                         same_day)
             .first->second;
     if (handled.Seen(day, exec_id)) {
         return;

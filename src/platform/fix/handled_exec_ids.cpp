@@ -7,14 +7,19 @@
 
 namespace quillet {
 
-HandledExecIds::HandledExecIds(std::string path, std::string day) : path_(std::move(path)) {
+HandledExecIds::HandledExecIds(std::string path, const std::string& day, SameDay same_day)
+    : path_(std::move(path)), same_day_(std::move(same_day)) {
     std::ifstream in(path_, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    StartDay(day);
+    const std::string prefix = "day ";
     const size_t first = text.find('\n');
-    if (first == std::string::npos || text.substr(0, first) != "day " + day) {
+    const bool of_a_day = first != std::string::npos && text.compare(0, prefix.size(), prefix) == 0;
+    const std::string kept = of_a_day ? text.substr(prefix.size(), first - prefix.size()) : "";
+    if (!of_a_day || !same_day_(kept, day)) {
+        StartDay(day);
         return;
     }
+    StartDay(kept);
     for (size_t start = first + 1, end; (end = text.find('\n', start)) != std::string::npos;
          start = end + 1) {
         if (ids_.insert(text.substr(start, end - start)).second) {
@@ -30,7 +35,7 @@ void HandledExecIds::StartDay(const std::string& day) {
 }
 
 bool HandledExecIds::Seen(const std::string& day, const std::string& exec_id) {
-    if (day != day_) {
+    if (!same_day_(day_, day)) {
         StartDay(day);
     }
     return ids_.count(exec_id) != 0;
