@@ -178,6 +178,20 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     StopQuillet();
 }
 
+// A report that comes while Quillet ends is not counted as received: after the restart the
+// counterparty sends it again, and it is mailed then.
+TEST_F(DropCopy, AReportThatComesAsQuilletEndsIsMailedAfterTheRestart) {
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    ASSERT_EQ(Feed("{\"event\":\"Shutdown\"}\n"), "{\"ok\":true}\n");
+    Tell("report 4 E1 77 1 2 100 12.5 0");
+    ASSERT_TRUE(quillet_.waitForFinished(15000));
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    EXPECT_EQ(Mails(1), std::vector<std::string>{"Cancel Order: Orderid=77\r\n"});
+    StopQuillet();
+}
+
 // Each logon starts the store anew, within the same session day: the day's ExecIDs stay handled.
 TEST_F(DropCopy, AReportResentAfterALogonThatResetsTheStoreMailsOnce) {
     const std::string sessions = dir_.Path("quillet-fix.cfg");

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -144,7 +145,12 @@ class FixEngine::Impl final : public FIX::Application {
         }
     }
 
-    ~Impl() override {
+    ~Impl() override { Stop({}); }
+
+    void Stop(const FirstUnhandled& first_unhandled) {
+        if (std::exchange(stopped_, true)) {
+            return;
+        }
         // A Logout to each counterparty, a short while for its answer, then the threads end.
         try {
             std::set<FIX::SessionID> ids = settings_.getSessions();
@@ -162,6 +168,17 @@ class FixEngine::Impl final : public FIX::Application {
             }
             if (acceptor_) {
                 acceptor_->stop(true);
+            }
+            // The sessions live on until their initiator or acceptor goes.
+            for (const FIX::SessionID& id : ids) {
+                FIX::Session* session = FIX::Session::lookupSession(id);
+                const int first = first_unhandled ? first_unhandled(id.toString()) : 0;
+                if (session != nullptr && first > 0 && first < session->getExpectedTargetNum()) {
+                    session->setNextTargetMsgSeqNum(first);
+                    session->getLog()->onEvent("reports from " + std::to_string(first) +
+                                               " on were not handled: asked for again at the "
+                                               "next logon");
+                }
             }
         } catch (...) {  // nothing of QuickFIX's leaves the program's end
         }
@@ -232,7 +249,9 @@ class FixEngine::Impl final : public FIX::Application {
                     ? std::string()
                     : FIX::UtcTimeStampConvertor::convert(session->getStore()->getCreationTime());
             if (events_.report) {
-                note = events_.report(id.toString(), day, ReportFields(message));
+                const std::string seq = Field(message.getHeader(), FIX::FIELD::MsgSeqNum);
+                note = events_.report(id.toString(), day, seq.empty() ? 0 : std::stoi(seq),
+                                      ReportFields(message));
             }
         } catch (const std::exception& error) {
             note = std::string("the report could not be handled: ") + error.what();
@@ -262,11 +281,16 @@ class FixEngine::Impl final : public FIX::Application {
     std::mutex mutex_;  // the initiator's thread and the acceptor's, one call at a time
     std::string sessions_;
     std::map<std::string, FIX::TimeRange> schedules_;  // by session; not changed once running
+    bool stopped_ = false;
 };
 
 FixEngine::FixEngine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 FixEngine::~FixEngine() = default;
+
+void FixEngine::Stop(const FirstUnhandled& first_unhandled) {
+    impl_->Stop(first_unhandled);
+}
 
 const std::string& FixEngine::Sessions() const {
     return impl_->sessions();

@@ -28,8 +28,10 @@ struct FixEngineEvents {
     // day: the creation time of its message store, which QuickFIX resets when a new period of
     // the session's schedule begins, and at a logon, logout or disconnect too when the file asks
     // (ResetOnLogon, ResetOnLogout, ResetOnDisconnect); SameDay tells whether two name one day.
-    // What it gives back, when not empty, goes into the session's log.
-    std::function<std::string(const std::string& session, const std::string& day,
+    // `seq` is the report's MsgSeqNum (34). The engine counts the report as received once this
+    // returns, so it may wait until the report is handled; what is not handled by the engine's
+    // end is named to Stop. What it gives back, when not empty, goes into the session's log.
+    std::function<std::string(const std::string& session, const std::string& day, int seq,
                               const FixReportFields& report)>
         report;
 };
@@ -41,7 +43,14 @@ class FixEngine {
     // file cannot be read or QuickFIX refuses it (a missing setting, a dictionary it cannot read).
     static std::unique_ptr<FixEngine> Start(const FixEngineConfig& config, FixEngineEvents events,
                                             std::string& error);
+    // Tells, for a session, the MsgSeqNum of its first report not handled; 0 when none is.
+    using FirstUnhandled = std::function<int(const std::string& session)>;
     // Logs every session out (waiting a few seconds at most for the counterparty) and stops.
+    // Then each session for which `first_unhandled` names a report expects that MsgSeqNum next
+    // (kept in its store), so that the counterparty sends that report and those after it again
+    // after the next logon. No events are told after this; the second call does nothing.
+    void Stop(const FirstUnhandled& first_unhandled);
+    // Stop, with every report handled.
     ~FixEngine();
     FixEngine(const FixEngine&) = delete;
     FixEngine& operator=(const FixEngine&) = delete;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
@@ -27,6 +28,10 @@ std::string FileName(std::string session) {
     }
     return session;
 }
+
+// How long the engine's thread waits for a report to be handled before it lets the engine count
+// it; one not handled by the end is asked for again then all the same.
+constexpr std::chrono::seconds kHandlingBound{30};
 
 }  // namespace
 
@@ -61,14 +66,23 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
     events.logged_out = [on_ui](const std::string& session) {
         on_ui([session](FixSource& source) { source.LoggedOut(session); });
     };
-    events.report = [on_ui](const std::string& session, const std::string& day,
-                            const FixReportFields& report) {
+    events.report = [on_ui, unhandled = unhandled_](const std::string& session,
+                                                    const std::string& day, int seq,
+                                                    const FixReportFields& report) {
         FixReportEvent mapped = OrderEventFromFixReport(report);
         if (mapped.event) {
-            on_ui([session, day, exec_id = report.ExecID,
-                   event = std::move(*mapped.event)](FixSource& source) mutable {
-                source.Report(session, day, exec_id, std::move(event));
-            });
+            std::unique_lock lock(unhandled->mutex);
+            unhandled->seqs[session].insert(seq);
+            if (!unhandled->ending) {
+                on_ui([session, day, seq, exec_id = report.ExecID,
+                       event = std::move(*mapped.event)](FixSource& source) mutable {
+                    source.Report(session, day, seq, exec_id, std::move(event));
+                });
+                // The engine counts it once this returns: a kill before then loses nothing.
+                unhandled->handled.wait_for(lock, kHandlingBound, [&] {
+                    return unhandled->ending || !unhandled->seqs[session].contains(seq);
+                });
+            }
         }
         return std::move(mapped.why_none);
     };
@@ -86,7 +100,27 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
 }
 
 FixSource::~FixSource() {
-    engine_.reset();  // its last calls post tasks that no longer run
+    {
+        const std::lock_guard lock(unhandled_->mutex);
+        unhandled_->ending = true;
+    }
+    unhandled_->handled.notify_all();
+    if (engine_) {
+        engine_->Stop([unhandled = unhandled_](const std::string& session) {
+            const std::lock_guard lock(unhandled->mutex);
+            const std::set<int>& seqs = unhandled->seqs[session];
+            return seqs.empty() ? 0 : *seqs.begin();
+        });
+    }
+    engine_.reset();
+}
+
+void FixSource::Unhandled::Done(const std::string& session, int seq) {
+    {
+        const std::lock_guard lock(mutex);
+        seqs[session].erase(seq);
+    }
+    handled.notify_all();
 }
 
 void FixSource::LoggedOn(const std::string& session) {
@@ -104,7 +138,7 @@ void FixSource::LoggedOut(const std::string& session) {
     TellState();
 }
 
-void FixSource::Report(const std::string& session, const std::string& day,
+void FixSource::Report(const std::string& session, const std::string& day, int seq,
                        const std::string& exec_id, OrderEvent event) {
     const auto same_day = [this, session](const std::string& kept, const std::string& told) {
         return engine_->SameDay(session, kept, told);
@@ -114,13 +148,27 @@ void FixSource::Report(const std::string& session, const std::string& day,
             .try_emplace(session, store_folder_ + "/" + FileName(session) + ".exec-ids", day,
                          same_day)
             .first->second;
-    if (handled.Seen(day, exec_id)) {
+    // Sent again while the first is still waiting in the dispatcher: handled once.
+    if (handled.Seen(day, exec_id) || !in_dispatcher_.emplace(session, exec_id).second) {
+        unhandled_->Done(session, seq);
         return;
     }
-    if (const auto error = handled.Add(exec_id)) {
-        std::cerr << "quillet: a FIX report's ExecID is not kept: " << *error << '\n';
-    }
-    dispatcher_.Submit(std::move(event), EventSource::kFix, {});
+    const std::weak_ptr<FixSource*> alive = alive_;
+    dispatcher_.Submit(std::move(event), EventSource::kFix,
+                       [alive, &handled, session, seq, exec_id](const OrderEvent&) {
+                           const auto source = alive.lock();
+                           if (!source) {
+                               return;  // the engine has been told it was not handled
+                           }
+                           // Kept only now: a report that an end or a kill cut short is handled
+                           // when it comes again.
+                           if (const auto error = handled.Add(exec_id)) {
+                               std::cerr << "quillet: a FIX report's ExecID is not kept: " << *error
+                                         << '\n';
+                           }
+                           (*source)->in_dispatcher_.erase({session, exec_id});
+                           (*source)->unhandled_->Done(session, seq);
+                       });
 }
 
 void FixSource::TellState() {

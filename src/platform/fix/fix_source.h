@@ -6,15 +6,23 @@
 // handled before that day is dropped (handled_exec_ids.h). The store, the log and the ExecIDs
 // are kept in `quillet-fix/` beside the session settings file.
 //
+// The engine counts a report as received only once the dispatcher has handled it (its line
+// listed, its mail safe) or the source ends, and the ExecID is kept only then; the reports not
+// handled by the end are asked for again at the next logon. So neither the end of the program
+// nor a kill loses a report.
+//
 // No file (and none named): no session, state "off". A file that cannot be read or that QuickFIX
 // refuses: no session either, state "off" with the reason, also on standard error.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "app/order_dispatcher.h"
 #include "platform/fix/fix_engine.h"
@@ -40,7 +48,8 @@ class FixSource {
     // engine connects on threads of its own.
     FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_changed,
               const FixSourceConfig& config);
-    // Logs out and stops the sessions (a counterparty that does not answer is waited for 2 s).
+    // Logs out and stops the sessions (a counterparty that does not answer is waited for 2 s);
+    // the reports not handled are asked for again at the next logon.
     ~FixSource();
     FixSource(const FixSource&) = delete;
     FixSource& operator=(const FixSource&) = delete;
@@ -48,19 +57,31 @@ class FixSource {
   private:
     void LoggedOn(const std::string& session);
     void LoggedOut(const std::string& session);
-    void Report(const std::string& session, const std::string& day, const std::string& exec_id,
-                OrderEvent event);
+    // The reports posted to this thread and not yet handled, by session, and whether the source
+    // ends; shared with the engine's threads, which wait here.
+    struct Unhandled {
+        std::mutex mutex;
+        std::condition_variable handled;
+        std::map<std::string, std::set<int>> seqs;
+        bool ending = false;
+        void Done(const std::string& session, int seq);
+    };
+
+    void Report(const std::string& session, const std::string& day, int seq,
+                const std::string& exec_id, OrderEvent event);
     void TellState();
 
     OrderDispatcher& dispatcher_;
     Post post_;
     StateChanged state_changed_;
     std::string store_folder_;
-    std::string sessions_;                         // whom it talks to, for the detail
+    std::string sessions_;  // whom it talks to, for the detail
     std::set<std::string> logged_on_;
-    std::map<std::string, HandledExecIds> handled_;  // by session
-    std::shared_ptr<FixSource*> alive_;            // posted tasks run only while it lives
-    std::unique_ptr<FixEngine> engine_;            // last: stopped first
+    std::map<std::string, HandledExecIds> handled_;                // by session
+    std::set<std::pair<std::string, std::string>> in_dispatcher_;  // session, ExecID
+    std::shared_ptr<Unhandled> unhandled_ = std::make_shared<Unhandled>();
+    std::shared_ptr<FixSource*> alive_;  // posted tasks run only while it lives
+    std::unique_ptr<FixEngine> engine_;  // last: stopped first
 };
 
 }  // namespace quillet
