@@ -321,7 +321,9 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     if (!first) {
         ++item.entry.attempts;
     }
-    const bool composed_now = !item.entry.mail && result.composed;
+    // Composed by the attempt, or sent from and to the sender and recipients of new settings.
+    const bool composed_now =
+        result.composed && (!item.entry.mail || *item.entry.mail != *result.composed);
     if (composed_now) {
         item.entry.mail = result.composed;
     }

@@ -279,16 +279,18 @@ std::string NewMessageId(std::string_view sender_address) {
     return "<" + std::string(id) + "@" + domain + ">";
 }
 
-std::string BuildMessage(const MailContent& content, std::chrono::system_clock::time_point date,
-                         std::string_view message_id) {
-    const std::string name = OneLine(content.sender_name);
-    const std::string address = OneLine(EnvelopeAddress(content.sender_address));
-    std::string out;
-    out += "From: ";
+std::string FromHeader(std::string_view sender_name, std::string_view sender_address) {
+    const std::string name = OneLine(sender_name);
+    std::string out = "From: ";
     if (!name.empty()) {
         out += DisplayNamePhrase(name) + " ";
     }
-    out += "<" + address + ">\r\n";
+    return out + "<" + OneLine(EnvelopeAddress(sender_address)) + ">\r\n";
+}
+
+std::string BuildMessage(const MailContent& content, std::chrono::system_clock::time_point date,
+                         std::string_view message_id) {
+    std::string out = FromHeader(content.sender_name, content.sender_address);
     out += "Date: " + DateHeader(date) + "\r\n";
     out += "Message-ID: " + OneLine(message_id) + "\r\n";
     out += "Subject: " + HeaderText(OneLine(content.subject)) + "\r\n";

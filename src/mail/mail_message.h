@@ -25,6 +25,9 @@ struct MailContent {
 std::string BuildMessage(const MailContent& content, std::chrono::system_clock::time_point date,
                          std::string_view message_id);
 
+// The message's first line, as BuildMessage writes it: "From: name <address>" and CRLF.
+std::string FromHeader(std::string_view sender_name, std::string_view sender_address);
+
 // A fresh "<...@domain>" identifier, unique per call, with the domain of `sender_address`
 // when it has a usable one.
 std::string NewMessageId(std::string_view sender_address);

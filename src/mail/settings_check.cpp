@@ -96,7 +96,22 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
     if (auto error = FirstSettingsError(settings)) {
         return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
     }
-    return DeliverComposedMail(transport, RequestFor(settings), mail);
+    const SendRequest request = RequestFor(settings);
+    ComposedMail now{EnvelopeAddress(request.sender_address), SplitAddressList(request.bcc), {}};
+    const std::string from = FromHeader(request.sender_name, request.sender_address);
+    const size_t first_line = mail.message.find("\r\n");
+    if (mail.message.starts_with("From: ") && first_line != std::string::npos &&
+        mail.message.compare(0, first_line + 2, from) != 0) {
+        now.message = from + mail.message.substr(first_line + 2);
+    }
+    if (now.mail_from == mail.mail_from && now.recipients == mail.recipients &&
+        now.message.empty()) {
+        return DeliverComposedMail(transport, request, mail);  // as it was composed
+    }
+    if (now.message.empty()) {
+        now.message = mail.message;
+    }
+    return DeliverComposedMail(transport, request, now);
 }
 
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,

@@ -297,6 +297,28 @@ TEST(OutboxTest, AMailTheDiskCannotTakeIsToldUnsafeUntilAWriteHolds) {
     EXPECT_EQ(f.notes.notices.back().urgency, NoticeUrgency::Critical);
 }
 
+// A recipient the server refused, mended in the settings: the failed mail sent again goes to
+// the mended address, from the sender as it is now, with the same Date, Message-ID and text.
+TEST(OutboxTest, AMailSentAgainGoesFromAndToTheSettingsOfThatMoment) {
+    Fixture f;
+    f.transport.results = {SmtpResult{8, "550 no such user", true}};
+    f.Send(1);
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.lines[1], DeliveryState::Failed);
+    f.settings.display_name = "Desk 2";
+    f.settings.send_to = {"Doe, John <john@y.com>"};
+    f.outbox.RetryFailed();
+    f.RunWorkerResults(1);
+    ASSERT_EQ(f.transport.delivered.size(), 2u);
+    const std::string& first = f.transport.delivered[0].message;
+    const std::string& again = f.transport.delivered[1].message;
+    EXPECT_EQ(f.transport.delivered[1].recipients, std::vector<std::string>{"john@y.com"});
+    EXPECT_EQ(again.substr(0, again.find("\r\n")), "From: Desk 2 <desk@x.com>");
+    EXPECT_EQ(again.substr(again.find("\r\n")), first.substr(first.find("\r\n")));
+    EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
+    EXPECT_EQ(f.journal.mails.back().recipients, "john@y.com");
+}
+
 // The end comes once the server has taken a mail, before its outcome is back on this thread:
 // the mail is not lost.
 TEST(OutboxTest, AMailTheServerTookBeforeTheEndIsNotLost) {
