@@ -55,14 +55,9 @@ struct Notes : Notifier {
 // The outbox of a form under test: jobs run at once, timers never fire.
 struct InlineOutbox {
     OutboxServices Services(SmtpTransport& transport) {
-        return {store,
-                runner,
-                transport,
-                notes,
-                {},
+        return {store, runner, transport, notes, {},
                 [](std::chrono::milliseconds, std::function<void()>) {},
-                [] { return int64_t{1'700'000'000'000}; },
-                RetrySchedule{}};
+                [] { return int64_t{1'700'000'000'000}; }, RetrySchedule{}};
     }
     InlineRunner runner;
     MemoryStore store;
