@@ -30,8 +30,9 @@ std::string FileName(std::string session) {
 }
 
 // How long the engine's thread waits for a report to be handled before it lets the engine count
-// it; one not handled by the end is asked for again then all the same.
-constexpr std::chrono::seconds kHandlingBound{30};
+// it, short of the heartbeats' interval so that the session stays up while the window's thread is
+// held (a message box); one not handled by the end is asked for again then all the same.
+constexpr std::chrono::seconds kHandlingBound{5};
 
 }  // namespace
 
