@@ -97,19 +97,13 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
         return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
     }
     const SendRequest request = RequestFor(settings);
-    ComposedMail now{EnvelopeAddress(request.sender_address), SplitAddressList(request.bcc), {}};
-    const std::string from = FromHeader(request.sender_name, request.sender_address);
-    const size_t first_line = mail.message.find("\r\n");
-    if (mail.message.starts_with("From: ") && first_line != std::string::npos &&
-        mail.message.compare(0, first_line + 2, from) != 0) {
-        now.message = from + mail.message.substr(first_line + 2);
-    }
-    if (now.mail_from == mail.mail_from && now.recipients == mail.recipients &&
-        now.message.empty()) {
-        return DeliverComposedMail(transport, request, mail);  // as it was composed
-    }
-    if (now.message.empty()) {
-        now.message = mail.message;
+    ComposedMail now = mail;
+    now.mail_from = EnvelopeAddress(request.sender_address);
+    now.recipients = SplitAddressList(request.bcc);
+    if (const size_t first_line = now.message.find("\r\n");
+        now.message.starts_with("From: ") && first_line != std::string::npos) {
+        now.message.replace(0, first_line + 2,
+                            FromHeader(request.sender_name, request.sender_address));
     }
     return DeliverComposedMail(transport, request, now);
 }

@@ -87,6 +87,18 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+namespace {
+
+// Flushes the folder of `path`, so that a rename or removal in it reaches the disk.
+void FlushFolderOf(const std::string& path) {
+    const UniqueFd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder) {
+        ::fsync(folder.get());
+    }
+}
+
+}  // namespace
+
 std::optional<std::string> WriteFileAtomically(const std::string& given_path,
                                                std::string_view content, mode_t mode) {
     // Through a symbolic link, the link's target is the file replaced; the link stays.
@@ -120,11 +132,17 @@ std::optional<std::string> WriteFileAtomically(const std::string& given_path,
         }
         return "cannot write " + path + ": " + std::strerror(error);
     }
-    // The rename itself reaches the disk with the folder.
-    const UniqueFd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder) {
-        ::fsync(folder.get());
+    FlushFolderOf(path);  // the rename itself reaches the disk with the folder
+    return std::nullopt;
+}
+
+std::optional<std::string> RemoveFileDurably(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return errno == ENOENT ? std::nullopt
+                               : std::optional<std::string>("cannot remove " + path + ": " +
+                                                            std::strerror(errno));
     }
+    FlushFolderOf(path);
     return std::nullopt;
 }
 

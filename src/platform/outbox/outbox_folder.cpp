@@ -112,18 +112,7 @@ std::optional<std::string> OutboxFolder::Save(const OutboxEntry& entry) {
 }
 
 std::optional<std::string> OutboxFolder::Remove(const std::string& id) {
-    const std::string path = PathOf(id);
-    if (::unlink(path.c_str()) != 0) {
-        return errno == ENOENT ? std::nullopt
-                               : std::optional<std::string>("cannot remove " + path + ": " +
-                                                            std::strerror(errno));
-    }
-    // Flushed, so that a power cut does not bring back a mail that was delivered.
-    if (const UniqueFd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        folder) {
-        ::fsync(folder.get());
-    }
-    return std::nullopt;
+    return RemoveFileDurably(PathOf(id));  // a power cut does not bring a delivered mail back
 }
 
 void OutboxFolder::PutAside(const std::string& name, const std::string& why) const {
