@@ -21,6 +21,11 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings);
 // back one for one: a mailbox holds a comma only inside the quoted string of its local part.
 std::string JoinRecipients(const MailSettings& settings);
 
+// The one SMTP request of `settings`, which FirstSettingsError must pass: server, port, security,
+// login (password or token command), sender and recipients. Order mails, retries and the setup
+// dialog's test message all go through it; the caller adds the subject and the body.
+SendRequest MailRequestFor(const MailSettings& settings);
+
 // Result code of a retry whose settings no longer pass FirstSettingsError.
 inline constexpr int32_t kSendInvalidSettings = 1006;
 

@@ -166,17 +166,13 @@ class formEmailSetup {
     // reason as a sentence; "Message sent successfully." in green.
     void ShowOutcome(const SendResult& result);
 
-    // Sends one plain-text message with `transport`; see SendPlainTextMail. Its code is 0
-    // when the server accepted it. Blocks until the exchange has ended: for the mail thread.
-    static SendResult SendEmailUsingCDO(SmtpTransport& transport, const std::string& SMTPServer,
-                                        const int32_t& SMTPserverport,
-                                        const int32_t& SMTPAuthenticate,
-                                        const std::string& AccountName,
-                                        const std::string& AccountPassword,
-                                        const int32_t& SMTPUseSSL, const std::string& SenderName,
-                                        const std::string& SenderEmail, const std::string& ToAddr,
-                                        const std::string& bcc, const std::string& Subject,
-                                        const std::string& TextBody, bool fresh_connection = false);
+    // Sends one plain-text message of `Subject` and `TextBody` with `settings`, which
+    // FirstSettingsError must pass, through the request every mail is sent with
+    // (MailRequestFor): a token command logs in as it does for order mails. Its code is 0 when
+    // the server accepted it. Blocks until the exchange has ended: for the mail thread.
+    static SendResult SendEmailUsingCDO(SmtpTransport& transport, const MailSettings& settings,
+                                        const std::string& Subject, const std::string& TextBody,
+                                        bool fresh_connection = false);
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.

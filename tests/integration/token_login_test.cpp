@@ -75,6 +75,11 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
         if (sent) {
             EXPECT_EQ(server.Received().back().auth_user, "trader");
             EXPECT_TRUE(outbox.store.entries.empty());
+            // "Send Test E-mail" logs in as the order mail did, with the command's token.
+            settings.Command2_Click();
+            EXPECT_EQ(settings.lblLog.Caption(), "Message sent successfully.");
+            ASSERT_EQ(server.Received().size(), ++delivered);
+            EXPECT_EQ(server.Received().back().auth_user, "trader");
         } else {
             // A temporary failure: the mail waits for its next attempt.
             ASSERT_EQ(outbox.store.entries.size(), 1u);
