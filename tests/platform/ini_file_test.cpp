@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -33,6 +34,13 @@ TEST(IniFileTest, ReadsTheWindowsRulesAndEditsKeepEveryOtherLineByteForByte) {
     EXPECT_EQ(ini.GetString("QUILLET", "ALPHA", "-1"), "one two");
     EXPECT_EQ(ini.GetString("Quillet", "Quoted", "-1"), "  spaced  ");
     EXPECT_EQ(ini.GetString("Quillet", "Key", "-1"), "-1");
+    // A read is cut to its first 511 characters, whatever the length stored.
+    IniFile long_values(dir.Path("long.ini"));
+    for (const size_t length : {510, 511, 512, 4096}) {
+        long_values.SetString("Long", "v", std::string(length, 'x'));
+        EXPECT_EQ(long_values.GetString("Long", "v", "").size(), std::min<size_t>(length, 511))
+            << length;
+    }
     ini.SetString("Quillet", "alpha", "changed");      // replaced in place
     ini.SetString("Quillet", "Quoted", std::nullopt);  // removed
     ini.SetString("Quillet", "New", "added");          // after the section's last entry
