@@ -86,14 +86,14 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
             }),
       account_sources_(account_services_.Sources()),
       setup_({transport_, mail_worker_, settings_file_, screen_, &account_sources_,
-              [this] { form_.RetryWaitingMail(); },
+              [this] { main_.form.RetryWaitingMail(); },
               [this](bool on, const std::string& port) { return FollowHttpSetting(on, port); }},
              &passwords_),
       // Notices under the installed icon and desktop entry; a click on one opens it.
       notifier_({QUILLET_APP_ID, QUILLET_APP_ID}),
       journal_(std::in_place, JournalFilePath(places.settings_file),
                JournalKeep(places.settings_file)),
-      form_(setup_, screen_, QLocale().decimalPoint().toStdString(),
+      main_(setup_, screen_, QLocale().decimalPoint().toStdString(),
             OutboxServices{outbox_folder_,
                            mail_worker_,
                            transport_,
@@ -138,7 +138,7 @@ bool Application::Start(int& status) {
     // Listen first: a second Quillet must stop before it touches the settings.
     dispatcher_.emplace(
         [this](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
-            form_.HandleEvent(event, std::move(finish), source);
+            main_.desk.Handle(event, source, std::move(finish));
         },
         [](std::function<void()> task) {
             QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
@@ -165,7 +165,7 @@ bool Application::Start(int& status) {
             QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
         },
         [this](const std::string& state, const std::string& detail) {
-            form_.SetFixState(state, detail);
+            main_.form.SetFixState(state, detail);
         },
         FixSourceConfig{places_.settings_file, command_.fix_config,
                         QCoreApplication::applicationFilePath().toStdString()});
@@ -177,17 +177,17 @@ bool Application::Start(int& status) {
                             MessageIcon::Exclamation);
     }
 
-    window_.emplace(form_);
+    window_.emplace(main_.form);
     screen_.SetMainWindow(&*window_);
     // The History window over the order journal beside the settings.
     history_.emplace(QString::fromStdString(JournalFilePath(places_.settings_file)), &help_);
     help_.AddHelpKey(*window_, "index.html");
     window_->SetShowHistory([this] { history_->Show(); });
-    form_.Form_Load();
+    main_.form.Form_Load();
     // The tray: closing the window may keep the program running, and quitting asks first.
     QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the loop
     background_.emplace(
-        form_, *window_, screen_,
+        main_.form, *window_, screen_,
         BackgroundOptions{AutostartPlaceFromEnvironment(QUILLET_APP_ID),
                           QCoreApplication::applicationFilePath().toStdString(),
                           AutostartArguments(command_),

@@ -3,9 +3,10 @@
 // makes one Application and runs it.
 //
 // An order's way through it: a source (the control socket, the HTTP endpoint, the FIX drop
-// copy) submits the event to the dispatcher, which hands it to the main form, one at a time;
-// the form lists its line and gives its mail to the outbox, which keeps it in the outbox folder
-// and sends it on the mail thread; the reply goes back through the dispatcher to the source.
+// copy) submits the event to the dispatcher, which hands it to the order desk, one at a time;
+// the desk lists its line in the main form and gives its mail to the outbox, which keeps it in
+// the outbox folder and sends it on the mail thread; the reply goes back through the dispatcher
+// to the source once the mail is safe.
 //
 // Stopping, once the window's event loop has ended, goes in this order, so that nothing a
 // worker thread may still call is destroyed before that thread is joined:
@@ -44,7 +45,7 @@
 #include "platform/smtp/curl_smtp_transport.h"
 #include "program/program_places.h"
 #include "settings/setup_dialog_slot.h"
-#include "app/form_quillet.h"
+#include "app/main_desk.h"
 #include "app/order_dispatcher.h"
 #include "mail/mail_worker.h"
 
@@ -98,7 +99,7 @@ class Application {
     std::optional<JournalWriter> journal_;
     // The outbox's timers run in this context: gone, they never fire.
     std::unique_ptr<QObject> timers_ = std::make_unique<QObject>();
-    formQuillet form_;
+    MainDesk main_;  // the main window's form, the outbox and the order desk
     TerminationSignals stop_signals_;
     std::optional<OrderDispatcher> dispatcher_;
     std::optional<ControlServer> server_;

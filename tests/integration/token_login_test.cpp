@@ -65,7 +65,7 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
         settings.txtTokenCommand.SetText("\"" + script + "\" --account trader");
 
         const auto start = Clock::now();
-        form.CVTOrders1_OrderCancelled({"1"});
+        rig.Handle(OrderCancelled{"1"});
         EXPECT_LT(Clock::now() - start, 3s);
         const std::string& status = settings.lblLog.Caption();
         EXPECT_EQ(status.substr(status.find(' ') + 1), c.outcome) << status;
