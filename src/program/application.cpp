@@ -193,9 +193,10 @@ bool Application::Start(int& status) {
                           AutostartArguments(command_),
                           [this] { return ReadKeepRunningInTray(tray_settings_); },
                           [this](bool on) {
-                              if (const auto error = WriteKeepRunningInTray(tray_settings_, on)) {
+                              if (const Result<> saved = WriteKeepRunningInTray(tray_settings_, on);
+                                  !saved.ok()) {
                                   std::cerr << "quillet: the setting could not be saved: "
-                                            << *error << '\n';
+                                            << saved.error().message << '\n';
                               }
                           },
                           [this] { history_->Show(); }});

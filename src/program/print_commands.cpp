@@ -51,8 +51,8 @@ int KeepHistory(const std::string& settings_option, int days) {
         return 1;
     }
     IniFile settings_file(*settings_path);
-    if (const auto failure = WriteHistoryDays(settings_file, days)) {
-        std::cerr << "quillet: the setting could not be saved: " << *failure << '\n';
+    if (const Result<> saved = WriteHistoryDays(settings_file, days); !saved.ok()) {
+        std::cerr << "quillet: the setting could not be saved: " << saved.error().message << '\n';
         return 1;
     }
     std::cout << "The journal keeps " << days << (days == 1 ? " day" : " days")

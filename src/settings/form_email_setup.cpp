@@ -63,15 +63,15 @@ void formEmailSetup::Form_Load() {
         cmbServerTemplate.AddItem(t.TemplateName);
     }
     loading_ = true;
-    const auto error = INIfileRead();
+    const Result<> loaded = INIfileRead();
     SelectLoadedTemplate();
     loading_ = false;
     Publish();
     chkHttp_Click();
     AskForPassword();
-    if (error) {
-        services_.screen.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
-                                     MessageIcon::Exclamation);
+    if (!loaded.ok()) {
+        services_.screen.ShowMessage("The settings could not be read: " + loaded.error().message,
+                                     kSettingsTitle, MessageIcon::Exclamation);
     }
 }
 
@@ -106,9 +106,9 @@ void formEmailSetup::chkHttp_Click() {
 }
 
 void formEmailSetup::Form_Unload() {
-    if (const auto error = INIfileWrite()) {
-        services_.screen.ShowMessage("The settings could not be saved: " + *error, kSettingsTitle,
-                                     MessageIcon::Critical);
+    if (const Result<> written = INIfileWrite(); !written.ok()) {
+        services_.screen.ShowMessage("The settings could not be saved: " + written.error().message,
+                                     kSettingsTitle, MessageIcon::Critical);
     }
 }
 

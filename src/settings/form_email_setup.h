@@ -18,6 +18,7 @@
 #include "mail/send_plain_text_mail.h"
 #include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
+#include "support/result.h"
 #include "ui/controls.h"
 
 namespace quillet {
@@ -184,10 +185,10 @@ class formEmailSetup {
     // 2 reads as 0; a recipient count that is negative or not a number reads as 0, and one
     // above kMaxStoredRecipients as that bound. Gives the reason when the file exists but
     // cannot be read (the settings are then empty).
-    std::optional<std::string> INIfileRead();
+    Result<> INIfileRead();
     // Writes the nine settings to the file in one replacement. Gives the reason when the file
     // could not be written; it is then as it was.
-    std::optional<std::string> INIfileWrite();
+    Result<> INIfileWrite();
 
     // The keyring's key of the password: the server, port and account name as they stand.
     std::string CurrentPasswordKey() const;

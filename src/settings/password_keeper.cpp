@@ -95,12 +95,12 @@ void PasswordKeeper::Settle() {
 
 void PasswordKeeper::DropFromFile(const std::string& password) {
     // Only the password the keyring now holds leaves the file; one saved since stays.
-    if (file_.Load()) {
+    if (!file_.Load().ok()) {
         return;
     }
     if (ReadStoredValue(file_, stored::kPassword.name) == password) {
         StageStoredValue(file_, stored::kPassword.name, std::nullopt);
-        file_.Save();
+        static_cast<void>(file_.Save());  // the password stays in the file when it cannot go
     }
 }
 

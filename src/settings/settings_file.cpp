@@ -55,8 +55,8 @@ void formEmailSetup::INIfileWriteOneItem(const std::string& key, const std::stri
                      trimmed.empty() ? std::nullopt : std::optional<std::string_view>(trimmed));
 }
 
-std::optional<std::string> formEmailSetup::INIfileRead() {
-    auto error = services_.settings_file.Load();
+Result<> formEmailSetup::INIfileRead() {
+    Result<> loaded = services_.settings_file.Load();
     for (const StoredSetting& setting : kStoredSettings) {
         const std::string stored = INIfileReadOneItem(std::string(setting.key.name));
         if (const auto* text = std::get_if<TextBox formEmailSetup::*>(&setting.control)) {
@@ -70,13 +70,13 @@ std::optional<std::string> formEmailSetup::INIfileRead() {
     for (int i = 1; i <= count; ++i) {
         lstSendTo.AddItem(INIfileReadOneItem(RecipientKey(i)));
     }
-    return error;
+    return loaded;
 }
 
-std::optional<std::string> formEmailSetup::INIfileWrite() {
+Result<> formEmailSetup::INIfileWrite() {
     // Start from the file as it is now, so that lines written by others are kept.
-    if (auto error = services_.settings_file.Load()) {
-        return error;
+    if (Result<> loaded = services_.settings_file.Load(); !loaded.ok()) {
+        return loaded;
     }
     for (const StoredSetting& setting : kStoredSettings) {
         if (const auto* text = std::get_if<TextBox formEmailSetup::*>(&setting.control)) {

@@ -17,7 +17,7 @@ int ReadHistoryDays(ProfileFile& settings_file) {
     return days;
 }
 
-std::optional<std::string> WriteHistoryDays(ProfileFile& settings_file, int days) {
+Result<> WriteHistoryDays(ProfileFile& settings_file, int days) {
     return WriteStoredEntry(settings_file, stored::kHistoryDays, std::to_string(days));
 }
 

@@ -18,7 +18,7 @@ std::string ReadStoredEntry(ProfileFile& settings_file, const StoredKey& key);
 // Stores `value` under `key`: the file is read afresh, the one entry set and the file saved, so
 // that its other lines stay as they are. Gives the reason when the file could not be read or
 // written.
-std::optional<std::string> WriteStoredEntry(ProfileFile& settings_file, const StoredKey& key,
+Result<> WriteStoredEntry(ProfileFile& settings_file, const StoredKey& key,
                                             std::string_view value);
 
 }  // namespace quillet

@@ -7,7 +7,7 @@ bool ReadKeepRunningInTray(ProfileFile& settings_file) {
     return ReadStoredEntry(settings_file, stored::kKeepInTray) == "1";
 }
 
-std::optional<std::string> WriteKeepRunningInTray(ProfileFile& settings_file, bool keep_running) {
+Result<> WriteKeepRunningInTray(ProfileFile& settings_file, bool keep_running) {
     return WriteStoredEntry(settings_file, stored::kKeepInTray, keep_running ? "1" : "0");
 }
 
