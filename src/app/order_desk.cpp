@@ -136,7 +136,7 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
     if (settings.send_to.empty()) {
         // Nothing is meant to be mailed; the status line says why.
         if (setup_.IsLoaded()) {
-            setup_.Get().ShowOutcome(SendResult{kSendInvalidSettings,
+            setup_.Get().ShowOutcome(SendResult{SendFailure::kInvalidSettings,
                                                 FirstSettingsError(settings).value_or(""), true,
                                                 std::nullopt});
         }

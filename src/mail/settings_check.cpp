@@ -89,7 +89,7 @@ SendRequest MailRequestFor(const MailSettings& settings) {
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail) {
     if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
+        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, mail};
     }
     const SendRequest request = MailRequestFor(settings);
     ComposedMail now = mail;
@@ -106,7 +106,7 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
                        const std::string& body) {
     if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
+        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, std::nullopt};
     }
     SendRequest request = MailRequestFor(settings);
     request.subject = subject;
@@ -118,7 +118,7 @@ SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings
                           const std::string& subject, const std::string& body,
                           bool fresh_connection) {
     if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
+        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, std::nullopt};
     }
     SendRequest request = MailRequestFor(settings);
     request.subject = subject;

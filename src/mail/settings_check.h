@@ -26,14 +26,11 @@ std::string JoinRecipients(const MailSettings& settings);
 // dialog's test message all go through it; the caller adds the subject and the body.
 SendRequest MailRequestFor(const MailSettings& settings);
 
-// Result code of a retry whose settings no longer pass FirstSettingsError.
-inline constexpr int32_t kSendInvalidSettings = 1006;
-
 // Delivers `mail` again over the server, port, security and login of `settings` as they are
 // now, and from and to their sender and recipients: a refused address mended in the settings
 // mends the mails that wait. The message keeps its Date, Message-ID and text; its From line
 // follows the sender. The result's `composed` is the mail as it was sent. Settings that
-// FirstSettingsError refuses give kSendInvalidSettings with that error as the reason, a
+// FirstSettingsError refuses give SendFailure::kInvalidSettings with that error as the reason, a
 // permanent failure, and nothing is sent.
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail);

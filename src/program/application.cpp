@@ -10,6 +10,7 @@
 #include "app/program_files.h"
 #include "platform/http/http_token.h"
 #include "platform/profile/history_setting.h"
+#include "platform/standard_error_log.h"
 #include "platform/profile/settings_folder.h"
 #include "platform/profile/tray_setting.h"
 #include "platform/qt/autostart_entry.h"
@@ -87,7 +88,8 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
       account_sources_(account_services_.Sources()),
       setup_({transport_, mail_worker_, settings_file_, screen_, &account_sources_,
               [this] { main_.form.RetryWaitingMail(); },
-              [this](bool on, const std::string& port) { return FollowHttpSetting(on, port); }},
+              [this](bool on, const std::string& port) { return FollowHttpSetting(on, port); },
+              &SayOnStandardError},
              &passwords_),
       // Notices under the installed icon and desktop entry; a click on one opens it.
       notifier_({QUILLET_APP_ID, QUILLET_APP_ID}),
@@ -110,7 +112,8 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
                            nullptr,
                            std::chrono::seconds(5),
                            std::chrono::seconds(10),
-                           &*journal_}),
+                           &*journal_,
+                           &SayOnStandardError}),
       // Stopped from outside, the program still saves its settings. Taken before the socket
       // appears; a signal is acted on once the event loop runs, when the window stands.
       stop_signals_([this] { screen_.UnloadMainWindow(); }),

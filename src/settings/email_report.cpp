@@ -1,6 +1,5 @@
 // Mailing with the live settings: the status line's texts and the hand-over to the mail thread.
 #include <cctype>
-#include <iostream>
 
 #include "mail/send_plain_text_mail.h"
 #include "mail/settings_check.h"
@@ -24,8 +23,8 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
                                  std::function<void(const SendResult&)> done) {
     const MailSettings settings = live_.Value();
     if (const auto error = FirstSettingsError(settings)) {
-        std::cerr << "quillet: mail not sent: " << *error << '\n';
-        const SendResult refused{kSendInvalidSettings, *error, true, std::nullopt};
+        Say(services_.log, "mail not sent: " + *error);
+        const SendResult refused{SendFailure::kInvalidSettings, *error, true, std::nullopt};
         ShowOutcome(refused);
         if (done) {
             done(refused);
@@ -49,10 +48,10 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
 }
 
 void formEmailSetup::ShowOutcome(const SendResult& result) {
-    if (result.code == kSendInvalidSettings) {
+    if (result.failure == SendFailure::kInvalidSettings) {
         lblLog.SetForeColor(kLogRed);
         LogMessage(result.reason);
-    } else if (result.code != 0) {
+    } else if (!result.ok()) {
         lblLog.SetForeColor(kLogRed);
         // The reason follows, as a sentence of its own: what happened, and the fix.
         std::string reason = result.reason;

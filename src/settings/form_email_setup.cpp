@@ -172,7 +172,7 @@ void formEmailSetup::Command2_Click() {
     // A test of the settings: over a connection of its own, never one kept from an order.
     EmailReport("test email", "Just testing...", true, [this, end](const SendResult& result) {
         Command2.SetEnabled(true);
-        end(result.code == 0);
+        end(result.ok());
     });
     ending_test_ = [end] { end(false); };
 }

@@ -18,6 +18,7 @@
 #include "mail/send_plain_text_mail.h"
 #include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
+#include "support/log_sink.h"
 #include "support/result.h"
 #include "ui/controls.h"
 
@@ -53,6 +54,8 @@ struct EmailSetupServices {
     std::function<void()> test_message_sent = nullptr;  // told after a test message went out
     // Turns the local HTTP endpoint on (at the port as typed) or off; none: no endpoint.
     std::function<HttpRowState(bool on, const std::string& port)> http_setting = nullptr;
+    // Told why a message was not sent.
+    LogSink log = nullptr;
 };
 
 class formEmailSetup {

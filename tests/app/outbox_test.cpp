@@ -139,7 +139,7 @@ struct Fixture {
                                   milliseconds(300)},
                    journal),
         [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
-        [this](const SendResult& r) { first_outcomes.push_back(r.code == 0 ? "sent" : r.reason); }};
+        [this](const SendResult& r) { first_outcomes.push_back(r.ok() ? "sent" : r.reason); }};
 };
 
 TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
