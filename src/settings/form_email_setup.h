@@ -18,6 +18,7 @@
 #include "mail/send_plain_text_mail.h"
 #include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
+#include "support/lifetime.h"
 #include "support/log_sink.h"
 #include "support/result.h"
 #include "ui/controls.h"
@@ -216,7 +217,7 @@ class formEmailSetup {
     bool login_in_clear_ = false;        // the settings would send the password unencrypted
     std::vector<Subscription> edits_;    // the controls' changes, published
     std::function<void()> ending_test_;  // ends the hourglass of a test message under way
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the form goes
+    Lifetime lifetime_;  // what comes back from the mail thread and the keyring
 };
 
 }  // namespace quillet
