@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_files.h"
+#include "app/shell/program_files.h"
 #include "bench_table.h"
 #include "heap_usage.h"
 #include "platform/journal/journal_writer.h"

@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/notifier.h"
-#include "app/outbox.h"
-#include "app/program_files.h"
+#include "app/outbox/notifier.h"
+#include "app/outbox/outbox.h"
+#include "app/shell/program_files.h"
 #include "bench_table.h"
 #include "mail/mail_worker.h"
 #include "platform/journal/journal_writer.h"

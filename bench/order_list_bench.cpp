@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "app/order_events.h"
-#include "app/order_lines.h"
-#include "app/order_list.h"
+#include "app/orders/order_events.h"
+#include "app/orders/order_lines.h"
+#include "app/orders/order_list.h"
 #include "bench_table.h"
 #include "heap_usage.h"
 #include "platform/qt/order_list_model.h"

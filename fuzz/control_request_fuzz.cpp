@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "fuzz_check.h"
 #include "support/utf8.h"
 

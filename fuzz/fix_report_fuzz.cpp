@@ -10,8 +10,8 @@
 #include <string_view>
 #include <variant>
 
-#include "app/fix_report.h"
-#include "app/order_texts.h"
+#include "app/orders/fix_report.h"
+#include "app/orders/order_texts.h"
 #include "fuzz_check.h"
 
 namespace {

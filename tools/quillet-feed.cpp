@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "platform/control/control_socket_path.h"
 #include "platform/unique_fd.h"
 

@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <iostream>
 
-#include "app/main_desk.h"
+#include "app/shell/main_desk.h"
 #include "mail/mail_worker.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/program_files.h"
+#include "app/shell/program_files.h"
 #include "platform/http/http_token.h"
 #include "platform/profile/history_setting.h"
 #include "platform/standard_error_log.h"

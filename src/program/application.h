@@ -45,8 +45,8 @@
 #include "platform/smtp/curl_smtp_transport.h"
 #include "program/program_places.h"
 #include "settings/setup_dialog_slot.h"
-#include "app/main_desk.h"
-#include "app/order_dispatcher.h"
+#include "app/shell/main_desk.h"
+#include "app/orders/order_dispatcher.h"
 #include "mail/mail_worker.h"
 
 namespace quillet {

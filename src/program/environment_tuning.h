@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "app/retry_schedule.h"
+#include "app/outbox/retry_schedule.h"
 
 namespace quillet {
 

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <optional>
 
-#include "app/program_files.h"
+#include "app/shell/program_files.h"
 #include "platform/history/history_export.h"
 #include "platform/history/journal_reader.h"
 #include "platform/http/http_token.h"

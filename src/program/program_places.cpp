@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/program_files.h"
+#include "app/shell/program_files.h"
 
 namespace quillet {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/help_choice.h"
+#include "app/shell/help_choice.h"
 
 namespace quillet {
 

@@ -1,4 +1,4 @@
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/fix_report.h"
+#include "app/orders/fix_report.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <deque>
 
-#include "app/main_desk.h"
-#include "app/order_dispatcher.h"
+#include "app/shell/main_desk.h"
+#include "app/orders/order_dispatcher.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/mail_doubles.h"
 #include "support/memory_profile.h"

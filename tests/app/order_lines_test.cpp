@@ -1,4 +1,4 @@
-#include "app/order_lines.h"
+#include "app/orders/order_lines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/outbox.h"
+#include "app/outbox/outbox.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/form_quillet.h"
+#include "app/shell/form_quillet.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/form_rig.h"

@@ -17,7 +17,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "platform/control_test_support.h"
 #include "support/temp_dir.h"
 

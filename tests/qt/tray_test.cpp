@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QtTest/QTest>
 
-#include "app/main_desk.h"
-#include "app/quit_question.h"
+#include "app/shell/main_desk.h"
+#include "app/shell/quit_question.h"
 #include "platform/profile/ini_file.h"
 #include "platform/profile/tray_setting.h"
 #include "platform/qt/autostart_entry.h"

@@ -18,7 +18,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 #include "accounts/form_accounts.h"
-#include "app/main_desk.h"
+#include "app/shell/main_desk.h"
 #include "mail/mail_worker.h"
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/main_desk.h"
+#include "app/shell/main_desk.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/mail_doubles.h"
 #include "support/memory_profile.h"

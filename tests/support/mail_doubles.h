@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/outbox.h"
+#include "app/outbox/outbox.h"
 
 namespace quillet::test {
 

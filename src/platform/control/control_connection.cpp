@@ -7,7 +7,7 @@
 #include <array>
 #include <cerrno>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 
 namespace quillet {
 namespace {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "platform/control/control_connection.h"
 #include "platform/control/control_socket_folder.h"
 

@@ -30,7 +30,7 @@
 #include <set>
 #include <string>
 
-#include "app/order_dispatcher.h"
+#include "app/orders/order_dispatcher.h"
 #include "platform/control/control_listening_socket.h"
 #include "platform/control/control_socket_path.h"
 

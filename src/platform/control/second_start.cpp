@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "platform/control/control_socket_folder.h"
 
 namespace quillet {

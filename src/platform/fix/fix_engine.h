@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/fix_report_fields.h"
+#include "app/orders/fix_report_fields.h"
 
 namespace quillet {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/fix_report.h"
+#include "app/orders/fix_report.h"
 #include "platform/atomic_file.h"
 
 namespace quillet {

@@ -24,7 +24,7 @@
 #include <string>
 #include <utility>
 
-#include "app/order_dispatcher.h"
+#include "app/orders/order_dispatcher.h"
 #include "platform/fix/fix_engine.h"
 #include "platform/fix/handled_exec_ids.h"
 

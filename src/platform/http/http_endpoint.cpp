@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "platform/http/http_reply_queue.h"
 #include "platform/http/http_request_rules.h"
 

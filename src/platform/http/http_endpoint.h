@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/order_dispatcher.h"
+#include "app/orders/order_dispatcher.h"
 #include "platform/http/http_listener.h"
 
 namespace quillet {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/order_dispatcher.h"
+#include "app/orders/order_dispatcher.h"
 
 namespace quillet {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/control_protocol.h"
+#include "app/wire/control_protocol.h"
 #include "support/base64.h"
 
 namespace quillet {

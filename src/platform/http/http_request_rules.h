@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/order_events.h"
+#include "app/orders/order_events.h"
 
 namespace quillet {
 

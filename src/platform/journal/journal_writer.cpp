@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/journal_rows.h"
+#include "app/journal/journal_rows.h"
 #include "platform/journal/journal_file.h"
 
 namespace quillet {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <variant>
 
-#include "app/journal.h"
+#include "app/journal/journal.h"
 
 namespace quillet {
 

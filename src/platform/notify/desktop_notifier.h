@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "app/notifier.h"
+#include "app/outbox/notifier.h"
 
 class OrgFreedesktopNotificationsInterface;
 class QEventLoop;

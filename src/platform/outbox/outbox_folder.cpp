@@ -11,7 +11,7 @@
 #include <iostream>
 #include <memory>
 
-#include "app/outbox_format.h"
+#include "app/outbox/outbox_format.h"
 #include "platform/atomic_file.h"
 #include "platform/unique_fd.h"
 

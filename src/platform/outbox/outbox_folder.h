@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/outbox_store.h"
+#include "app/outbox/outbox_store.h"
 
 namespace quillet {
 

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <iostream>
 
-#include "app/quit_question.h"
+#include "app/shell/quit_question.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/tray_icon.h"
 #include "ui/screen.h"

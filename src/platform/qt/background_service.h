@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form_quillet.h"
+#include "app/shell/form_quillet.h"
 #include "platform/qt/autostart_entry.h"
 #include "ui/controls.h"
 

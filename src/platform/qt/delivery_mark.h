@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QIcon>
 
-#include "app/delivery_state.h"
+#include "app/orders/delivery_state.h"
 
 namespace quillet {
 

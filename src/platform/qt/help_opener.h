@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/help_choice.h"
+#include "app/shell/help_choice.h"
 
 class QThread;
 class QWidget;

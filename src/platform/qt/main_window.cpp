@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
-#include "app/main_layout.h"
+#include "app/shell/main_layout.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/screen_fit.h"
 #include "platform/qt/twips.h"

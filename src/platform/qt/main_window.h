@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/form_quillet.h"
+#include "app/shell/form_quillet.h"
 #include "platform/qt/order_list_model.h"
 
 class QLabel;

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <string_view>
 
-#include "app/order_list.h"
+#include "app/orders/order_list.h"
 
 namespace quillet {
 

@@ -1,0 +1,576 @@
+#include "app/outbox/outbox.h"
+
+#include <algorithm>
+#include <ctime>
+#include <random>
+#include <thread>
+#include <utility>
+
+#include "app/outbox/outbox_notices.h"
+#include "mail/settings_check.h"
+
+namespace quillet {
+namespace {
+
+// "14:05:09", local time.
+std::string ClockTime(int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+std::string JoinedRecipients(const ComposedMail& mail) {
+    std::string joined;
+    for (const std::string& recipient : mail.recipients) {
+        joined += (joined.empty() ? "" : ",") + recipient;
+    }
+    return joined;
+}
+
+// Tells `safe` once, when there is one: the last step of whatever made the mail safe, since it
+// may reach well beyond the outbox (a reply to the platform).
+void Tell(Outbox::Safe safe, const std::string& unsaved = {}) {
+    if (safe) {
+        safe(unsaved);
+    }
+}
+
+}  // namespace
+
+Outbox::Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome first_outcome)
+    : services_(std::move(services)),
+      line_changed_(std::move(line_changed)),
+      first_outcome_(std::move(first_outcome)),
+      id_salt_(static_cast<uint32_t>(std::random_device{}())) {}
+
+void Outbox::Start() {
+    const int64_t now = services_.now_ms();
+    for (OutboxEntry& entry : services_.store.LoadAll()) {
+        last_id_ms_ = std::max(last_id_ms_, entry.created_ms);
+        const std::string id = entry.id;
+        Item item;
+        item.entry = std::move(entry);
+        item.next_ms = now;
+        item.tried = true;
+        item.stored = true;
+        gate_->stored.insert(id);
+        items_.emplace(id, std::move(item));
+    }
+    Pump();
+}
+
+void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
+                  const std::string& subject, const std::string& body, const MailSettings& settings,
+                  Safe safe, std::optional<JournalEventRecord> journal_row) {
+    // Settings still waiting for their password are checked, and the mail composed, at its
+    // attempt.
+    const bool pending = services_.password_pending && services_.password_pending();
+    SendResult composed = pending ? SendResult{} : ComposeWith(settings, subject, body);
+    if (items_.size() >= kMaxOutboxEntries) {
+        ++refused_;
+        const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
+                                   " mails): this one is not kept.";
+        if (line) {
+            line_changed_(*line, DeliveryState::Failed, reason);
+        }
+        if (journal_row && services_.journal != nullptr) {
+            journal_row->note = reason;
+            journal_row->mail_state = "failed";
+            services_.journal->RecordEvent(std::move(*journal_row));
+        }
+        services_.notifier.Notify(RefusedNotice(order_id, reason));
+        Tell(std::move(safe));
+        return;
+    }
+    const int64_t now = services_.now_ms();
+    Item item;
+    item.entry =
+        OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
+    item.line = line;
+    item.next_ms = now;
+    item.safe = std::move(safe);
+    item.safe_by_ms = now + services_.reply_bound.count();
+    const std::string id = item.entry.id;
+    Item& kept = items_.emplace(id, std::move(item)).first->second;
+    if (journal_row && services_.journal != nullptr) {
+        journal_row->outbox_id = id;
+        if (kept.entry.mail) {
+            journal_row->message_id = kept.entry.mail->message_id;
+            journal_row->recipients = JoinedRecipients(*kept.entry.mail);
+            journal_row->message = kept.entry.mail->message;
+        }
+        journal_row->mail_state = "waiting";
+        services_.journal->RecordEvent(std::move(*journal_row));
+    }
+    if (!composed.ok()) {
+        // Nothing to attempt: the settings do not allow composing it.
+        Say(services_.log, "mail not sent: " + composed.reason);
+        kept.tried = true;
+        first_outcome_(composed);
+        MarkFailed(kept, composed.reason);
+        Tell(std::exchange(kept.safe, nullptr), kept.unsaved);
+        return;
+    }
+    if (!bound_armed_) {
+        ArmBound(kept.safe_by_ms);
+    }
+    Pump();
+}
+
+void Outbox::RetryWaiting() {
+    const int64_t now = services_.now_ms();
+    for (auto& [id, item] : items_) {
+        if (!item.entry.failed) {
+            item.next_ms = std::min(item.next_ms, now);
+        }
+    }
+    Pump();
+}
+
+void Outbox::RetryFailed() {
+    for (auto& [id, item] : items_) {
+        if (item.entry.failed) {
+            item.entry.failed = false;
+            item.next_ms = services_.now_ms();
+            ShowLine(item);
+        }
+    }
+    RetryWaiting();
+}
+
+void Outbox::SendAgain(size_t line) {
+    for (auto& [id, item] : items_) {
+        if (item.line == line) {
+            item.entry.failed = false;
+            ShowLine(item);
+            RetryWaiting();  // the mails before it go first
+            return;
+        }
+    }
+}
+
+std::vector<std::string> Outbox::KeepAll() {
+    return KeepAllUntil(std::chrono::steady_clock::now() +
+                        (gave_up_ ? std::chrono::milliseconds(0) : services_.keep_at_end));
+}
+
+void Outbox::KeepAllThen(std::function<void(std::vector<std::string>)> then) {
+    const bool unsaved = std::any_of(items_.begin(), items_.end(),
+                                     [](const auto& entry) { return !entry.second.stored; });
+    if (!unsaved || gave_up_) {
+        then(KeepAll());
+        return;
+    }
+    RetryWaiting();  // the server may take them yet
+    KeepStep(std::chrono::steady_clock::now() + services_.keep_at_end, std::move(then));
+}
+
+void Outbox::KeepStep(std::chrono::steady_clock::time_point give_up,
+                      std::function<void(std::vector<std::string>)> then) {
+    bool unsaved = false;
+    for (auto& [id, item] : items_) {
+        if (!item.stored && !Keep(item)) {
+            unsaved = true;
+        }
+    }
+    if (!unsaved || std::chrono::steady_clock::now() >= give_up) {
+        then(KeepAllUntil(std::chrono::steady_clock::now()));
+        return;
+    }
+    const auto step = std::max(std::chrono::milliseconds(50), services_.keep_retry / 10);
+    services_.post_after(step, [this, give_up, then = std::move(then)]() mutable {
+        KeepStep(give_up, std::move(then));
+    });
+}
+
+std::vector<std::string> Outbox::KeepAllUntil(std::chrono::steady_clock::time_point give_up) {
+    std::vector<std::string> lost;
+    while (true) {
+        lost.clear();
+        for (auto& [id, item] : items_) {
+            if (!item.stored && !Keep(item)) {
+                lost.push_back(item.entry.order_id);
+            }
+        }
+        if (lost.empty() || std::chrono::steady_clock::now() >= give_up) {
+            break;
+        }
+        // The end of the program: nothing else is waiting for this thread.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    std::vector<std::pair<Safe, std::string>> told;
+    for (auto& [id, item] : items_) {
+        if (item.safe) {
+            told.emplace_back(std::exchange(item.safe, nullptr), item.unsaved);
+        }
+    }
+    if (!lost.empty() && !std::exchange(gave_up_, true)) {
+        std::string names;
+        for (const std::string& order : lost) {
+            names += (names.empty() ? "" : ", ") + OrderName(order);
+        }
+        Say(services_.log, "lost, as the outbox could not keep them: the mails of " + names);
+        services_.notifier.Notify(LostNotice(lost));
+    }
+    for (auto& [safe, unsaved] : told) {
+        Tell(std::move(safe), unsaved);
+    }
+    return lost;
+}
+
+OutboxCounts Outbox::Counts() const {
+    OutboxCounts counts;
+    for (const auto& [id, item] : items_) {
+        ++(item.entry.failed ? counts.failed : counts.waiting);
+        counts.unsaved += item.unsaved.empty() ? 0 : 1;
+    }
+    counts.failed += refused_;
+    counts.delivered = delivered_;
+    return counts;
+}
+
+void Outbox::Pump() {
+    if (running_) {
+        return;  // one attempt at a time: the next begins when it ends
+    }
+    const int64_t now = services_.now_ms();
+    for (auto& [id, item] : items_) {
+        if (item.entry.failed) {
+            continue;
+        }
+        if (now - item.entry.created_ms >= services_.schedule.give_up.count()) {
+            const auto limit = services_.schedule.give_up;
+            const std::string within =
+                limit >= std::chrono::hours(1)
+                    ? std::to_string(limit / std::chrono::hours(1)) + " hours"
+                    : std::to_string(limit / std::chrono::seconds(1)) + " seconds";
+            const std::string last = AsSentence(item.entry.reason);
+            MarkFailed(item,
+                       "Not delivered within " + within + "." + (last.empty() ? "" : " ") + last);
+            continue;
+        }
+        if (item.next_ms > now) {
+            WakeAt(item.next_ms);
+        } else if (services_.password_pending && services_.password_pending()) {
+            // Resume() goes on once the password has come.
+        } else {
+            Attempt(item);
+            return;  // the oldest mail not marked failed goes first
+        }
+        break;
+    }
+    // The mails stop going out for now: those that waited and got through are told as one.
+    TellDelivered();
+}
+
+void Outbox::Attempt(Item& item) {
+    running_ = item.entry.id;
+    ++wake_generation_;  // a wake set for an earlier retry has nothing left to do
+    if (item.tried) {
+        ShowLine(item);
+    }
+    const MailSettings settings = services_.live_settings();
+    SmtpTransport& transport = services_.transport;
+    services_.mail.Submit(
+        [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry] {
+            SendResult result =
+                entry.mail ? RetryMail(transport, settings, *entry.mail)
+                           : ComposeAndSend(transport, settings, entry.subject, entry.body);
+            if (result.ok()) {
+                bool kept = false;
+                {
+                    const std::lock_guard lock(gate->mutex);
+                    gate->delivered.insert(entry.id);
+                    kept = gate->stored.erase(entry.id) != 0;
+                }
+                if (const Result<> removed = kept ? store.Remove(entry.id) : Result<>();
+                    !removed.ok()) {
+                    const std::lock_guard lock(gate->mutex);
+                    gate->unremoved.emplace(entry.id, removed.error().message);
+                }
+            }
+            return result;
+        },
+        [this, id = item.entry.id](SendResult result) { AttemptDone(id, std::move(result)); });
+}
+
+void Outbox::AttemptDone(const std::string& id, SendResult result) {
+    running_.reset();
+    const auto found = items_.find(id);
+    if (found == items_.end()) {
+        Pump();
+        return;
+    }
+    Item& item = found->second;
+    const bool first = !item.tried;
+    item.tried = true;
+    if (!first) {
+        ++item.entry.attempts;
+    }
+    // Composed by the attempt, or sent from and to the sender and recipients of new settings.
+    const bool composed_now =
+        result.composed && (!item.entry.mail || *item.entry.mail != *result.composed);
+    if (composed_now) {
+        item.entry.mail = result.composed;
+    }
+    const std::optional<ComposedMail> new_mail =
+        composed_now ? result.composed : std::optional<ComposedMail>();
+    if (first) {
+        first_outcome_(result);
+    }
+    Safe safe = std::exchange(item.safe, nullptr);
+    std::string unsaved;
+    if (!result.ok()) {
+        Say(services_.log, "mail not sent: " + result.reason);
+    }
+    if (result.ok()) {
+        std::optional<std::string> unremoved;
+        {
+            const std::lock_guard lock(gate_->mutex);
+            gate_->delivered.erase(id);  // its entry left the store on the mail thread, or:
+            if (const auto left = gate_->unremoved.find(id); left != gate_->unremoved.end()) {
+                unremoved = left->second;
+            }
+        }
+        if (unremoved) {
+            Say(services_.log, "the outbox could not forget the delivered mail for " +
+                                   OrderName(item.entry.order_id) + ": " + *unremoved);
+            services_.notifier.Notify(UnremovedNotice(item.entry.order_id, *unremoved));
+            ArmKeepRetry();
+        }
+        ++delivered_;
+        if (item.stored) {  // it was shown as waiting
+            if (delivered_after_wait_++ == 0) {
+                first_delivered_after_wait_ = item.entry.order_id;
+            }
+        }
+        Journaled(item, result.server_reply, services_.now_ms(), new_mail);
+        if (item.line) {
+            line_changed_(*item.line, DeliveryState::Delivered, "");
+        }
+        items_.erase(found);
+    } else if (result.permanent) {
+        MarkFailed(item, result.reason, result.server_reply);
+    } else {
+        item.entry.reason = result.reason;
+        item.next_ms =
+            services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
+        Keep(item);
+        ShowLine(item);
+        Journaled(item, result.server_reply, std::nullopt, new_mail);
+        if (!item.unsaved.empty()) {
+            NotifyUnsaved(item);
+        } else if (first) {
+            services_.notifier.Notify(
+                NotSentYetNotice(item.entry.order_id, result.reason, ClockTime(item.next_ms)));
+        }
+    }
+    if (!result.ok()) {
+        unsaved = item.unsaved;
+    }
+    Pump();
+    Tell(std::move(safe), unsaved);
+}
+
+void Outbox::ArmBound(int64_t at_ms) {
+    bound_armed_ = true;
+    const auto delay = std::chrono::milliseconds(std::max<int64_t>(0, at_ms - services_.now_ms()));
+    services_.post_after(delay, [this] {
+        bound_armed_ = false;
+        BoundReached();
+    });
+}
+
+void Outbox::BoundReached() {
+    const int64_t now = services_.now_ms();
+    std::optional<int64_t> next;
+    std::vector<std::string> due;
+    for (auto& [id, item] : items_) {
+        if (item.safe && item.safe_by_ms <= now) {
+            due.push_back(id);
+        } else if (item.safe && (!next || item.safe_by_ms < *next)) {
+            next = item.safe_by_ms;
+        }
+    }
+    if (next) {
+        ArmBound(*next);
+    }
+    for (const std::string& id : due) {
+        if (const auto found = items_.find(id); found != items_.end() && found->second.safe) {
+            MakeSafe(found->second);
+        }
+    }
+}
+
+void Outbox::MakeSafe(Item& item) {
+    Keep(item);
+    ShowLine(item);
+    if (!item.unsaved.empty()) {
+        Journaled(item);
+        NotifyUnsaved(item);
+        Tell(std::exchange(item.safe, nullptr), item.unsaved);
+        return;
+    }
+    // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
+    const auto head = std::find_if(items_.begin(), items_.end(),
+                                   [](const auto& entry) { return !entry.second.entry.failed; });
+    if (head != items_.end() && &head->second != &item && running_ != head->first) {
+        services_.notifier.Notify(
+            WaitsBehindNotice(item.entry.order_id, head->second.entry.order_id,
+                              head->second.entry.reason, ClockTime(head->second.next_ms)));
+    }
+    Tell(std::exchange(item.safe, nullptr));
+}
+
+void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string& server_reply) {
+    item.entry.failed = true;
+    item.entry.reason = reason;
+    Keep(item);
+    ShowLine(item);
+    Journaled(item, server_reply);
+    services_.notifier.Notify(FailedNotice(item.entry.order_id, reason, item.unsaved));
+}
+
+void Outbox::Journaled(const Item& item, const std::string& server_reply,
+                       std::optional<int64_t> delivered_ms,
+                       const std::optional<ComposedMail>& composed) {
+    if (services_.journal == nullptr) {
+        return;
+    }
+    JournalMailRecord record;
+    record.outbox_id = item.entry.id;
+    record.at_ms = services_.now_ms();
+    record.mail_state = delivered_ms           ? "delivered"
+                        : item.entry.failed    ? "failed"
+                        : item.unsaved.empty() ? "waiting"
+                                               : "unsaved";
+    record.reason = delivered_ms ? std::string() : item.entry.reason;
+    if (!item.unsaved.empty() && !delivered_ms) {
+        record.reason +=
+            (record.reason.empty() ? "" : " ") + std::string("Not kept: ") + item.unsaved;
+    }
+    record.server_reply = server_reply;
+    record.delivered_ms = delivered_ms;
+    if (composed) {
+        record.message_id = composed->message_id;
+        record.recipients = JoinedRecipients(*composed);
+        record.message = composed->message;
+    }
+    services_.journal->RecordMail(std::move(record));
+}
+
+void Outbox::NotifyUnsaved(const Item& item) {
+    services_.notifier.Notify(
+        UnsavedNotice(item.entry.order_id, item.unsaved, services_.keep_retry));
+}
+
+void Outbox::ArmKeepRetry() {
+    if (keep_retry_armed_) {
+        return;
+    }
+    keep_retry_armed_ = true;
+    services_.post_after(services_.keep_retry, [this] {
+        keep_retry_armed_ = false;
+        RemoveDelivered();
+        for (auto& [id, item] : items_) {
+            if (!item.unsaved.empty()) {
+                Keep(item);
+                ShowLine(item);
+                if (item.unsaved.empty()) {
+                    Journaled(item);  // kept at last
+                }
+            }
+        }
+    });
+}
+
+void Outbox::RemoveDelivered() {
+    const std::lock_guard lock(gate_->mutex);
+    for (auto left = gate_->unremoved.begin(); left != gate_->unremoved.end();) {
+        if (const Result<> removed = services_.store.Remove(left->first); !removed.ok()) {
+            left->second = removed.error().message;
+            ++left;
+        } else {
+            left = gate_->unremoved.erase(left);
+        }
+    }
+    if (!gate_->unremoved.empty()) {
+        ArmKeepRetry();
+    }
+}
+
+bool Outbox::Keep(Item& item) {
+    const std::lock_guard lock(gate_->mutex);
+    if (gate_->delivered.contains(item.entry.id)) {
+        return true;  // the server has it; only its outcome is still on the way here
+    }
+    if (const Result<> saved = services_.store.Save(item.entry); !saved.ok()) {
+        Say(services_.log, "the outbox could not keep the mail for " +
+                               OrderName(item.entry.order_id) + ": " + saved.error().message);
+        item.unsaved = saved.error().message;
+        ArmKeepRetry();
+        return false;
+    }
+    gate_->stored.insert(item.entry.id);
+    item.stored = true;
+    item.unsaved.clear();
+    return true;
+}
+
+void Outbox::ShowLine(const Item& item) {
+    if (!item.line) {
+        return;
+    }
+    const bool running = running_ == item.entry.id;
+    const std::string unsafe = item.unsaved.empty()
+                                   ? std::string()
+                                   : " Not safe: it could not be kept in the outbox (" +
+                                         item.unsaved + "), and is in memory only.";
+    if (item.entry.failed) {
+        line_changed_(*item.line, DeliveryState::Failed, "Failed: " + item.entry.reason + unsafe);
+    } else if (item.entry.reason.empty()) {
+        line_changed_(
+            *item.line, DeliveryState::Waiting,
+            (running ? "Waiting: being sent now." : "Waiting: mails before it go first.") + unsafe);
+    } else {
+        const std::string next = running ? "now" : "at " + ClockTime(item.next_ms);
+        line_changed_(
+            *item.line, DeliveryState::Waiting,
+            "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason + unsafe);
+    }
+}
+
+void Outbox::WakeAt(int64_t ms) {
+    const uint64_t generation = ++wake_generation_;
+    const auto delay = std::chrono::milliseconds(std::max<int64_t>(0, ms - services_.now_ms()));
+    services_.post_after(delay, [this, generation] {
+        if (generation == wake_generation_) {
+            Pump();
+        }
+    });
+}
+
+void Outbox::TellDelivered() {
+    if (delivered_after_wait_ == 0) {
+        return;
+    }
+    services_.notifier.Notify(
+        DeliveredNotice(std::exchange(delivered_after_wait_, 0), first_delivered_after_wait_));
+}
+
+std::string Outbox::NewId() {
+    last_id_ms_ = std::max(last_id_ms_, services_.now_ms());
+    char text[40];
+    std::string id;
+    do {
+        std::snprintf(text, sizeof text, "%016lld-%08x-%08x", static_cast<long long>(last_id_ms_),
+                      ++id_counter_, id_salt_);
+        id = text;
+    } while (items_.contains(id));
+    return id;
+}
+
+}  // namespace quillet

@@ -1,0 +1,220 @@
+// The outbox: every order mail, from its order until the server has accepted it, sent in the
+// order the orders came, kept in the store while it waits, tried again on a schedule, and
+// shown to the user as it goes.
+//
+// Lives on the user-interface thread; the attempts run on the mail thread, one at a time, each
+// with the live mail settings as they are when it begins. Mails leave first in, first out: a
+// mail is attempted only when every earlier one that is not marked failed has been delivered,
+// so one that waits for a retry holds those behind it, and the retry clock is that of the
+// oldest. A mail is marked failed, and tried again only when the user asks (SendAgain) or
+// changes the settings (RetryFailed), when an attempt fails in a way that trying again cannot
+// mend (SendResult::permanent: a settings error, an unusable server name, a refused login, an
+// untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still undelivered
+// `give_up` after its order.
+//
+// Safe: a mail is safe once the server has accepted it or the store has it. Send's `safe` is
+// told as soon as that holds, and at most `reply_bound` after the order: by then a mail whose
+// attempt has not ended is written to the store, and the attempt goes on. A mail delivered
+// within the bound is never written.
+//
+// Unsaved: a mail whose entry the store could not write (a full disk) stays in memory, waits
+// and is attempted as any other, and its write is tried again every `keep_retry` until it
+// holds. Until then its line, the counts, its `safe` and a notification say that it is not safe,
+// with the store's reason; it is never said to "be tried again".
+//
+// Told: the desktop's notifications say when a mail's first attempt fails, when a mail waits
+// behind one that failed, when one is marked failed or refused (critical), and when one is not
+// safe. Mails that waited and then got through are told in one notice once the mails stop going
+// out for now (none left, or the oldest waits for its retry), naming how many and the first.
+//
+// Once: a delivered mail's entry leaves the store on the mail thread, right after the server's
+// reply and before the next mail's attempt, so that a kill after the server took the mail does
+// not leave it to be sent again; a mail that is delivered is never written again.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/journal/journal.h"
+#include "app/outbox/notifier.h"
+#include "app/outbox/outbox_store.h"
+#include "app/outbox/retry_schedule.h"
+#include "mail/mail_runner.h"
+#include "mail/mail_settings.h"
+#include "mail/smtp_transport.h"
+#include "support/log_sink.h"
+
+namespace quillet {
+
+// The most mails the outbox holds; a mail beyond it is refused (and shows as failed).
+inline constexpr size_t kMaxOutboxEntries = 10000;
+
+struct OutboxServices {
+    OutboxStore& store;
+    MailRunner& mail;
+    SmtpTransport& transport;  // used on the mail thread only
+    Notifier& notifier;
+    std::function<MailSettings()> live_settings;
+    // Runs a task after a delay on the user-interface thread's event loop.
+    std::function<void(std::chrono::milliseconds, std::function<void()>)> post_after;
+    std::function<int64_t()> now_ms;  // milliseconds since 1970 (UTC)
+    RetrySchedule schedule;
+    std::chrono::milliseconds reply_bound{250};
+    // Whether the live settings still wait for their password (from the keyring); meanwhile
+    // no attempt begins, and a new mail is composed at its attempt. None: never.
+    std::function<bool()> password_pending = nullptr;
+    // How often the write of a mail that the store could not keep is tried again; and how long
+    // KeepAll goes on trying before it gives such mails up.
+    std::chrono::milliseconds keep_retry{std::chrono::seconds(5)};
+    std::chrono::milliseconds keep_at_end{std::chrono::seconds(10)};
+    // Told of each mail sent with a journal row, and of every change of its state; none: nothing
+    // is journaled.
+    Journal* journal = nullptr;
+    // Told why a mail was not sent, kept or forgotten, and of mails lost.
+    LogSink log = nullptr;
+};
+
+struct OutboxCounts {
+    int32_t waiting = 0;    // not yet delivered, and not marked failed: under way included
+    int32_t failed = 0;     // marked failed, and those the full outbox refused
+    int32_t delivered = 0;  // order mails delivered since start
+    int32_t unsaved = 0;    // of the waiting and failed: those the store could not keep
+};
+
+class Outbox {
+  public:
+    // Told when the mail of an order line changes state; `detail` is the line's tip text.
+    using LineChanged =
+        std::function<void(size_t line, DeliveryState state, const std::string& detail)>;
+    // Told the outcome of each mail's first attempt (or of its refusal before one).
+    using FirstOutcome = std::function<void(const SendResult& result)>;
+    // Told once a mail is safe, or as safe as it can be made: `unsaved` is empty, or the
+    // store's reason why the mail is in memory only ("cannot write ...: No space left on
+    // device").
+    using Safe = std::function<void(const std::string& unsaved)>;
+
+    Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome first_outcome);
+    Outbox(const Outbox&) = delete;
+    Outbox& operator=(const Outbox&) = delete;
+
+    // Takes in the entries the store kept, and tries them at once, oldest first.
+    void Start();
+
+    // Takes the mail of order `order_id` (shown on order line `line`, if any), composed now of
+    // `subject` and `body` with `settings`, and sends it after every mail before it. Settings
+    // that do not allow composing it, or a full outbox, make it failed at once. `safe` (may be
+    // empty) is told once, as said above; for a mail that is refused or failed at once, once
+    // that is known and kept.
+    // With `journal_row`, the journal is given that row, completed with the mail, before any
+    // state of the mail, and then every state it takes.
+    void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,
+              const std::string& body, const MailSettings& settings, Safe safe,
+              std::optional<JournalEventRecord> journal_row = std::nullopt);
+
+    // Goes on with the next mail: the password came (password_pending turned false).
+    void Resume() { Pump(); }
+    // The waiting mails at once (a test message got through).
+    void RetryWaiting();
+    // Every failed mail again, in its place (the settings changed).
+    void RetryFailed();
+    // The mail of order line `line` again at once, waiting or failed; nothing when it has none.
+    void SendAgain(size_t line);
+    // Writes every mail not yet in the store to it, and tells their `safe`: for the end of the
+    // program, after which the mails go out at the next start. A write that fails is tried again
+    // for up to `keep_at_end`; the mails still not kept then are lost: they are named on standard
+    // error and in a notification, and their order ids given back, oldest first. A mail the
+    // server has taken, whose outcome has not reached this thread yet, is safe, not lost.
+    // Once this has given mails up, it tries no more and tells nobody again.
+    std::vector<std::string> KeepAll();
+    // The same for a shutdown, without holding the event loop: while mails are not kept, the
+    // waiting mails are tried at once and the writes every keep_retry / 10 (at least 50 ms),
+    // for up to `keep_at_end`, so that a mail the server takes meanwhile is not lost; then
+    // `then` gets KeepAll's lost order ids. When every mail is kept, `then` runs at once.
+    void KeepAllThen(std::function<void(std::vector<std::string> lost)> then);
+
+    OutboxCounts Counts() const;
+
+  private:
+    struct Item {
+        OutboxEntry entry;
+        std::optional<size_t> line;
+        int64_t next_ms = 0;     // when the mail may be tried next
+        bool tried = false;      // its first attempt has ended (or it came from the store)
+        bool stored = false;     // the store has it
+        Safe safe;               // told once the mail is safe
+        std::string unsaved;     // why the store could not keep it; empty once it has
+        int64_t safe_by_ms = 0;  // when it is kept at the latest, unless safe by then
+    };
+    using Items = std::map<std::string, Item>;  // by id, so oldest first
+
+    // What the store holds, shared with the mail thread: every use of the store is under its
+    // lock, so that a mail the server took is never written again after its removal.
+    struct StoreGate {
+        std::mutex mutex;
+        std::set<std::string> stored;     // ids of the entries the store has
+        std::set<std::string> delivered;  // ids taken by the server, not yet seen here
+        // Entries of delivered mails the store could not forget, with the reason.
+        std::map<std::string, std::string> unremoved;
+    };
+
+    void Pump();
+    void Attempt(Item& item);
+    void AttemptDone(const std::string& id, SendResult result);
+    void MakeSafe(Item& item);
+    // One timer for the reply bound, whatever the number of mails: it keeps those whose bound
+    // has come and is set again for the next.
+    void ArmBound(int64_t at_ms);
+    void BoundReached();
+    void MarkFailed(Item& item, const std::string& reason, const std::string& server_reply = {});
+    // Tells the journal of the state `item` is in now (mail_state ""), when there is a journal.
+    void Journaled(const Item& item, const std::string& server_reply = {},
+                   std::optional<int64_t> delivered_ms = std::nullopt,
+                   const std::optional<ComposedMail>& composed = std::nullopt);
+    // Writes `item` to the store unless it is there or the server has it already. Whether the
+    // mail is safe now: kept, or taken by the server (its outcome still on its way here).
+    bool Keep(Item& item);
+    // KeepAll's work, trying the writes again until `give_up`.
+    std::vector<std::string> KeepAllUntil(std::chrono::steady_clock::time_point give_up);
+    // A step of KeepAllThen.
+    void KeepStep(std::chrono::steady_clock::time_point give_up,
+                  std::function<void(std::vector<std::string>)> then);
+    // Tries the writes that failed again, every keep_retry while one still fails.
+    void ArmKeepRetry();
+    void NotifyUnsaved(const Item& item);
+    // Tries again to forget the entries of delivered mails that the store could not.
+    void RemoveDelivered();
+    void ShowLine(const Item& item);
+    void WakeAt(int64_t ms);
+    void TellDelivered();
+    std::string NewId();
+
+    OutboxServices services_;
+    LineChanged line_changed_;
+    FirstOutcome first_outcome_;
+    Items items_;
+    std::shared_ptr<StoreGate> gate_ = std::make_shared<StoreGate>();
+    std::optional<std::string> running_;  // the mail whose attempt is under way
+    int32_t delivered_ = 0;
+    int32_t refused_ = 0;                     // mails the full outbox refused
+    int32_t delivered_after_wait_ = 0;        // not yet told to the user
+    std::string first_delivered_after_wait_;  // the order of the first of them
+    uint64_t wake_generation_ = 0;
+    bool bound_armed_ = false;
+    bool keep_retry_armed_ = false;
+    bool gave_up_ = false;    // KeepAll gave mails up: they are lost, and were told so
+    int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does
+    uint32_t id_counter_ = 0;
+    // Part of every id, drawn for each outbox: two programs whose outboxes share a journal
+    // (settings files in one folder) make ids that differ even within one millisecond.
+    const uint32_t id_salt_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,29 @@
+// One order mail that its first attempt did not deliver, as the outbox keeps it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/orders/delivery_state.h"
+#include "mail/send_plain_text_mail.h"
+
+namespace quillet {
+
+struct OutboxEntry {
+    std::string id;        // unique; ids sort in the order the entries were made
+    std::string order_id;  // the order the mail is about, for the user's messages
+    std::string subject;   // as the order gave them; used only while `mail` is missing
+    std::string body;
+    // The message as first composed, with its envelope. Missing when the settings did not allow
+    // composing it; it is composed at the first attempt they allow.
+    std::optional<ComposedMail> mail;
+    int64_t created_ms = 0;  // when the order came, in milliseconds since 1970 (UTC)
+    bool failed = false;     // marked failed: no attempt until the user asks for one
+    int32_t attempts = 0;    // attempts after the first
+    std::string reason;      // why the latest attempt failed
+
+    bool operator==(const OutboxEntry&) const = default;
+};
+
+}  // namespace quillet

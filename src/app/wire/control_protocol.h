@@ -1,0 +1,64 @@
+// The order-notification control's wire format: one JSON object per line, one reply line per
+// request.
+//
+// A request is {"event": NAME, FIELD: value, ...} with the event's fields under their own names
+// (case matters):
+//   OrderPlaced     OrderId, Side, Quantity, Symbol, OrderType, StopPrice, LimitPrice,
+//                   Info1..Info6 (optional, default "")
+//   OrderCancelled  OrderId
+//   OrderModified   OrderId, NewStopPrice, NewLimitPrice
+//   QueryConnected  Text1..Text3 (optional, default ""), Answer (optional, default 0)
+//   Connect         Text1, Text2 (optional, default ""), Answer (optional, default 0)
+//   Disconnect, Shutdown, Status, Show: no fields
+// Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
+// OrderType, Answer) are JSON integers written without a fraction or exponent, from
+// -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not. Prices (StopPrice,
+// LimitPrice, NewStopPrice, NewLimitPrice) are any finite JSON number.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/orders/order_events.h"
+
+namespace quillet {
+
+// The longest request line, in bytes, not counting its LF and a CR before it.
+inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
+
+struct ParsedControlRequest {
+    std::optional<OrderEvent> event;  // the request, when the line is a valid one
+    std::string error;                // otherwise what is wrong with it; empty when valid
+};
+
+// Reads one request line (without its LF; a trailing CR is dropped). Fails, naming the field
+// where there is one, when the line holds a NUL byte anywhere, is not valid JSON (invalid UTF-8
+// included), is not a JSON object, lacks "event" or has a non-text one, names an unknown event,
+// holds a field the event does not have or the same field twice, lacks a required field, or has a
+// value of the wrong type or out of range, or a text longer than kMaxOrderTextChars
+// (order_texts.h). The event's texts come back without direction controls (CleanOrderTexts). Never
+// throws; does not check the line's length.
+ParsedControlRequest ParseControlRequest(std::string_view line);
+
+// The two readers ParseControlRequest tries in turn. ReadPlainRequest is the quick one, for
+// the lines a platform usually sends: a flat object of known fields, each given once, whose
+// values are texts of printable ASCII without escapes or numbers that fit their fields. It
+// gives nothing for any other line, which ReadAnyRequest (the full JSON reader) then reads,
+// refusals included. For a line both take, both give the same event.
+std::optional<OrderEvent> ReadPlainRequest(std::string_view line);
+ParsedControlRequest ReadAnyRequest(std::string_view line);
+
+// The reply to a handled request, without a line end: {"ok":true}; for Connect and
+// QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status
+// {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n,"FIX":"..."}, with
+// ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
+// mail is in memory only {"ok":true,"Unsaved":"why"}.
+std::string FormatReply(const OrderEvent& handled);
+
+// The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes
+// of `message` that are not valid UTF-8 become U+FFFD. Never throws.
+std::string FormatError(std::string_view message);
+
+}  // namespace quillet
