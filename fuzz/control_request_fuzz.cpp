@@ -52,8 +52,8 @@ std::pair<uint64_t, uint64_t> PriceBits(const quillet::OrderEvent& event) {
 
 void CheckQuickReader(std::string_view line) {
     if (const std::optional<quillet::OrderEvent> quick = quillet::ReadPlainRequest(line)) {
-        const quillet::ParsedControlRequest full = quillet::ReadAnyRequest(line);
-        Check(full.event && *full.event == *quick && PriceBits(*full.event) == PriceBits(*quick),
+        const quillet::Result<quillet::OrderEvent> full = quillet::ReadAnyRequest(line);
+        Check(full.ok() && *full == *quick && PriceBits(*full) == PriceBits(*quick),
               "the quick reader takes a line as the full one, to the last bit of every price");
     }
 }
@@ -80,13 +80,13 @@ void CheckErrorReply(std::string_view message) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view line(reinterpret_cast<const char*>(data), size);
-    const quillet::ParsedControlRequest parsed = quillet::ParseControlRequest(line);
-    Check(parsed.event.has_value() == parsed.error.empty(), "either an event or a reason");
-    if (parsed.event) {
-        CheckAccepted(line, *parsed.event);
-        CheckedReply(quillet::FormatReply(*parsed.event), true);
+    const quillet::Result<quillet::OrderEvent> parsed = quillet::ParseControlRequest(line);
+    Check(parsed.ok() || !parsed.error().message.empty(), "an event, or a reason");
+    if (parsed.ok()) {
+        CheckAccepted(line, *parsed);
+        CheckedReply(quillet::FormatReply(*parsed), true);
     } else {
-        CheckErrorReply(parsed.error);
+        CheckErrorReply(parsed.error().message);
     }
     CheckErrorReply(line);
     CheckQuickReader(line);

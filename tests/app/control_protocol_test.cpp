@@ -11,8 +11,8 @@ TEST(ControlProtocolTest, AcceptsEveryEventWithDefaultsFilledIn) {
     auto placed = ParseControlRequest(
         R"({"event":"OrderPlaced","OrderId":"","Side":-1,"Quantity":-2147483648,"Symbol":"X",)"
         R"("OrderType":2147483647,"StopPrice":-1.5e3,"LimitPrice":7,"Info3":"only"})");
-    ASSERT_TRUE(placed.event) << placed.error;
-    const auto& p = std::get<OrderPlaced>(*placed.event);
+    ASSERT_TRUE(placed.ok()) << placed.error().message;
+    const auto& p = std::get<OrderPlaced>(*placed);
     EXPECT_EQ(p.Quantity, -2147483648);
     EXPECT_EQ(p.OrderType, 2147483647);
     EXPECT_EQ(p.StopPrice, -1500);
@@ -23,14 +23,14 @@ TEST(ControlProtocolTest, AcceptsEveryEventWithDefaultsFilledIn) {
     auto modified = ParseControlRequest(
         "  {\"OrderId\":\"Z\\u00e9\",\"NewLimitPrice\":1.25,\"NewStopPrice\":-0.5,"
         "\"event\":\"OrderModified\"}\t\r");
-    ASSERT_TRUE(modified.event) << modified.error;
-    EXPECT_EQ(std::get<OrderModified>(*modified.event).OrderId, "Z\xC3\xA9");
-    EXPECT_EQ(std::get<OrderModified>(*modified.event).NewStopPrice, -0.5);
+    ASSERT_TRUE(modified.ok()) << modified.error().message;
+    EXPECT_EQ(std::get<OrderModified>(*modified).OrderId, "Z\xC3\xA9");
+    EXPECT_EQ(std::get<OrderModified>(*modified).NewStopPrice, -0.5);
     auto query = ParseControlRequest(R"({"event":"QueryConnected","Text3":"z"})");
-    ASSERT_TRUE(query.event);
-    EXPECT_EQ(std::get<QueryConnected>(*query.event).Answer, 0);
+    ASSERT_TRUE(query.ok());
+    EXPECT_EQ(std::get<QueryConnected>(*query).Answer, 0);
     for (const char* name : {"Disconnect", "Shutdown", "Connect", "Show"}) {
-        EXPECT_TRUE(ParseControlRequest(std::string(R"({"event":")") + name + "\"}").event);
+        EXPECT_TRUE(ParseControlRequest(std::string(R"({"event":")") + name + "\"}").ok());
     }
 }
 
@@ -73,9 +73,9 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
          "field \"Info6\" is longer than 4096 characters"},
     };
     for (const auto& [line, error] : cases) {
-        const ParsedControlRequest parsed = ParseControlRequest(line);
-        EXPECT_FALSE(parsed.event.has_value()) << line.substr(0, 80);
-        EXPECT_NE(parsed.error.find(error), std::string::npos) << parsed.error;
+        const Result<OrderEvent> parsed = ParseControlRequest(line);
+        ASSERT_FALSE(parsed.ok()) << line.substr(0, 80);
+        EXPECT_NE(parsed.error().message.find(error), std::string::npos) << parsed.error().message;
     }
 }
 
@@ -86,16 +86,16 @@ TEST(ControlProtocolTest, TextsLoseDirectionControlsAndKeepTheirLength) {
                                       "1"
                                       R"(","Side":2,"Quantity":5,"Symbol":")" +
                                       symbol + R"(","OrderType":1,"StopPrice":0,"LimitPrice":0})");
-    ASSERT_TRUE(placed.event) << placed.error;
-    EXPECT_EQ(std::get<OrderPlaced>(*placed.event).Symbol, "AAA)s(erahs 05 yuB");
-    EXPECT_EQ(std::get<OrderPlaced>(*placed.event).OrderId, "1");
+    ASSERT_TRUE(placed.ok()) << placed.error().message;
+    EXPECT_EQ(std::get<OrderPlaced>(*placed).Symbol, "AAA)s(erahs 05 yuB");
+    EXPECT_EQ(std::get<OrderPlaced>(*placed).OrderId, "1");
     // 4,096 characters are taken, and other marks (here U+200B, a zero width space) are kept.
     const std::string full(4096, 'x');
     auto connect =
         ParseControlRequest(R"({"event":"Connect","Text1":")" + full + R"(","Text2":"a\u200Bb"})");
-    ASSERT_TRUE(connect.event) << connect.error;
-    EXPECT_EQ(std::get<Connect>(*connect.event).Text1, full);
-    EXPECT_EQ(std::get<Connect>(*connect.event).Text2, "a\u200Bb");
+    ASSERT_TRUE(connect.ok()) << connect.error().message;
+    EXPECT_EQ(std::get<Connect>(*connect).Text1, full);
+    EXPECT_EQ(std::get<Connect>(*connect).Text2, "a\u200Bb");
 }
 
 TEST(ControlProtocolTest, Replies) {

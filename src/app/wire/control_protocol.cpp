@@ -1,7 +1,7 @@
 #include "app/wire/control_protocol.h"
 
-#include "app/wire/control_fields.h"
 #include "app/orders/order_texts.h"
+#include "app/wire/control_fields.h"
 
 #include <array>
 #include <cmath>
@@ -105,31 +105,30 @@ std::string WithoutExceptionId(const char* what) {
     return std::string(text);
 }
 
-ParsedControlRequest Refused(std::string error) {
-    return {std::nullopt, std::move(error)};
+Error Refused(std::string error) {
+    return Fail(std::move(error));
 }
 
 }  // namespace
 
-ParsedControlRequest ParseControlRequest(std::string_view line) {
+Result<OrderEvent> ParseControlRequest(std::string_view line) {
     if (line.find('\0') != std::string_view::npos) {
         return Refused("request holds a NUL byte");
     }
-    ParsedControlRequest parsed{ReadPlainRequest(line), {}};
-    if (!parsed.event) {
-        parsed = ReadAnyRequest(line);
-    }
-    if (parsed.event) {
-        std::string error = CheckOrderTextLengths(*parsed.event);
+    std::optional<OrderEvent> plain = ReadPlainRequest(line);
+    Result<OrderEvent> parsed =
+        plain ? Result<OrderEvent>(std::move(*plain)) : ReadAnyRequest(line);
+    if (parsed.ok()) {
+        std::string error = CheckOrderTextLengths(*parsed);
         if (!error.empty()) {
             return Refused(std::move(error));
         }
-        CleanOrderTexts(*parsed.event);
+        CleanOrderTexts(*parsed);
     }
     return parsed;
 }
 
-ParsedControlRequest ReadAnyRequest(std::string_view line) {
+Result<OrderEvent> ReadAnyRequest(std::string_view line) {
     if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
     }
@@ -166,15 +165,15 @@ ParsedControlRequest ReadAnyRequest(std::string_view line) {
     const std::string& event_name = name->get_ref<const std::string&>();
     return WithEventRules(
         event_name,
-        [&](const auto& rules) {
+        [&](const auto& rules) -> Result<OrderEvent> {
             OrderEvent event;
             std::string error = ReadEvent(request, event_name, rules, event);
             if (!error.empty()) {
                 return Refused(std::move(error));
             }
-            return ParsedControlRequest{std::move(event), {}};
+            return event;
         },
-        [&] { return Refused("unknown event " + Quoted(event_name)); });
+        [&]() -> Result<OrderEvent> { return Refused("unknown event " + Quoted(event_name)); });
 }
 
 std::string FormatReply(const OrderEvent& handled) {

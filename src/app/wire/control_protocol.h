@@ -22,16 +22,12 @@
 #include <string_view>
 
 #include "app/orders/order_events.h"
+#include "support/result.h"
 
 namespace quillet {
 
 // The longest request line, in bytes, not counting its LF and a CR before it.
 inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
-
-struct ParsedControlRequest {
-    std::optional<OrderEvent> event;  // the request, when the line is a valid one
-    std::string error;                // otherwise what is wrong with it; empty when valid
-};
 
 // Reads one request line (without its LF; a trailing CR is dropped). Fails, naming the field
 // where there is one, when the line holds a NUL byte anywhere, is not valid JSON (invalid UTF-8
@@ -40,7 +36,7 @@ struct ParsedControlRequest {
 // value of the wrong type or out of range, or a text longer than kMaxOrderTextChars
 // (order_texts.h). The event's texts come back without direction controls (CleanOrderTexts). Never
 // throws; does not check the line's length.
-ParsedControlRequest ParseControlRequest(std::string_view line);
+Result<OrderEvent> ParseControlRequest(std::string_view line);
 
 // The two readers ParseControlRequest tries in turn. ReadPlainRequest is the quick one, for
 // the lines a platform usually sends: a flat object of known fields, each given once, whose
@@ -48,7 +44,7 @@ ParsedControlRequest ParseControlRequest(std::string_view line);
 // gives nothing for any other line, which ReadAnyRequest (the full JSON reader) then reads,
 // refusals included. For a line both take, both give the same event.
 std::optional<OrderEvent> ReadPlainRequest(std::string_view line);
-ParsedControlRequest ReadAnyRequest(std::string_view line);
+Result<OrderEvent> ReadAnyRequest(std::string_view line);
 
 // The reply to a handled request, without a line end: {"ok":true}; for Connect and
 // QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status

@@ -130,13 +130,13 @@ void ControlServer::Pump(quint64 id) {
                                   " bytes; closing the connection"));
             continue;
         }
-        ParsedControlRequest request = ParseControlRequest(item.line);
-        if (!request.event) {
-            Reply(id, FormatError(request.error));
+        Result<OrderEvent> request = ParseControlRequest(item.line);
+        if (!request.ok()) {
+            Reply(id, FormatError(request.error().message));
             continue;
         }
         dispatched_.insert(id);
-        dispatcher_.Submit(std::move(*request.event), EventSource::kSocket,
+        dispatcher_.Submit(std::move(request).value(), EventSource::kSocket,
                            [this, alive = QPointer<ControlServer>(this), id](const OrderEvent& e) {
                                if (alive) {
                                    Answer(id, e);

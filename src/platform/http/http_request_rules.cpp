@@ -121,11 +121,11 @@ HttpVerdict CheckHttpRequest(const HttpRequestHead& head, uint16_t port, std::st
 HttpEvents ReadHttpEvents(std::string_view body, HttpResource resource) {
     HttpEvents read;
     if (resource != HttpResource::kEventLines) {
-        ParsedControlRequest request = ParseControlRequest(body);
-        if (!request.event) {
-            return {{}, request.error};
+        Result<OrderEvent> request = ParseControlRequest(body);
+        if (!request.ok()) {
+            return {{}, request.error().message};
         }
-        read.events.push_back(std::move(*request.event));
+        read.events.push_back(std::move(request).value());
         return read;
     }
     int number = 0;
@@ -140,11 +140,11 @@ HttpEvents ReadHttpEvents(std::string_view body, HttpResource resource) {
         if (Trim(line).empty() || Trim(line) == "\r") {
             continue;
         }
-        ParsedControlRequest request = ParseControlRequest(line);
-        if (!request.event) {
-            return {{}, "line " + std::to_string(number) + ": " + request.error};
+        Result<OrderEvent> request = ParseControlRequest(line);
+        if (!request.ok()) {
+            return {{}, "line " + std::to_string(number) + ": " + request.error().message};
         }
-        read.events.push_back(std::move(*request.event));
+        read.events.push_back(std::move(request).value());
     }
     if (read.events.empty()) {
         read.error = "no request in the body";
