@@ -23,15 +23,15 @@ void PasswordKeeper::Ask(const std::string& key, bool in_file,
         ++pending_;
     }
     store_->Read(key, lifetime_.Guard([this, key, in_file, answer = std::move(answer)](
-                                          std::optional<std::string> password, std::string error) {
-        if (error.empty()) {
+                                          Result<std::optional<std::string>> password) {
+        if (password.ok()) {
             kept_.reset();
-            if (password) {
-                kept_ = Kept{key, *password};
+            if (*password) {
+                kept_ = Kept{key, **password};
             }
         }
         if (answer) {
-            answer(std::move(password), error.empty());
+            answer(password.ok() ? *password : std::nullopt, password.ok());
         }
         if (!in_file) {
             --pending_;
@@ -49,7 +49,7 @@ std::string PasswordKeeper::ForFile(const std::string& key, const std::string& p
     if (trimmed.empty()) {
         // Cleared by the user: the keyring lets go of it too. One still being read is kept.
         if (kept_ && kept_->key == key && pending_ == 0) {
-            store_->Remove(key, [](const std::string&) {});
+            store_->Remove(key, [](const Result<>&) {});
             kept_.reset();
         }
         return trimmed;
@@ -62,11 +62,11 @@ std::string PasswordKeeper::ForFile(const std::string& key, const std::string& p
         writing_ = wanted;
         store_->Write(
             key, trimmed,
-            lifetime_.Guard([this, wanted, failed = std::move(failed)](std::string error) {
+            lifetime_.Guard([this, wanted, failed = std::move(failed)](const Result<>& written) {
                 if (writing_ == wanted) {
                     writing_.reset();
                 }
-                if (!error.empty()) {
+                if (!written.ok()) {
                     if (failed) {
                         failed();
                     }

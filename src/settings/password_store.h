@@ -1,21 +1,23 @@
 // Where the mail account's password is kept when not in the settings file: the desktop's
 // keyring. Every call returns at once; its `done` is told later, exactly once, on the
 // user-interface thread, never from within the call. A store that goes tells nothing more.
-// An error text is empty when the keyring answered, and otherwise says why it did not (none
-// running, locked and not unlocked, access refused).
+// A failure says why the keyring did not answer (none running, locked and not unlocked, access
+// refused).
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "support/result.h"
+
 namespace quillet {
 
 class PasswordStore {
   public:
-    // `password` is nullopt when the keyring holds nothing under the key, or did not answer.
-    using ReadDone = std::function<void(std::optional<std::string> password, std::string error)>;
-    using Done = std::function<void(std::string error)>;
+    // The password, nullopt when the keyring holds nothing under the key.
+    using ReadDone = std::function<void(Result<std::optional<std::string>> password)>;
+    using Done = std::function<void(Result<> done)>;
 
     virtual ~PasswordStore() = default;
     virtual void Read(const std::string& key, ReadDone done) = 0;

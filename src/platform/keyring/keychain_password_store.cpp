@@ -10,12 +10,12 @@ namespace {
 
 const QString kService = QStringLiteral("Quillet");
 
-// The job's failure in words; empty when it succeeded.
-std::string ErrorOf(const QKeychain::Job& job) {
+// The job's outcome; a failure in the keyring's words.
+Result<> OutcomeOf(const QKeychain::Job& job) {
     if (job.error() == QKeychain::NoError) {
         return {};
     }
-    return job.errorString().toStdString();
+    return Fail(job.errorString().toStdString());
 }
 
 }  // namespace
@@ -41,11 +41,12 @@ void KeychainPasswordStore::Read(const std::string& key, ReadDone done) {
     job->setKey(QString::fromStdString(key));
     Run(job, [done = std::move(done)](QKeychain::Job& finished) {
         if (finished.error() == QKeychain::EntryNotFound) {
-            done(std::nullopt, "");
-        } else if (const std::string error = ErrorOf(finished); !error.empty()) {
-            done(std::nullopt, error);
+            done(std::optional<std::string>());
+        } else if (Result<> outcome = OutcomeOf(finished); !outcome.ok()) {
+            done(outcome.error());
         } else {
-            done(static_cast<QKeychain::ReadPasswordJob&>(finished).textData().toStdString(), "");
+            done(std::optional<std::string>(
+                static_cast<QKeychain::ReadPasswordJob&>(finished).textData().toStdString()));
         }
     });
 }
@@ -55,14 +56,14 @@ void KeychainPasswordStore::Write(const std::string& key, const std::string& pas
     auto* job = new QKeychain::WritePasswordJob(kService, &owner_);
     job->setKey(QString::fromStdString(key));
     job->setTextData(QString::fromStdString(password));
-    Run(job, [done = std::move(done)](QKeychain::Job& finished) { done(ErrorOf(finished)); });
+    Run(job, [done = std::move(done)](QKeychain::Job& finished) { done(OutcomeOf(finished)); });
 }
 
 void KeychainPasswordStore::Remove(const std::string& key, Done done) {
     auto* job = new QKeychain::DeletePasswordJob(kService, &owner_);
     job->setKey(QString::fromStdString(key));
     Run(job, [done = std::move(done)](QKeychain::Job& finished) {
-        done(finished.error() == QKeychain::EntryNotFound ? "" : ErrorOf(finished));
+        done(finished.error() == QKeychain::EntryNotFound ? Result<>() : OutcomeOf(finished));
     });
 }
 
