@@ -38,11 +38,14 @@ struct HttpRequestHead {
 enum class HttpResource { kEvents, kEventLines, kStatus };
 
 struct HttpVerdict {
-    int status = 200;       // 200: go ahead with `resource`; otherwise the refusal's status
+    int status = 200;  // 200: go ahead with `resource`; otherwise the refusal's status
     HttpResource resource = HttpResource::kEvents;
-    std::string error;      // the refusal's reason; empty with 200
-    std::string allow;      // the methods the path takes, for a 405
+    std::string error;  // the refusal's reason; empty with 200
+    std::string allow;  // the methods the path takes, for a 405
 };
+
+// Whether an Authorization header's value names `token`, as Bearer or as Basic's password.
+bool AuthorisationNamesToken(std::string_view authorization, std::string_view token);
 
 HttpVerdict CheckHttpRequest(const HttpRequestHead& head, uint16_t port, std::string_view token);
 
