@@ -843,5 +843,58 @@ TEST(ProgramTest, AMailEveryRecipientRefusesIsMarkedFailedAndNotTriedAgain) {
     EXPECT_TRUE(program.waitForFinished(10000));
 }
 
+// What stands where a file is expected and is no plain file never holds the program: a FIFO or
+// a link is refused and said. A token file others may read is made the user's alone.
+TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSaid) {
+    struct Case {
+        std::string file;       // beside the settings
+        bool fifo;              // else a symbolic link to /dev/zero
+        QStringList arguments;  // none: a whole run, ended by Shutdown
+        std::string said;       // on standard error
+    };
+    const Case cases[] = {
+        {"quillet-http.token", true, {"--http-token"}, "http.token is not a regular file (a FIFO)"},
+        {"quillet-http.token", false, {"--http-token"}, "http.token is a symbolic link"},
+        {"quillet-journal.sqlite", true, {"--history"}, "sqlite is not a regular file (a FIFO)"},
+        {"quillet-fix.cfg", true, {}, "fix.cfg is not a regular file (a FIFO)"},
+        {"quillet.ini.lock",
+         false,
+         {},
+         "ini.lock is a symbolic link, not a regular file; remove it"},
+    };
+    for (const Case& c : cases) {
+        Installed quillet(FreePort());
+        const std::string path = quillet.Path(c.file);
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            std::filesystem::create_symlink("/dev/zero", path);
+        }
+        QProcess program;
+        program.setProcessEnvironment(quillet.Environment());
+        program.start(QString::fromStdString(quillet.Path("quillet")), c.arguments);
+        if (c.arguments.isEmpty()) {
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return std::filesystem::exists(quillet.socket()); }, 10000))
+                << c.file;
+            quillet.Feed("{\"event\":\"Shutdown\"}\n");
+        }
+        const bool ended = program.waitForFinished(15000);
+        if (!ended) {
+            program.kill();
+            program.waitForFinished();
+        }
+        EXPECT_TRUE(ended) << c.file;
+        const std::string said = program.readAllStandardError().toStdString();
+        EXPECT_NE(said.find(c.said), std::string::npos) << c.file << ": " << said;
+    }
+    Installed quillet(FreePort());
+    const std::string token_file = quillet.Path("quillet-http.token");
+    WriteFile(token_file, std::string(64, 'a') + "\n");
+    ::chmod(token_file.c_str(), 0644);
+    EXPECT_EQ(quillet.Run({"--http-token"}), std::make_pair(0, std::string(64, 'a') + "\n"));
+    EXPECT_EQ(std::filesystem::status(token_file).permissions(), std::filesystem::perms(0600));
+}
+
 }  // namespace
 }  // namespace quillet
