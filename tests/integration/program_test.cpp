@@ -369,6 +369,33 @@ TEST(ProgramTest, CommandLine) {
     }
 }
 
+// A socket whose answer never ends its line: quillet-feed gives up at 1 MiB and says why.
+TEST(ProgramTest, QuilletFeedRefusesAnEndlessReply) {
+    TempDir dir;
+    const std::string path = dir.Path("endless.sock");
+    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const sockaddr_un address = *UnixSocketAddress(path);
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+              0);
+    ASSERT_EQ(::listen(listener.get(), 1), 0);
+    std::thread endless([&listener] {
+        const UniqueFd c(::accept(listener.get(), nullptr, nullptr));
+        const std::string block(64 * 1024, 'x');
+        for (int i = 0; i < 4096 && ::send(c.get(), block.data(), block.size(), MSG_NOSIGNAL) > 0;
+             ++i) {
+        }
+    });
+    QProcess feed;
+    feed.start(QUILLET_FEED_PATH, {"--socket", QString::fromStdString(path), "--status"});
+    EXPECT_TRUE(feed.waitForFinished(20000));
+    feed.kill();
+    feed.waitForFinished();
+    endless.join();
+    EXPECT_EQ(feed.exitCode(), 2);
+    EXPECT_NE(feed.readAllStandardError().toStdString().find("longer than 1048576 bytes"),
+              std::string::npos);
+}
+
 std::string Order(int id) {
     return "{\"event\":\"OrderCancelled\",\"OrderId\":\"" + std::to_string(id) + "\"}\n";
 }
