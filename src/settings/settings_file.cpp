@@ -87,6 +87,9 @@ std::optional<std::string> formEmailSetup::INIfileRead() {
     for (int i = 1; i <= count; ++i) {
         lstSendTo.AddItem(INIfileReadOneItem(FileKey(i)));
     }
+    if (!txtPassword.Text().empty()) {
+        services_.settings_file.KeepPrivate();  // no keyring took it: the file is its keeper
+    }
     return error;
 }
 

@@ -871,8 +871,9 @@ TEST(ProgramTest, AMailEveryRecipientRefusesIsMarkedFailedAndNotTriedAgain) {
 }
 
 // What stands where a file is expected and is no plain file never holds the program: a FIFO or
-// a link is refused and said. A token file others may read is made the user's alone.
-TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSaid) {
+// a link is refused and said. A token file, or a settings file holding the password, that
+// others may read is made the user's alone.
+TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSecretsAreMadePrivate) {
     struct Case {
         std::string file;       // beside the settings
         bool fifo;              // else a symbolic link to /dev/zero
@@ -921,6 +922,18 @@ TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSaid) {
     ::chmod(token_file.c_str(), 0644);
     EXPECT_EQ(quillet.Run({"--http-token"}), std::make_pair(0, std::string(64, 'a') + "\n"));
     EXPECT_EQ(std::filesystem::status(token_file).permissions(), std::filesystem::perms(0600));
+    const std::string settings = quillet.Path("quillet.ini");
+    WriteFile(settings, quillet.settings() + Stored("txtPassword", "secret"));
+    ::chmod(settings.c_str(), 0644);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    EXPECT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(std::filesystem::status(settings).permissions(), std::filesystem::perms(0600));
+    EXPECT_NE(program.readAllStandardError().toStdString().find(
+                  "quillet.ini holds the password and others could read it; it is now the "
+                  "user's alone (mode 0600)"),
+              std::string::npos);
 }
 
 }  // namespace
