@@ -11,7 +11,9 @@
 // authorisation (for clients that can only put it in the URL); 404 for another path; 405 for
 // another method; 413 for a body over kMaxControlLineBytes; 415 for a body that is not
 // application/json, application/x-ndjson or text/plain (none said counts as JSON). Names of
-// headers and schemes are case-insensitive; the token is compared in constant time.
+// headers and schemes are case-insensitive; the token is compared in constant time. Before
+// any of these, the listener answers 400 to a head HttpHeadScanner refuses (a second Host, a
+// target that is not a path).
 #pragma once
 
 #include <cstddef>
