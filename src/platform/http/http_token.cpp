@@ -55,10 +55,8 @@ HttpToken ReadOrMakeHttpToken(const std::string& path) {
         struct stat status {};
         if (::fstat(fd, &status) == 0 && (status.st_mode & 077) != 0) {
             if (::fchmod(fd, 0600) != 0) {
-                return {{},
-                        path + " is readable by others and cannot be made private: " +
-                            std::strerror(errno),
-                        {}};
+                const std::string why = std::strerror(errno);
+                return {{}, path + " is readable by others and cannot be made private: " + why, {}};
             }
             notice = path +
                      " was readable by others; it is now the user's alone (mode 0600). "

@@ -87,8 +87,9 @@ void IniFile::KeepPrivate() {
         return;
     }
     if (::fchmod(fd->get(), 0600) != 0) {
+        const int error = errno;
         std::cerr << "quillet: " << path_ << " holds the password and others may read it; it "
-                  << "cannot be made private: " << std::strerror(errno) << '\n';
+                  << "cannot be made private: " << std::strerror(error) << '\n';
         return;
     }
     std::cerr << "quillet: " << path_ << " holds the password and others could read it; it is "
