@@ -13,9 +13,9 @@
 // /tmp/quillet-<uid>/quillet.sock).
 //
 // Exit status: 0 when every reply had "ok": true; 1 when any did not (or a line was too long);
-// 2 when the socket cannot be reached, the connection breaks, a reply does not come in time, a
-// file cannot be opened (all are opened before anything is sent), or the command line is wrong.
-// Messages go to standard error.
+// 2 when the socket cannot be reached, the connection breaks, a reply does not come in time or
+// is longer than 1 MiB, a file cannot be opened (all are opened before anything is sent), or the
+// command line is wrong. Messages go to standard error.
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -37,6 +37,8 @@
 namespace {
 
 constexpr auto kReplyLimit = std::chrono::seconds(120);
+// The longest reply line taken: no reply of Quillet's comes near it.
+constexpr size_t kMaxReplyBytes = 1024 * 1024;
 constexpr int kAllOk = 0;
 constexpr int kSomeFailed = 1;
 constexpr int kBroken = 2;
@@ -147,6 +149,11 @@ class Feeder {
                     reply.pop_back();
                 }
                 return reply;
+            }
+            if (received_.size() > kMaxReplyBytes) {
+                std::cerr << "quillet-feed: the reply is longer than " << kMaxReplyBytes
+                          << " bytes with no end of line: what answers is not Quillet\n";
+                return std::nullopt;
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());

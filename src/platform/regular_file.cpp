@@ -32,37 +32,53 @@ FileRefusal Failed(const std::string& path, int error) {
 
 }  // namespace
 
-std::variant<UniqueFd, FileRefusal> OpenRegularFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+std::variant<UniqueFd, FileRefusal> OpenRegularFile(const std::string& path, FileLinks links) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                         (links == FileLinks::kRefuse ? O_NOFOLLOW : 0)));
     if (!fd) {
+        if (errno == ELOOP && links == FileLinks::kRefuse) {
+            return FileRefusal{false, path + " is a symbolic link, not a regular file"};
+        }
         return Failed(path, errno);
     }
+    if (auto refusal = RefuseUnlessRegular(fd.get(), path)) {
+        return std::move(*refusal);
+    }
+    return fd;
+}
+
+std::optional<FileRefusal> RefuseUnlessRegular(int fd, const std::string& path) {
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0) {
+    if (::fstat(fd, &status) != 0) {
         return Failed(path, errno);
     }
     if (!S_ISREG(status.st_mode)) {
         return FileRefusal{false, path + " is not a regular file (" + KindOf(status.st_mode) + ")"};
     }
-    return fd;
+    return std::nullopt;
 }
 
-std::variant<std::string, FileRefusal> ReadRegularFile(const std::string& path, size_t max_bytes) {
-    auto opened = OpenRegularFile(path);
+std::variant<std::string, FileRefusal> ReadRegularFile(const std::string& path, size_t max_bytes,
+                                                       FileLinks links) {
+    auto opened = OpenRegularFile(path, links);
     if (auto* refusal = std::get_if<FileRefusal>(&opened)) {
         return std::move(*refusal);
     }
-    const UniqueFd fd = std::move(std::get<UniqueFd>(opened));
+    return ReadOpenFile(std::get<UniqueFd>(opened).get(), path, max_bytes);
+}
+
+std::variant<std::string, FileRefusal> ReadOpenFile(int fd, const std::string& path,
+                                                    size_t max_bytes) {
     const FileRefusal too_large{false,
                                 path + " is larger than " + std::to_string(max_bytes) + " bytes"};
     struct stat status {};
-    if (::fstat(fd.get(), &status) == 0 && static_cast<uint64_t>(status.st_size) > max_bytes) {
+    if (::fstat(fd, &status) == 0 && static_cast<uint64_t>(status.st_size) > max_bytes) {
         return too_large;
     }
     std::string content;
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got == 0) {
             return content;
         }

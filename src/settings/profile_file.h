@@ -33,6 +33,10 @@ class ProfileFile {
     // the new one, never a part), or does nothing when there were none. Gives the reason when
     // the file could not be written; the file is then as it was.
     virtual Result<> Save() = 0;
+
+    // For a file that holds a secret: makes it its owner's alone when others may read it, and
+    // says so (or why it could not) to the user. Nothing for a file with no such mode.
+    virtual void KeepPrivate() {}
 };
 
 }  // namespace quillet

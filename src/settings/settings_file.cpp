@@ -70,6 +70,9 @@ Result<> formEmailSetup::INIfileRead() {
     for (int i = 1; i <= count; ++i) {
         lstSendTo.AddItem(INIfileReadOneItem(RecipientKey(i)));
     }
+    if (!txtPassword.Text().empty()) {
+        services_.settings_file.KeepPrivate();  // no keyring took it: the file is its keeper
+    }
     return loaded;
 }
 

@@ -384,6 +384,8 @@ TEST(OutboxTest, AFullOutboxRefusesAndCountsTheRefusedAsFailed) {
     f.Send(kMaxOutboxEntries);
     EXPECT_EQ(f.lines[kMaxOutboxEntries], DeliveryState::Failed);
     EXPECT_EQ(f.safe[kMaxOutboxEntries], 1);
+    EXPECT_EQ(f.unsaved_notes[kMaxOutboxEntries],
+              "The outbox is full (10000 mails): this one is not kept.");
     const OutboxCounts counts = f.outbox.Counts();
     EXPECT_EQ(counts.waiting, static_cast<int32_t>(kMaxOutboxEntries));
     EXPECT_EQ(counts.failed, 1);

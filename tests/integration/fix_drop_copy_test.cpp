@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
 #include <string>
 
+#include "platform/fix/handled_exec_ids.h"
 #include "platform/unique_fd.h"
 #include "support/base64.h"
 #include "support/smtp_test_server.h"
@@ -46,16 +49,17 @@ class DropCopy : public testing::Test {
         const std::string port = std::to_string(FreePort());
         std::filesystem::copy_file(QUILLET_PATH, dir_.Path("quillet"));
         std::filesystem::copy_file(FIX44_PATH, dir_.Path("FIX44.xml"));
-        WriteFile(dir_.Path("quillet.ini"),
-                  "[Quillet]\r\n" + Stored("txtDisplayName", "Desk") +
-                      Stored("txtEmail", "desk@example.com") +
-                      Stored("txtSMTPserver", "127.0.0.1") +
-                      Stored("txtPort", std::to_string(smtp_.port())) +
-                      Stored("lstSendTo.ListCount", "1") + Stored("File1", "me@example.org"));
+        WriteFile(dir_.Path("quillet.ini"), "[Quillet]\r\n" + Stored("txtDisplayName", "Desk") +
+                                                Stored("txtEmail", "desk@example.com") +
+                                                Stored("txtSMTPserver", "127.0.0.1") +
+                                                Stored("txtPort", std::to_string(smtp_.port())) +
+                                                Stored("lstSendTo.ListCount", "1") +
+                                                Stored("File1", "me@example.org"));
         WriteFile(dir_.Path("quillet-fix.cfg"),
                   Sessions("ConnectionType=initiator\nHeartBtInt=30\nReconnectInterval=1\n",
                            "SenderCompID=QUILLET\nTargetCompID=BROKER\n"
-                           "SocketConnectHost=127.0.0.1\nSocketConnectPort=" + port + "\n"));
+                           "SocketConnectHost=127.0.0.1\nSocketConnectPort=" +
+                               port + "\n"));
         WriteFile(dir_.Path("broker.cfg"),
                   Sessions("ConnectionType=acceptor\nSocketAcceptPort=" + port +
                                "\nFileStorePath=" + dir_.Path("broker") + "\nFileLogPath=" +
@@ -117,8 +121,7 @@ class DropCopy : public testing::Test {
     }
     // The bodies of the mails that arrived, once there are `count`.
     std::vector<std::string> Mails(size_t count) {
-        static_cast<void>(
-            QTest::qWaitFor([&] { return smtp_.Received().size() >= count; }, 15000));
+        static_cast<void>(QTest::qWaitFor([&] { return smtp_.Received().size() >= count; }, 15000));
         QTest::qWait(300);  // time for one too many to show
         std::vector<std::string> bodies;
         for (const auto& mail : smtp_.Received()) {
@@ -210,6 +213,84 @@ TEST_F(DropCopy, AReportResentAfterALogonThatResetsTheStoreMailsOnce) {
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(mails[1], "Cancel Order: Orderid=77\r\n");
     StopQuillet();
+}
+
+// ExecIDs of any bytes are kept across restarts, and a file written before they were escaped
+// reads as it did.
+TEST(HandledExecIdsTest, ExecIdsOfAnyByteSurviveARestartAndOldFilesStillRead) {
+    TempDir dir;
+    const std::string path = dir.Path("s.exec-ids");
+    WriteFile(path, "day D\nE1\n");
+    const auto same_day = [](const std::string& a, const std::string& b) { return a == b; };
+    const std::string odd[] = {"E\n2", "E\r3",
+                               "\x01"
+                               "E4",
+                               "E\\5",
+                               std::string("E\0"
+                                           "6",
+                                           3)};
+    {
+        HandledExecIds ids(path, "D", same_day);
+        EXPECT_TRUE(ids.Seen("D", "E1"));
+        for (const std::string& id : odd) {
+            EXPECT_FALSE(ids.Seen("D", id));
+            EXPECT_EQ(ids.Add(id), std::nullopt);
+        }
+    }
+    HandledExecIds again(path, "D", same_day);
+    for (const std::string& id : odd) {
+        EXPECT_TRUE(again.Seen("D", id)) << id;
+    }
+    EXPECT_TRUE(again.Seen("D", "E1"));
+    EXPECT_FALSE(again.Seen("D", "E"));
+    EXPECT_FALSE(again.Seen("D", "2"));
+}
+
+// A counterparty that sends junk without a message's start, or announces a message of 2 GB, is
+// dropped once it passes the limit, with the reason said; Quillet then connects again.
+TEST_F(DropCopy, ACounterpartyFloodingJunkOrAHugeMessageIsDropped) {
+    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+    ::listen(listener.get(), 4);
+    WriteFile(dir_.Path("quillet-fix.cfg"),
+              Sessions("ConnectionType=initiator\nHeartBtInt=30\nReconnectInterval=1\n",
+                       "SenderCompID=QUILLET\nTargetCompID=BROKER\nSocketConnectHost=127.0.0.1\n"
+                       "SocketConnectPort=" +
+                           std::to_string(ntohs(address.sin_port)) + "\n"));
+    StartQuillet();
+    const std::string junk(64 * 1024, 'x');
+    for (const std::string& start : {std::string(), std::string("8=FIX.4.4\x01"
+                                                                "9=2000000000\x01")}) {
+        pollfd waiting{listener.get(), POLLIN, 0};
+        ASSERT_EQ(::poll(&waiting, 1, 15000), 1);
+        const UniqueFd peer(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        const timeval wait{5, 0};
+        ::setsockopt(peer.get(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+        ::send(peer.get(), start.data(), start.size(), MSG_NOSIGNAL);
+        size_t sent = 0;  // up to 32 MiB, until Quillet lets go
+        while (sent < 32 * 1024 * 1024 &&
+               ::send(peer.get(), junk.data(), junk.size(), MSG_NOSIGNAL) > 0) {
+            sent += junk.size();
+        }
+        EXPECT_LT(sent, 16u * 1024 * 1024) << start;  // what the sockets' buffers hold
+    }
+    quillet_.kill();
+    quillet_.waitForFinished();
+    const std::string said = quillet_.readAllStandardError().toStdString();
+    EXPECT_NE(
+        said.find("FIX connection dropped: 1048577 bytes without the start of a message (8=), "
+                  "over the limit of 1048576 bytes (MaxMessageSize in the FIX settings)"),
+        std::string::npos)
+        << said;
+    EXPECT_NE(
+        said.find("FIX connection dropped: a message whose BodyLength (9) is 2000000000 bytes"),
+        std::string::npos)
+        << said;
 }
 
 }  // namespace

@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "platform/unique_fd.h"
 #include "support/base64.h"
@@ -92,8 +97,13 @@ class HttpQuillet {
         environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         environment.insert("QUILLET_RETRY_SCHEDULE", "0.3");
         program_.setProcessEnvironment(environment);
-        program_.start(QUILLET_PATH, {"--settings", QString::fromStdString(dir_.Path("quillet.ini")),
-                                      "--http", QString::number(port_)});
+        program_.setChildProcessModifier([] {  // the descriptors a desktop session allows
+            const rlimit limit{1024, 1024};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        });
+        program_.start(QUILLET_PATH,
+                       {"--settings", QString::fromStdString(dir_.Path("quillet.ini")), "--http",
+                        QString::number(port_)});
     }
     ~HttpQuillet() {
         program_.kill();
@@ -160,9 +170,9 @@ TEST(HttpEndpointTest, PipelinedRequestsAreAnsweredInTheirOrder) {
                              "\r\nAuthorization: Bearer " + quillet.Token() + "\r\n";
     const std::string order = R"({"event":"OrderPlaced","OrderId":"78","Side":1,"Quantity":1,)"
                               R"("Symbol":"XYZ","OrderType":1,"StopPrice":0,"LimitPrice":0})";
-    const std::string both = "POST /events HTTP/1.1\r\n" + head + "Content-Length: " +
-                             std::to_string(order.size()) + "\r\n\r\n" + order +
-                             "GET /status HTTP/1.1\r\n" + head + "\r\n";
+    const std::string both = "POST /events HTTP/1.1\r\n" + head +
+                             "Content-Length: " + std::to_string(order.size()) + "\r\n\r\n" +
+                             order + "GET /status HTTP/1.1\r\n" + head + "\r\n";
     const UniqueFd fd = Connect(quillet.port());
     send(fd.get(), both.data(), both.size(), MSG_NOSIGNAL);
     std::string got;  // the order's reply waits for its mail, the Status's would not
@@ -206,18 +216,95 @@ TEST(HttpEndpointTest, RefusalsAreAnsweredAndASlowClientHoldsNobody) {
         {post(host + bearer, std::string(64 * 1024 + 1, ' ')), 413},
         {post(host + bearer, std::string(1024 * 1024, ' ')), 413},
         {post(host + bearer + "Content-Type: application/x-www-form-urlencoded\r\n", "a=1"), 415},
+        {post(host + host + bearer, order), 400},
+        {post("Host: quillet.example\r\n" + host + bearer, order), 400},
+        {"POST http://127.0.0.1:" + std::to_string(quillet.port()) + "/events HTTP/1.1\r\n" + host +
+             bearer + "Content-Length: " + std::to_string(order.size()) + "\r\n\r\n" + order,
+         400},
+        {post(host + bearer + "Transfer-Encoding: chunked\r\n", "zz\r\n"), 400},
     };
-    // A client that sends half a request and then nothing.
+    // A client that sends half a request and then nothing, and one without the token that
+    // sends a byte of its head every second.
     const UniqueFd slow = Connect(quillet.port());
     send(slow.get(), "POST /events HTTP/1.1\r\n", 23, MSG_NOSIGNAL);
+    const UniqueFd trickle = Connect(quillet.port());
     const auto start = std::chrono::steady_clock::now();
     for (const Case& c : cases) {
         EXPECT_EQ(StatusOf(quillet.port(), c.request), c.status) << c.request.substr(0, 200);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // The trickling one is cut once its head has taken five seconds.
+    bool cut = false;
+    for (int i = 0; i < 30 && !cut; ++i) {
+        cut = send(trickle.get(), "X", 1, MSG_NOSIGNAL) < 0;
+        char byte;
+        cut = cut || recv(trickle.get(), &byte, 1, MSG_DONTWAIT) == 0;
+        QTest::qWait(1000);
+    }
+    EXPECT_TRUE(cut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     // The slow one is let go after ten seconds of silence.
     EXPECT_EQ(Response(slow.get()), "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(14));
+}
+
+TEST(HttpEndpointTest, ACrowdOfSlowStrangersNeitherExhaustsTheProgramNorHoldsTheOwner) {
+    SmtpTestServer smtp({});
+    HttpQuillet quillet(smtp.port());
+    const std::string token = quillet.Token();
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 4096);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    // Two thousand connections without the token, each with a byte of a head.
+    std::vector<UniqueFd> crowd;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(quillet.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // Twenty-five at a time, each batch given a second to be taken, each connection sent a byte
+    // every two seconds, as a patient stranger would.
+    auto trickled = std::chrono::steady_clock::now();
+    const auto trickle = [&] {
+        for (const UniqueFd& fd : crowd) {
+            send(fd.get(), "P", 1, MSG_NOSIGNAL);
+        }
+        trickled = std::chrono::steady_clock::now();
+    };
+    for (int batch = 0; batch < 80; ++batch) {
+        std::vector<pollfd> connecting;
+        for (int i = 0; i < 25; ++i) {
+            UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+            ASSERT_TRUE(fd) << batch;
+            connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+            connecting.push_back({fd.get(), POLLOUT, 0});
+            crowd.push_back(std::move(fd));
+        }
+        for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+             std::chrono::steady_clock::now() < until;) {
+            poll(connecting.data(), connecting.size(), 100);
+            if (std::all_of(connecting.begin(), connecting.end(),
+                            [](const pollfd& p) { return p.revents != 0; })) {
+                break;
+            }
+        }
+        if (std::chrono::steady_clock::now() - trickled > std::chrono::seconds(2)) {
+            trickle();
+        }
+    }
+    trickle();
+    const QString base = QString("http://127.0.0.1:%1").arg(quillet.port());
+    const std::string status = Curl(token, {"--max-time", "5", base + "/status"});
+    EXPECT_NE(status.find("\"Connected\":false"), std::string::npos) << status;
+    EXPECT_EQ(
+        Curl(token, {"--max-time", "5", "--json", R"({"event":"Connect"})", base + "/events"}),
+        "{\"ok\":true,\"Answer\":-1}\n200");
+    EXPECT_EQ(Curl(token, {"--max-time", "5", "--json",
+                           R"({"event":"OrderPlaced","OrderId":"79","Side":1,"Quantity":1,)"
+                           R"("Symbol":"XYZ","OrderType":1,"StopPrice":0,"LimitPrice":0})",
+                           base + "/events"}),
+              "{\"ok\":true}\n200");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return smtp.Received().size() == 1; }, 10000));
 }
 
 }  // namespace

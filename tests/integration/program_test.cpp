@@ -369,6 +369,33 @@ TEST(ProgramTest, CommandLine) {
     }
 }
 
+// A socket whose answer never ends its line: quillet-feed gives up at 1 MiB and says why.
+TEST(ProgramTest, QuilletFeedRefusesAnEndlessReply) {
+    TempDir dir;
+    const std::string path = dir.Path("endless.sock");
+    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const sockaddr_un address = *UnixSocketAddress(path);
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+              0);
+    ASSERT_EQ(::listen(listener.get(), 1), 0);
+    std::thread endless([&listener] {
+        const UniqueFd c(::accept(listener.get(), nullptr, nullptr));
+        const std::string block(64 * 1024, 'x');
+        for (int i = 0; i < 4096 && ::send(c.get(), block.data(), block.size(), MSG_NOSIGNAL) > 0;
+             ++i) {
+        }
+    });
+    QProcess feed;
+    feed.start(QUILLET_FEED_PATH, {"--socket", QString::fromStdString(path), "--status"});
+    EXPECT_TRUE(feed.waitForFinished(20000));
+    feed.kill();
+    feed.waitForFinished();
+    endless.join();
+    EXPECT_EQ(feed.exitCode(), 2);
+    EXPECT_NE(feed.readAllStandardError().toStdString().find("longer than 1048576 bytes"),
+              std::string::npos);
+}
+
 std::string Order(int id) {
     return "{\"event\":\"OrderCancelled\",\"OrderId\":\"" + std::to_string(id) + "\"}\n";
 }
@@ -887,6 +914,72 @@ TEST(ProgramTest, AMailEveryRecipientRefusesIsMarkedFailedAndNotTriedAgain) {
     EXPECT_EQ(OutboxFiles(quillet).size(), 1u);
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(program.waitForFinished(10000));
+}
+
+// What stands where a file is expected and is no plain file never holds the program: a FIFO or
+// a link is refused and said. A token file, or a settings file holding the password, that
+// others may read is made the user's alone.
+TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSecretsAreMadePrivate) {
+    struct Case {
+        std::string file;       // beside the settings
+        bool fifo;              // else a symbolic link to /dev/zero
+        QStringList arguments;  // none: a whole run, ended by Shutdown
+        std::string said;       // on standard error
+    };
+    const Case cases[] = {
+        {"quillet-http.token", true, {"--http-token"}, "http.token is not a regular file (a FIFO)"},
+        {"quillet-http.token", false, {"--http-token"}, "http.token is a symbolic link"},
+        {"quillet-journal.sqlite", true, {"--history"}, "sqlite is not a regular file (a FIFO)"},
+        {"quillet-fix.cfg", true, {}, "fix.cfg is not a regular file (a FIFO)"},
+        {"quillet.ini.lock",
+         false,
+         {},
+         "ini.lock is a symbolic link, not a regular file; remove it"},
+    };
+    for (const Case& c : cases) {
+        Installed quillet(FreePort());
+        const std::string path = quillet.Path(c.file);
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            std::filesystem::create_symlink("/dev/zero", path);
+        }
+        QProcess program;
+        program.setProcessEnvironment(quillet.Environment());
+        program.start(QString::fromStdString(quillet.Path("quillet")), c.arguments);
+        if (c.arguments.isEmpty()) {
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return std::filesystem::exists(quillet.socket()); }, 10000))
+                << c.file;
+            quillet.Feed("{\"event\":\"Shutdown\"}\n");
+        }
+        const bool ended = program.waitForFinished(15000);
+        if (!ended) {
+            program.kill();
+            program.waitForFinished();
+        }
+        EXPECT_TRUE(ended) << c.file;
+        const std::string said = program.readAllStandardError().toStdString();
+        EXPECT_NE(said.find(c.said), std::string::npos) << c.file << ": " << said;
+    }
+    Installed quillet(FreePort());
+    const std::string token_file = quillet.Path("quillet-http.token");
+    WriteFile(token_file, std::string(64, 'a') + "\n");
+    ::chmod(token_file.c_str(), 0644);
+    EXPECT_EQ(quillet.Run({"--http-token"}), std::make_pair(0, std::string(64, 'a') + "\n"));
+    EXPECT_EQ(std::filesystem::status(token_file).permissions(), std::filesystem::perms(0600));
+    const std::string settings = quillet.Path("quillet.ini");
+    WriteFile(settings, quillet.settings() + Stored("txtPassword", "secret"));
+    ::chmod(settings.c_str(), 0644);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    EXPECT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(std::filesystem::status(settings).permissions(), std::filesystem::perms(0600));
+    EXPECT_NE(program.readAllStandardError().toStdString().find(
+                  "quillet.ini holds the password and others could read it; it is now the "
+                  "user's alone (mode 0600)"),
+              std::string::npos);
 }
 
 }  // namespace

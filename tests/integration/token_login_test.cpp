@@ -35,6 +35,12 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
         {"fails", "echo 'oama: no refresh token for trader' >&2; exit 1",
          "send message: check your e-mail settings. The token command ended with status 1: "
          "oama: no refresh token for trader."},
+        {"prints a CR inside its token", "printf 'good\\rtoken\\n'",
+         "send message: check your e-mail settings. "
+         "The token command printed a carriage return (CR) inside its token."},
+        {"prints a huge token", "head -c 60000 /dev/zero | tr '\\0' a; echo",
+         "send message: check your e-mail settings. "
+         "The token command printed a token of 60000 bytes, more than a login carries (16384)."},
     };
     test::SmtpTestServer server({.mode = test::SmtpTestServer::Mode::StartTls,
                                  .require_auth = true,

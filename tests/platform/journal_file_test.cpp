@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <chrono>
+#include <thread>
 
 #include "platform/journal/journal_writer.h"
 
@@ -84,6 +85,40 @@ TEST(JournalFileTest, AMailComposedAtItsAttemptCompletesItsEvent) {
                   "' ' || length(message) FROM events")
                   .toString(),
               "delivered <id@x.com> a@x.com,b@x.com 24");
+}
+
+// Another that holds the file locked longer than the writer waits: the rows wait in memory and
+// go in once it lets go.
+TEST(JournalFileTest, RowsWaitInMemoryWhileTheFileIsLocked) {
+    int argc = 1;
+    char name[] = "journal_tests";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication application(argc, argv);
+    test::TempDir dir;
+    const std::string path = dir.Path("quillet-journal.sqlite");
+    JournalFile other(path, "other");
+    ASSERT_TRUE(other.ok()) << other.error();
+    const auto count = [&] { return One(other.database(), "SELECT count(*) FROM events").toInt(); };
+    {
+        JournalWriter journal(path, std::chrono::hours(24));
+        JournalEventRecord event;
+        event.at_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+        event.event = "OrderPlaced";
+        journal.RecordEvent(event);
+        for (int i = 0; i < 100 && count() == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        QSqlQuery lock(other.database());
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        for (int i = 0; i < 20; ++i) {
+            journal.RecordEvent(event);
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(7));  // past the writer's 5 s
+        ASSERT_TRUE(lock.exec("COMMIT"));
+    }
+    EXPECT_EQ(count(), 21);
 }
 
 TEST(JournalFileTest, RefusesAFileThatIsNotAJournalAndANewerOne) {

@@ -82,7 +82,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
             services_.journal->RecordEvent(std::move(*journal_row));
         }
         services_.notifier.Notify(RefusedNotice(order_id, reason));
-        Tell(std::move(safe));
+        Tell(std::move(safe), reason);  // kept nowhere: the reply must not call it safe
         return;
     }
     const int64_t now = services_.now_ms();

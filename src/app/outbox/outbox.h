@@ -112,7 +112,8 @@ class Outbox {
     // `subject` and `body` with `settings`, and sends it after every mail before it. Settings
     // that do not allow composing it, or a full outbox, make it failed at once. `safe` (may be
     // empty) is told once, as said above; for a mail that is refused or failed at once, once
-    // that is known and kept.
+    // that is known and kept. A full outbox keeps the mail nowhere: `safe` is told its reason
+    // ("The outbox is full (10000 mails): ...") as `unsaved`.
     // With `journal_row`, the journal is given that row, completed with the mail, before any
     // state of the mail, and then every state it takes.
     void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,

@@ -1,6 +1,8 @@
 // The one file that includes QuickFIX. Everything QuickFIX throws is caught here.
 #include "platform/fix/fix_engine.h"
 
+#include "platform/fix/fix_frame_guard.h"
+
 #include <quickfix/Application.h>
 #include <quickfix/FileLog.h>
 #include <quickfix/FileStore.h>
@@ -9,17 +11,24 @@
 #include <quickfix/SocketAcceptor.h>
 #include <quickfix/SocketInitiator.h>
 #include <quickfix/TimeRange.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <map>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <utility>
 
 namespace quillet {
 namespace {
+
+// The longest message, and the most bytes before one, a counterparty may send ([DEFAULT]).
+const std::string kMaxMessageSize = "MaxMessageSize";
 
 // What Quillet adds to each session when the file says nothing of it: the store and log beside
 // the file, its own dictionaries, and leave to pass the fields those do not describe.
@@ -46,8 +55,8 @@ FIX::SessionSettings WithOurDefaults(const FIX::SessionSettings& user,
         fill_in(FIX::FILE_LOG_PATH, defaults.getString(FIX::FILE_LOG_PATH));
         const std::string& version = id.getBeginString().getValue();
         if (version == "FIX.4.2" || version == "FIX.4.4") {
-            fill_in(FIX::DATA_DICTIONARY, config.dictionary_folder + "/FIX4" + version.substr(6) +
-                                           ".xml");
+            fill_in(FIX::DATA_DICTIONARY,
+                    config.dictionary_folder + "/FIX4" + version.substr(6) + ".xml");
         }
         fill_in(FIX::ALLOW_UNKNOWN_MSG_FIELDS, "Y");
         fill_in(FIX::VALIDATE_USER_DEFINED_FIELDS, "N");
@@ -55,6 +64,56 @@ FIX::SessionSettings WithOurDefaults(const FIX::SessionSettings& user,
     }
     return ours;
 }
+
+// The bounds of every FIX connection of the program (see FixFrameGuard), and why the last one
+// that broke them was dropped, for the log of its session.
+struct Guards {
+    std::mutex mutex;
+    size_t max_message_bytes = FixFrameGuard::kDefaultMaxMessageBytes;
+    std::map<int, FixFrameGuard> by_socket;
+    std::string dropped;
+};
+
+Guards& TheGuards() {
+    static Guards guards;
+    return guards;
+}
+
+}  // namespace
+}  // namespace quillet
+
+// QuickFIX reads its plain TCP connections through FIX::socket_recv; this definition, linked
+// into the program, takes the place of the library's own (which is recv alone), so that every
+// byte a counterparty sends passes a FixFrameGuard. A connection that breaks its bounds reads as
+// failed (EMSGSIZE): QuickFIX drops it, and the reason goes to standard error and, once the
+// session has logged out, to its log.
+namespace FIX {
+ssize_t socket_recv(int s, char* buf, size_t length) {
+    const ssize_t got = ::recv(s, buf, length, 0);
+    quillet::Guards& guards = quillet::TheGuards();
+    std::lock_guard<std::mutex> lock(guards.mutex);
+    if (got <= 0) {
+        guards.by_socket.erase(s);
+        return got;
+    }
+    auto guard = guards.by_socket.find(s);
+    if (guard == guards.by_socket.end()) {
+        guard = guards.by_socket.emplace(s, quillet::FixFrameGuard(guards.max_message_bytes)).first;
+    }
+    const std::string refusal = guard->second.Take(buf, static_cast<size_t>(got));
+    if (refusal.empty()) {
+        return got;
+    }
+    guards.by_socket.erase(guard);
+    guards.dropped = "connection dropped: " + refusal;
+    std::fprintf(stderr, "FIX %s\n", guards.dropped.c_str());
+    errno = EMSGSIZE;
+    return -1;
+}
+}  // namespace FIX
+
+namespace quillet {
+namespace {
 
 bool HasSessionsOfType(const FIX::SessionSettings& settings, const std::string& type) {
     for (const FIX::SessionID& id : settings.getSessions()) {
@@ -117,10 +176,7 @@ FixReportFields ReportFields(const FIX::Message& message) {
 class FixEngine::Impl final : public FIX::Application {
   public:
     Impl(const FIX::SessionSettings& settings, FixEngineEvents events)
-        : settings_(settings),
-          events_(std::move(events)),
-          stores_(settings_),
-          logs_(settings_) {
+        : settings_(settings), events_(std::move(events)), stores_(settings_), logs_(settings_) {
         for (const FIX::SessionID& id : settings_.getSessions()) {
             sessions_ += (sessions_.empty() ? "" : ", ") + id.toString();
         }
@@ -221,6 +277,15 @@ class FixEngine::Impl final : public FIX::Application {
         Tell(events_.logged_on, id.toString());
     }
     void onLogout(const FIX::SessionID& id) override {
+        {
+            Guards& guards = TheGuards();
+            std::lock_guard<std::mutex> lock(guards.mutex);
+            FIX::Session* session = FIX::Session::lookupSession(id);
+            if (!guards.dropped.empty() && session != nullptr) {
+                session->getLog()->onEvent(guards.dropped);
+            }
+            guards.dropped.clear();
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         Tell(events_.logged_out, id.toString());
     }
@@ -229,14 +294,16 @@ class FixEngine::Impl final : public FIX::Application {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated"
     void toApp(FIX::Message&, const FIX::SessionID&) throw(FIX::DoNotSend) override {}
-    void fromAdmin(const FIX::Message&, const FIX::SessionID&) throw(
-        FIX::FieldNotFound, FIX::IncorrectDataFormat, FIX::IncorrectTagValue,
-        FIX::RejectLogon) override {}
+    void fromAdmin(const FIX::Message&,
+                   const FIX::SessionID&) throw(FIX::FieldNotFound, FIX::IncorrectDataFormat,
+                                                FIX::IncorrectTagValue, FIX::RejectLogon) override {
+    }
 
     // A drop copy carries execution reports; any other message is refused as unsupported.
-    void fromApp(const FIX::Message& message, const FIX::SessionID& id) throw(
-        FIX::FieldNotFound, FIX::IncorrectDataFormat, FIX::IncorrectTagValue,
-        FIX::UnsupportedMessageType) override {
+    void fromApp(const FIX::Message& message,
+                 const FIX::SessionID& id) throw(FIX::FieldNotFound, FIX::IncorrectDataFormat,
+                                                 FIX::IncorrectTagValue,
+                                                 FIX::UnsupportedMessageType) override {
         if (Field(message.getHeader(), FIX::FIELD::MsgType) != "8") {
             throw FIX::UnsupportedMessageType();
         }
@@ -304,7 +371,16 @@ bool FixEngine::SameDay(const std::string& session, const std::string& day1,
 std::unique_ptr<FixEngine> FixEngine::Start(const FixEngineConfig& config, FixEngineEvents events,
                                             std::string& error) {
     try {
-        const FIX::SessionSettings user(config.settings_file);
+        std::istringstream text(config.settings_text);
+        const FIX::SessionSettings user(text);
+        if (user.get().has(kMaxMessageSize)) {
+            const int max = user.get().getInt(kMaxMessageSize);
+            if (max <= 0) {
+                throw FIX::ConfigError(kMaxMessageSize + " must be a number of bytes above 0");
+            }
+            std::lock_guard<std::mutex> lock(TheGuards().mutex);
+            TheGuards().max_message_bytes = static_cast<size_t>(max);
+        }
         std::unique_ptr<Impl> impl(new Impl(WithOurDefaults(user, config), std::move(events)));
         return std::unique_ptr<FixEngine>(new FixEngine(std::move(impl)));
     } catch (const std::exception& refused) {

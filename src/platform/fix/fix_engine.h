@@ -13,9 +13,9 @@
 namespace quillet {
 
 struct FixEngineConfig {
-    std::string settings_file;       // QuickFIX's session settings
-    std::string store_folder;        // FileStorePath and FileLogPath, unless the file names them
-    std::string dictionary_folder;   // FIX42.xml and FIX44.xml, unless the file names one
+    std::string settings_text;      // QuickFIX's session settings, as their file holds them
+    std::string store_folder;       // FileStorePath and FileLogPath, unless the file names them
+    std::string dictionary_folder;  // FIX42.xml and FIX44.xml, unless the file names one
 };
 
 // Told on the engine's own threads, one call at a time; none may call back into the engine.
@@ -38,9 +38,12 @@ struct FixEngineEvents {
 
 class FixEngine {
   public:
-    // Reads `config.settings_file` and starts connecting (initiators) and listening (acceptors)
-    // on threads of its own; returns at once. Gives no engine and the reason in `error` when the
-    // file cannot be read or QuickFIX refuses it (a missing setting, a dictionary it cannot read).
+    // Reads `config.settings_text` and starts connecting (initiators) and listening (acceptors)
+    // on threads of its own; returns at once. Every connection is bounded as FixFrameGuard
+    // says, by MaxMessageSize of the file's [DEFAULT] (bytes; 1 MiB when unsaid); one that
+    // breaks the bounds is dropped, with the reason on standard error and in its session's log.
+    // Gives no engine and the reason in `error` when the file cannot be read or QuickFIX refuses it
+    // (a missing setting, a dictionary it cannot read).
     static std::unique_ptr<FixEngine> Start(const FixEngineConfig& config, FixEngineEvents events,
                                             std::string& error);
     // Tells, for a session, the MsgSeqNum of its first report not handled; 0 when none is.

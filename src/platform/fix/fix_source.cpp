@@ -8,6 +8,7 @@
 
 #include "app/orders/fix_report.h"
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace quillet {
 namespace {
@@ -33,6 +34,9 @@ std::string FileName(std::string session) {
 // it, short of the heartbeats' interval so that the session stays up while the window's thread is
 // held (a message box); one not handled by the end is asked for again then all the same.
 constexpr std::chrono::seconds kHandlingBound{5};
+
+// The most a session settings file may hold.
+constexpr size_t kMaxFixConfigBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -88,8 +92,14 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
         return std::move(mapped.why_none);
     };
     std::string refused;
-    engine_ = FixEngine::Start({file, store_folder_, DictionaryFolder(config.executable)},
-                               std::move(events), refused);
+    auto text = ReadRegularFile(file, kMaxFixConfigBytes);
+    if (const auto* refusal = std::get_if<FileRefusal>(&text)) {
+        refused = refusal->message;
+    } else {
+        engine_ = FixEngine::Start({std::move(std::get<std::string>(text)), store_folder_,
+                                    DictionaryFolder(config.executable)},
+                                   std::move(events), refused);
+    }
     if (!engine_) {
         std::cerr << "quillet: no FIX drop copy, for " << file << " is refused: " << refused
                   << '\n';

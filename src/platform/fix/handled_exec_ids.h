@@ -16,8 +16,9 @@ class HandledExecIds {
     // creation times within one period of the session's schedule).
     using SameDay = std::function<bool(const std::string& kept, const std::string& told)>;
 
-    // Reads `path` (one line "day NAME", then one ExecID a line). A file of another day, or none,
-    // or one that cannot be read, starts empty; a file of the same day keeps its day's name.
+    // Reads `path` (one line "day NAME", then one ExecID a line, escaped as Add writes it). A file
+    // of another day, or none, or one that cannot be read, starts empty; a file of the same day
+    // keeps its day's name.
     HandledExecIds(std::string path, const std::string& day, SameDay same_day);
 
     // Whether `exec_id` was handled on `day`. A new day forgets the old one's and takes the name
@@ -25,7 +26,7 @@ class HandledExecIds {
     bool Seen(const std::string& day, const std::string& exec_id);
     // Remembers `exec_id` and writes the file anew, all at once (see WriteFileAtomically). Gives
     // the reason when the file could not be written; the ExecID is remembered in memory anyway.
-    // An ExecID holding a line break is remembered in memory only.
+    // An ExecID may hold any byte: one with a line break is kept escaped.
     std::optional<std::string> Add(const std::string& exec_id);
 
   private:

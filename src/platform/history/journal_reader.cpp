@@ -1,10 +1,12 @@
 #include "platform/history/journal_reader.h"
 
-#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <variant>
+
+#include "platform/regular_file.h"
 
 namespace quillet {
 
@@ -22,8 +24,14 @@ bool JournalReader::Open() {
     if (!connection_.isEmpty()) {
         return true;
     }
-    if (!QFileInfo::exists(path_)) {
-        error_ = QStringLiteral("No order has been recorded yet: %1 does not exist.").arg(path_);
+    // SQLite would wait on a FIFO for ever, and read a device without end.
+    const auto file = OpenRegularFile(path_.toStdString(), FileLinks::kRefuse);
+    if (const auto* refusal = std::get_if<FileRefusal>(&file)) {
+        error_ =
+            refusal->missing
+                ? QStringLiteral("No order has been recorded yet: %1 does not exist.").arg(path_)
+                : QStringLiteral("The journal %1 cannot be opened: %2")
+                      .arg(path_, QString::fromStdString(refusal->message));
         return false;
     }
     const QString name =

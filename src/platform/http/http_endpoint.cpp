@@ -79,7 +79,7 @@ HttpEndpoint::HttpEndpoint(OrderDispatcher& dispatcher, std::string token,
     : QAbstractHttpServer(parent),
       dispatcher_(dispatcher),
       token_(std::move(token)),
-      listener_(new HttpListener(idle_limit, this)) {}
+      listener_(new HttpListener(token_, idle_limit, HttpListener::kHeadLimit, this)) {}
 
 std::string HttpEndpoint::Start(uint16_t port) {
     if (listener_->isListening()) {

@@ -37,6 +37,9 @@ HttpSwitchOutcome HttpEndpointSwitch::Follow(bool on, const std::string& port_te
             return {{}, "no HTTP endpoint: " + token.error};
         }
         token_ = token.token;
+        if (!token.notice.empty()) {
+            std::cerr << "quillet: " << token.notice << '\n';
+        }
     }
     auto endpoint = std::make_unique<HttpEndpoint>(dispatcher_, token_);
     if (std::string error = endpoint->Start(static_cast<uint16_t>(*port)); !error.empty()) {

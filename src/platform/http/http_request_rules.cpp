@@ -51,7 +51,9 @@ bool SameSecret(std::string_view given, std::string_view token) {
     return difference == 0;
 }
 
-bool Authorised(std::string_view authorization, std::string_view token) {
+}  // namespace
+
+bool AuthorisationNamesToken(std::string_view authorization, std::string_view token) {
     authorization = Trim(authorization);
     const size_t blank = authorization.find(' ');
     if (token.empty() || blank == std::string_view::npos) {
@@ -70,6 +72,8 @@ bool Authorised(std::string_view authorization, std::string_view token) {
     }
     return false;
 }
+
+namespace {
 
 // The media type of a Content-Type, without its parameters, in lowercase.
 std::string MediaType(std::string_view content_type) {
@@ -90,7 +94,7 @@ HttpVerdict CheckHttpRequest(const HttpRequestHead& head, uint16_t port, std::st
         return Refusal(403, "the Host must be 127.0.0.1, localhost or [::1] with port " +
                                 std::to_string(port));
     }
-    if (!head.authorization || !Authorised(*head.authorization, token)) {
+    if (!head.authorization || !AuthorisationNamesToken(*head.authorization, token)) {
         return Refusal(401, "the token is missing or wrong (see quillet --http-token)");
     }
     if (head.path == "/status") {

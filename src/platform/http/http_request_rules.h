@@ -11,7 +11,9 @@
 // authorisation (for clients that can only put it in the URL); 404 for another path; 405 for
 // another method; 413 for a body over kMaxControlLineBytes; 415 for a body that is not
 // application/json, application/x-ndjson or text/plain (none said counts as JSON). Names of
-// headers and schemes are case-insensitive; the token is compared in constant time.
+// headers and schemes are case-insensitive; the token is compared in constant time. Before
+// any of these, the listener answers 400 to a head HttpHeadScanner refuses (a second Host, a
+// target that is not a path).
 #pragma once
 
 #include <cstddef>
@@ -38,11 +40,14 @@ struct HttpRequestHead {
 enum class HttpResource { kEvents, kEventLines, kStatus };
 
 struct HttpVerdict {
-    int status = 200;       // 200: go ahead with `resource`; otherwise the refusal's status
+    int status = 200;  // 200: go ahead with `resource`; otherwise the refusal's status
     HttpResource resource = HttpResource::kEvents;
-    std::string error;      // the refusal's reason; empty with 200
-    std::string allow;      // the methods the path takes, for a 405
+    std::string error;  // the refusal's reason; empty with 200
+    std::string allow;  // the methods the path takes, for a 405
 };
+
+// Whether an Authorization header's value names `token`, as Bearer or as Basic's password.
+bool AuthorisationNamesToken(std::string_view authorization, std::string_view token);
 
 HttpVerdict CheckHttpRequest(const HttpRequestHead& head, uint16_t port, std::string_view token);
 

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "platform/regular_file.h"
 #include "platform/unique_fd.h"
 
 namespace quillet {
@@ -36,9 +37,12 @@ constexpr const char* kSchema[] = {
 // Makes the file with mode 0600 if it is missing, so that no other user can read it for a
 // moment before SQLite creates it with the umask's mode.
 std::string MakePrivate(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     if (!fd)
         return "cannot open " + path;
+    if (auto refusal = RefuseUnlessRegular(fd.get(), path)) {
+        return refusal->message;  // SQLite would wait on a FIFO for ever
+    }
     ::fchmod(fd.get(), 0600);
     return {};
 }

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -42,7 +43,7 @@ class Statements {
                      "ORDER BY id DESC LIMIT 1");
     }
 
-    bool Write(const JournalEventRecord& r, QString& error) {
+    bool Write(const JournalEventRecord& r, QSqlError& error) {
         const std::string fields = EventFieldsJson(r.facts);
         int at = 0;
         event_.bindValue(at++, QVariant::fromValue<qlonglong>(r.at_ms));
@@ -57,7 +58,7 @@ class Statements {
 
     // The event's state, its attempt, and the message with its recipients when the attempt
     // composed it.
-    bool Write(const JournalMailRecord& r, QString& error) {
+    bool Write(const JournalMailRecord& r, QSqlError& error) {
         int at = 0;
         state_.bindValue(at++, Text(r.mail_state));
         state_.bindValue(at++, Number(r.delivered_ms));
@@ -75,19 +76,19 @@ class Statements {
     }
 
     bool ready() const { return ready_; }
-    QString error() const {
+    QSqlError error() const {
         for (const QSqlQuery* query : {&event_, &state_, &attempt_}) {
             if (query->lastError().isValid()) {
-                return query->lastError().text();
+                return query->lastError();
             }
         }
         return {};
     }
 
   private:
-    static bool Run(QSqlQuery& query, QString& error) {
+    static bool Run(QSqlQuery& query, QSqlError& error) {
         if (!query.exec()) {
-            error = query.lastError().text();
+            error = query.lastError();
             return false;
         }
         query.finish();
@@ -135,6 +136,19 @@ void JournalWriter::Take(Record record) {
 // How long the writer gathers records after the first before it writes them: a kill loses at
 // most this and the time of one write.
 constexpr std::chrono::milliseconds kGather{100};
+// How long records that could not be written wait before they are tried again.
+constexpr std::chrono::seconds kRetry{1};
+
+namespace {
+
+// Whether SQLite's refusal may pass: the file locked by another, busy, full or failing to read or
+// write, rather than a record it will never take.
+bool Passing(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;  // the primary result code
+    return code == 5 || code == 6 || code == 8 || code == 10 || code == 13 || code == 14;
+}
+
+}  // namespace
 
 void JournalWriter::Run() {
     JournalFile file(path_, QStringLiteral("quillet-journal-writer"));
@@ -153,39 +167,79 @@ void JournalWriter::Run() {
         statements.emplace(file.database());
         if (!statements->ready()) {
             std::cerr << "quillet: the journal cannot be written: "
-                      << statements->error().toStdString() << '\n';
+                      << statements->error().text().toStdString() << '\n';
         }
     }
     const bool writable = statements && statements->ready();
+    std::deque<Record> held;  // of batches the file refused for a while, in their order
     std::unique_lock lock(mutex_);
     while (true) {
-        wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-        if (waiting_.empty()) {
-            return;  // stopping, with everything written
+        if (held.empty()) {
+            wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            if (waiting_.empty()) {
+                return;  // stopping, with everything written
+            }
+            // What a burst brings within a moment goes into the same transaction.
+            wake_.wait_for(lock, kGather, [this] { return stopping_; });
+        } else {
+            wake_.wait_for(lock, kRetry, [this] { return stopping_; });
         }
-        // What a burst brings within a moment goes into the same transaction.
-        wake_.wait_for(lock, kGather, [this] { return stopping_; });
-        std::deque<Record> batch = std::exchange(waiting_, {});
+        std::deque<Record> batch = std::exchange(held, {});
+        std::move(waiting_.begin(), waiting_.end(), std::back_inserter(batch));
+        waiting_.clear();
+        const bool last = stopping_;
         lock.unlock();
         if (writable) {
             QSqlDatabase& db = file.database();
-            QString error;
+            QSqlError error;
             bool written = db.transaction();
             for (const Record& record : batch) {
                 written =
                     written &&
                     std::visit([&](const auto& r) { return statements->Write(r, error); }, record);
             }
-            if (!written || !db.commit()) {
-                std::cerr << "quillet: " << batch.size()
-                          << " journal records could not be written: "
-                          << (error.isEmpty() ? db.lastError().text() : error).toStdString()
-                          << '\n';
+            if (written && db.commit()) {
+                if (holding_) {
+                    std::cerr << "quillet: the journal answers again; the records kept in memory "
+                                 "are written\n";
+                    holding_ = false;
+                }
+            } else {
+                if (!error.isValid()) {
+                    error = db.lastError();
+                }
                 db.rollback();
+                Hold(std::move(batch), error, last, held);
             }
         }
         lock.lock();
+        if (last && held.empty() && waiting_.empty()) {
+            return;
+        }
     }
+}
+
+void JournalWriter::Hold(std::deque<Record> batch, const QSqlError& error, bool last,
+                         std::deque<Record>& held) {
+    const std::string why = error.text().toStdString();
+    if (!Passing(error) || last) {
+        std::cerr << "quillet: " << batch.size() << " journal records could not be written: " << why
+                  << '\n';
+        return;
+    }
+    if (!holding_) {
+        std::cerr << "quillet: the journal cannot be written for now (" << why
+                  << "); its records are kept in memory, up to " << kMaxHeldRecords
+                  << ", and written when it answers again\n";
+        holding_ = true;
+    }
+    if (batch.size() > kMaxHeldRecords) {
+        std::cerr << "quillet: " << batch.size() - kMaxHeldRecords
+                  << " journal records are lost: more than " << kMaxHeldRecords
+                  << " waited for the journal\n";
+        batch.erase(batch.begin(), batch.end() - static_cast<std::ptrdiff_t>(kMaxHeldRecords));
+    }
+    held = std::move(batch);
 }
 
 }  // namespace quillet

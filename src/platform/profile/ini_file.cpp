@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <utility>
 
 #include "platform/atomic_file.h"
@@ -76,6 +77,23 @@ Result<> IniFile::Load() {
         start = stop;
     }
     return {};
+}
+
+void IniFile::KeepPrivate() {
+    auto opened = OpenRegularFile(path_);
+    const auto* fd = std::get_if<UniqueFd>(&opened);
+    struct stat status {};
+    if (fd == nullptr || ::fstat(fd->get(), &status) != 0 || (status.st_mode & 077) == 0) {
+        return;
+    }
+    if (::fchmod(fd->get(), 0600) != 0) {
+        const int error = errno;
+        std::cerr << "quillet: " << path_ << " holds the password and others may read it; it "
+                  << "cannot be made private: " << std::strerror(error) << '\n';
+        return;
+    }
+    std::cerr << "quillet: " << path_ << " holds the password and others could read it; it is "
+              << "now the user's alone (mode 0600)\n";
 }
 
 void IniFile::BuildIndex() const {

@@ -26,6 +26,8 @@ class IniFile final : public ProfileFile {
     void SetString(std::string_view section, std::string_view key,
                    std::optional<std::string_view> value) override;
     Result<> Save() override;
+    // Mode 0600 for a file that group or others may read, said on standard error.
+    void KeepPrivate() override;
 
     const std::string& path() const { return path_; }
 

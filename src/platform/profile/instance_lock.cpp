@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/regular_file.h"
+
 namespace quillet {
 namespace {
 
@@ -54,9 +56,20 @@ InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
                                      std::chrono::milliseconds record_wait) {
     const std::string path = InstanceLockPath(settings_file);
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    const int open_error = errno;
     InstanceLockAttempt attempt;
+    // A lock file that is not one (a link, a FIFO) would lock nothing another run sees alike.
+    const std::string remedy =
+        "; remove it, so that a run owns these settings and sends the "
+        "mails their outbox keeps";
     if (!fd) {
-        attempt.error = path + " cannot be opened: " + std::strerror(errno);
+        attempt.error = open_error == ELOOP
+                            ? path + " is a symbolic link, not a regular file" + remedy
+                            : path + " cannot be opened: " + std::strerror(open_error);
+        return attempt;
+    }
+    if (auto refusal = RefuseUnlessRegular(fd.get(), path)) {
+        attempt.error = refusal->message + remedy;
         return attempt;
     }
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {

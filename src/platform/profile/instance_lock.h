@@ -38,7 +38,8 @@ struct InstanceLockAttempt {
 // when missing. When another run holds it, waits at most `record_wait` for that run to record
 // its socket (it does so right after it listens); a run that takes the lock clears what a
 // killed owner recorded, so that no one is sent to a socket that is gone. No lock and not held
-// elsewhere: the file cannot be opened or locked (for example a read-only folder), with the reason.
+// elsewhere: the file cannot be opened or locked (for example a read-only folder), or it is not
+// a regular file (a symbolic link, a FIFO, a folder), which is refused, with the reason.
 InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
                                      std::chrono::milliseconds record_wait);
 

@@ -21,6 +21,9 @@ namespace {
 
 constexpr size_t kMaxOutput = 64 * 1024;  // more than any token; the rest is read and dropped
 constexpr size_t kMaxWords = 300;         // of the standard error, in a reason
+// The longest token a login carries: libcurl's SMTP command, the token in Base64 with the
+// account, holds at most 64 KiB; real tokens are a few KiB.
+constexpr size_t kMaxToken = 16 * 1024;
 constexpr auto kStopCheck = std::chrono::milliseconds(100);
 
 struct Pipe {
@@ -215,6 +218,18 @@ TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
     std::string token = TrimmedLine(output);
     if (token.empty()) {
         return Failed("printed no token", errors);
+    }
+    // The command's faults like any other: the mail waits for the next attempt.
+    if (token.find('\0') != std::string::npos) {
+        return Failed("printed a NUL inside its token", errors);
+    }
+    if (token.find_first_of("\r\n") != std::string::npos) {
+        return Failed("printed a carriage return (CR) inside its token", errors);
+    }
+    if (token.size() > kMaxToken) {
+        return Failed("printed a token of " + std::to_string(token.size()) +
+                          " bytes, more than a login carries (" + std::to_string(kMaxToken) + ")",
+                      errors);
     }
     return {true, std::move(token), ""};
 }
