@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     // One run per settings file: settled before anything is sent or the socket is taken.
-    std::optional<std::string> folder_error = CreateSettingsFolder(places.settings_folder);
+    StartProblems problems{CreateSettingsFolder(places.settings_folder), std::nullopt};
     InstanceLockAttempt owner = TakeInstanceLock(places.settings_file, kOwnerRecordWait);
     if (owner.held_elsewhere) {
         return HandOverToOwner(owner, places.settings_file, kOwnerRecordWait);
@@ -70,9 +70,10 @@ int main(int argc, char* argv[]) {
     if (!owner.lock) {
         std::cerr << "quillet: " << owner.error
                   << "; another Quillet on the same settings would not be noticed\n";
+        problems.lock_error = owner.error;
     } else {
         RemoveLeftTemporaries(places.settings_file);  // of a save that was killed
     }
-    Application quillet(command, places, std::move(owner.lock), std::move(folder_error));
+    Application quillet(command, places, std::move(owner.lock), std::move(problems));
     return quillet.Run();
 }

@@ -69,11 +69,11 @@ std::vector<std::string> AutostartArguments(const CommandLine& command) {
 }  // namespace
 
 Application::Application(const CommandLine& command, const ProgramPlaces& places,
-                         std::optional<InstanceLock> lock, std::optional<std::string> folder_error)
+                         std::optional<InstanceLock> lock, StartProblems problems)
     : command_(command),
       places_(places),
       lock_(std::move(lock)),
-      folder_error_(std::move(folder_error)),
+      problems_(std::move(problems)),
       transport_(MailOptions()),
       outbox_folder_(OutboxFolderPath(places.settings_file), lock_.has_value()),
       mail_worker_(
@@ -175,11 +175,6 @@ bool Application::Start(int& status) {
     // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
     // its close) unless --http names the port.
     http_.emplace(*dispatcher_, HttpTokenPath(places_.settings_file), command_.http_port);
-    if (folder_error_) {
-        screen_.ShowMessage("The settings cannot be saved: " + *folder_error_, "Quillet",
-                            MessageIcon::Exclamation);
-    }
-
     window_.emplace(main_.form);
     screen_.SetMainWindow(&*window_);
     // The History window over the order journal beside the settings.
@@ -205,6 +200,17 @@ bool Application::Start(int& status) {
                           [this] { history_->Show(); }});
     window_->show();
     std::cerr << "quillet: listening for order events on " << server_->socket_path() << '\n';
+    // Told once the window stands and takes events.
+    if (problems_.folder_error) {
+        screen_.ShowMessage("The settings cannot be saved: " + *problems_.folder_error, "Quillet",
+                            MessageIcon::Exclamation);
+    }
+    if (problems_.lock_error) {
+        const std::string told = "Mails kept from an earlier run are left in the outbox: " +
+                                 *problems_.lock_error;
+        notifier_.Notify({"Quillet does not own its settings", told, NoticeUrgency::Critical});
+        screen_.ShowMessage(told, "Quillet", MessageIcon::Exclamation);
+    }
     return true;
 }
 

@@ -51,15 +51,22 @@
 
 namespace quillet {
 
+// What went wrong before the run began, told to the user once the window stands.
+struct StartProblems {
+    std::optional<std::string> folder_error;  // the settings folder could not be made
+    // The settings' lock could not be taken (a read-only folder, a lock file that is a link):
+    // the run goes on without owning the outbox's kept mails.
+    std::optional<std::string> lock_error;
+};
+
 class Application {
   public:
     // A run of `command` on the settings of `places`. `lock` is this run's hold on the settings
-    // file; none when the lock could not be taken (a read-only folder): the run then sends its
-    // own mails and leaves those kept in the outbox to a run that holds it. `folder_error` is
-    // why the settings folder could not be made, told once the window stands. Builds every
-    // service; nothing listens and nothing is sent before Run.
+    // file; none when the lock could not be taken: the run then sends its own mails and leaves
+    // those kept in the outbox to a run that holds it. Builds every service; nothing listens
+    // and nothing is sent before Run.
     Application(const CommandLine& command, const ProgramPlaces& places,
-                std::optional<InstanceLock> lock, std::optional<std::string> folder_error);
+                std::optional<InstanceLock> lock, StartProblems problems);
     // Stops what Run has not stopped (see above).
     ~Application();
     Application(const Application&) = delete;
@@ -81,7 +88,7 @@ class Application {
     const CommandLine command_;
     const ProgramPlaces places_;
     std::optional<InstanceLock> lock_;  // held until the very end
-    std::optional<std::string> folder_error_;
+    const StartProblems problems_;
     // What the mail thread uses: built before the thread and destroyed after it.
     CurlSmtpTransport transport_;
     OutboxFolder outbox_folder_;

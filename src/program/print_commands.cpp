@@ -41,6 +41,9 @@ int PrintHttpToken(const std::string& settings_option) {
         std::cerr << "quillet: " << token.error << '\n';
         return 1;
     }
+    if (!token.notice.empty()) {
+        std::cerr << "quillet: " << token.notice << '\n';
+    }
     std::cout << token.token << '\n';
     return 0;
 }
