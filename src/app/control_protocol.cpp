@@ -1,6 +1,7 @@
 #include "app/control_protocol.h"
 
 #include "app/control_fields.h"
+#include "app/order_quantity.h"
 #include "app/order_texts.h"
 
 #include <array>
@@ -121,6 +122,9 @@ ParsedControlRequest ParseControlRequest(std::string_view line) {
     }
     if (parsed.event) {
         std::string error = CheckOrderTextLengths(*parsed.event);
+        if (error.empty()) {
+            error = CheckOrderQuantity(*parsed.event);
+        }
         if (!error.empty()) {
             return Refused(std::move(error));
         }

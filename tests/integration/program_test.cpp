@@ -125,6 +125,10 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
         "\"Info5\":\"C\",\"Info6\":\"A\"}\n"
         "{\"event\":\"OrderPlaced\",\"OrderId\":\"78\",\"Side\":1,\"Quantity\":1.5,"
         "\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"79\",\"Side\":1,\"Quantity\":-100,"
+        "\"Symbol\":\"NEG\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"80\",\"Side\":2,\"Quantity\":0,"
+        "\"Symbol\":\"Z\\u00e9\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
         "{\"event\":\"OrderCancelled\"}\n"
         "{\"event\":\"OrderCancelled\",\"OrderId\":\"79\",\"Bogus\":1}\n"
         "not json\n"
@@ -137,15 +141,20 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
          start = end + 1) {
         lines.push_back(replies.substr(start, end - start));
     }
-    ASSERT_EQ(lines.size(), 9u) << replies;
+    ASSERT_EQ(lines.size(), 11u) << replies;
     EXPECT_EQ(lines[0], "{\"ok\":true}");  // before Connect: ignored, and no mail
     EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
     EXPECT_EQ(lines[2], "{\"ok\":true}");
-    for (int bad : {3, 4, 5, 6}) {
+    for (int bad : {3, 4, 5, 6, 7, 8}) {
         EXPECT_EQ(lines[bad].rfind("{\"ok\":false,\"error\":", 0), 0u) << lines[bad];
     }
-    EXPECT_EQ(lines[7], "{\"ok\":true}");
-    EXPECT_EQ(lines[8], "{\"ok\":true,\"Answer\":-1}");
+    // No shares, or fewer than none, by either reader of requests: neither listed nor mailed.
+    EXPECT_EQ(lines[4],
+              "{\"ok\":false,\"error\":\"field \\\"Quantity\\\" must be a whole number above 0, "
+              "not -100\"}");
+    EXPECT_NE(lines[5].find("Quantity"), std::string::npos) << lines[5];
+    EXPECT_EQ(lines[9], "{\"ok\":true}");
+    EXPECT_EQ(lines[10], "{\"ok\":true,\"Answer\":-1}");
 
     const auto mails = server.Received();
     ASSERT_EQ(mails.size(), 2u);
