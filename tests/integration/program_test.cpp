@@ -206,7 +206,8 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
 
     // And on the command line: every event of the days asked for, as lines or as CSV.
     const auto history = [&](const QStringList& arguments) { return quillet.Run(arguments); };
-    const auto [listed, lines_out] = history({"--history"});
+    // Qt's own options change nothing of what an option that prints and ends does.
+    const auto [listed, lines_out] = history({"-platform", "offscreen", "--history"});
     EXPECT_EQ(listed, 0);
     EXPECT_EQ(std::ranges::count(lines_out, '\n'), 5) << lines_out;  // a title, four events
     EXPECT_NE(lines_out.find("\tDelivered\t"), std::string::npos) << lines_out;
@@ -217,7 +218,7 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     EXPECT_EQ(history({"--history", "--since", "yesterday"}).first, 2);
     // How long the journal keeps its rows is a setting of the settings file.
     EXPECT_EQ(history({"--keep-history", "0"}).first, 2);
-    EXPECT_EQ(history({"--keep-history", "30"}).first, 0);
+    EXPECT_EQ(history({"--keep-history", "30", "--platform", "offscreen", "-reverse"}).first, 0);
     EXPECT_NE(quillet.settings().find(Stored("HistoryDays", "30")), std::string::npos);
 }
 
@@ -359,6 +360,10 @@ TEST(ProgramTest, CommandLine) {
         {QUILLET_PATH, {"--help"}, 0, "--settings <file>"},
         {QUILLET_PATH, {"--no-such-option"}, 2, "Unknown option 'no-such-option'.\n\nUsage:"},
         {QUILLET_PATH, {"stray"}, 2, "Unexpected argument 'stray'"},
+        {QUILLET_PATH, {"--csv"}, 2, "--csv is an option of --history, which is not given."},
+        {QUILLET_PATH, {"-platform", "offscreen", "--until", "2020-01-01"}, 2, "--until is an"},
+        {QUILLET_FEED_PATH, {"--help"}, 0, "--status        ask how the mail is doing"},
+        {QUILLET_FEED_PATH, {"-h"}, 0, "{\"ok\":false,\"error\":\"...\"}   refused, naming"},
         {QUILLET_FEED_PATH, {"--version"}, 0, "quillet-feed " QUILLET_VERSION "\n"},
         {QUILLET_FEED_PATH, {"--socket", "/nonexistent/q.sock"}, 2, "cannot connect"},
         {QUILLET_FEED_PATH,
