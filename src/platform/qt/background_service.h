@@ -40,7 +40,8 @@ class BackgroundService {
 
     // Whether the user's close of the main window may end the program. With the setting on and
     // a tray, it hides the window instead (the first time saying that Quillet goes on);
-    // otherwise, when mails wait or the platform is connected, the user is asked first.
+    // otherwise, when mails wait or the platform is connected, the user is asked first (see
+    // quit_box.h): "Keep Running in the Tray" turns the setting on and hides the window.
     bool MayClose();
 
   private:
