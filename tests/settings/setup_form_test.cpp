@@ -58,6 +58,10 @@ TEST(SetupFormTest, LoadSelectsTheMatchingTemplateWhichKeepsTheLoadedValues) {
     const std::pair<const char*, const char*> cases[] = {
         {"SMTP.GMAIL.COM", "GMail"},
         {"smtp-mail.outlook.com", "Hotmail"},  // shared with "MSN Mail": the first wins
+        {"smtp.office365.com", "Outlook.com / Microsoft 365"},  // after "Custom", the sixth
+        {"SMTP.mail.me.com", "iCloud Mail"},
+        {"smtp.fastmail.com", "Fastmail"},
+        {"smtp.example.com", "Custom"},
     };
     for (const auto& [server, shown] : cases) {
         Dialog d(Settings{{"txtSMTPserver", server}});
@@ -87,6 +91,12 @@ TEST(SetupFormTest, LoadSelectsTheMatchingTemplateWhichKeepsTheLoadedValues) {
     EXPECT_EQ(d.form().txtPort.Text(), "465");
     d.form().cmbServerTemplate.SetListIndex(5);
     EXPECT_EQ(d.form().txtPort.Text(), "");
+    // A provider that takes only a token login says so until a token command is named.
+    d.form().cmbServerTemplate.SetListIndex(6);
+    EXPECT_EQ(d.form().txtPort.Text(), "587");
+    EXPECT_EQ(d.form().lblLog.Caption(), kTokenLoginNeeded);
+    d.form().txtTokenCommand.SetText("oama access me@outlook.com");
+    EXPECT_EQ(d.form().lblLog.Caption(), "");
 }
 
 TEST(SetupFormTest, AddDeleteAndEditRecipients) {
