@@ -134,13 +134,23 @@ TEST(BackgroundServiceTest, TheUsersCloseHidesIntoTheTrayOnlyWhenAsked) {
         MainWindow window(form);
         screen.SetMainWindow(&window);
         form.Form_Load();
-        BackgroundService background(
-            form, window, screen,
-            {{"example.quillet.Quillet", dir.path(), dir.path()}, "/bin/q", {},
-             [keep_running] { return keep_running; }, [](bool) {}, {}});
+        BackgroundService background(form, window, screen,
+                                     {{"example.quillet.Quillet", dir.path(), dir.path()},
+                                      "/bin/q",
+                                      {},
+                                      [keep_running] { return keep_running; },
+                                      [](bool) {},
+                                      {},
+                                      &outbox.notes});
         window.show();
         window.close();
         EXPECT_FALSE(window.isVisible());
+        // Said through the desktop's notifications, as every other notice.
+        EXPECT_EQ(outbox.notes.seen.size(), keep_running ? 1u : 0u);
+        EXPECT_EQ(outbox.notes.seen.empty() ? "" : outbox.notes.seen[0],
+                  keep_running
+                      ? "Quillet keeps running in the tray | " + std::string(kKeepsRunningText)
+                      : "");
         EXPECT_EQ(setup.IsLoaded(), keep_running) << keep_running;
         EXPECT_EQ(file.saved.empty(), keep_running);  // saved only by the unload
     }

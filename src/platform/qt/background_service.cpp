@@ -55,7 +55,12 @@ bool BackgroundService::MayClose() {
         window_.hide();
         if (!told_keeps_running_) {
             told_keeps_running_ = true;
-            tray_->TellKeepsRunning();
+            if (options_.notifier != nullptr && options_.notifier->Available()) {
+                options_.notifier->Notify(
+                    {"Quillet keeps running in the tray", std::string(kKeepsRunningText)});
+            } else {
+                tray_->TellKeepsRunning();
+            }
         }
         return false;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/form_quillet.h"
+#include "app/notifier.h"
 #include "platform/qt/autostart_entry.h"
 #include "ui/controls.h"
 
@@ -26,6 +27,9 @@ struct BackgroundOptions {
     std::function<bool()> keep_running;  // "Keep running in the tray when the window is closed"
     std::function<void(bool)> set_keep_running;
     std::function<void()> show_history;  // "History..." in the tray's menu
+    // The desktop's notifications, which say that Quillet keeps running in the tray when they
+    // are available; otherwise (and when null) the tray's own balloon says it.
+    Notifier* notifier = nullptr;
 };
 
 class BackgroundService {
