@@ -122,8 +122,6 @@ void EmailSetupWindow::FitToScreen() {
     foot_row->setContentsMargins(margin, margin, margin, margin);
     lblLog->setParent(foot);
     cmdCancelTest->setParent(foot);
-    lblLog->setMinimumHeight(0);
-    lblLog->setMaximumHeight(QWIDGETSIZE_MAX);
     foot_row->addWidget(lblLog, 1);
     foot_row->addWidget(cmdCancelTest, 0, Qt::AlignTop);
     layout->addWidget(foot);
