@@ -20,6 +20,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -380,6 +381,30 @@ TEST(ProgramTest, CommandLine) {
             (c.code == 0 ? program.readAllStandardOutput() : program.readAllStandardError())
                 .toStdString();
         EXPECT_NE(text.find(c.text), std::string::npos) << text;
+    }
+}
+
+// Each manual page names every option that its program's --help names, and every event.
+TEST(ProgramTest, ManualPagesNameEveryOptionAndEvent) {
+    for (const auto& [program, page] :
+         {std::pair(QUILLET_PATH, "quillet.1"), std::pair(QUILLET_FEED_PATH, "quillet-feed.1")}) {
+        QProcess help;
+        help.start(program, {"--help"});
+        ASSERT_TRUE(help.waitForFinished(20000));
+        const std::string said = help.readAllStandardOutput().toStdString();
+        const std::string man = ReadFile(std::string(QUILLET_MAN_DIR) + "/" + page);
+        const std::regex option("--([a-z][a-z-]*)");
+        for (auto found = std::sregex_iterator(said.begin(), said.end(), option);
+             found != std::sregex_iterator(); ++found) {
+            const std::string roff =
+                std::regex_replace(found->str(), std::regex("-"), "\\-");  // "\-\-csv"
+            EXPECT_NE(man.find(roff), std::string::npos) << page << " lacks " << found->str();
+        }
+        for (const char* event :
+             {"OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected", "Connect",
+              "Disconnect", "Shutdown", "Status", "Show"}) {
+            EXPECT_NE(man.find(event), std::string::npos) << page << " lacks " << event;
+        }
     }
 }
 

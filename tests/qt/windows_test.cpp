@@ -142,7 +142,9 @@ TEST(SetupWindowTest, ATestUnderWayCanBeCancelledAndTheStatusLineWrapsAndClears)
     test::SmtpTestServer silent({.mode = test::SmtpTestServer::Mode::Silent});
     Program p({.connect_timeout = std::chrono::seconds(1),
                .reply_timeout = std::chrono::seconds(1),
-               .total_timeout = std::chrono::seconds(2)});
+               .total_timeout = std::chrono::seconds(2),
+               .end_of_data_timeout = std::chrono::seconds(2),
+               .ca_file = {}});
     formEmailSetup& form = p.MailTo(silent.port());
     EmailSetupWindow w(form, p.setup, nullptr);
     w.show();
