@@ -73,7 +73,7 @@ class MailPath {
         outbox_ = std::make_unique<Outbox>(
             std::move(services), [](size_t, DeliveryState, const std::string&) {},
             [this](const SendResult& result) {
-                delivered_ = result.code == 0;
+                delivered_ = result.ok();
                 end_ = std::chrono::steady_clock::now();
                 loop_.quit();
             });

@@ -44,8 +44,8 @@ void Set(IniFile& file, const std::string& key, const std::string& value) {
 // Replaces the recipients of the settings file at `path` with `count` of them.
 void WriteRecipients(const std::string& path, int count) {
     IniFile file(path);
-    if (const auto error = file.Load()) {
-        throw std::runtime_error(*error);
+    if (const Result<> loaded = file.Load(); !loaded.ok()) {
+        throw std::runtime_error(loaded.error().message);
     }
     for (int i = 1; i <= 2; ++i) {
         file.SetString(kSection, Base64EncodeForINI("File" + std::to_string(i)), std::nullopt);
@@ -54,8 +54,8 @@ void WriteRecipients(const std::string& path, int count) {
     for (int i = 1; i <= count; ++i) {
         Set(file, "File" + std::to_string(i), Recipient(i));
     }
-    if (const auto error = file.Save()) {
-        throw std::runtime_error(*error);
+    if (const Result<> saved = file.Save(); !saved.ok()) {
+        throw std::runtime_error(saved.error().message);
     }
 }
 
@@ -92,8 +92,8 @@ std::pair<double, int> LoadInProcess(const std::string& path) {
     };
     const auto start = std::chrono::steady_clock::now();
     IniFile file(path);
-    if (const auto error = file.Load()) {
-        throw std::runtime_error(*error);
+    if (const Result<> loaded = file.Load(); !loaded.ok()) {
+        throw std::runtime_error(loaded.error().message);
     }
     size_t bytes = 0;
     for (const char* key : kKeys) {

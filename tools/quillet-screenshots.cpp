@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <iostream>
 
-#include "app/form_quillet.h"
+#include "app/main_desk.h"
 #include "mail/mail_worker.h"
 #include "platform/notify/desktop_notifier.h"
 #include "platform/outbox/outbox_folder.h"
@@ -33,15 +33,11 @@ int main(int argc, char* argv[]) {
     screen.SetSetupDialogSlot(&setup);
     OutboxFolder outbox("/nonexistent/quillet-screenshots.outbox");
     DesktopNotifier notifier;
-    formQuillet form(setup, screen, ".",
-                     {outbox,
-                      worker,
-                      transport,
-                      notifier,
-                      {},
-                      [](std::chrono::milliseconds, std::function<void()>) {},
-                      [] { return 0L; },
-                      {}});
+    MainDesk main(setup, screen, ".",
+                  {outbox, worker, transport, notifier, {},
+                   [](std::chrono::milliseconds, std::function<void()>) {}, [] { return 0L; },
+                   {}});
+    formQuillet& form = main.form;
     MainWindow window(form);
     screen.SetMainWindow(&window);
     form.Form_Load();

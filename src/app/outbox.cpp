@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <iostream>
 #include <random>
 #include <thread>
 #include <utility>
@@ -117,8 +116,9 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         journal_row->mail_state = "waiting";
         services_.journal->RecordEvent(std::move(*journal_row));
     }
-    if (composed.code != 0) {
+    if (!composed.ok()) {
         // Nothing to attempt: the settings do not allow composing it.
+        Say(services_.log, "mail not sent: " + composed.reason);
         kept.tried = true;
         first_outcome_(composed);
         MarkFailed(kept, composed.reason);
@@ -223,8 +223,7 @@ std::vector<std::string> Outbox::KeepAllUntil(std::chrono::steady_clock::time_po
         for (const std::string& order : lost) {
             names += (names.empty() ? "" : ", ") + OrderName(order);
         }
-        std::cerr << "quillet: lost, as the outbox could not keep them: the mails of " << names
-                  << '\n';
+        Say(services_.log, "lost, as the outbox could not keep them: the mails of " + names);
         services_.notifier.Notify(LostNotice(lost));
     }
     for (auto& [safe, unsaved] : told) {
@@ -291,16 +290,17 @@ void Outbox::Attempt(Item& item) {
             SendResult result =
                 entry.mail ? RetryMail(transport, settings, *entry.mail)
                            : ComposeAndSend(transport, settings, entry.subject, entry.body);
-            if (result.code == 0) {
+            if (result.ok()) {
                 bool kept = false;
                 {
                     const std::lock_guard lock(gate->mutex);
                     gate->delivered.insert(entry.id);
                     kept = gate->stored.erase(entry.id) != 0;
                 }
-                if (auto error = kept ? store.Remove(entry.id) : std::nullopt) {
+                if (const Result<> removed = kept ? store.Remove(entry.id) : Result<>();
+                    !removed.ok()) {
                     const std::lock_guard lock(gate->mutex);
-                    gate->unremoved.emplace(entry.id, std::move(*error));
+                    gate->unremoved.emplace(entry.id, removed.error().message);
                 }
             }
             return result;
@@ -334,7 +334,10 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     }
     Safe safe = std::exchange(item.safe, nullptr);
     std::string unsaved;
-    if (result.code == 0) {
+    if (!result.ok()) {
+        Say(services_.log, "mail not sent: " + result.reason);
+    }
+    if (result.ok()) {
         std::optional<std::string> unremoved;
         {
             const std::lock_guard lock(gate_->mutex);
@@ -344,8 +347,8 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             }
         }
         if (unremoved) {
-            std::cerr << "quillet: the outbox could not forget the delivered mail for "
-                      << OrderName(item.entry.order_id) << ": " << *unremoved << '\n';
+            Say(services_.log, "the outbox could not forget the delivered mail for " +
+                                   OrderName(item.entry.order_id) + ": " + *unremoved);
             services_.notifier.Notify(UnremovedNotice(item.entry.order_id, *unremoved));
             ArmKeepRetry();
         }
@@ -379,7 +382,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             TellWaiting();
         }
     }
-    if (result.code != 0) {
+    if (!result.ok()) {
         unsaved = item.unsaved;
     }
     Pump();
@@ -525,8 +528,8 @@ void Outbox::ArmKeepRetry() {
 void Outbox::RemoveDelivered() {
     const std::lock_guard lock(gate_->mutex);
     for (auto left = gate_->unremoved.begin(); left != gate_->unremoved.end();) {
-        if (const auto error = services_.store.Remove(left->first)) {
-            left->second = *error;
+        if (const Result<> removed = services_.store.Remove(left->first); !removed.ok()) {
+            left->second = removed.error().message;
             ++left;
         } else {
             left = gate_->unremoved.erase(left);
@@ -542,10 +545,10 @@ bool Outbox::Keep(Item& item) {
     if (gate_->delivered.contains(item.entry.id)) {
         return true;  // the server has it; only its outcome is still on the way here
     }
-    if (const auto error = services_.store.Save(item.entry)) {
-        std::cerr << "quillet: the outbox could not keep the mail for "
-                  << OrderName(item.entry.order_id) << ": " << *error << '\n';
-        item.unsaved = *error;
+    if (const Result<> saved = services_.store.Save(item.entry); !saved.ok()) {
+        Say(services_.log, "the outbox could not keep the mail for " +
+                               OrderName(item.entry.order_id) + ": " + saved.error().message);
+        item.unsaved = saved.error().message;
         ArmKeepRetry();
         return false;
     }

@@ -53,6 +53,7 @@
 #include "mail/mail_runner.h"
 #include "mail/mail_settings.h"
 #include "mail/smtp_transport.h"
+#include "support/log_sink.h"
 
 namespace quillet {
 
@@ -80,6 +81,8 @@ struct OutboxServices {
     // Told of each mail sent with a journal row, and of every change of its state; none: nothing
     // is journaled.
     Journal* journal = nullptr;
+    // Told why a mail was not sent, kept or forgotten, and of mails lost.
+    LogSink log = nullptr;
 };
 
 struct OutboxCounts {

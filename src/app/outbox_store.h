@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/outbox_entry.h"
+#include "support/result.h"
 
 namespace quillet {
 
@@ -18,10 +19,10 @@ class OutboxStore {
     virtual std::vector<OutboxEntry> LoadAll() = 0;
     // Keeps `entry`, replacing the one of its id, all at once: after a crash at any moment the
     // store holds the old entry or the new one, whole. Gives the reason when it could not.
-    virtual std::optional<std::string> Save(const OutboxEntry& entry) = 0;
+    virtual Result<> Save(const OutboxEntry& entry) = 0;
     // Forgets the entry of `id` for good (after a crash too); nothing when there is none. Gives
     // the reason when the entry is still there (a read-only folder, say).
-    virtual std::optional<std::string> Remove(const std::string& id) = 0;
+    virtual Result<> Remove(const std::string& id) = 0;
 };
 
 }  // namespace quillet

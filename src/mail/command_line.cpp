@@ -11,7 +11,7 @@ bool IsBlank(char c) {
 
 }  // namespace
 
-std::variant<std::vector<std::string>, CommandLineError> SplitCommandLine(const std::string& line) {
+Result<std::vector<std::string>> SplitCommandLine(const std::string& line) {
     std::vector<std::string> words;
     std::string word;
     bool in_word = false;  // a word has begun, even an empty one ('')
@@ -28,7 +28,7 @@ std::variant<std::vector<std::string>, CommandLineError> SplitCommandLine(const 
         in_word = true;
         if (c == '\\') {
             if (++i == line.size()) {
-                return CommandLineError{"a backslash ends the command line"};
+                return Fail("a backslash ends the command line");
             }
             if (line[i] != '\n') {
                 word.push_back(line[i]);
@@ -36,14 +36,14 @@ std::variant<std::vector<std::string>, CommandLineError> SplitCommandLine(const 
         } else if (c == '\'') {
             const size_t close = line.find('\'', i + 1);
             if (close == std::string::npos) {
-                return CommandLineError{"a single quote is left open"};
+                return Fail("a single quote is left open");
             }
             word.append(line, i + 1, close - i - 1);
             i = close;
         } else if (c == '"') {
             for (++i;; ++i) {
                 if (i >= line.size()) {
-                    return CommandLineError{"a double quote is left open"};
+                    return Fail("a double quote is left open");
                 }
                 if (line[i] == '"') {
                     break;
@@ -65,7 +65,7 @@ std::variant<std::vector<std::string>, CommandLineError> SplitCommandLine(const 
         words.push_back(std::move(word));
     }
     if (words.empty()) {
-        return CommandLineError{"the command line names no program"};
+        return Fail("the command line names no program");
     }
     return words;
 }

@@ -3,14 +3,11 @@
 #pragma once
 
 #include <string>
-#include <variant>
 #include <vector>
 
-namespace quillet {
+#include "support/result.h"
 
-struct CommandLineError {
-    std::string message;  // for a person to read: "a quote is left open"
-};
+namespace quillet {
 
 // The words of `line`: split at blanks (space, tab, line break) outside quotes; 'single
 // quotes' keep everything up to the next single quote as it stands; "double quotes" keep it
@@ -18,7 +15,8 @@ struct CommandLineError {
 // character alone; outside quotes a backslash keeps the next character as it is (a backslash
 // before a line break removes both). Quotes next to other text join it in one word, and ''
 // is an empty word. No expansion of any kind: $HOME, ~ and * stand as written.
-// Fails for a quote left open, a backslash at the very end, or a line with no word at all.
-std::variant<std::vector<std::string>, CommandLineError> SplitCommandLine(const std::string& line);
+// Fails for a quote left open, a backslash at the very end, or a line with no word at all
+// ("a single quote is left open").
+Result<std::vector<std::string>> SplitCommandLine(const std::string& line);
 
 }  // namespace quillet

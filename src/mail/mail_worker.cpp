@@ -21,14 +21,7 @@ MailWorker::MailWorker(Post post, Post before_waiting)
 }
 
 MailWorker::~MailWorker() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-        jobs_.clear();
-    }
-    Wake();
-    thread_.join();
-    *alive_ = false;
+    Stop();
     for (const int fd : wake_) {
         if (fd >= 0) {
             close(fd);
@@ -36,9 +29,25 @@ MailWorker::~MailWorker() {
     }
 }
 
+void MailWorker::Stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        jobs_.clear();
+    }
+    Wake();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    *alive_ = false;
+}
+
 void MailWorker::Submit(std::function<SendResult()> job, std::function<void(SendResult)> done) {
     {
         const std::lock_guard lock(mutex_);
+        if (stopping_) {
+            return;
+        }
         jobs_.push_back({std::move(job), std::move(done)});
     }
     WakeSoon();

@@ -33,14 +33,19 @@ class MailWorker final : public MailRunner {
     // `before_waiting`, when given, runs a task on the user-interface thread just before that
     // next waits for events: the mail thread is woken then, once that thread's turn is done.
     explicit MailWorker(Post post, Post before_waiting = {});
-    // Waits for the running job (bounded by the transport's time-outs); drops those not begun.
-    // No `done` runs after this.
+    // Stops, as Stop does.
     ~MailWorker() override;
     MailWorker(const MailWorker&) = delete;
     MailWorker& operator=(const MailWorker&) = delete;
 
-    // Runs `job` on the worker's thread, then `done` with its outcome through `post`.
+    // Runs `job` on the worker's thread, then `done` with its outcome through `post`. After
+    // Stop, the job is dropped.
     void Submit(std::function<SendResult()> job, std::function<void(SendResult)> done) override;
+
+    // Waits for the running job (bounded by the transport's time-outs) and joins the thread;
+    // drops the jobs not begun. No `done` runs after this, and no job: what the jobs use may go
+    // once it has returned. Called again, does nothing.
+    void Stop();
 
   private:
     struct Job {

@@ -1,7 +1,5 @@
 #include "mail/send_plain_text_mail.h"
 
-#include <iostream>
-
 #include "mail/command_line.h"
 #include "mail/mail_message.h"
 #include "mail/mailbox_address.h"
@@ -12,9 +10,8 @@ namespace {
 
 constexpr int kImplicitTlsPort = 465;
 
-SendResult Refuse(int32_t code, std::string why, std::optional<ComposedMail> composed = {}) {
-    std::cerr << "quillet: mail not sent: " << why << '\n';
-    return SendResult{code, std::move(why), true, std::move(composed)};
+SendResult Refuse(SendFailure failure, std::string why, std::optional<ComposedMail> composed = {}) {
+    return SendResult{failure, std::move(why), true, std::move(composed)};
 }
 
 // The first envelope address of `mail` that is not a mailbox, quoted, for the reason of a
@@ -37,30 +34,30 @@ SendResult ComposePlainTextMail(const SendRequest& request) {
     // A line break would end the SMTP command early and let the rest of the text stand as a
     // command of its own; a NUL would cut the text short.
     if (HoldsLineBreakOrNul(request.sender_address) || HoldsLineBreakOrNul(request.bcc)) {
-        return Refuse(kSendUnsafeText, "an address or the login holds a line break");
+        return Refuse(SendFailure::kUnsafeText, "an address or the login holds a line break");
     }
     ComposedMail mail;
     mail.mail_from = EnvelopeAddress(request.sender_address);
     if (mail.mail_from.empty()) {
-        return Refuse(kSendNoSenderAddress, "the sender address is empty");
+        return Refuse(SendFailure::kNoSenderAddress, "the sender address is empty");
     }
     mail.recipients = SplitAddressList(request.bcc);
     if (mail.recipients.empty()) {
-        return Refuse(kSendNoRecipient, "there is no recipient");
+        return Refuse(SendFailure::kNoRecipient, "there is no recipient");
     }
     if (std::string bad = FirstBadAddress(mail); !bad.empty()) {
-        return Refuse(kSendBadAddress, "the address " + bad + " is not a mailbox address");
+        return Refuse(SendFailure::kBadAddress, "the address " + bad + " is not a mailbox address");
     }
     const MailContent content{request.sender_name, request.sender_address, request.subject,
                               request.body};
     mail.message = BuildMessage(content, std::chrono::system_clock::now(),
                                 NewMessageId(request.sender_address));
-    return SendResult{0, "", false, std::move(mail)};
+    return SendResult{SendFailure::kNone, "", false, std::move(mail)};
 }
 
 SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request) {
     SendResult composed = ComposePlainTextMail(request);
-    if (composed.code != 0) {
+    if (!composed.ok()) {
         return composed;
     }
     return DeliverComposedMail(transport, request, *composed.composed);
@@ -70,25 +67,27 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
                                const ComposedMail& mail) {
     // A kept mail was checked when composed; its file may have been changed since.
     if (mail.recipients.empty()) {
-        return Refuse(kSendNoRecipient, "there is no recipient", mail);
+        return Refuse(SendFailure::kNoRecipient, "there is no recipient", mail);
     }
     if (std::string bad = FirstBadAddress(mail); !bad.empty()) {
-        return Refuse(kSendBadAddress, "the address " + bad + " is not a mailbox address", mail);
+        return Refuse(SendFailure::kBadAddress, "the address " + bad + " is not a mailbox address",
+                      mail);
     }
     if (request.port < 1 || request.port > 65535) {
-        return Refuse(kSendBadPort, "the server port is not a number from 1 to 65535", mail);
+        return Refuse(SendFailure::kBadPort, "the server port is not a number from 1 to 65535",
+                      mail);
     }
     const std::optional<std::string> host = UsableServerHost(request.server);
     if (!host) {
-        return Refuse(kSendBadServer, "the server name is not a host name", mail);
+        return Refuse(SendFailure::kBadServer, "the server name is not a host name", mail);
     }
     if (request.login &&
         (HoldsLineBreakOrNul(request.account) || HoldsLineBreakOrNul(request.password))) {
-        return Refuse(kSendUnsafeText, "an address or the login holds a line break", mail);
+        return Refuse(SendFailure::kUnsafeText, "an address or the login holds a line break", mail);
     }
     if (request.login && !request.ssl && !IsLoopbackHost(*host)) {
         // Anyone on the way could read the password, and then mail in the trader's name.
-        return Refuse(kSendLoginInClear,
+        return Refuse(SendFailure::kLoginInClear,
                       "the password would travel unencrypted: turn on the secure connection "
                       "(SSL), or turn off authentication",
                       mail);
@@ -106,22 +105,19 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     }
     if (request.login && request.token_command.find_first_not_of(" \t") != std::string::npos) {
         auto words = SplitCommandLine(request.token_command);
-        if (const auto* error = std::get_if<CommandLineError>(&words)) {
-            std::cerr << "quillet: mail not sent: the token command: " << error->message << '\n';
-            return SendResult{kSendBadTokenCommand, "the token command: " + error->message, true,
-                              mail};
+        if (!words.ok()) {
+            return SendResult{SendFailure::kBadTokenCommand,
+                              "the token command: " + words.error().message, true, mail};
         }
-        delivery.token_command = std::move(std::get<std::vector<std::string>>(words));
+        delivery.token_command = std::move(words).value();
     }
     delivery.mail_from = mail.mail_from;
     delivery.recipients = mail.recipients;
     delivery.message = mail.message;
     delivery.fresh_connection = request.fresh_connection;
     const SmtpResult result = transport.Deliver(delivery);
-    if (result.code != 0) {
-        std::cerr << "quillet: mail not sent: " << result.message << '\n';
-    }
-    return SendResult{result.code, result.message, result.permanent, mail, result.server_reply};
+    return SendResult{result.code == 0 ? SendFailure::kNone : SendFailure::kTransport,
+                      result.message, result.permanent, mail, result.server_reply};
 }
 
 }  // namespace quillet

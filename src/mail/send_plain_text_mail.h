@@ -10,15 +10,20 @@
 
 namespace quillet {
 
-// Result codes of our own, apart from the transport's (libcurl's are below 100).
-inline constexpr int32_t kSendUnsafeText = 1001;       // CR, LF or NUL in an address or login
-inline constexpr int32_t kSendNoRecipient = 1002;      // the blind-copy list names nobody
-inline constexpr int32_t kSendBadPort = 1003;          // the port is not 1 to 65535
-inline constexpr int32_t kSendBadServer = 1004;        // not a usable server (UsableServerHost)
-inline constexpr int32_t kSendNoSenderAddress = 1005;  // nothing left of the sender address
-inline constexpr int32_t kSendLoginInClear = 1007;     // a login without encryption, not loopback
-inline constexpr int32_t kSendBadTokenCommand = 1008;  // a token command that cannot be split
-inline constexpr int32_t kSendBadAddress = 1009;       // an address that is not a mailbox
+// Why a message was not sent.
+enum class SendFailure {
+    kNone,             // it was: the server accepted the message
+    kTransport,        // the transport failed: the connection, the login or the server's reply
+    kUnsafeText,       // CR, LF or NUL in an address or the login
+    kNoRecipient,      // the blind-copy list names nobody
+    kBadPort,          // the port is not 1 to 65535
+    kBadServer,        // not a usable server (UsableServerHost)
+    kNoSenderAddress,  // nothing left of the sender address
+    kInvalidSettings,  // the settings do not pass FirstSettingsError
+    kLoginInClear,     // a login without encryption, to a host that is not this machine
+    kBadTokenCommand,  // a token command that cannot be split
+    kBadAddress,       // an address that is not a mailbox
+};
 
 struct SendRequest {
     std::string server;  // blanks around it are dropped
@@ -49,29 +54,31 @@ struct ComposedMail {
 };
 
 struct SendResult {
-    int32_t code = 0;        // 0 when the server accepted the message; see below
-    std::string reason;      // for a non-zero code, for a person to read
+    SendFailure failure = SendFailure::kNone;
+    std::string reason;      // for a failure, for a person to read
     bool permanent = false;  // trying again with the same settings cannot help
     // The message, when it could be composed (whether or not it was delivered).
     std::optional<ComposedMail> composed;
     // The server's last reply, as SmtpResult's server_reply; empty when nothing was sent.
     std::string server_reply = {};
+
+    bool ok() const { return failure == SendFailure::kNone; }
 };
 
 // Checks the sender and the recipients of the request (each must be a mailbox address,
 // IsMailboxAddress, once a "Name <addr>" entry gives its addr) and builds its message, with a
-// Message-ID of its own: code 0 and `composed` set, or one of the codes above (permanent) and
-// nothing composed. Touches no network.
+// Message-ID of its own: `composed` set, or a failure of the request (permanent) and nothing
+// composed. Touches no network.
 SendResult ComposePlainTextMail(const SendRequest& request);
 
-// Composes the message (ComposePlainTextMail) and hands it to `transport`. The code is 0 when the
-// server accepted the message, one of the codes above (permanent) when the request was refused
-// before anything reached the network, otherwise the transport's code. The reason for a
-// failure is written to standard error. Never throws.
+// Composes the message (ComposePlainTextMail) and hands it to `transport`. No failure when the
+// server accepted the message; a failure of the request (permanent) when it was refused before
+// anything reached the network; otherwise kTransport with the transport's reason and
+// permanence. Never throws.
 SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request);
 
 // Delivers `mail` as it was composed, over the server, port, security and login of `request`
-// (its sender, recipients, subject and body are not used). Codes as SendPlainTextMail's; an
+// (its sender, recipients, subject and body are not used). Failures as SendPlainTextMail's; an
 // envelope of `mail` that is empty or not made of mailbox addresses is refused before anything
 // reaches the network.
 SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& request,

@@ -71,10 +71,7 @@ std::string JoinRecipients(const MailSettings& settings) {
     return joined;
 }
 
-namespace {
-
-// The request for settings that FirstSettingsError passes.
-SendRequest RequestFor(const MailSettings& settings) {
+SendRequest MailRequestFor(const MailSettings& settings) {
     SendRequest request;
     request.server = settings.server;
     request.port = *ReadWholeNumber(settings.port);
@@ -89,14 +86,12 @@ SendRequest RequestFor(const MailSettings& settings) {
     return request;
 }
 
-}  // namespace
-
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail) {
     if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, mail};
+        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, mail};
     }
-    const SendRequest request = RequestFor(settings);
+    const SendRequest request = MailRequestFor(settings);
     ComposedMail now = mail;
     now.mail_from = EnvelopeAddress(request.sender_address);
     now.recipients = SplitAddressList(request.bcc);
@@ -111,9 +106,9 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
                        const std::string& body) {
     if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
+        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, std::nullopt};
     }
-    SendRequest request = RequestFor(settings);
+    SendRequest request = MailRequestFor(settings);
     request.subject = subject;
     request.body = body;
     return ComposePlainTextMail(request);
@@ -123,9 +118,9 @@ SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings
                           const std::string& subject, const std::string& body,
                           bool fresh_connection) {
     if (auto error = FirstSettingsError(settings)) {
-        return SendResult{kSendInvalidSettings, std::move(*error), true, std::nullopt};
+        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, std::nullopt};
     }
-    SendRequest request = RequestFor(settings);
+    SendRequest request = MailRequestFor(settings);
     request.subject = subject;
     request.body = body;
     request.fresh_connection = fresh_connection;

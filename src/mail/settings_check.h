@@ -21,14 +21,16 @@ std::optional<std::string> FirstSettingsError(const MailSettings& settings);
 // back one for one: a mailbox holds a comma only inside the quoted string of its local part.
 std::string JoinRecipients(const MailSettings& settings);
 
-// Result code of a retry whose settings no longer pass FirstSettingsError.
-inline constexpr int32_t kSendInvalidSettings = 1006;
+// The one SMTP request of `settings`, which FirstSettingsError must pass: server, port, security,
+// login (password or token command), sender and recipients. Order mails, retries and the setup
+// dialog's test message all go through it; the caller adds the subject and the body.
+SendRequest MailRequestFor(const MailSettings& settings);
 
 // Delivers `mail` again over the server, port, security and login of `settings` as they are
 // now, and from and to their sender and recipients: a refused address mended in the settings
 // mends the mails that wait. The message keeps its Date, Message-ID and text; its From line
 // follows the sender. The result's `composed` is the mail as it was sent. Settings that
-// FirstSettingsError refuses give kSendInvalidSettings with that error as the reason, a
+// FirstSettingsError refuses give SendFailure::kInvalidSettings with that error as the reason, a
 // permanent failure, and nothing is sent.
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail);

@@ -1,11 +1,9 @@
 // Mailing with the live settings: the status line's texts and the hand-over to the mail thread.
 #include <cctype>
-#include <iostream>
 
 #include "mail/send_plain_text_mail.h"
 #include "mail/settings_check.h"
 #include "settings/form_email_setup.h"
-#include "support/number_text.h"
 
 namespace quillet {
 
@@ -25,8 +23,8 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
                                  std::function<void(const SendResult&)> done) {
     const MailSettings settings = live_.Value();
     if (const auto error = FirstSettingsError(settings)) {
-        std::cerr << "quillet: mail not sent: " << *error << '\n';
-        const SendResult refused{kSendInvalidSettings, *error, true, std::nullopt};
+        Say(services_.log, "mail not sent: " + *error);
+        const SendResult refused{SendFailure::kInvalidSettings, *error, true, std::nullopt};
         ShowOutcome(refused);
         if (done) {
             done(refused);
@@ -37,11 +35,7 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
     lblLog.SetForeColor(kLogBlack);
     services_.mail.Submit(
         [&transport = services_.transport, settings, subject, body, fresh_connection] {
-            return SendEmailUsingCDO(transport, settings.server, *ReadWholeNumber(settings.port),
-                                     settings.auth_required, settings.account_name,
-                                     settings.password, settings.ssl, settings.display_name,
-                                     settings.email, "", JoinRecipients(settings), subject, body,
-                                     fresh_connection);
+            return SendEmailUsingCDO(transport, settings, subject, body, fresh_connection);
         },
         [this, alive = alive_, done = std::move(done)](const SendResult& result) {
             if (*alive) {
@@ -54,10 +48,10 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
 }
 
 void formEmailSetup::ShowOutcome(const SendResult& result) {
-    if (result.code == kSendInvalidSettings) {
+    if (result.failure == SendFailure::kInvalidSettings) {
         lblLog.SetForeColor(kLogRed);
         LogMessage(result.reason);
-    } else if (result.code != 0) {
+    } else if (!result.ok()) {
         lblLog.SetForeColor(kLogRed);
         // The reason follows, as a sentence of its own: what happened, and the fix.
         std::string reason = result.reason;
@@ -72,28 +66,11 @@ void formEmailSetup::ShowOutcome(const SendResult& result) {
     }
 }
 
-SendResult formEmailSetup::SendEmailUsingCDO(
-    SmtpTransport& transport, const std::string& SMTPServer, const int32_t& SMTPserverport,
-    const int32_t& SMTPAuthenticate, const std::string& AccountName,
-    const std::string& AccountPassword, const int32_t& SMTPUseSSL, const std::string& SenderName,
-    const std::string& SenderEmail, [[maybe_unused]] const std::string& ToAddr,
-    const std::string& bcc, const std::string& Subject, const std::string& TextBody,
-    bool fresh_connection) {
-    // ToAddr is taken but never put on the message: every recipient is a blind copy.
-    SendRequest request;
-    request.server = SMTPServer;
-    request.port = SMTPserverport;
-    request.login = SMTPAuthenticate != 0;
-    request.account = AccountName;
-    request.password = AccountPassword;
-    request.ssl = SMTPUseSSL != 0;
-    request.sender_name = SenderName;
-    request.sender_address = SenderEmail;
-    request.bcc = bcc;
-    request.subject = Subject;
-    request.body = TextBody;
-    request.fresh_connection = fresh_connection;
-    return SendPlainTextMail(transport, request);
+SendResult formEmailSetup::SendEmailUsingCDO(SmtpTransport& transport,
+                                             const MailSettings& settings,
+                                             const std::string& Subject,
+                                             const std::string& TextBody, bool fresh_connection) {
+    return ComposeAndSend(transport, settings, Subject, TextBody, fresh_connection);
 }
 
 }  // namespace quillet

@@ -68,15 +68,15 @@ void formEmailSetup::Form_Load() {
         cmbServerTemplate.AddItem(t.TemplateName);
     }
     loading_ = true;
-    const auto error = INIfileRead();
+    const Result<> loaded = INIfileRead();
     SelectLoadedTemplate();
     loading_ = false;
     Publish();
     chkHttp_Click();
     AskForPassword();
-    if (error) {
-        services_.screen.ShowMessage("The settings could not be read: " + *error, kSettingsTitle,
-                                     MessageIcon::Exclamation);
+    if (!loaded.ok()) {
+        services_.screen.ShowMessage("The settings could not be read: " + loaded.error().message,
+                                     kSettingsTitle, MessageIcon::Exclamation);
     }
 }
 
@@ -143,9 +143,9 @@ void formEmailSetup::Form_Unload() {
 }
 
 void formEmailSetup::SaveSettings() {
-    if (const auto error = INIfileWrite()) {
-        services_.screen.ShowMessage("The settings could not be saved: " + *error, kSettingsTitle,
-                                     MessageIcon::Critical);
+    if (const Result<> written = INIfileWrite(); !written.ok()) {
+        services_.screen.ShowMessage("The settings could not be saved: " + written.error().message,
+                                     kSettingsTitle, MessageIcon::Critical);
     }
 }
 
@@ -215,7 +215,7 @@ void formEmailSetup::Command2_Click() {
         test_under_way_ = false;
         cmdCancelTest.SetEnabled(false);
         Command2.SetEnabled(true);
-        end(result.code == 0);
+        end(result.ok());
     });
     ending_test_ = [end] { end(false); };
     if (test_under_way_) {  // not refused at once

@@ -18,6 +18,8 @@
 #include "mail/send_plain_text_mail.h"
 #include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
+#include "support/log_sink.h"
+#include "support/result.h"
 #include "ui/controls.h"
 
 namespace quillet {
@@ -52,6 +54,8 @@ struct EmailSetupServices {
     std::function<void()> test_message_sent = nullptr;  // told after a test message went out
     // Turns the local HTTP endpoint on (at the port as typed) or off; none: no endpoint.
     std::function<HttpRowState(bool on, const std::string& port)> http_setting = nullptr;
+    // Told why a message was not sent.
+    LogSink log = nullptr;
 };
 
 class formEmailSetup {
@@ -180,17 +184,13 @@ class formEmailSetup {
     // reason as a sentence; "Message sent successfully." in green.
     void ShowOutcome(const SendResult& result);
 
-    // Sends one plain-text message with `transport`; see SendPlainTextMail. Its code is 0
-    // when the server accepted it. Blocks until the exchange has ended: for the mail thread.
-    static SendResult SendEmailUsingCDO(SmtpTransport& transport, const std::string& SMTPServer,
-                                        const int32_t& SMTPserverport,
-                                        const int32_t& SMTPAuthenticate,
-                                        const std::string& AccountName,
-                                        const std::string& AccountPassword,
-                                        const int32_t& SMTPUseSSL, const std::string& SenderName,
-                                        const std::string& SenderEmail, const std::string& ToAddr,
-                                        const std::string& bcc, const std::string& Subject,
-                                        const std::string& TextBody, bool fresh_connection = false);
+    // Sends one plain-text message of `Subject` and `TextBody` with `settings`, which
+    // FirstSettingsError must pass, through the request every mail is sent with
+    // (MailRequestFor): a token command logs in as it does for order mails. Its code is 0 when
+    // the server accepted it. Blocks until the exchange has ended: for the mail thread.
+    static SendResult SendEmailUsingCDO(SmtpTransport& transport, const MailSettings& settings,
+                                        const std::string& Subject, const std::string& TextBody,
+                                        bool fresh_connection = false);
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.
@@ -202,10 +202,10 @@ class formEmailSetup {
     // 2 reads as 0; a recipient count that is negative or not a number reads as 0, and one
     // above kMaxStoredRecipients as that bound. Gives the reason when the file exists but
     // cannot be read (the settings are then empty).
-    std::optional<std::string> INIfileRead();
+    Result<> INIfileRead();
     // Writes the nine settings to the file in one replacement. Gives the reason when the file
     // could not be written; it is then as it was.
-    std::optional<std::string> INIfileWrite();
+    Result<> INIfileWrite();
 
     // The keyring's key of the password: the server, port and account name as they stand.
     std::string CurrentPasswordKey() const;

@@ -1,15 +1,12 @@
 #include "settings/password_keeper.h"
 
 #include "settings/profile_file.h"
-#include "support/base64.h"
+#include "settings/stored_settings.h"
 #include "support/trim.h"
 
 namespace quillet {
 namespace {
 
-// Where the settings file keeps the password, as settings_file.cpp writes it.
-constexpr std::string_view kSection = "Quillet";
-constexpr const char* kPasswordKey = "txtPassword";
 
 }  // namespace
 
@@ -98,13 +95,12 @@ void PasswordKeeper::Settle() {
 
 void PasswordKeeper::DropFromFile(const std::string& password) {
     // Only the password the keyring now holds leaves the file; one saved since stays.
-    if (file_.Load()) {
+    if (!file_.Load().ok()) {
         return;
     }
-    const std::string key = Base64EncodeForINI(kPasswordKey);
-    if (file_.GetString(kSection, key, "") == Base64EncodeForINI(password)) {
-        file_.SetString(kSection, key, std::nullopt);
-        file_.Save();
+    if (ReadStoredValue(file_, stored::kPassword.name) == password) {
+        StageStoredValue(file_, stored::kPassword.name, std::nullopt);
+        static_cast<void>(file_.Save());  // the password stays in the file when it cannot go
     }
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/result.h"
+
 namespace quillet {
 
 class ProfileFile {
@@ -13,7 +15,7 @@ class ProfileFile {
 
     // Reads the file afresh from disk, dropping unsaved edits. A missing file is empty and no
     // error; any other failure gives the reason, and the contents are then empty.
-    virtual std::optional<std::string> Load() = 0;
+    virtual Result<> Load() = 0;
 
     // The value of the first `key` in a section named `section` (both ignoring letter case),
     // blanks around it removed and one pair of matching quotes taken off, cut to its first 511
@@ -30,7 +32,7 @@ class ProfileFile {
     // Writes the edits since Load(), replacing the file at once (a reader sees the old file or
     // the new one, never a part), or does nothing when there were none. Gives the reason when
     // the file could not be written; the file is then as it was.
-    virtual std::optional<std::string> Save() = 0;
+    virtual Result<> Save() = 0;
 };
 
 }  // namespace quillet

@@ -5,43 +5,32 @@
 
 #include "settings/form_email_setup.h"
 #include "settings/profile_file.h"
-#include "support/base64.h"
+#include "settings/stored_settings.h"
 #include "support/number_text.h"
 #include "support/trim.h"
 
 namespace quillet {
 namespace {
 
-constexpr std::string_view kSection = "Quillet";
-constexpr const char* kCountKey = "lstSendTo.ListCount";
-
-// The stored settings but the recipients, by their keys, in the order the file keeps them. A
-// text is stored as it stands, a check state as its number.
+// The stored settings but the recipients, in the order the file keeps them. A text is stored
+// as it stands, a check state as its number.
 struct StoredSetting {
-    const char* key;
+    const StoredKey& key;
     std::variant<TextBox formEmailSetup::*, CheckBox formEmailSetup::*> control;
 };
-constexpr StoredSetting kStoredSettings[] = {
-    {"txtDisplayName", &formEmailSetup::txtDisplayName},
-    {"txtEmail", &formEmailSetup::txtEmail},
-    {"txtSMTPserver", &formEmailSetup::txtSMTPserver},
-    {"txtPort", &formEmailSetup::txtPort},
-    {"chkSSL", &formEmailSetup::chkSSL},
-    {"chkAuthRequired", &formEmailSetup::chkAuthRequired},
-    {"txtAccountName", &formEmailSetup::txtAccountName},
-    {"txtPassword", &formEmailSetup::txtPassword},
-    {"chkHttp", &formEmailSetup::chkHttp},
-    {"txtHttpPort", &formEmailSetup::txtHttpPort},
-    {"txtTokenCommand", &formEmailSetup::txtTokenCommand},
+const StoredSetting kStoredSettings[] = {
+    {stored::kDisplayName, &formEmailSetup::txtDisplayName},
+    {stored::kEmail, &formEmailSetup::txtEmail},
+    {stored::kServer, &formEmailSetup::txtSMTPserver},
+    {stored::kPort, &formEmailSetup::txtPort},
+    {stored::kSsl, &formEmailSetup::chkSSL},
+    {stored::kAuthRequired, &formEmailSetup::chkAuthRequired},
+    {stored::kAccountName, &formEmailSetup::txtAccountName},
+    {stored::kPassword, &formEmailSetup::txtPassword},
+    {stored::kHttp, &formEmailSetup::chkHttp},
+    {stored::kHttpPort, &formEmailSetup::txtHttpPort},
+    {stored::kTokenCommand, &formEmailSetup::txtTokenCommand},
 };
-
-bool IsMissingMark(const std::string& text) {
-    return text == "-1";
-}
-
-std::string FileKey(int index) {
-    return "File" + std::to_string(index);
-}
 
 // A stored check state; anything but 0, 1 or 2 reads as cleared.
 int16_t CheckState(const std::string& text) {
@@ -57,25 +46,19 @@ int Count(const std::string& text) {
 }  // namespace
 
 std::string formEmailSetup::INIfileReadOneItem(const std::string& key) {
-    // No stored form holds "-", so the fallback comes back only for a missing key.
-    const std::string stored =
-        services_.settings_file.GetString(kSection, Base64EncodeForINI(key), "-1");
-    return IsMissingMark(stored) ? std::string() : Base64DecodeFromINI(stored);
+    return ReadStoredValue(services_.settings_file, key).value_or("");
 }
 
 void formEmailSetup::INIfileWriteOneItem(const std::string& key, const std::string& value) {
-    const std::string stored = Base64EncodeForINI(TrimSpaces(value));
-    if (stored.empty()) {
-        services_.settings_file.SetString(kSection, Base64EncodeForINI(key), std::nullopt);
-    } else {
-        services_.settings_file.SetString(kSection, Base64EncodeForINI(key), stored);
-    }
+    const std::string trimmed(TrimSpaces(value));
+    StageStoredValue(services_.settings_file, key,
+                     trimmed.empty() ? std::nullopt : std::optional<std::string_view>(trimmed));
 }
 
-std::optional<std::string> formEmailSetup::INIfileRead() {
-    auto error = services_.settings_file.Load();
+Result<> formEmailSetup::INIfileRead() {
+    Result<> loaded = services_.settings_file.Load();
     for (const StoredSetting& setting : kStoredSettings) {
-        const std::string stored = INIfileReadOneItem(setting.key);
+        const std::string stored = INIfileReadOneItem(std::string(setting.key.name));
         if (const auto* text = std::get_if<TextBox formEmailSetup::*>(&setting.control)) {
             (this->**text).SetText(stored);
         } else {
@@ -83,34 +66,34 @@ std::optional<std::string> formEmailSetup::INIfileRead() {
                 .SetValue(CheckState(stored));
         }
     }
-    const int count = Count(INIfileReadOneItem(kCountKey));
+    const int count = Count(INIfileReadOneItem(std::string(stored::kRecipientCount.name)));
     for (int i = 1; i <= count; ++i) {
-        lstSendTo.AddItem(INIfileReadOneItem(FileKey(i)));
+        lstSendTo.AddItem(INIfileReadOneItem(RecipientKey(i)));
     }
-    return error;
+    return loaded;
 }
 
-std::optional<std::string> formEmailSetup::INIfileWrite() {
+Result<> formEmailSetup::INIfileWrite() {
     // Start from the file as it is now, so that lines written by others are kept.
-    if (auto error = services_.settings_file.Load()) {
-        return error;
+    if (Result<> loaded = services_.settings_file.Load(); !loaded.ok()) {
+        return loaded;
     }
     for (const StoredSetting& setting : kStoredSettings) {
         if (const auto* text = std::get_if<TextBox formEmailSetup::*>(&setting.control)) {
-            INIfileWriteOneItem(setting.key, (this->**text).Text());
+            INIfileWriteOneItem(std::string(setting.key.name), (this->**text).Text());
         } else {
             const CheckBox& box = this->*std::get<CheckBox formEmailSetup::*>(setting.control);
-            INIfileWriteOneItem(setting.key, std::to_string(box.Value()));
+            INIfileWriteOneItem(std::string(setting.key.name), std::to_string(box.Value()));
         }
     }
-    INIfileWriteOneItem("txtPassword", StoredPassword());  // empty when the keyring has it
-    const int old_count = Count(INIfileReadOneItem(kCountKey));
+    INIfileWriteOneItem(std::string(stored::kPassword.name), StoredPassword());  // empty when the keyring has it
+    const int old_count = Count(INIfileReadOneItem(std::string(stored::kRecipientCount.name)));
     for (int i = 1; i <= old_count; ++i) {
-        INIfileWriteOneItem(FileKey(i), "");
+        INIfileWriteOneItem(RecipientKey(i), "");
     }
-    INIfileWriteOneItem(kCountKey, std::to_string(lstSendTo.ListCount()));
+    INIfileWriteOneItem(std::string(stored::kRecipientCount.name), std::to_string(lstSendTo.ListCount()));
     for (int i = 1; i <= lstSendTo.ListCount(); ++i) {
-        INIfileWriteOneItem(FileKey(i), lstSendTo.List(i - 1));
+        INIfileWriteOneItem(RecipientKey(i), lstSendTo.List(i - 1));
     }
     return services_.settings_file.Save();
 }

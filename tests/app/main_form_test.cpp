@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "app/form_quillet.h"
+#include "app/main_desk.h"
 #include "app/order_dispatcher.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/mail_doubles.h"
@@ -29,32 +29,34 @@ struct Main {
     test::ScriptedScreen screen;
     test::InlineOutbox outbox;
     SetupDialogSlot setup{{transport, outbox.runner, file, screen}};
-    formQuillet form{setup, screen, ".", outbox.Services(transport)};
+    MainDesk main{setup, screen, ".", outbox.Services(transport)};
+    formQuillet& form = main.form;
+    OrderDesk& desk = main.desk;
 };
 
 TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     Main w;
     OrderEvent placed = OrderPlaced{"77", 1, 100, "XYZ", 3, 0, 12.5, "", "", "", "B", "C", "A"};
-    w.form.HandleEvent(placed);
+    w.desk.Handle(placed);
     EXPECT_EQ(w.form.List1.ListCount(), 0u);
     OrderEvent query = QueryConnected{"", "", "", 5};
-    w.form.HandleEvent(query);
+    w.desk.Handle(query);
     EXPECT_EQ(std::get<QueryConnected>(query).Answer, 5);  // untouched while not connected
 
     OrderEvent connect = Connect{"", "", 0};
-    w.form.HandleEvent(connect);
+    w.desk.Handle(connect);
     EXPECT_EQ(std::get<Connect>(connect).Answer, -1);
     EXPECT_EQ(w.screen.main_window_shown, 1);
-    w.form.HandleEvent(query);
+    w.desk.Handle(query);
     EXPECT_EQ(std::get<QueryConnected>(query).Answer, -1);
 
-    w.form.HandleEvent(placed);
+    w.desk.Handle(placed);
     OrderEvent cancelled = OrderCancelled{"77"};
     OrderEvent modified = OrderModified{"77", 10, 11};
     bool replied_after_mail = false;  // the reply waits for the mail
-    w.form.HandleEvent(cancelled, [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
+    w.desk.Handle(cancelled, EventSource::kSocket, [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
     EXPECT_TRUE(replied_after_mail);
-    w.form.HandleEvent(modified);
+    w.desk.Handle(modified);
     ASSERT_EQ(w.form.List1.ListCount(), 3u);
     EXPECT_EQ(w.form.List1.List(0),
               "A - B - C - Buy 100 share(s) of XYZ. Limit order with Limit price=12.5  "
@@ -68,11 +70,11 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
         "\r\n\r\nModify Order: Orderid=77  New Stop Price = 10   New Limit Price = 11\r\n"));
 
     OrderEvent disconnect = Disconnect{};
-    w.form.HandleEvent(disconnect);
-    w.form.HandleEvent(placed);
+    w.desk.Handle(disconnect);
+    w.desk.Handle(placed);
     EXPECT_EQ(w.form.List1.ListCount(), 3u);
     OrderEvent shutdown = Shutdown{};
-    w.form.HandleEvent(shutdown);
+    w.desk.Handle(shutdown);
     EXPECT_EQ(w.screen.main_window_unloaded, 1);
 }
 
@@ -83,7 +85,7 @@ TEST(MainFormTest, TheLiveSettingsOutliveTheDialogAndReadingThemLoadsNothing) {
     EXPECT_FALSE(w.setup.IsLoaded());
     EXPECT_EQ(w.setup.Settings().server, "typed.example.com");
     OrderEvent cancelled = OrderCancelled{"1"};
-    w.form.HandleEvent(cancelled);
+    w.desk.Handle(cancelled);
     ASSERT_EQ(w.transport.deliveries.size(), 1u);
     EXPECT_EQ(w.transport.deliveries[0].host, "typed.example.com");
     EXPECT_FALSE(w.setup.IsLoaded());

@@ -140,7 +140,7 @@ struct Fixture {
                                   milliseconds(300)},
                    journal),
         [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
-        [this](const SendResult& r) { first_outcomes.push_back(r.code == 0 ? "sent" : r.reason); }};
+        [this](const SendResult& r) { first_outcomes.push_back(r.ok() ? "sent" : r.reason); }};
 };
 
 TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
@@ -284,6 +284,9 @@ TEST(OutboxTest, AMailTheDiskCannotTakeIsToldUnsafeUntilAWriteHolds) {
     EXPECT_EQ(f.unsaved_notes[1], full);
     EXPECT_EQ(f.outbox.Counts().unsaved, 1);
     EXPECT_EQ(f.lines[1], DeliveryState::Waiting);
+    ASSERT_FALSE(f.journal.mails.empty());
+    EXPECT_EQ(f.journal.mails.back().mail_state, "unsaved");
+    EXPECT_NE(f.journal.mails.back().reason.find("Not kept: " + full), std::string::npos);
     EXPECT_EQ(
         f.notes.seen.back().rfind("Order mail for order 1 not safe | It could not be kept", 0), 0u);
     for (const std::string& note : f.notes.seen) {

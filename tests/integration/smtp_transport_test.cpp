@@ -329,7 +329,7 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
         formEmailSetup& settings = rig.settings;
 
         const auto start = Clock::now();
-        form.CVTOrders1_OrderCancelled({"1"});
+        rig.Handle(OrderCancelled{"1"});
         EXPECT_LT(Clock::now() - start, 6s);
         EXPECT_EQ(settings.lblLog.Caption().find(std::string("Can't send message: check your "
                                                              "e-mail settings.") +
@@ -340,7 +340,7 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
 
         settings.txtPort.SetText(std::to_string(good.port()));
         form.RetryWaitingMail();  // a mail that waits goes first
-        form.CVTOrders1_OrderCancelled({"2"});
+        rig.Handle(OrderCancelled{"2"});
         EXPECT_EQ(settings.lblLog.Caption(), "Message sent successfully.");
         EXPECT_EQ(form.List1.ListCount(), 2u);
     }

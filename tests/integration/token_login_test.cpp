@@ -65,7 +65,7 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
         settings.txtTokenCommand.SetText("\"" + script + "\" --account trader");
 
         const auto start = Clock::now();
-        form.CVTOrders1_OrderCancelled({"1"});
+        rig.Handle(OrderCancelled{"1"});
         EXPECT_LT(Clock::now() - start, 3s);
         const std::string& status = settings.lblLog.Caption();
         EXPECT_EQ(status.substr(status.find(' ') + 1), c.outcome) << status;
@@ -75,6 +75,11 @@ TEST(TokenLogin, TheCommandsTokenLogsInAndAFailingCommandLeavesTheMailWaiting) {
         if (sent) {
             EXPECT_EQ(server.Received().back().auth_user, "trader");
             EXPECT_TRUE(outbox.store.entries.empty());
+            // "Send Test E-mail" logs in as the order mail did, with the command's token.
+            settings.Command2_Click();
+            EXPECT_EQ(settings.lblLog.Caption(), "Message sent successfully.");
+            ASSERT_EQ(server.Received().size(), ++delivered);
+            EXPECT_EQ(server.Received().back().auth_user, "trader");
         } else {
             // A temporary failure: the mail waits for its next attempt.
             ASSERT_EQ(outbox.store.entries.size(), 1u);

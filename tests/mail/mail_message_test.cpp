@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mail/send_plain_text_mail.h"
 #include "mail/mailbox_address.h"
+#include "mail/send_plain_text_mail.h"
 #include "mail/server_name.h"
 #include "mail/settings_check.h"
 #include "support/recording_transport.h"
@@ -92,23 +92,34 @@ TEST(AddressTest, EnvelopeAddressesComeBareAndMessageIdsFromTheSenderDomain) {
 TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetwork) {
     struct Case {
         std::function<void(SendRequest&)> change;
-        int32_t code;  // -1: delivered with `security`
+        SendFailure failure;  // kNone: delivered with `security`
         SmtpSecurity security = SmtpSecurity::Plain;
     };
     const Case cases[] = {
-        {[](SendRequest& r) { r.ssl = true, r.port = 465; }, -1, SmtpSecurity::ImplicitTls},
-        {[](SendRequest& r) { r.ssl = true; }, -1, SmtpSecurity::StartTls},
-        {[](SendRequest& r) { r.bcc = "a@example.com\r\nRCPT TO:<evil@x.com>"; }, kSendUnsafeText},
-        {[](SendRequest& r) { r.password = std::string("p\0w", 3); }, kSendUnsafeText},
-        {[](SendRequest& r) { r.bcc = " , "; }, kSendNoRecipient},
-        {[](SendRequest& r) { r.port = 65536; }, kSendBadPort},
-        {[](SendRequest& r) { r.server = "evil.com/x?y"; }, kSendBadServer},
+        {[](SendRequest& r) { r.ssl = true, r.port = 465; }, SendFailure::kNone,
+         SmtpSecurity::ImplicitTls},
+        {[](SendRequest& r) { r.ssl = true; }, SendFailure::kNone, SmtpSecurity::StartTls},
+        {[](SendRequest& r) { r.bcc = "a@example.com\r\nRCPT TO:<evil@x.com>"; },
+         SendFailure::kUnsafeText},
+        {[](SendRequest& r) { r.password = std::string("p\0w", 3); }, SendFailure::kUnsafeText},
+        {[](SendRequest& r) { r.bcc = " , "; }, SendFailure::kNoRecipient},
+        {[](SendRequest& r) { r.port = 65536; }, SendFailure::kBadPort},
+        {[](SendRequest& r) { r.server = "evil.com/x?y"; }, SendFailure::kBadServer},
         // A password never travels unencrypted, but to this machine.
-        {[](SendRequest&) {}, kSendLoginInClear},
-        {[](SendRequest& r) { r.server = "127.0.0.1"; }, -1, SmtpSecurity::Plain},
-        {[](SendRequest& r) { r.sender_address = " <> "; }, kSendNoSenderAddress},
+        {[](SendRequest&) {}, SendFailure::kLoginInClear},
+        {[](SendRequest& r) { r.server = "127.0.0.1"; }, SendFailure::kNone, SmtpSecurity::Plain},
+        {[](SendRequest& r) { r.server = "127.255.255.254"; }, SendFailure::kNone,
+         SmtpSecurity::Plain},
+        {[](SendRequest& r) { r.server = "128.0.0.1"; }, SendFailure::kLoginInClear},
+        {[](SendRequest& r) { r.server = "LocalHost"; }, SendFailure::kNone, SmtpSecurity::Plain},
+        {[](SendRequest& r) { r.server = "localhost.example"; }, SendFailure::kLoginInClear},
+        {[](SendRequest& r) { r.server = "localhos"; }, SendFailure::kLoginInClear},
+        {[](SendRequest& r) { r.server = "::1"; }, SendFailure::kNone, SmtpSecurity::Plain},
+        {[](SendRequest& r) { r.server = "[::1]"; }, SendFailure::kNone, SmtpSecurity::Plain},
+        {[](SendRequest& r) { r.server = "::2"; }, SendFailure::kLoginInClear},
+        {[](SendRequest& r) { r.sender_address = " <> "; }, SendFailure::kNoSenderAddress},
         {[](SendRequest& r) { r.bcc = "b@example.com, x@example.com> NOTIFY=NEVER"; },
-         kSendBadAddress},
+         SendFailure::kBadAddress},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         test::RecordingTransport transport;
@@ -116,13 +127,12 @@ TEST(SendPlainTextMailTest, ChoosesTheSecurityAndRefusesUnsafeInputBeforeTheNetw
             "mail.example.com", 587, true, "user", "pw", false, "Desk", "desk@example.com",
             "a@example.com",    "s", "b"};
         cases[i].change(request);
-        const int32_t code = SendPlainTextMail(transport, request).code;
-        if (cases[i].code < 0) {
-            EXPECT_EQ(code, 0) << i;
+        const SendFailure failure = SendPlainTextMail(transport, request).failure;
+        EXPECT_EQ(failure, cases[i].failure) << i;
+        if (cases[i].failure == SendFailure::kNone) {
             ASSERT_EQ(transport.deliveries.size(), 1u) << i;
             EXPECT_EQ(transport.deliveries[0].security, cases[i].security) << i;
         } else {
-            EXPECT_EQ(code, cases[i].code) << i;
             EXPECT_TRUE(transport.deliveries.empty()) << i;
         }
     }

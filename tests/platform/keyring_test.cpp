@@ -40,7 +40,7 @@ struct Start {
 // A settings file of an account on this machine, with `password` in it when not empty.
 void WriteAccount(const std::string& path, const std::string& password) {
     IniFile file(path);
-    ASSERT_FALSE(file.Load());
+    ASSERT_TRUE(file.Load().ok());
     const auto set = [&file](const std::string& key, const std::string& value) {
         file.SetString("Quillet", Base64EncodeForINI(key), Base64EncodeForINI(value));
     };
@@ -51,7 +51,7 @@ void WriteAccount(const std::string& path, const std::string& password) {
     if (!password.empty()) {
         set("txtPassword", password);
     }
-    ASSERT_FALSE(file.Save());
+    ASSERT_TRUE(file.Save().ok());
 }
 
 bool FileHolds(const std::string& path, const std::string& password) {

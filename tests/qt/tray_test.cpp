@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QtTest/QTest>
 
+#include "app/main_desk.h"
 #include "app/quit_question.h"
 #include "platform/profile/ini_file.h"
 #include "platform/profile/tray_setting.h"
@@ -130,7 +131,8 @@ TEST(BackgroundServiceTest, TheUsersCloseHidesIntoTheTrayOnlyWhenAsked) {
         test::InlineOutbox outbox;
         QtScreen screen;
         SetupDialogSlot setup({transport, outbox.runner, file, screen});
-        formQuillet form(setup, screen, ".", outbox.Services(transport));
+        MainDesk main(setup, screen, ".", outbox.Services(transport));
+        formQuillet& form = main.form;
         MainWindow window(form);
         screen.SetMainWindow(&window);
         form.Form_Load();

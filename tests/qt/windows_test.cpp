@@ -18,7 +18,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 #include "accounts/form_accounts.h"
-#include "app/form_quillet.h"
+#include "app/main_desk.h"
 #include "mail/mail_worker.h"
 #include "platform/outbox/outbox_folder.h"
 #include "platform/profile/ini_file.h"
@@ -58,7 +58,7 @@ struct Program {
     SetupDialogSlot setup{{transport, worker, file, screen}};
     OutboxFolder outbox{dir.Path("quillet.outbox")};
     test::Notes notes;
-    formQuillet form{
+    MainDesk main{
         setup, screen, ".",
         OutboxServices{outbox,
                        worker,
@@ -70,6 +70,7 @@ struct Program {
                        },
                        &QDateTime::currentMSecsSinceEpoch,
                        RetrySchedule{}}};
+    formQuillet& form = main.form;
     MainWindow window{form};
 };
 
@@ -233,7 +234,7 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
 
     p.setup.Get().lstSendTo.Clear();  // nothing to mail
     OrderEvent cancelled = OrderCancelled{"77"};
-    p.form.HandleEvent(cancelled);
+    p.main.desk.Handle(cancelled);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.List1()->model()->rowCount() == 1; }));
     const QModelIndex line = p.window.List1()->model()->index(0, 0);
     EXPECT_EQ(line.data().toString(), "Cancel Order: Orderid=77");
@@ -277,7 +278,7 @@ TEST(MainWindowTest, AStuckMailLeavesTheWindowFree) {
             last = now;
         });
         tick.start(kTick);
-        p.form.HandleEvent(cancelled, [&] { replied = true; });
+        p.main.desk.Handle(cancelled, EventSource::kSocket, [&] { replied = true; });
         QTest::qWait(1000);
         EXPECT_TRUE(replied);
         EXPECT_EQ(p.form.List1.ListCount(), static_cast<size_t>(order));
@@ -299,8 +300,8 @@ TEST(MainWindowTest, TheSetupDialogsCloseBoxAndAShutdownSave) {
             QWidget* dialog = QApplication::activeModalWidget();
             dialog_was_shown = dialog != nullptr;
             if (shutdown) {
-                Shutdown stop;
-                p.form.CVTOrders1_Shutdown(stop);
+                OrderEvent stop = Shutdown{};
+                p.main.desk.Handle(stop);
             } else if (dialog) {
                 dialog->close();
             }

@@ -33,7 +33,7 @@ TEST(SettingsFileTest, StoresEveryKeyAndValueInBase64AndKeepsForeignLines) {
                     "RmlsZTE$=YUB4\nRmlsZTI$=YkB4\nRmlsZTM$=Y0B4\nRmlsZTQ$=ZEB4\nRmlsZTU$=ZUB4\n");
     {
         Settings s(path);
-        ASSERT_FALSE(s.form.INIfileRead());
+        ASSERT_TRUE(s.form.INIfileRead().ok());
         ASSERT_EQ(s.form.lstSendTo.ListCount(), 5);
         for (int i = 0; i < 4; ++i) {
             s.form.lstSendTo.RemoveItem(1);
@@ -42,7 +42,7 @@ TEST(SettingsFileTest, StoresEveryKeyAndValueInBase64AndKeepsForeignLines) {
         s.form.txtDisplayName.SetText("  Order Desk ");
         s.form.chkSSL.SetValue(2);
         s.form.txtAccountName.SetText("trader");
-        ASSERT_FALSE(s.form.INIfileWrite());
+        ASSERT_TRUE(s.form.INIfileWrite().ok());
     }
     const std::string text = test::ReadFile(path);
     EXPECT_EQ(text.rfind("[Other]\nkeep=me\n[QUILLET]\n; note\n", 0), 0u) << text;
@@ -54,7 +54,7 @@ TEST(SettingsFileTest, StoresEveryKeyAndValueInBase64AndKeepsForeignLines) {
         EXPECT_EQ(text.find(gone), std::string::npos) << gone;
     }
     Settings s(path);
-    ASSERT_FALSE(s.form.INIfileRead());
+    ASSERT_TRUE(s.form.INIfileRead().ok());
     EXPECT_EQ(s.form.txtDisplayName.Text(), "Order Desk");
 }
 
@@ -73,7 +73,7 @@ TEST(SettingsFileTest, DamagedNumbersReadSafely) {
                                   "\nbHN0U2VuZFRvLkxpc3RDb3VudA$$=" + Base64EncodeForINI(count) +
                                   "\nRmlsZTI$=YkB4\ndHh0RW1haWw$=-1\n");  // File2 only; email "-1"
         Settings s(path);
-        ASSERT_FALSE(s.form.INIfileRead());
+        ASSERT_TRUE(s.form.INIfileRead().ok());
         EXPECT_EQ(s.form.chkSSL.Value(), expected_state) << state;
         ASSERT_EQ(s.form.lstSendTo.ListCount(), expected_count) << count;
         if (expected_count == 2) {

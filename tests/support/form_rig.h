@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/form_quillet.h"
+#include "app/main_desk.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/mail_doubles.h"
 #include "support/memory_profile.h"
@@ -26,14 +26,18 @@ inline formEmailSetup& MailTo(formEmailSetup& f, const std::string& host, int po
 struct FormRig {
     FormRig(SmtpTransport& transport, int port)
         : setup({transport, outbox.runner, file, screen}),
-          form(setup, screen, ".", outbox.Services(transport)),
+          main(setup, screen, ".", outbox.Services(transport)),
           settings((form.Form_Load(), MailTo(setup.Get(), "localhost", port))) {}
+
+    // Handles `event` as if the platform sent it.
+    void Handle(OrderEvent event) { main.desk.Handle(event); }
 
     MemoryProfile file;
     ScriptedScreen screen;
     InlineOutbox outbox;
     SetupDialogSlot setup;
-    formQuillet form;
+    MainDesk main;
+    formQuillet& form = main.form;
     formEmailSetup& settings;
 };
 

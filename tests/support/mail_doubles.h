@@ -22,20 +22,20 @@ struct MemoryStore : OutboxStore {
         const auto all = std::views::values(entries);
         return {all.begin(), all.end()};
     }
-    std::optional<std::string> Save(const OutboxEntry& entry) override {
+    Result<> Save(const OutboxEntry& entry) override {
         ++saves;
         if (save_error) {
-            return save_error;
+            return Fail(*save_error);
         }
         entries[entry.id] = entry;
-        return std::nullopt;
+        return {};
     }
-    std::optional<std::string> Remove(const std::string& id) override {
+    Result<> Remove(const std::string& id) override {
         if (remove_error) {
-            return remove_error;
+            return Fail(*remove_error);
         }
         entries.erase(id);
-        return std::nullopt;
+        return {};
     }
     std::map<std::string, OutboxEntry> entries;
     int saves = 0;

@@ -16,9 +16,9 @@ namespace quillet::test {
 
 class MemoryProfile : public ProfileFile {
   public:
-    std::optional<std::string> Load() override {
+    Result<> Load() override {
         staged = saved;
-        return load_error;
+        return load_error ? Result<>(Fail(*load_error)) : Result<>();
     }
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view fallback) const override {
@@ -33,11 +33,11 @@ class MemoryProfile : public ProfileFile {
             staged.erase(Key(section, key));
         }
     }
-    std::optional<std::string> Save() override {
+    Result<> Save() override {
         if (!save_error) {
             saved = staged;
         }
-        return save_error;
+        return save_error ? Result<>(Fail(*save_error)) : Result<>();
     }
 
     // Stores `settings` ({key, value} in plain text) as the settings file holds them.

@@ -77,11 +77,11 @@ SecondStart AskRunningQuilletToShow(const ControlSocketLocation& location,
                                     std::chrono::milliseconds limit) {
     if (!location.private_folder.empty() &&
         !PreparePrivateSocketFolder(location.private_folder).empty()) {
-        return {false, start_error};
+        return {false, start_error, true};
     }
     const ControlSocketConnection connection = ConnectControlSocket(location.path);
     if (!connection.fd) {
-        return {false, start_error};
+        return {false, start_error, true};
     }
     const std::string request = "{\"event\":\"Show\"}\n";
     ReplyLine reply{false, "the request could not be sent"};

@@ -12,6 +12,7 @@ namespace quillet {
 struct SecondStart {
     bool shown = false;   // a running Quillet answered {"ok":true} to {"event":"Show"}
     std::string message;  // for standard error
+    bool nobody_listens = false;  // nothing could be reached there (the message is start_error)
 };
 
 // Called when listening at `location` failed with `start_error`. When a program listens there

@@ -104,15 +104,23 @@ std::vector<OutboxEntry> OutboxFolder::LoadAll() {
     return entries;
 }
 
-std::optional<std::string> OutboxFolder::Save(const OutboxEntry& entry) {
+Result<> OutboxFolder::Save(const OutboxEntry& entry) {
     if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
-        return "cannot make " + folder_ + ": " + std::strerror(errno);
+        return Fail("cannot make " + folder_ + ": " + std::strerror(errno));
     }
-    return WriteFileAtomically(PathOf(entry.id), EncodeOutboxEntry(entry), S_IRUSR | S_IWUSR);
+    if (auto error =
+            WriteFileAtomically(PathOf(entry.id), EncodeOutboxEntry(entry), S_IRUSR | S_IWUSR)) {
+        return Fail(std::move(*error));
+    }
+    return {};
 }
 
-std::optional<std::string> OutboxFolder::Remove(const std::string& id) {
-    return RemoveFileDurably(PathOf(id));  // a power cut does not bring a delivered mail back
+Result<> OutboxFolder::Remove(const std::string& id) {
+    // A power cut does not bring a delivered mail back.
+    if (auto error = RemoveFileDurably(PathOf(id))) {
+        return Fail(std::move(*error));
+    }
+    return {};
 }
 
 void OutboxFolder::PutAside(const std::string& name, const std::string& why) const {

@@ -20,8 +20,8 @@ class OutboxFolder final : public OutboxStore {
     // files of writes that were killed before their end are removed. Not owned: nothing, and a
     // line on standard error when there are entries it leaves for the folder's owner.
     std::vector<OutboxEntry> LoadAll() override;
-    std::optional<std::string> Save(const OutboxEntry& entry) override;
-    std::optional<std::string> Remove(const std::string& id) override;
+    Result<> Save(const OutboxEntry& entry) override;
+    Result<> Remove(const std::string& id) override;
 
     const std::string& folder() const { return folder_; }
 

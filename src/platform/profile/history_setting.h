@@ -20,6 +20,6 @@ int ReadHistoryDays(ProfileFile& settings_file);
 // Stores `days` (1 to 36500): the file is read afresh, the one entry set and the file saved, so
 // that its other lines stay as they are. Gives the reason when the file could not be read or
 // written.
-std::optional<std::string> WriteHistoryDays(ProfileFile& settings_file, int days);
+Result<> WriteHistoryDays(ProfileFile& settings_file, int days);
 
 }  // namespace quillet

@@ -56,16 +56,16 @@ void EndLine(std::string& line) {
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
-std::optional<std::string> IniFile::Load() {
+Result<> IniFile::Load() {
     lines_.clear();
     dirty_ = false;
     indexed_ = false;
     auto read = ReadRegularFile(path_, kMaxFileBytes);
     if (auto* refusal = std::get_if<FileRefusal>(&read)) {
         if (refusal->missing) {
-            return std::nullopt;
+            return {};
         }
-        return std::move(refusal->message);
+        return Fail(std::move(refusal->message));
     }
     const std::string& text = std::get<std::string>(read);
     size_t start = 0;
@@ -75,7 +75,7 @@ std::optional<std::string> IniFile::Load() {
         lines_.push_back(text.substr(start, stop - start));
         start = stop;
     }
-    return std::nullopt;
+    return {};
 }
 
 void IniFile::BuildIndex() const {
@@ -207,9 +207,9 @@ void IniFile::Remove(std::string_view section, std::string_view key, const Found
     }
 }
 
-std::optional<std::string> IniFile::Save() {
+Result<> IniFile::Save() {
     if (!dirty_) {
-        return std::nullopt;
+        return {};
     }
     std::string text;
     for (const auto& line : lines_) {
@@ -221,10 +221,10 @@ std::optional<std::string> IniFile::Save() {
         mode = existing.st_mode & 07777;
     }
     if (auto error = WriteFileAtomically(path_, text, mode)) {
-        return error;
+        return Fail(std::move(*error));
     }
     dirty_ = false;
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace quillet

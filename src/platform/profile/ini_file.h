@@ -20,12 +20,12 @@ class IniFile final : public ProfileFile {
   public:
     explicit IniFile(std::string path);
 
-    std::optional<std::string> Load() override;
+    Result<> Load() override;
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view fallback) const override;
     void SetString(std::string_view section, std::string_view key,
                    std::optional<std::string_view> value) override;
-    std::optional<std::string> Save() override;
+    Result<> Save() override;
 
     const std::string& path() const { return path_; }
 

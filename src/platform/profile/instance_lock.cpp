@@ -44,6 +44,12 @@ std::optional<std::string> InstanceLock::RecordSocket(const std::string& socket_
     return std::nullopt;
 }
 
+std::string RecordedHolderSocket(const std::string& settings_file) {
+    const std::string path = InstanceLockPath(settings_file);
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    return fd ? ReadRecord(fd.get()) : std::string();
+}
+
 InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
                                      std::chrono::milliseconds record_wait) {
     const std::string path = InstanceLockPath(settings_file);

@@ -42,4 +42,9 @@ struct InstanceLockAttempt {
 InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
                                      std::chrono::milliseconds record_wait);
 
+// Where the run that holds the lock of `settings_file` says it listens now: '' when it has not
+// said yet (a run that has just taken the lock clears the record of the run before it), or the
+// lock file cannot be read.
+std::string RecordedHolderSocket(const std::string& settings_file);
+
 }  // namespace quillet

@@ -1,27 +1,20 @@
 #include "platform/profile/stored_entry.h"
 
-#include "support/base64.h"
-
 namespace quillet {
-namespace {
 
-constexpr std::string_view kSection = "Quillet";
-
-}  // namespace
-
-std::string ReadStoredEntry(ProfileFile& settings_file, std::string_view key) {
-    if (settings_file.Load()) {
-        return {};
+std::string ReadStoredEntry(ProfileFile& settings_file, const StoredKey& key) {
+    if (!settings_file.Load().ok()) {
+        return std::string(key.fallback);
     }
-    return Base64DecodeFromINI(settings_file.GetString(kSection, Base64EncodeForINI(key), ""));
+    return ReadStoredValue(settings_file, key.name).value_or(std::string(key.fallback));
 }
 
-std::optional<std::string> WriteStoredEntry(ProfileFile& settings_file, std::string_view key,
+Result<> WriteStoredEntry(ProfileFile& settings_file, const StoredKey& key,
                                             std::string_view value) {
-    if (auto error = settings_file.Load()) {
-        return error;
+    if (Result<> loaded = settings_file.Load(); !loaded.ok()) {
+        return loaded;
     }
-    settings_file.SetString(kSection, Base64EncodeForINI(key), Base64EncodeForINI(value));
+    StageStoredValue(settings_file, key.name, value);
     return settings_file.Save();
 }
 

@@ -7,17 +7,18 @@
 #include <string_view>
 
 #include "settings/profile_file.h"
+#include "settings/stored_settings.h"
 
 namespace quillet {
 
-// The entry's value as the file holds it now (read afresh); empty when the file cannot be read
-// or has no such key.
-std::string ReadStoredEntry(ProfileFile& settings_file, std::string_view key);
+// The entry's value as the file holds it now (read afresh); the key's fallback when the file
+// cannot be read or has no such key.
+std::string ReadStoredEntry(ProfileFile& settings_file, const StoredKey& key);
 
 // Stores `value` under `key`: the file is read afresh, the one entry set and the file saved, so
 // that its other lines stay as they are. Gives the reason when the file could not be read or
 // written.
-std::optional<std::string> WriteStoredEntry(ProfileFile& settings_file, std::string_view key,
+Result<> WriteStoredEntry(ProfileFile& settings_file, const StoredKey& key,
                                             std::string_view value);
 
 }  // namespace quillet

@@ -15,6 +15,6 @@ bool ReadKeepRunningInTray(ProfileFile& settings_file);
 
 // Stores the setting: the file is read afresh, the one entry set and the file saved, so that
 // its other lines stay as they are. Gives the reason when the file could not be read or written.
-std::optional<std::string> WriteKeepRunningInTray(ProfileFile& settings_file, bool keep_running);
+Result<> WriteKeepRunningInTray(ProfileFile& settings_file, bool keep_running);
 
 }  // namespace quillet

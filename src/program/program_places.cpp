@@ -1,4 +1,4 @@
-#include "program_places.h"
+#include "program/program_places.h"
 
 #include <pwd.h>
 #include <unistd.h>

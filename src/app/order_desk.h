@@ -1,0 +1,100 @@
+// The order desk: where each event of the order-notification control is handled, whatever its
+// source. It lists an order's line in the main window's form, gives its mail to the outbox,
+// records the event in the journal, and lets the event's reply go once the mail is safe.
+//
+// An event in hand travels as one value, its Handling (where it came from, where its reply
+// goes), passed from handler to handler and into the outbox with the mail; nothing of it is
+// kept in a member. Lives on the user-interface thread, one event at a time (the dispatcher's).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/form_quillet.h"
+#include "app/journal.h"
+#include "app/order_events.h"
+#include "app/order_reply.h"
+#include "app/outbox.h"
+
+namespace quillet {
+
+class Screen;
+class SetupDialogSlot;
+
+// One event in hand.
+struct Handling {
+    EventSource source = EventSource::kSocket;  // for the journal
+    OrderReply reply;                           // told once the event's reply may go
+};
+
+class OrderDesk {
+  public:
+    struct Services {
+        Journal* journal = nullptr;       // none: nothing is journaled
+        std::function<int64_t()> now_ms;  // milliseconds since 1970 (UTC)
+        std::string decimal_separator;    // the user's, for prices
+    };
+
+    // Lists in `window` and mails through `outbox`, with the live settings of `setup`; all of
+    // them, and `screen`, must outlive the desk.
+    OrderDesk(formQuillet& window, Outbox& outbox, SetupDialogSlot& setup, Screen& screen,
+              Services services);
+    OrderDesk(const OrderDesk&) = delete;
+    OrderDesk& operator=(const OrderDesk&) = delete;
+
+    // Runs the handler of whichever event it is; Answer, Unsaved, Lost and Status are written
+    // back into `event`, which must live until `finish` (may be empty) is told: when the
+    // handler returns, or, for an order whose mail it sends, once that mail is safe (see
+    // Outbox), within the outbox's reply bound. `source` is where the event came from.
+    void Handle(OrderEvent& event, EventSource source = EventSource::kSocket,
+                std::function<void()> finish = {});
+
+    // The events of the order-notification control. A placed order makes a line only while
+    // the platform is connected.
+    void CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling);
+    void CVTOrders1_OrderCancelled(const OrderCancelled& event, Handling& handling);
+    void CVTOrders1_OrderModified(const OrderModified& event, Handling& handling);
+    void CVTOrders1_QueryConnected(QueryConnected& event, Handling& handling);
+    void CVTOrders1_Connect(Connect& event, Handling& handling);
+    void CVTOrders1_Disconnect(Handling& handling);
+    // Mails only in memory get up to the outbox's time at the end to be delivered or kept; the
+    // reply then names the orders whose mails were lost, before the program ends. A Shutdown
+    // that comes meanwhile gets the same answer.
+    void CVTOrders1_Shutdown(Shutdown& event, Handling& handling);
+    // How the mail is doing: the counts of the outbox, and the connection flag.
+    void Status_Requested(Status& status);
+    // Show: brings the main window to the front.
+    void Show_Request();
+
+    // Mails `buf` under the subject "CVT order # <orderid>" with the live settings, through
+    // the outbox, which takes the event's reply; with `row`, the journal gets it with the mail.
+    // Nothing when the recipient list is empty: the setup dialog's status line says why (when
+    // it is loaded), and the journal gets `row` with that note. The first attempt's outcome
+    // shows in the status line too, and the mail's state on the newest order line.
+    void SendEmail(const std::string& orderid, const std::string& buf, Handling& handling,
+                   std::optional<JournalEventRecord> row = std::nullopt);
+
+  private:
+    // Lists `line` and mails `buf` for order `order_id`, with the journal's row of `event`.
+    void ListAndMail(const OrderEvent& event, const std::string& order_id, const std::string& line,
+                     const std::string& buf, Handling& handling);
+    // The journal's row of `event`, handled now from `source`, listed as `line`.
+    JournalEventRecord JournalRow(const OrderEvent& event, std::string line,
+                                  EventSource source) const;
+    // Records `event`, which makes no line or mail, with `note`; nothing without a journal.
+    void RecordWithoutMail(const OrderEvent& event, EventSource source, std::string note);
+
+    formQuillet& window_;
+    Outbox& outbox_;
+    SetupDialogSlot& setup_;
+    Screen& screen_;
+    Services services_;
+    // The Shutdowns waiting for the outbox to keep what it can, with their replies.
+    std::vector<std::pair<Shutdown*, OrderReply>> ending_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,259 @@
+#include "program/application.h"
+
+#include <QLocale>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "app/program_files.h"
+#include "platform/http/http_token.h"
+#include "platform/profile/history_setting.h"
+#include "platform/standard_error_log.h"
+#include "platform/profile/settings_folder.h"
+#include "platform/profile/tray_setting.h"
+#include "platform/qt/autostart_entry.h"
+#include "program/environment_tuning.h"
+#include "program/one_run.h"
+
+namespace quillet {
+namespace {
+
+// How long an order's reply waits for its mail to be safe before the mail is written to the
+// outbox and the reply goes.
+constexpr std::chrono::milliseconds kReplyBound(250);
+// How long the end waits for what is still owed: the last replies and notices, the keyring.
+constexpr std::chrono::seconds kRepliesAtEnd(2);
+constexpr std::chrono::seconds kNoticesAtEnd(2);
+constexpr std::chrono::seconds kKeyringAtEnd(5);
+
+// Servers' certificates are checked against the system's CAs, or against those of the file
+// that $SSL_CERT_FILE names (as for OpenSSL's own default), never not at all.
+CurlSmtpTransport::Options MailOptions() {
+    CurlSmtpTransport::Options options;
+    if (const char* ca_file = std::getenv("SSL_CERT_FILE"); ca_file != nullptr) {
+        options.ca_file = ca_file;
+    }
+    options.keep_idle = SmtpKeepFromEnvironment();
+    return options;
+}
+
+// How long the journal keeps its rows: ninety days unless --keep-history said otherwise.
+std::chrono::hours JournalKeep(const std::string& settings_file) {
+    IniFile history_setting(settings_file);
+    return std::chrono::hours(24 * ReadHistoryDays(history_setting));
+}
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// What an autostart entry starts the program with: the settings file and the socket this run
+// was told, as absolute paths, so that the desktop starts the same Quillet from anywhere.
+std::vector<std::string> AutostartArguments(const CommandLine& command) {
+    std::vector<std::string> arguments;
+    std::error_code ignored;
+    for (const auto& [option, path] :
+         {std::pair{"--settings", command.settings}, std::pair{"--socket", command.socket}}) {
+        if (!path.empty()) {
+            arguments.insert(arguments.end(),
+                             {option, std::filesystem::absolute(path, ignored).string()});
+        }
+    }
+    return arguments;
+}
+
+}  // namespace
+
+Application::Application(const CommandLine& command, const ProgramPlaces& places,
+                         std::optional<InstanceLock> lock, std::optional<std::string> folder_error)
+    : command_(command),
+      places_(places),
+      lock_(std::move(lock)),
+      folder_error_(std::move(folder_error)),
+      transport_(MailOptions()),
+      outbox_folder_(OutboxFolderPath(places.settings_file), lock_.has_value()),
+      mail_worker_(
+          [this](std::function<void()> task) { mail_outcomes_.Post(std::move(task)); },
+          [this](std::function<void()> task) { mail_outcomes_.BeforeWaiting(std::move(task)); }),
+      settings_file_(places.settings_file),
+      // The help: the compiled help file when the desktop opens it, else the HTML pages.
+      help_(places.help,
+            [this](const std::string& text) {
+                screen_.ShowMessage(text, "Quillet for Corvana", MessageIcon::Critical);
+            }),
+      account_sources_(account_services_.Sources()),
+      setup_({transport_, mail_worker_, settings_file_, screen_, &account_sources_,
+              [this] { main_.form.RetryWaitingMail(); },
+              [this](bool on, const std::string& port) { return FollowHttpSetting(on, port); },
+              &SayOnStandardError},
+             &passwords_),
+      // Notices under the installed icon and desktop entry; a click on one opens it.
+      notifier_({QUILLET_APP_ID, QUILLET_APP_ID}),
+      journal_(std::in_place, JournalFilePath(places.settings_file),
+               JournalKeep(places.settings_file)),
+      main_(setup_, screen_, QLocale().decimalPoint().toStdString(),
+            OutboxServices{outbox_folder_,
+                           mail_worker_,
+                           transport_,
+                           notifier_,
+                           {},
+                           [this](std::chrono::milliseconds delay, std::function<void()> task) {
+                               if (timers_) {
+                                   QTimer::singleShot(delay, timers_.get(), std::move(task));
+                               }
+                           },
+                           &NowMs,
+                           RetryScheduleFromEnvironment(),
+                           kReplyBound,
+                           nullptr,
+                           std::chrono::seconds(5),
+                           std::chrono::seconds(10),
+                           &*journal_,
+                           &SayOnStandardError}),
+      // Stopped from outside, the program still saves its settings. Taken before the socket
+      // appears; a signal is acted on once the event loop runs, when the window stands.
+      stop_signals_([this] { screen_.UnloadMainWindow(); }),
+      tray_settings_(places.settings_file) {
+    screen_.SetHelpOpener(&help_);
+    screen_.SetSetupDialogSlot(&setup_);
+    notifier_.SetOpened([this](const std::string& order_id) { NoticeOpened(order_id); });
+}
+
+Application::~Application() {
+    Stop();
+}
+
+int Application::Run() {
+    int status = 0;
+    if (!Start(status)) {
+        return status;
+    }
+    status = QApplication::exec();
+    Stop();
+    return status;
+}
+
+bool Application::Start(int& status) {
+    // Listen first: a second Quillet must stop before it touches the settings.
+    dispatcher_.emplace(
+        [this](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
+            main_.desk.Handle(event, source, std::move(finish));
+        },
+        [](std::function<void()> task) {
+            QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+        });
+    server_.emplace(*dispatcher_);
+    const ControlSocketLocation socket =
+        command_.socket.empty() ? LocateControlSocket(CurrentControlSocketEnvironment())
+                                : ControlSocketLocation{command_.socket, {}};
+    if (const std::string error = server_->Start(socket); !error.empty()) {
+        status = HandOverToSocketHolder(socket, error);
+        return false;
+    }
+    if (lock_) {
+        if (const auto error =
+                lock_->RecordSocket(std::filesystem::absolute(server_->socket_path()).string())) {
+            std::cerr << "quillet: the socket cannot be recorded for a later start: " << *error
+                      << '\n';
+        }
+    }
+    // The FIX drop copy, when quillet-fix.cfg (or --fix-config) names its sessions.
+    fix_.emplace(
+        *dispatcher_,
+        [](std::function<void()> task) {
+            QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+        },
+        [this](const std::string& state, const std::string& detail) {
+            main_.form.SetFixState(state, detail);
+        },
+        FixSourceConfig{places_.settings_file, command_.fix_config,
+                        QCoreApplication::applicationFilePath().toStdString()});
+    // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
+    // its close) unless --http names the port.
+    http_.emplace(*dispatcher_, HttpTokenPath(places_.settings_file), command_.http_port);
+    if (folder_error_) {
+        screen_.ShowMessage("The settings cannot be saved: " + *folder_error_, "Quillet",
+                            MessageIcon::Exclamation);
+    }
+
+    window_.emplace(main_.form);
+    screen_.SetMainWindow(&*window_);
+    // The History window over the order journal beside the settings.
+    history_.emplace(QString::fromStdString(JournalFilePath(places_.settings_file)), &help_);
+    help_.AddHelpKey(*window_, "index.html");
+    window_->SetShowHistory([this] { history_->Show(); });
+    main_.form.Form_Load();
+    // The tray: closing the window may keep the program running, and quitting asks first.
+    QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the loop
+    background_.emplace(
+        main_.form, *window_, screen_,
+        BackgroundOptions{AutostartPlaceFromEnvironment(QUILLET_APP_ID),
+                          QCoreApplication::applicationFilePath().toStdString(),
+                          AutostartArguments(command_),
+                          [this] { return ReadKeepRunningInTray(tray_settings_); },
+                          [this](bool on) {
+                              if (const Result<> saved = WriteKeepRunningInTray(tray_settings_, on);
+                                  !saved.ok()) {
+                                  std::cerr << "quillet: the setting could not be saved: "
+                                            << saved.error().message << '\n';
+                              }
+                          },
+                          [this] { history_->Show(); }});
+    window_->show();
+    std::cerr << "quillet: listening for order events on " << server_->socket_path() << '\n';
+    return true;
+}
+
+void Application::Stop() {
+    if (std::exchange(stopped_, true)) {
+        return;
+    }
+    // 1. The order sources stop taking events; the outbox's timers fire no more.
+    fix_.reset();
+    http_.reset();
+    if (server_) {
+        // A reply the loop could not write (a slow Shutdown client's) gets its time.
+        server_->FlushRepliesAtEnd(kRepliesAtEnd);
+    }
+    server_.reset();
+    dispatcher_.reset();
+    timers_.reset();
+    // 2. The outbox keeps everything that waits: the window's unload did it, unless the window
+    // never stood or the loop ended without it.
+    if (window_) {
+        window_->Unload();
+    }
+    // 3. The mail thread: an exchange under way is cut short, and the thread joined.
+    transport_.AbortAll();
+    mail_worker_.Stop();
+    // 4. The stores close: the last notice (of mails lost, say); the password saved last
+    // leaves the settings file once the keyring has it, and the file keeps it when the keyring
+    // takes longer; the journal writes what it still holds.
+    notifier_.FinishAtEnd(kNoticesAtEnd);
+    passwords_.Finish(kKeyringAtEnd);
+    journal_.reset();
+}
+
+HttpRowState Application::FollowHttpSetting(bool on, const std::string& port) {
+    if (!http_) {
+        return {};
+    }
+    const HttpSwitchOutcome outcome = http_->Follow(on, port);
+    if (!outcome.error.empty()) {
+        std::cerr << "quillet: " << outcome.error << '\n';
+    }
+    return HttpRowState{outcome.token, outcome.error};
+}
+
+// A click on a notice shows its order in the History window, else the main window.
+void Application::NoticeOpened(const std::string& order_id) {
+    if (order_id.empty() || !history_ || !history_->ShowOrder(QString::fromStdString(order_id))) {
+        screen_.BringMainWindowToFront();
+    }
+}
+
+}  // namespace quillet

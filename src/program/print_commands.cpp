@@ -1,0 +1,86 @@
+#include "program/print_commands.h"
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "app/program_files.h"
+#include "platform/history/history_export.h"
+#include "platform/history/journal_reader.h"
+#include "platform/http/http_token.h"
+#include "platform/profile/history_setting.h"
+#include "platform/profile/ini_file.h"
+#include "program/program_places.h"
+
+namespace quillet {
+namespace {
+
+// The settings file of a command that needs no display: --settings, or where this program
+// keeps it; nothing, once standard error says why, when there is none.
+std::optional<std::string> CommandSettingsFile(const std::string& settings_option) {
+    std::error_code error;
+    const auto executable = std::filesystem::canonical("/proc/self/exe", error);
+    const ProgramPlaces places = FindProgramPlaces(executable, settings_option);
+    if (!places.error.empty()) {
+        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+        return std::nullopt;
+    }
+    return places.settings_file;
+}
+
+}  // namespace
+
+int PrintHttpToken(const std::string& settings_option) {
+    const std::optional<std::string> settings_path = CommandSettingsFile(settings_option);
+    if (!settings_path) {
+        return 1;
+    }
+    const HttpToken token = ReadOrMakeHttpToken(HttpTokenPath(*settings_path));
+    if (!token.error.empty()) {
+        std::cerr << "quillet: " << token.error << '\n';
+        return 1;
+    }
+    std::cout << token.token << '\n';
+    return 0;
+}
+
+int KeepHistory(const std::string& settings_option, int days) {
+    const std::optional<std::string> settings_path = CommandSettingsFile(settings_option);
+    if (!settings_path) {
+        return 1;
+    }
+    IniFile settings_file(*settings_path);
+    if (const Result<> saved = WriteHistoryDays(settings_file, days); !saved.ok()) {
+        std::cerr << "quillet: the setting could not be saved: " << saved.error().message << '\n';
+        return 1;
+    }
+    std::cout << "The journal keeps " << days << (days == 1 ? " day" : " days")
+              << " of order events from the next start on.\n";
+    return 0;
+}
+
+int PrintHistory(int argc, char* argv[], const CommandLine& command) {
+    QCoreApplication core(argc, argv);  // for Qt SQL's driver
+    const std::optional<std::string> settings_path = CommandSettingsFile(command.settings);
+    if (!settings_path) {
+        return 1;
+    }
+    JournalReader journal(QString::fromStdString(JournalFilePath(*settings_path)));
+    HistoryFilter filter;
+    filter.descending = false;
+    if (command.history_span) {
+        filter.span = TimeSpan{command.history_span->first, command.history_span->second};
+    }
+    const std::optional<std::string> text =
+        HistoryText(journal, filter, command.history_csv ? ',' : '\t');
+    if (!text) {
+        std::cerr << "quillet: the journal cannot be read: " << journal.error().toStdString()
+                  << '\n';
+        return 1;
+    }
+    std::cout << *text << std::flush;
+    return 0;
+}
+
+}  // namespace quillet
