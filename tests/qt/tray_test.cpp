@@ -69,14 +69,15 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
     test::WriteFile(dir.Path("quillet.ini"), "[Quillet]\r\nother=line\r\n");
     IniFile settings(dir.Path("quillet.ini"));
     std::string calls;
-    TrayIcon tray(
-        {[&] { calls += "show "; }, [&] { calls += "setup "; }, [&] { calls += "again "; },
-         [&] { calls += "quit "; }, [&] { return HasAutostartEntry(place); },
-         [&](bool on) {
-             on ? WriteAutostartEntry(place, "/bin/q", {}) : RemoveAutostartEntry(place);
-         },
-         [&] { return ReadKeepRunningInTray(settings); },
-         [&](bool on) { WriteKeepRunningInTray(settings, on); }, [&] { calls += "history "; }});
+    TrayIcon tray({[&] { calls += "show "; }, [&] { calls += "setup "; },
+                   [&] { calls += "again "; }, [&] { calls += "quit "; },
+                   [&] { return HasAutostartEntry(place); },
+                   [&](bool on) {
+                       on ? WriteAutostartEntry(place, "/bin/q", {}) : RemoveAutostartEntry(place);
+                   },
+                   [&] { return ReadKeepRunningInTray(settings); },
+                   [&](bool on) { (void)WriteKeepRunningInTray(settings, on); },
+                   [&] { calls += "history "; }});
     ASSERT_TRUE(QTest::qWaitFor(&TrayIcon::Available, 10000)) << "no tray on the display";
     tray.Show();
     ASSERT_TRUE(QTest::qWaitFor([] { return DockedIcon() != nullptr; }, 10000));
