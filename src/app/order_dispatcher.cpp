@@ -5,9 +5,7 @@
 namespace quillet {
 
 OrderDispatcher::OrderDispatcher(Handler handler, Post post)
-    : handler_(std::move(handler)),
-      post_(std::move(post)),
-      self_(std::make_shared<OrderDispatcher*>(this)) {}
+    : handler_(std::move(handler)), post_(std::move(post)) {}
 
 void OrderDispatcher::Submit(OrderEvent event, EventSource source, Done done) {
     waiting_.push_back({std::move(event), source, std::move(done)});
@@ -22,12 +20,7 @@ void OrderDispatcher::Submit(OrderEvent event, EventSource source, Done done) {
 void OrderDispatcher::SchedulePass() {
     if (!pass_posted_) {
         pass_posted_ = true;
-        // A pass that comes after the dispatcher has gone does nothing.
-        post_([this, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
-            if (!alive.expired()) {
-                HandleNext();
-            }
-        });
+        post_(lifetime_.Guard([this] { HandleNext(); }));
     }
 }
 
@@ -40,13 +33,12 @@ void OrderDispatcher::HandleNext() {
     auto next = std::make_shared<Waiting>(std::move(waiting_.front()));
     waiting_.pop_front();
     handling_ = true;
-    handler_(next->event, next->source,
-             [this, next, alive = std::weak_ptr<OrderDispatcher*>(self_)] {
-                 if (!next->finished && !alive.expired()) {
-                     next->finished = true;
-                     Finished(*next);
-                 }
-             });
+    handler_(next->event, next->source, lifetime_.Guard([this, next] {
+        if (!next->finished) {
+            next->finished = true;
+            Finished(*next);
+        }
+    }));
     handling_ = false;
     if (!waiting_.empty()) {
         SchedulePass();

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/order_events.h"
+#include "support/lifetime.h"
 
 namespace quillet {
 
@@ -62,7 +63,7 @@ class OrderDispatcher {
     bool handling_ = false;
     bool pass_posted_ = false;
     bool telling_ = false;                    // a `done` runs: what it submits waits for a pass
-    std::shared_ptr<OrderDispatcher*> self_;  // expires with the dispatcher
+    Lifetime lifetime_;  // passes and `finish`es that come after the dispatcher do nothing
 };
 
 }  // namespace quillet

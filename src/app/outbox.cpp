@@ -22,17 +22,6 @@ std::string ClockTime(int64_t ms) {
     return text;
 }
 
-// The Message-ID header's value of a composed message; empty when it has none.
-std::string MessageIdOf(const std::string& message) {
-    constexpr std::string_view kHeader = "\r\nMessage-ID: ";
-    const size_t at = message.find(kHeader);
-    if (at == std::string::npos) {
-        return {};
-    }
-    const size_t from = at + kHeader.size();
-    return message.substr(from, message.find("\r\n", from) - from);
-}
-
 std::string JoinedRecipients(const ComposedMail& mail) {
     std::string joined;
     for (const std::string& recipient : mail.recipients) {
@@ -109,7 +98,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     if (journal_row && services_.journal != nullptr) {
         journal_row->outbox_id = id;
         if (kept.entry.mail) {
-            journal_row->message_id = MessageIdOf(kept.entry.mail->message);
+            journal_row->message_id = kept.entry.mail->message_id;
             journal_row->recipients = JoinedRecipients(*kept.entry.mail);
             journal_row->message = kept.entry.mail->message;
         }
@@ -493,7 +482,7 @@ void Outbox::Journaled(const Item& item, const std::string& server_reply,
     record.server_reply = server_reply;
     record.delivered_ms = delivered_ms;
     if (composed) {
-        record.message_id = MessageIdOf(composed->message);
+        record.message_id = composed->message_id;
         record.recipients = JoinedRecipients(*composed);
         record.message = composed->message;
     }

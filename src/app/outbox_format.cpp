@@ -4,6 +4,8 @@
 #include <map>
 #include <vector>
 
+#include "mail/mail_message.h"
+
 namespace quillet {
 namespace {
 
@@ -131,8 +133,9 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.subject = std::string(bytes.substr(0, subject_size));
     entry.body = std::string(bytes.substr(subject_size, body_size));
     if (from) {
-        entry.mail = ComposedMail{*from, std::move(recipients),
-                                  std::string(bytes.substr(subject_size + body_size))};
+        const std::string_view message = bytes.substr(subject_size + body_size);
+        entry.mail =
+            ComposedMail{*from, std::move(recipients), std::string(message), MessageIdIn(message)};
     }
     return entry;
 }

@@ -264,6 +264,16 @@ bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+std::string MessageIdIn(std::string_view message) {
+    constexpr std::string_view kHeader = "\r\nMessage-ID: ";
+    const size_t at = message.find(kHeader);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    const size_t from = at + kHeader.size();
+    return std::string(message.substr(from, message.find("\r\n", from) - from));
+}
+
 std::string NewMessageId(std::string_view sender_address) {
     std::string address = EnvelopeAddress(sender_address);
     const auto at = address.rfind('@');

@@ -32,6 +32,10 @@ std::string FromHeader(std::string_view sender_name, std::string_view sender_add
 // when it has a usable one.
 std::string NewMessageId(std::string_view sender_address);
 
+// The value of the Message-ID header of `message` (headers and body as BuildMessage writes
+// them); empty when it has none. For a message read back from where it was kept.
+std::string MessageIdIn(std::string_view message);
+
 // Every line end (CRLF, a lone CR or a lone LF) made CRLF.
 std::string ToCrlf(std::string_view text);
 

@@ -11,9 +11,7 @@
 namespace quillet {
 
 MailWorker::MailWorker(Post post, Post before_waiting)
-    : post_(std::move(post)),
-      before_waiting_(std::move(before_waiting)),
-      alive_(std::make_shared<bool>(true)) {
+    : post_(std::move(post)), before_waiting_(std::move(before_waiting)) {
     if (pipe2(wake_, O_CLOEXEC) != 0) {
         wake_[0] = wake_[1] = -1;  // the thread then polls: see Run
     }
@@ -39,7 +37,7 @@ void MailWorker::Stop() {
     if (thread_.joinable()) {
         thread_.join();
     }
-    *alive_ = false;
+    lifetime_.End();
 }
 
 void MailWorker::Submit(std::function<SendResult()> job, std::function<void(SendResult)> done) {
@@ -57,12 +55,10 @@ void MailWorker::WakeSoon() {
     if (!before_waiting_) {
         Wake();
     } else if (!std::exchange(wake_pending_, true)) {
-        before_waiting_([this, alive = alive_] {
-            if (*alive) {
-                wake_pending_ = false;
-                Wake();
-            }
-        });
+        before_waiting_(lifetime_.Guard([this] {
+            wake_pending_ = false;
+            Wake();
+        }));
     }
 }
 
@@ -96,11 +92,8 @@ void MailWorker::Run() {
             jobs_.pop_front();
         }
         SendResult result = next.job();
-        post_([alive = alive_, done = std::move(next.done), result = std::move(result)] {
-            if (*alive) {
-                done(result);
-            }
-        });
+        post_(lifetime_.Guard(
+            [done = std::move(next.done), result = std::move(result)] { done(result); }));
     }
 }
 

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "mail/mail_runner.h"
+#include "support/lifetime.h"
 
 namespace quillet {
 
@@ -60,7 +61,7 @@ class MailWorker final : public MailRunner {
     Post post_;
     Post before_waiting_;
     bool wake_pending_ = false;    // user-interface thread only
-    std::shared_ptr<bool> alive_;  // read on the user-interface thread only
+    Lifetime lifetime_;  // ends at Stop, once the thread is joined
     std::mutex mutex_;
     int wake_[2] = {-1, -1};  // a byte written to [1] wakes the thread reading [0]
     std::deque<Job> jobs_;

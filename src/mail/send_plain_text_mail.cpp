@@ -50,8 +50,8 @@ SendResult ComposePlainTextMail(const SendRequest& request) {
     }
     const MailContent content{request.sender_name, request.sender_address, request.subject,
                               request.body};
-    mail.message = BuildMessage(content, std::chrono::system_clock::now(),
-                                NewMessageId(request.sender_address));
+    mail.message_id = NewMessageId(request.sender_address);
+    mail.message = BuildMessage(content, std::chrono::system_clock::now(), mail.message_id);
     return SendResult{SendFailure::kNone, "", false, std::move(mail)};
 }
 

@@ -49,6 +49,7 @@ struct ComposedMail {
     std::string mail_from;                // the envelope sender, a bare address
     std::vector<std::string> recipients;  // bare addresses, at least one
     std::string message;                  // headers and body, CRLF line ends
+    std::string message_id;               // its Message-ID header's value, "<...@domain>"
 
     bool operator==(const ComposedMail&) const = default;
 };

@@ -37,14 +37,12 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
         [&transport = services_.transport, settings, subject, body, fresh_connection] {
             return SendEmailUsingCDO(transport, settings, subject, body, fresh_connection);
         },
-        [this, alive = alive_, done = std::move(done)](const SendResult& result) {
-            if (*alive) {
-                ShowOutcome(result);
-                if (done) {
-                    done(result);
-                }
+        lifetime_.Guard([this, done = std::move(done)](const SendResult& result) {
+            ShowOutcome(result);
+            if (done) {
+                done(result);
             }
-        });
+        }));
 }
 
 void formEmailSetup::ShowOutcome(const SendResult& result) {
@@ -66,8 +64,7 @@ void formEmailSetup::ShowOutcome(const SendResult& result) {
     }
 }
 
-SendResult formEmailSetup::SendEmailUsingCDO(SmtpTransport& transport,
-                                             const MailSettings& settings,
+SendResult formEmailSetup::SendEmailUsingCDO(SmtpTransport& transport, const MailSettings& settings,
                                              const std::string& Subject,
                                              const std::string& TextBody, bool fresh_connection) {
     return ComposeAndSend(transport, settings, Subject, TextBody, fresh_connection);

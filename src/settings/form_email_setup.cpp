@@ -55,7 +55,7 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
 }
 
 formEmailSetup::~formEmailSetup() {
-    *alive_ = false;
+    lifetime_.End();
     if (ending_test_) {
         ending_test_();
     }

@@ -18,6 +18,7 @@
 #include "mail/send_plain_text_mail.h"
 #include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
+#include "support/lifetime.h"
 #include "support/log_sink.h"
 #include "support/result.h"
 #include "ui/controls.h"
@@ -247,7 +248,7 @@ class formEmailSetup {
     std::string log_seen_;                  // the status line's caption, as OnLogShown last saw it
     std::function<bool()> log_holds_;       // whether the status line still speaks true
     std::vector<Subscription> log_checks_;  // the changes that may make it untrue
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once the form goes
+    Lifetime lifetime_;  // what comes back from the mail thread and the keyring
 };
 
 }  // namespace quillet

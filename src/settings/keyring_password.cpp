@@ -13,22 +13,19 @@ void formEmailSetup::AskForPassword() {
         return;
     }
     const std::string key = CurrentPasswordKey();
-    keeper_->Ask(key, !txtPassword.Text().empty(),
-                 [this, alive = alive_, key](std::optional<std::string> password, bool answered) {
-                     if (!*alive) {
-                         return;
-                     }
-                     if (!answered) {
-                         lblLog.SetForeColor(kLogBlack);
-                         LogMessage(kPasswordInFileNote);
-                     } else if (password && txtPassword.Text().empty() &&
-                                CurrentPasswordKey() == key) {
-                         // As if loaded: the loaded template takes it too.
-                         Templates[static_cast<size_t>(MatchingTemplate(txtSMTPserver.Text()) - 1)]
-                             .TemplatePassword = *password;
-                         txtPassword.SetText(*password);
-                     }
-                 });
+    keeper_->Ask(
+        key, !txtPassword.Text().empty(),
+        lifetime_.Guard([this, key](std::optional<std::string> password, bool answered) {
+            if (!answered) {
+                lblLog.SetForeColor(kLogBlack);
+                LogMessage(kPasswordInFileNote);
+            } else if (password && txtPassword.Text().empty() && CurrentPasswordKey() == key) {
+                // As if loaded: the loaded template takes it too.
+                Templates[static_cast<size_t>(MatchingTemplate(txtSMTPserver.Text()) - 1)]
+                    .TemplatePassword = *password;
+                txtPassword.SetText(*password);
+            }
+        }));
 }
 
 std::string formEmailSetup::StoredPassword() {
@@ -36,12 +33,10 @@ std::string formEmailSetup::StoredPassword() {
     if (keeper_ == nullptr || txtAccountName.Text().empty()) {
         return txtPassword.Text();
     }
-    return keeper_->ForFile(CurrentPasswordKey(), txtPassword.Text(), [this, alive = alive_] {
-        if (*alive) {
-            lblLog.SetForeColor(kLogBlack);
-            LogMessage(kPasswordInFileNote);
-        }
-    });
+    return keeper_->ForFile(CurrentPasswordKey(), txtPassword.Text(), lifetime_.Guard([this] {
+        lblLog.SetForeColor(kLogBlack);
+        LogMessage(kPasswordInFileNote);
+    }));
 }
 
 }  // namespace quillet

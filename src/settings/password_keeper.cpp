@@ -5,10 +5,7 @@
 #include "support/trim.h"
 
 namespace quillet {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 PasswordKeeper::PasswordKeeper(PasswordStore* store, ProfileFile& file)
     : store_(store), file_(file) {}
@@ -25,11 +22,8 @@ void PasswordKeeper::Ask(const std::string& key, bool in_file,
     if (!in_file) {
         ++pending_;
     }
-    store_->Read(key, [this, alive = alive_, key, in_file, answer = std::move(answer)](
-                          std::optional<std::string> password, std::string error) {
-        if (!*alive) {
-            return;
-        }
+    store_->Read(key, lifetime_.Guard([this, key, in_file, answer = std::move(answer)](
+                                          std::optional<std::string> password, std::string error) {
         if (error.empty()) {
             kept_.reset();
             if (password) {
@@ -43,7 +37,7 @@ void PasswordKeeper::Ask(const std::string& key, bool in_file,
             --pending_;
             Settle();
         }
-    });
+    }));
 }
 
 std::string PasswordKeeper::ForFile(const std::string& key, const std::string& password,
@@ -66,23 +60,21 @@ std::string PasswordKeeper::ForFile(const std::string& key, const std::string& p
     }
     if (writing_ != wanted) {
         writing_ = wanted;
-        store_->Write(key, trimmed, [this, alive = alive_, wanted, failed = std::move(failed)](
-                                        std::string error) {
-            if (!*alive) {
-                return;
-            }
-            if (writing_ == wanted) {
-                writing_.reset();
-            }
-            if (!error.empty()) {
-                if (failed) {
-                    failed();
+        store_->Write(
+            key, trimmed,
+            lifetime_.Guard([this, wanted, failed = std::move(failed)](std::string error) {
+                if (writing_ == wanted) {
+                    writing_.reset();
                 }
-                return;
-            }
-            kept_ = wanted;
-            DropFromFile(wanted.password);
-        });
+                if (!error.empty()) {
+                    if (failed) {
+                        failed();
+                    }
+                    return;
+                }
+                kept_ = wanted;
+                DropFromFile(wanted.password);
+            }));
     }
     return trimmed;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "settings/password_store.h"
+#include "support/lifetime.h"
 #include "ui/controls.h"
 
 namespace quillet {
@@ -26,7 +27,6 @@ class PasswordKeeper {
   public:
     // No store: the file keeps the password, as it always did. Both must outlive the keeper.
     PasswordKeeper(PasswordStore* store, ProfileFile& file);
-    ~PasswordKeeper() { *alive_ = false; }
     PasswordKeeper(const PasswordKeeper&) = delete;
     PasswordKeeper& operator=(const PasswordKeeper&) = delete;
 
@@ -66,7 +66,7 @@ class PasswordKeeper {
     std::optional<Kept> kept_;       // what the keyring is known to hold
     std::optional<Kept> writing_;    // what it is being given
     Signal<> settled_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // false once it goes
+    Lifetime lifetime_;  // the keyring's answers come back only while the keeper lives
 };
 
 }  // namespace quillet

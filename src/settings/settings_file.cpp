@@ -86,12 +86,14 @@ Result<> formEmailSetup::INIfileWrite() {
             INIfileWriteOneItem(std::string(setting.key.name), std::to_string(box.Value()));
         }
     }
-    INIfileWriteOneItem(std::string(stored::kPassword.name), StoredPassword());  // empty when the keyring has it
+    INIfileWriteOneItem(std::string(stored::kPassword.name),
+                        StoredPassword());  // empty when the keyring has it
     const int old_count = Count(INIfileReadOneItem(std::string(stored::kRecipientCount.name)));
     for (int i = 1; i <= old_count; ++i) {
         INIfileWriteOneItem(RecipientKey(i), "");
     }
-    INIfileWriteOneItem(std::string(stored::kRecipientCount.name), std::to_string(lstSendTo.ListCount()));
+    INIfileWriteOneItem(std::string(stored::kRecipientCount.name),
+                        std::to_string(lstSendTo.ListCount()));
     for (int i = 1; i <= lstSendTo.ListCount(); ++i) {
         INIfileWriteOneItem(RecipientKey(i), lstSendTo.List(i - 1));
     }

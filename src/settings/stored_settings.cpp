@@ -15,8 +15,7 @@ std::string RecipientKey(int position) {
 }
 
 std::optional<std::string> ReadStoredValue(const ProfileFile& file, std::string_view key) {
-    const std::string stored =
-        file.GetString(kSettingsSection, Base64EncodeForINI(key), kMissing);
+    const std::string stored = file.GetString(kSettingsSection, Base64EncodeForINI(key), kMissing);
     if (stored == kMissing) {
         return std::nullopt;
     }
