@@ -40,6 +40,8 @@ constexpr auto kSettle = std::chrono::milliseconds(5);
 class NoNotices final : public Notifier {
   public:
     void Notify(const Notice&) override {}
+    void Withdraw(const std::string&) override {}
+    bool Available() const override { return false; }
 };
 
 int64_t NowMs() {

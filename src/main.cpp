@@ -40,13 +40,13 @@ int main(int argc, char* argv[]) {
     using namespace quillet;
     // What needs no display is answered before the window system starts.
     if (const CommandLine early = ReadCommandLine(RawArguments(argc, argv), QUILLET_VERSION);
-        early.exit_status == 0) {
-        return EndWith(early);
-    } else if (!early.exit_status && early.print_http_token) {
+        early.exit_status) {
+        return EndWith(early);  // --help, --version, or a command line it cannot take
+    } else if (early.print_http_token) {
         return PrintHttpToken(early.settings);
-    } else if (!early.exit_status && early.print_history) {
+    } else if (early.print_history) {
         return PrintHistory(argc, argv, early);
-    } else if (!early.exit_status && early.keep_history_days) {
+    } else if (early.keep_history_days) {
         return KeepHistory(early.settings, *early.keep_history_days);
     }
     QApplication app(argc, argv);

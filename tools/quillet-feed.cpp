@@ -57,6 +57,37 @@ constexpr const char* kUsage =
     "       quillet-feed [--socket PATH] --status\n"
     "       quillet-feed --version\n";
 
+// --help: the usage, every option, the request lines and their replies, the exit status.
+constexpr const char* kHelp =
+    "Sends order events to a running Quillet, one JSON object a line, and prints each reply.\n"
+    "\n"
+    "Options:\n"
+    "  --socket PATH   the control socket (also --socket=PATH); without it the program's own:\n"
+    "                  $QUILLET_SOCKET, else $XDG_RUNTIME_DIR/quillet.sock, else\n"
+    "                  /tmp/quillet-<uid>/quillet.sock\n"
+    "  --status        ask how the mail is doing ({\"event\": \"Status\"}) and print the reply\n"
+    "  --version       print the version and exit\n"
+    "  -h, --help      print this help and exit\n"
+    "  FILE...         the files of request lines, sent in turn; none or \"-\": standard input\n"
+    "  --              what follows are files, even when they start with \"-\"\n"
+    "\n"
+    "Each line is one request; empty lines are skipped. For example:\n"
+    "  {\"event\": \"Connect\"}\n"
+    "  {\"event\": \"OrderPlaced\", \"OrderId\": \"77\", \"Side\": 1, \"Quantity\": 100,\n"
+    "   \"Symbol\": \"XYZ\", \"OrderType\": 3, \"StopPrice\": 0, \"LimitPrice\": 12.5}\n"
+    "Events: OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect, Disconnect,\n"
+    "Shutdown, Status, Show.\n"
+    "\n"
+    "Each request gets one reply line, printed as it comes:\n"
+    "  {\"ok\":true}                  handled; Connect and QueryConnected add \"Answer\"\n"
+    "  {\"ok\":false,\"error\":\"...\"}   refused, naming the field; nothing changed\n"
+    "  {\"ok\":true,\"Connected\":true,\"Waiting\":0,\"Failed\":0,\"Delivered\":3,...}\n"
+    "                               Status: the connection and the mails\n"
+    "\n"
+    "Exit status: 0 when every reply was ok, 1 when any was not (or a line was too long to\n"
+    "send), 2 when Quillet cannot be reached, the connection breaks or the command line is\n"
+    "wrong.\n";
+
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine result;
     bool options_end = false;
@@ -223,7 +254,7 @@ bool FeedStream(std::istream& input, const std::string& name, Feeder& feeder) {
 int main(int argc, char** argv) {
     const CommandLine command = ReadCommandLine(argc, argv);
     if (command.help) {
-        std::cout << kUsage;
+        std::cout << kUsage << '\n' << kHelp;
         return kAllOk;
     }
     if (command.version && command.error.empty()) {

@@ -2,7 +2,9 @@
 // PNG in the folder given (docs/images by default), for the README. Runs without a display.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPixmap>
+#include <QTimer>
 #include <iostream>
 
 #include "app/shell/main_desk.h"
@@ -55,9 +57,16 @@ int main(int argc, char* argv[]) {
         "A - B - C - Buy 100 share(s) of XYZ. Limit order with Limit price=12.5  (OrderId=77)");
     form.List1.AddItem("Modify Order: Orderid=77   New Stop Price = 10   New Limit Price = 11");
     form.List1.AddItem("Cancel Order: Orderid=77");
+    // The marks of the mails: delivered, waiting for a retry, failed.
+    form.List1.SetDelivery(0, DeliveryState::Delivered, "Delivered: 250 2.0.0 Ok");
+    form.List1.SetDelivery(1, DeliveryState::Waiting, "Waiting: next attempt at 14:05:09.");
+    form.List1.SetDelivery(2, DeliveryState::Failed, "Failed: the server refused the login.");
 
     window.show();
-    QApplication::processEvents();
+    // The list shows new lines a moment after they come.
+    QEventLoop shown;
+    QTimer::singleShot(std::chrono::milliseconds(600), &shown, &QEventLoop::quit);
+    shown.exec();
     EmailSetupWindow setup_window(dialog, setup, nullptr);
     setup_window.show();
     QApplication::processEvents();

@@ -197,7 +197,7 @@ bool Application::Start(int& status) {
                                             << saved.error().message << '\n';
                               }
                           },
-                          [this] { history_->Show(); }});
+                          [this] { history_->Show(); }, &notifier_});
     window_->show();
     std::cerr << "quillet: listening for order events on " << server_->socket_path() << '\n';
     // Told once the window stands and takes events.

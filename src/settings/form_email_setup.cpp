@@ -47,6 +47,11 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
     edits_.push_back(txtTokenCommand.Observe([this] { Publish(); }));
+    cmdCancelTest.SetEnabled(false);
+    log_checks_.push_back(lblLog.Observe([this] { OnLogShown(); }));
+    for (Observable* control : std::initializer_list<Observable*>{&chkHttp, &txtHttpPort}) {
+        log_checks_.push_back(control->Observe([this] { KeepLogTrue(); }));
+    }
 }
 
 formEmailSetup::~formEmailSetup() {
@@ -84,13 +89,40 @@ void formEmailSetup::Publish() {
     const MailSettings& now = live_.Value();
     const auto host = UsableServerHost(now.server);
     const bool in_clear = now.auth_required != 0 && now.ssl == 0 && host && !IsLoopbackHost(*host);
-    if (in_clear && !login_in_clear_) {
-        lblLog.SetForeColor(kLogRed);
-        LogMessage(
-            "Warning: the password would travel unencrypted: turn on the secure "
-            "connection (SSL), or turn off authentication.");
-    }
+    const bool warn = in_clear && !login_in_clear_;
     login_in_clear_ = in_clear;
+    if (warn) {
+        ShowLogWhile(kLogRed,
+                     "Warning: the password would travel unencrypted: turn on the secure "
+                     "connection (SSL), or turn off authentication.",
+                     [this] { return login_in_clear_; });
+    }
+    KeepLogTrue();
+}
+
+void formEmailSetup::ShowLogWhile(Colour colour, const std::string& text,
+                                  std::function<bool()> holds) {
+    lblLog.SetForeColor(colour);
+    LogMessage(text);
+    log_holds_ = std::move(holds);
+}
+
+void formEmailSetup::OnLogShown() {
+    if (lblLog.Caption() == log_seen_) {
+        return;  // a change of colour only
+    }
+    log_seen_ = lblLog.Caption();
+    log_holds_ = nullptr;
+    if (!log_seen_.empty() && (lblLog.ForeColor() == kLogRed || lblLog.ForeColor() == kLogGreen)) {
+        log_holds_ = [this, shown = LiveSettings()] { return LiveSettings() == shown; };
+    }
+}
+
+void formEmailSetup::KeepLogTrue() {
+    if (log_holds_ && !log_holds_()) {
+        log_holds_ = nullptr;
+        lblLog.SetCaption("");
+    }
 }
 
 void formEmailSetup::chkHttp_Click() {
@@ -100,12 +132,17 @@ void formEmailSetup::chkHttp_Click() {
     const HttpRowState row = services_.http_setting(chkHttp.IsOn(), txtHttpPort.Text());
     txtHttpToken.SetText(row.token);
     if (!row.error.empty()) {
-        lblLog.SetForeColor(kLogRed);
-        LogMessage(row.error);
+        ShowLogWhile(kLogRed, row.error, [this, on = chkHttp.Value(), port = txtHttpPort.Text()] {
+            return chkHttp.Value() == on && txtHttpPort.Text() == port;
+        });
     }
 }
 
 void formEmailSetup::Form_Unload() {
+    SaveSettings();
+}
+
+void formEmailSetup::SaveSettings() {
     if (const Result<> written = INIfileWrite(); !written.ok()) {
         services_.screen.ShowMessage("The settings could not be saved: " + written.error().message,
                                      kSettingsTitle, MessageIcon::Critical);
@@ -122,8 +159,8 @@ void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
     if (Index == kAddNew) {
         std::string answer = screen.InputBox(kAddressPrompt, kAddressTitle, "");
         if (!answer.empty()) {
+            lstSendTo.AddItem(answer);
             ShowIfNotAnAddress(answer);
-            lstSendTo.AddItem(std::move(answer));
         }
     } else if (Index == kDelete) {
         for (int i = FirstSelected(lstSendTo); i >= 0; i = FirstSelected(lstSendTo)) {
@@ -136,8 +173,8 @@ void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
         }
         std::string answer = screen.InputBox(kAddressPrompt, kAddressTitle, lstSendTo.List(i));
         if (!answer.empty()) {
+            lstSendTo.SetList(i, answer);
             ShowIfNotAnAddress(answer);
-            lstSendTo.SetList(i, std::move(answer));
         }
     }
 }
@@ -148,6 +185,7 @@ void formEmailSetup::cmdHelp_Click() {
 
 void formEmailSetup::Command1_Click() {
     chkHttp_Click();
+    SaveSettings();  // the settings in effect survive the program's end, whatever ends it
     services_.screen.HideSetupDialog();
 }
 
@@ -170,11 +208,30 @@ void formEmailSetup::Command2_Click() {
         }
     };
     // A test of the settings: over a connection of its own, never one kept from an order.
+    const MailSettings& settings = live_.Value();
+    test_server_ = settings.server + ":" + settings.port;
+    test_under_way_ = true;
     EmailReport("test email", "Just testing...", true, [this, end](const SendResult& result) {
+        test_under_way_ = false;
+        cmdCancelTest.SetEnabled(false);
         Command2.SetEnabled(true);
         end(result.ok());
     });
     ending_test_ = [end] { end(false); };
+    if (test_under_way_) {  // not refused at once
+        ShowLogWhile(kLogBlack, "Connecting to " + test_server_ + "\u2026", nullptr);
+        cmdCancelTest.SetEnabled(true);
+    }
+}
+
+void formEmailSetup::cmdCancelTest_Click() {
+    if (!cmdCancelTest.Enabled() || !test_under_way_) {
+        return;
+    }
+    cmdCancelTest.SetEnabled(false);
+    ending_test_();
+    ShowLogWhile(kLogBlack, "Test message cancelled: no longer waiting for " + test_server_ + ".",
+                 nullptr);
 }
 
 void formEmailSetup::cmdGuess_Click() {

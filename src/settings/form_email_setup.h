@@ -87,10 +87,17 @@ class formEmailSetup {
     // kServerTemplates, and the load puts the loaded settings into the one they match.
     std::vector<ServerTemplate> Templates;
 
-    // The status line: the outcome of the latest mailing, in its colour.
+    // The status line: the outcome of the latest mailing, in its colour. It is cleared once
+    // what it speaks of changes: an outcome or an error in red or green once the nine settings
+    // differ from what they were when it was shown; the HTTP row's error once the row changes;
+    // the warning of a password in the clear once it no longer holds; the note of a token login
+    // once a token command is named.
     Label lblLog;
     // "Send Test E-mail": disabled while a test message is under way.
     CommandButton Command2;
+    // "Cancel", beside the status line: enabled (and shown) only while a test message is under
+    // way, when the status line says "Connecting to HOST:PORT…".
+    CommandButton cmdCancelTest;
 
     // The local HTTP endpoint's row, below the rest: "Take orders over HTTP on 127.0.0.1,
     // port", the port, and the token (read-only). Kept in the settings file with the others;
@@ -123,12 +130,19 @@ class formEmailSetup {
     void cmdAddEmail_Click(int16_t Index);
     // "Help" (and F1): opens the help at the setup dialog's page (Screen::OpenHelp).
     void cmdHelp_Click();
-    // "Close": hides the dialog; nothing is saved.
+    // "Close": writes the settings to the settings file, as the unload does (a failed save is
+    // reported on the screen), and hides the dialog.
     void Command1_Click();
     // "Send Test E-mail": mails "test email" / "Just testing..." on the mail thread, with the
     // hourglass showing and the button disabled until the outcome; when the server accepts it,
     // tells `test_message_sent`. The hourglass goes even when the form has gone meanwhile.
+    // While the message is under way the status line says "Connecting to HOST:PORT…" and
+    // cmdCancelTest is enabled.
     void Command2_Click();
+    // "Cancel" of a test message under way: stops waiting for it. The hourglass goes and the
+    // status line says so; the attempt itself ends within its time-outs, and then its outcome
+    // shows and "Send Test E-mail" takes clicks again. Does nothing when no test is under way.
+    void cmdCancelTest_Click();
     // "Search Accounts...": lets the user pick an account found on this machine, copies it
     // into the settings (TakeAccount), and asks for its password when it requires
     // authentication.
@@ -207,16 +221,33 @@ class formEmailSetup {
     // Selects the template whose server is the loaded one ("Custom" when none is), after
     // copying the loaded values into it.
     void SelectLoadedTemplate();
+    // Writes the settings file; a failure is reported on the screen, naming the file and the
+    // reason.
+    void SaveSettings();
     // The live settings take the controls' values, except while the file is being read.
     void Publish();
+    // Shows `text` in `colour` in the status line until `holds` gives false (checked at every
+    // change of the settings and of the HTTP row); a null `holds` keeps it until it is
+    // replaced.
+    void ShowLogWhile(Colour colour, const std::string& text, std::function<bool()> holds);
+    // Notes a caption shown in the status line: a red or green one speaks of the settings as
+    // they are now.
+    void OnLogShown();
+    // Clears the status line once what it speaks of has changed.
+    void KeepLogTrue();
 
     EmailSetupServices services_;
     LiveMailSettings& live_;
     PasswordKeeper* keeper_;
     bool loading_ = false;
-    bool login_in_clear_ = false;        // the settings would send the password unencrypted
-    std::vector<Subscription> edits_;    // the controls' changes, published
-    std::function<void()> ending_test_;  // ends the hourglass of a test message under way
+    bool login_in_clear_ = false;           // the settings would send the password unencrypted
+    std::vector<Subscription> edits_;       // the controls' changes, published
+    std::function<void()> ending_test_;     // ends the hourglass of a test message under way
+    bool test_under_way_ = false;           // a test message's outcome has not come yet
+    std::string test_server_;               // its server and port, "HOST:PORT"
+    std::string log_seen_;                  // the status line's caption, as OnLogShown last saw it
+    std::function<bool()> log_holds_;       // whether the status line still speaks true
+    std::vector<Subscription> log_checks_;  // the changes that may make it untrue
     Lifetime lifetime_;  // what comes back from the mail thread and the keyring
 };
 

@@ -35,6 +35,12 @@ void formEmailSetup::cmbServerTemplate_Click() {
     txtAccountName.SetText(t.TemplateAccount);
     txtPassword.SetText(t.TemplatePassword);
     chkAuthRequired_Click();
+    // A provider that takes no password: the status line says what it needs instead.
+    if (!loading_ && kServerTemplates[static_cast<size_t>(i - 1)].token_login &&
+        txtTokenCommand.Text().empty()) {
+        ShowLogWhile(kLogBlack, std::string(kTokenLoginNeeded),
+                     [this] { return txtTokenCommand.Text().empty(); });
+    }
 }
 
 void formEmailSetup::SelectLoadedTemplate() {

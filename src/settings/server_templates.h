@@ -25,25 +25,36 @@ struct ServerTemplateDefault {
     std::string_view port;
     int32_t ssl = 0;
     int32_t auth = 0;
+    // The provider takes no password, only a token login (a token command, XOAUTH2).
+    bool token_login = false;
 };
 
-// The presets, template i at position i - 1; "Custom", the last, has no server. Every one that
-// logs in does so over TLS: from the first byte at 465, after STARTTLS at 587 (port 25 is
-// blocked on many networks, and the providers refuse a login without encryption).
-inline constexpr std::array<ServerTemplateDefault, 6> kServerTemplates{{
+// The presets, template i at position i - 1: the six first ones, "Custom" (which has no
+// server) the sixth, then those of the providers added since. Every one that logs in does so
+// over TLS: from the first byte at 465, after STARTTLS at 587 (port 25 is blocked on many
+// networks, and the providers refuse a login without encryption).
+inline constexpr std::array<ServerTemplateDefault, 9> kServerTemplates{{
     {"GMail", "smtp.gmail.com", "465", 1, 1},
     {"Hotmail", "smtp-mail.outlook.com", "587", 1, 1},
     {"MSN Mail", "smtp-mail.outlook.com", "587", 1, 1},
     {"Yahoo! Mail", "smtp.mail.yahoo.com", "465", 1, 1},
     {"AOL Mail", "smtp.aol.com", "465", 1, 1},
     {"Custom", "", "25", 0, 0},
+    {"Outlook.com / Microsoft 365", "smtp.office365.com", "587", 1, 1, true},
+    {"iCloud Mail", "smtp.mail.me.com", "587", 1, 1},
+    {"Fastmail", "smtp.fastmail.com", "465", 1, 1},
 }};
 
 // TemplateCount: the number of templates.
 inline constexpr int kTemplateCount = static_cast<int>(kServerTemplates.size());
 
-// The number of the "Custom" template, the last one.
-inline constexpr int kCustomTemplate = kTemplateCount;
+// The number of the "Custom" template, the sixth.
+inline constexpr int kCustomTemplate = 6;
+
+// What the status line says when a token-login template is picked while no token command is
+// named.
+inline constexpr std::string_view kTokenLoginNeeded =
+    "This provider takes a token login: name a token command below.";
 
 // The number (1 to kTemplateCount) of the first template whose server equals `server`,
 // ignoring letter case and without trimming; kCustomTemplate when none does. The loaded

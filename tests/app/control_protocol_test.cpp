@@ -9,11 +9,11 @@ namespace {
 
 TEST(ControlProtocolTest, AcceptsEveryEventWithDefaultsFilledIn) {
     auto placed = ParseControlRequest(
-        R"({"event":"OrderPlaced","OrderId":"","Side":-1,"Quantity":-2147483648,"Symbol":"X",)"
+        R"({"event":"OrderPlaced","OrderId":"","Side":-2147483648,"Quantity":1,"Symbol":"X",)"
         R"("OrderType":2147483647,"StopPrice":-1.5e3,"LimitPrice":7,"Info3":"only"})");
     ASSERT_TRUE(placed.ok()) << placed.error().message;
     const auto& p = std::get<OrderPlaced>(*placed);
-    EXPECT_EQ(p.Quantity, -2147483648);
+    EXPECT_EQ(p.Side, -2147483648);
     EXPECT_EQ(p.OrderType, 2147483647);
     EXPECT_EQ(p.StopPrice, -1500);
     EXPECT_EQ(p.Info3, "only");
@@ -62,6 +62,11 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
         {placed_head + R"("Side":"1","Quantity":5,"OrderType":1})", "field \"Side\"" + whole},
         {placed_head + R"("Side":1,"Quantity":5,"OrderType":2147483648})",
          "field \"OrderType\"" + whole},
+        // No shares or fewer than none, by the quick reader and (an escape) by the full one.
+        {placed_head + R"("Side":1,"Quantity":-100,"OrderType":1})",
+         "field \"Quantity\" must be a whole number above 0, not -100"},
+        {placed_head + R"("Side":1,"Quantity":0,"OrderType":1,"Info1":"\u00e9"})",
+         "field \"Quantity\" must be a whole number above 0, not 0"},
         {R"({"event":"OrderModified","OrderId":"1","NewStopPrice":false,"NewLimitPrice":1})",
          "field \"NewStopPrice\" must be a finite number"},
         {std::string(R"({"event":"Shutdown"})") + '\0' + "junk", "request holds a NUL byte"},
@@ -111,8 +116,9 @@ TEST(ControlProtocolTest, Replies) {
     EXPECT_EQ(FormatReply(counted),
               R"({"ok":true,"Connected":true,"Waiting":1,"Failed":0,"Delivered":3,"FIX":"off",)"
               R"("Unsaved":1})");
-    EXPECT_EQ(FormatReply(Status{true, 1, 2, 3, "logged on"}),
-              R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})");
+    EXPECT_EQ(
+        FormatReply(Status{true, 1, 2, 3, "logged on"}),
+        R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "app/outbox/outbox.h"
+#include "app/outbox/outbox_notices.h"
 
 #include <gtest/gtest.h>
 
@@ -185,11 +186,14 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     EXPECT_EQ(told, (std::vector<std::string>{
                         "[2] Order mail for order 2 not sent yet | Server down. It will be tried "
                         "again at hh:mm:ss.",
-                        "[3] Order mail for order 3 not sent yet | It waits behind the mail for "
-                        "order 2, which was not sent. Server down. That mail will be tried again "
-                        "at hh:mm:ss, and this one after it.",
+                        "[2] 2 order mails not sent yet | The first, for order 2, was not sent. "
+                        "Server down. It will be tried again at hh:mm:ss, and the others after it.",
                         "[2] 2 order mails delivered | The mails for order 2 and 1 more reached "
                         "the server."}));
+    // One notice for the outage, each replacing the one before.
+    for (const Notice& notice : f.notes.notices) {
+        EXPECT_EQ(notice.key, kWaitingNoticeKey) << notice.summary;
+    }
 
     // A kept mail that the server takes leaves the store on the mail thread, before its
     // outcome comes here: a kill in between must not leave it to be sent again.
@@ -246,6 +250,10 @@ TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit)
     f.Advance(std::chrono::seconds(30));
     f.RunWorkerResults(1);
     EXPECT_EQ(f.lines[0], DeliveryState::Delivered);
+    // Its "failed" notice is taken off the desktop.
+    ASSERT_FALSE(f.notes.notices.empty());
+    EXPECT_EQ(f.notes.notices[0].urgency, NoticeUrgency::Critical);
+    EXPECT_EQ(f.notes.withdrawn, std::vector<std::string>{f.notes.notices[0].key});
 
     // One that never gets through is marked failed a day after its order.
     f.transport.results.resize(1000, kDown);

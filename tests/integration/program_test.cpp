@@ -20,6 +20,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -125,6 +126,10 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
         "\"Info5\":\"C\",\"Info6\":\"A\"}\n"
         "{\"event\":\"OrderPlaced\",\"OrderId\":\"78\",\"Side\":1,\"Quantity\":1.5,"
         "\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"79\",\"Side\":1,\"Quantity\":-100,"
+        "\"Symbol\":\"NEG\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"80\",\"Side\":2,\"Quantity\":0,"
+        "\"Symbol\":\"Z\\u00e9\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0}\n"
         "{\"event\":\"OrderCancelled\"}\n"
         "{\"event\":\"OrderCancelled\",\"OrderId\":\"79\",\"Bogus\":1}\n"
         "not json\n"
@@ -137,15 +142,20 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
          start = end + 1) {
         lines.push_back(replies.substr(start, end - start));
     }
-    ASSERT_EQ(lines.size(), 9u) << replies;
+    ASSERT_EQ(lines.size(), 11u) << replies;
     EXPECT_EQ(lines[0], "{\"ok\":true}");  // before Connect: ignored, and no mail
     EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
     EXPECT_EQ(lines[2], "{\"ok\":true}");
-    for (int bad : {3, 4, 5, 6}) {
+    for (int bad : {3, 4, 5, 6, 7, 8}) {
         EXPECT_EQ(lines[bad].rfind("{\"ok\":false,\"error\":", 0), 0u) << lines[bad];
     }
-    EXPECT_EQ(lines[7], "{\"ok\":true}");
-    EXPECT_EQ(lines[8], "{\"ok\":true,\"Answer\":-1}");
+    // No shares, or fewer than none, by either reader of requests: neither listed nor mailed.
+    EXPECT_EQ(lines[4],
+              "{\"ok\":false,\"error\":\"field \\\"Quantity\\\" must be a whole number above 0, "
+              "not -100\"}");
+    EXPECT_NE(lines[5].find("Quantity"), std::string::npos) << lines[5];
+    EXPECT_EQ(lines[9], "{\"ok\":true}");
+    EXPECT_EQ(lines[10], "{\"ok\":true,\"Answer\":-1}");
 
     const auto mails = server.Received();
     ASSERT_EQ(mails.size(), 2u);
@@ -197,7 +207,8 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
 
     // And on the command line: every event of the days asked for, as lines or as CSV.
     const auto history = [&](const QStringList& arguments) { return quillet.Run(arguments); };
-    const auto [listed, lines_out] = history({"--history"});
+    // Qt's own options change nothing of what an option that prints and ends does.
+    const auto [listed, lines_out] = history({"-platform", "offscreen", "--history"});
     EXPECT_EQ(listed, 0);
     EXPECT_EQ(std::ranges::count(lines_out, '\n'), 5) << lines_out;  // a title, four events
     EXPECT_NE(lines_out.find("\tDelivered\t"), std::string::npos) << lines_out;
@@ -208,7 +219,7 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     EXPECT_EQ(history({"--history", "--since", "yesterday"}).first, 2);
     // How long the journal keeps its rows is a setting of the settings file.
     EXPECT_EQ(history({"--keep-history", "0"}).first, 2);
-    EXPECT_EQ(history({"--keep-history", "30"}).first, 0);
+    EXPECT_EQ(history({"--keep-history", "30", "--platform", "offscreen", "-reverse"}).first, 0);
     EXPECT_NE(quillet.settings().find(Stored("HistoryDays", "30")), std::string::npos);
 }
 
@@ -350,6 +361,10 @@ TEST(ProgramTest, CommandLine) {
         {QUILLET_PATH, {"--help"}, 0, "--settings <file>"},
         {QUILLET_PATH, {"--no-such-option"}, 2, "Unknown option 'no-such-option'.\n\nUsage:"},
         {QUILLET_PATH, {"stray"}, 2, "Unexpected argument 'stray'"},
+        {QUILLET_PATH, {"--csv"}, 2, "--csv is an option of --history, which is not given."},
+        {QUILLET_PATH, {"-platform", "offscreen", "--until", "2020-01-01"}, 2, "--until is an"},
+        {QUILLET_FEED_PATH, {"--help"}, 0, "--status        ask how the mail is doing"},
+        {QUILLET_FEED_PATH, {"-h"}, 0, "{\"ok\":false,\"error\":\"...\"}   refused, naming"},
         {QUILLET_FEED_PATH, {"--version"}, 0, "quillet-feed " QUILLET_VERSION "\n"},
         {QUILLET_FEED_PATH, {"--socket", "/nonexistent/q.sock"}, 2, "cannot connect"},
         {QUILLET_FEED_PATH,
@@ -394,6 +409,30 @@ TEST(ProgramTest, QuilletFeedRefusesAnEndlessReply) {
     EXPECT_EQ(feed.exitCode(), 2);
     EXPECT_NE(feed.readAllStandardError().toStdString().find("longer than 1048576 bytes"),
               std::string::npos);
+}
+
+// Each manual page names every option that its program's --help names, and every event.
+TEST(ProgramTest, ManualPagesNameEveryOptionAndEvent) {
+    for (const auto& [program, page] :
+         {std::pair(QUILLET_PATH, "quillet.1"), std::pair(QUILLET_FEED_PATH, "quillet-feed.1")}) {
+        QProcess help;
+        help.start(program, {"--help"});
+        ASSERT_TRUE(help.waitForFinished(20000));
+        const std::string said = help.readAllStandardOutput().toStdString();
+        const std::string man = ReadFile(std::string(QUILLET_MAN_DIR) + "/" + page);
+        const std::regex option("--([a-z][a-z-]*)");
+        for (auto found = std::sregex_iterator(said.begin(), said.end(), option);
+             found != std::sregex_iterator(); ++found) {
+            const std::string roff =
+                std::regex_replace(found->str(), std::regex("-"), "\\-");  // "\-\-csv"
+            EXPECT_NE(man.find(roff), std::string::npos) << page << " lacks " << found->str();
+        }
+        for (const char* event :
+             {"OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected", "Connect",
+              "Disconnect", "Shutdown", "Status", "Show"}) {
+            EXPECT_NE(man.find(event), std::string::npos) << page << " lacks " << event;
+        }
+    }
 }
 
 std::string Order(int id) {
@@ -498,7 +537,7 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
                            "\"Delivered\":0,\"FIX\":\"off\"}"),
               std::string::npos)
         << replies;
-    EXPECT_TRUE(bus.Saw("Order mail for order 2 not sent yet"));
+    EXPECT_TRUE(bus.Saw("2 order mails not sent yet"));  // one notice for the outage
     ASSERT_EQ(OutboxFiles(quillet).size(), 2u);
     struct stat status {};
     ASSERT_EQ(::stat(quillet.Path("quillet.outbox/" + OutboxFiles(quillet)[0]).c_str(), &status),

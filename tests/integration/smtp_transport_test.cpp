@@ -200,9 +200,9 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"STARTTLS, untrusted CA", "certificate is not trusted"},
         {"closed port", "did not take the connection"},
         {"connection dropped before the answer", "closed the connection"},
-        {"stalled: reply bound", "no answer within 2 s"},
-        {"stalled: total bound", "no answer within 3 s"},
-        {"stalled: end-of-data bound", "no answer within 4 s"},
+        {"stalled: reply bound", "no answer from 127.0.0.1:"},  // and its port
+        {"stalled: total bound", " within 3 s"},
+        {"stalled: end-of-data bound", " within 4 s"},
     };
     // The server's reply that failed the send, in full; none for a silence or a cut.
     const std::map<std::string, std::string> replies = {
@@ -310,8 +310,8 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
         {"refused recipient", Mode::Plain, " The server answered \"550", {"broker@example.com"}},
         {"connection dropped before the answer", Mode::DropDuringData,
          " The server localhost closed the connection"},
-        {"stalled after the message", Mode::StallAfterData, " No answer within 2 s."},
-        {"server that never speaks", Mode::Silent, " No answer within "},
+        {"stalled after the message", Mode::StallAfterData, " No answer from localhost:"},
+        {"server that never speaks", Mode::Silent, " No answer from localhost:"},
     };
     SmtpTestServer good({});
     for (const auto& c : cases) {

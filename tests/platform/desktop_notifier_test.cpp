@@ -25,6 +25,10 @@ class FakeNotifications : public QDBusVirtualObject {
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
         const std::lock_guard lock(mutex);
+        if (message.member() == QLatin1String("CloseNotification")) {
+            closed.push_back(message.arguments().value(0).toUInt());
+            return bus.send(message.createReply());
+        }
         if (message.member() != QLatin1String("Notify")) {
             return false;
         }
@@ -43,6 +47,7 @@ class FakeNotifications : public QDBusVirtualObject {
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("service"));
     std::mutex mutex;
     std::vector<QList<QVariant>> calls;  // Notify's arguments
+    std::vector<uint> closed;            // CloseNotification's ids
 };
 
 TEST(DesktopNotifierTest, NoticesCarryIconEntryUrgencyAndAClickOpensTheirOrder) {
@@ -102,6 +107,36 @@ TEST(DesktopNotifierTest, TheLastNoticeIsOnTheDesktopBeforeTheProgramEnds) {
     notifier.Notify({"Order mails lost", "Orders 7 and 8.", NoticeUrgency::Critical});
     notifier.FinishAtEnd(std::chrono::seconds(20));  // no event loop runs before or after it
     EXPECT_EQ(service.Calls(), 1u);
+}
+
+// A keyed notice replaces the last one shown under its key; of those that come before the
+// service has given its id, the latest alone is shown; a withdrawn one is closed.
+TEST(DesktopNotifierTest, AKeyedNoticeReplacesTheLastOfItsKeyAndAWithdrawnOneCloses) {
+    FakeNotifications service;
+    ASSERT_TRUE(service.bus.registerVirtualObject(kPath, &service));
+    ASSERT_TRUE(service.bus.registerService(kInterface));
+    DesktopNotifier notifier;
+    EXPECT_FALSE(notifier.Available());
+    for (const char* summary : {"1 waits", "2 wait", "3 wait"}) {
+        notifier.Notify({summary, "", NoticeUrgency::Normal, "", "waiting"});
+    }
+    notifier.Notify({"other", ""});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.Calls() == 3; }, 20000));
+    QStringList shown;  // summary/replaced id
+    for (const QList<QVariant>& call : service.calls) {
+        shown << call[3].toString() + "/" + QString::number(call[1].toUInt());
+    }
+    EXPECT_EQ(shown, (QStringList{"1 waits/0", "other/0", "3 wait/1"}));
+    EXPECT_TRUE(notifier.Available());
+    notifier.Withdraw("waiting");  // once its id has come
+    notifier.Withdraw("other");    // no such key
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::lock_guard lock(service.mutex);
+            return !service.closed.empty();
+        },
+        20000));
+    EXPECT_EQ(service.closed, std::vector<uint>{3});
 }
 
 }  // namespace

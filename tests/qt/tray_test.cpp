@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QtTest/QTest>
 
@@ -15,6 +16,7 @@
 #include "platform/qt/background_service.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
+#include "platform/qt/quit_box.h"
 #include "platform/qt/tray_icon.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/mail_doubles.h"
@@ -74,7 +76,7 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
                        on ? WriteAutostartEntry(place, "/bin/q", {}) : RemoveAutostartEntry(place);
                    },
                    [&] { return ReadKeepRunningInTray(settings); },
-                   [&](bool on) { WriteKeepRunningInTray(settings, on); },
+                   [&](bool on) { (void)WriteKeepRunningInTray(settings, on); },
                    [&] { calls += "history "; }});
     ASSERT_TRUE(QTest::qWaitFor(&TrayIcon::Available, 10000)) << "no tray on the display";
     tray.Show();
@@ -135,13 +137,23 @@ TEST(BackgroundServiceTest, TheUsersCloseHidesIntoTheTrayOnlyWhenAsked) {
         MainWindow window(form);
         screen.SetMainWindow(&window);
         form.Form_Load();
-        BackgroundService background(
-            form, window, screen,
-            {{"example.quillet.Quillet", dir.path(), dir.path()}, "/bin/q", {},
-             [keep_running] { return keep_running; }, [](bool) {}, {}});
+        BackgroundService background(form, window, screen,
+                                     {{"example.quillet.Quillet", dir.path(), dir.path()},
+                                      "/bin/q",
+                                      {},
+                                      [keep_running] { return keep_running; },
+                                      [](bool) {},
+                                      {},
+                                      &outbox.notes});
         window.show();
         window.close();
         EXPECT_FALSE(window.isVisible());
+        // Said through the desktop's notifications, as every other notice.
+        EXPECT_EQ(outbox.notes.seen.size(), keep_running ? 1u : 0u);
+        EXPECT_EQ(outbox.notes.seen.empty() ? "" : outbox.notes.seen[0],
+                  keep_running
+                      ? "Quillet keeps running in the tray | " + std::string(kKeepsRunningText)
+                      : "");
         EXPECT_EQ(setup.IsLoaded(), keep_running) << keep_running;
         EXPECT_EQ(file.saved.empty(), keep_running);  // saved only by the unload
     }
@@ -181,6 +193,59 @@ TEST(QuitQuestionTest, NamesWhatQuittingLeavesUndone) {
         const std::string question = QuitQuestion(waiting, connected).value_or("");
         EXPECT_TRUE(question.starts_with(start) && question.ends_with("Quit Quillet?")) << question;
         EXPECT_EQ(question.find("connected") != std::string::npos, connected) << question;
+    }
+}
+
+// The buttons say what they do, and Enter, like Escape, keeps the program running.
+TEST(QuitBoxTest, VerbButtonsAndEnterKeepsRunning) {
+    int argc = 1;
+    char name[] = "tray_tests", *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    const auto answer = [](bool tray, const std::function<void(QMessageBox&)>& user) {
+        const auto box = MakeQuitBox(nullptr, "1 order mail is waiting. Quit Quillet?", tray);
+        box->show();
+        QStringList buttons;
+        for (QAbstractButton* button : box->findChildren<QPushButton*>()) {
+            buttons << button->text();
+        }
+        buttons.sort();
+        user(*box);
+        return std::pair(buttons.join("|").toStdString(), QuitChoiceOf(*box));
+    };
+    const auto key = [](Qt::Key pressed) {
+        return [pressed](QMessageBox& box) {
+            QTest::keyClick(box.focusWidget() ? box.focusWidget() : &box, pressed);
+        };
+    };
+    const auto click = [](const char* text) {
+        return [text](QMessageBox& box) {
+            for (QPushButton* button : box.findChildren<QPushButton*>()) {
+                if (button->text() == text) {
+                    button->click();
+                }
+            }
+        };
+    };
+    using Choice = QuitChoice;
+    const struct {
+        bool tray;
+        std::function<void(QMessageBox&)> user;
+        std::string buttons;
+        Choice choice;
+    } cases[] = {
+        {true, key(Qt::Key_Return), "Keep Running|Keep Running in the Tray|Quit",
+         Choice::kKeepRunning},
+        {false, key(Qt::Key_Enter), "Keep Running|Quit", Choice::kKeepRunning},
+        {true, key(Qt::Key_Escape), "Keep Running|Keep Running in the Tray|Quit",
+         Choice::kKeepRunning},
+        {true, click("Keep Running in the Tray"), "Keep Running|Keep Running in the Tray|Quit",
+         Choice::kKeepRunningInTray},
+        {false, click("Quit"), "Keep Running|Quit", Choice::kQuit},
+    };
+    for (const auto& c : cases) {
+        const auto [buttons, choice] = answer(c.tray, c.user);
+        EXPECT_EQ(buttons, c.buttons);
+        EXPECT_EQ(choice, c.choice) << buttons;
     }
 }
 

@@ -40,7 +40,8 @@ using test::ReadFile;
 
 // The program's windows over a settings file in a temporary folder.
 struct Program {
-    Program() : file(dir.Path("quillet.ini")) {
+    explicit Program(CurlSmtpTransport::Options bounds = {})
+        : transport(std::move(bounds)), file(dir.Path("quillet.ini")) {
         screen.SetSetupDialogSlot(&setup);
         screen.SetMainWindow(&window);
         form.Form_Load();
@@ -122,15 +123,55 @@ TEST(SetupWindowTest, TestButtonMailsAndShowsTheOutcomeInGreen) {
     formEmailSetup& form = p.MailTo(server.port());
     form.LogMessage("Message sent successfully.");  // an earlier outcome, cleared at once
     EmailSetupWindow w(form, p.setup, nullptr);
+    w.show();
     QTest::mouseClick(w.Command2, Qt::LeftButton);
-    EXPECT_EQ(w.lblLog->text(), "");
+    EXPECT_EQ(w.lblLog->text(), "Connecting to 127.0.0.1:" + QString::number(server.port()) + "…");
     EXPECT_FALSE(w.Command2->isEnabled());  // until the outcome
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.Command2->isEnabled(); }, 15000));
+    EXPECT_FALSE(w.cmdCancelTest->isVisible());
     EXPECT_EQ(w.lblLog->text(), "Message sent successfully.");
     EXPECT_EQ(w.lblLog->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     ASSERT_EQ(server.Received().size(), 1u);
     EXPECT_NE(server.Received()[0].content.find("Subject: test email\r\n"), std::string::npos);
     EXPECT_NE(server.Received()[0].content.find("\r\n\r\nJust testing...\r\n"), std::string::npos);
+}
+
+// A server that never answers: "Cancel" ends the wait at once; the outcome, when it comes,
+// names where it waited; the status line shows the whole of a long text, and a change of the
+// settings it speaks of takes it away.
+TEST(SetupWindowTest, ATestUnderWayCanBeCancelledAndTheStatusLineWrapsAndClears) {
+    test::SmtpTestServer silent({.mode = test::SmtpTestServer::Mode::Silent});
+    Program p({.connect_timeout = std::chrono::seconds(1),
+               .reply_timeout = std::chrono::seconds(1),
+               .total_timeout = std::chrono::seconds(2),
+               .end_of_data_timeout = std::chrono::seconds(2),
+               .ca_file = {}});
+    formEmailSetup& form = p.MailTo(silent.port());
+    EmailSetupWindow w(form, p.setup, nullptr);
+    w.show();
+    const QString at = "127.0.0.1:" + QString::number(silent.port());
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    EXPECT_EQ(w.lblLog->text(), "Connecting to " + at + "…");
+    ASSERT_TRUE(w.cmdCancelTest->isVisible());
+    QTest::mouseClick(w.cmdCancelTest, Qt::LeftButton);
+    EXPECT_FALSE(w.cmdCancelTest->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass has gone
+    EXPECT_EQ(w.lblLog->text(), "Test message cancelled: no longer waiting for " + at + ".");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Command2->isEnabled(); }, 15000));
+    EXPECT_NE(w.lblLog->text().indexOf("No answer from " + at + " within "), -1)
+        << w.lblLog->text().toStdString();
+    QTest::keyClicks(w.txtPort, "0");  // the settings it spoke of change
+    EXPECT_EQ(w.lblLog->text(), "");
+
+    std::string reason;  // two lines and some
+    for (int i = 0; i < 25; ++i) {
+        reason += "a reason ";
+    }
+    form.LogMessage(reason);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.lblLog->wordWrap());
+    EXPECT_GT(w.lblLog->heightForWidth(w.lblLog->width()), w.lblLog->fontMetrics().height());
+    EXPECT_GE(w.lblLog->height(), w.lblLog->heightForWidth(w.lblLog->width()));
 }
 
 TEST(AccountsWindowTest, TheListShowsTheRowsAndOkChoosesTheSelectedOne) {

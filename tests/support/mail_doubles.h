@@ -48,16 +48,24 @@ struct Notes : Notifier {
         seen.push_back(notice.summary + " | " + notice.body);
         notices.push_back(notice);
     }
+    void Withdraw(const std::string& key) override { withdrawn.push_back(key); }
+    bool Available() const override { return true; }
     std::vector<std::string> seen;  // "summary | body"
     std::vector<Notice> notices;
+    std::vector<std::string> withdrawn;  // the keys, in turn
 };
 
 // The outbox of a form under test: jobs run at once, timers never fire.
 struct InlineOutbox {
     OutboxServices Services(SmtpTransport& transport) {
-        return {store, runner, transport, notes, {},
+        return {store,
+                runner,
+                transport,
+                notes,
+                {},
                 [](std::chrono::milliseconds, std::function<void()>) {},
-                [] { return int64_t{1'700'000'000'000}; }, RetrySchedule{}};
+                [] { return int64_t{1'700'000'000'000}; },
+                RetrySchedule{}};
     }
     InlineRunner runner;
     MemoryStore store;

@@ -1,5 +1,6 @@
 #include "app/orders/fix_report.h"
 
+#include "app/orders/order_quantity.h"
 #include "app/orders/order_texts.h"
 
 #include <charconv>
@@ -34,11 +35,16 @@ int32_t LineSide(const std::string& side) {
 }
 
 int32_t LineOrderType(const std::string& type) {
-    if (type == "1") return 1;  // Market
-    if (type == "2") return 3;  // Limit
-    if (type == "3") return 2;  // Stop
-    if (type == "4") return 4;  // Stop limit
-    if (type == "5") return 5;  // Market on close
+    if (type == "1")
+        return 1;  // Market
+    if (type == "2")
+        return 3;  // Limit
+    if (type == "3")
+        return 2;  // Stop
+    if (type == "4")
+        return 4;  // Stop limit
+    if (type == "5")
+        return 5;  // Market on close
     return 0;
 }
 
@@ -46,10 +52,14 @@ FixReportEvent None(std::string why) {
     return {std::nullopt, std::move(why)};
 }
 
-// The event with its texts cleaned, or none when a text is too long to be a real one: a cut
-// Symbol or OrderId could name another order, so such a report is refused like a bad request.
+// The event with its texts cleaned, or none when a text is too long to be a real one (a cut
+// Symbol or OrderId could name another order) or its quantity is not above 0: such a report is
+// refused like a bad request.
 FixReportEvent Checked(OrderEvent event) {
     std::string error = CheckOrderTextLengths(event);
+    if (error.empty()) {
+        error = CheckOrderQuantity(event);
+    }
     if (!error.empty()) {
         return None(std::move(error));
     }

@@ -28,7 +28,8 @@ struct FixReportEvent {
 
 // Never fails on any input: a report that is not one of the three, or whose quantity or prices
 // cannot be an order event's (not a number, a quantity not a whole number within 32 bits, a
-// price not finite, a text longer than kMaxOrderTextChars), gives no event and the reason. The
+// price not finite, a text longer than kMaxOrderTextChars, a New report's quantity not above 0),
+// gives no event and the reason. The
 // event's texts come without direction controls (CleanOrderTexts in order_texts.h).
 FixReportEvent OrderEventFromFixReport(const FixReportFields& report);
 

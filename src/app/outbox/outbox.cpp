@@ -342,6 +342,9 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             ArmKeepRetry();
         }
         ++delivered_;
+        if (item.told_failed) {
+            services_.notifier.Withdraw(FailedNoticeKey(item.entry.id));
+        }
         if (item.stored) {  // it was shown as waiting
             if (delivered_after_wait_++ == 0) {
                 first_delivered_after_wait_ = item.entry.order_id;
@@ -364,8 +367,8 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         if (!item.unsaved.empty()) {
             NotifyUnsaved(item);
         } else if (first) {
-            services_.notifier.Notify(
-                NotSentYetNotice(item.entry.order_id, result.reason, ClockTime(item.next_ms)));
+            ++waiting_told_;
+            TellWaiting();
         }
     }
     if (!result.ok()) {
@@ -415,14 +418,31 @@ void Outbox::MakeSafe(Item& item) {
         return;
     }
     // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
-    const auto head = std::find_if(items_.begin(), items_.end(),
-                                   [](const auto& entry) { return !entry.second.entry.failed; });
+    const auto head = OldestWaiting();
     if (head != items_.end() && &head->second != &item && running_ != head->first) {
-        services_.notifier.Notify(
-            WaitsBehindNotice(item.entry.order_id, head->second.entry.order_id,
-                              head->second.entry.reason, ClockTime(head->second.next_ms)));
+        ++waiting_told_;
+        TellWaiting();
     }
     Tell(std::exchange(item.safe, nullptr));
+}
+
+void Outbox::TellWaiting() {
+    const auto head = OldestWaiting();
+    if (head == items_.end()) {
+        return;
+    }
+    services_.notifier.Notify(WaitingNotice(waiting_told_, head->second.entry.order_id,
+                                            head->second.entry.reason,
+                                            ClockTime(head->second.next_ms)));
+}
+
+Outbox::Items::const_iterator Outbox::OldestWaiting() const {
+    return std::find_if(items_.begin(), items_.end(),
+                        [](const auto& entry) { return !entry.second.entry.failed; });
+}
+
+bool Outbox::AnyWaiting() const {
+    return OldestWaiting() != items_.end();
 }
 
 void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string& server_reply) {
@@ -431,7 +451,14 @@ void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string
     Keep(item);
     ShowLine(item);
     Journaled(item, server_reply);
-    services_.notifier.Notify(FailedNotice(item.entry.order_id, reason, item.unsaved));
+    Notice failed = FailedNotice(item.entry.order_id, reason, item.unsaved);
+    failed.key = FailedNoticeKey(item.entry.id);
+    item.told_failed = true;
+    services_.notifier.Notify(failed);
+    if (waiting_told_ > 0 && !AnyWaiting()) {
+        waiting_told_ = 0;  // the outage ends in failures, told as such
+        services_.notifier.Withdraw(kWaitingNoticeKey);
+    }
 }
 
 void Outbox::Journaled(const Item& item, const std::string& server_reply,
@@ -557,8 +584,13 @@ void Outbox::TellDelivered() {
     if (delivered_after_wait_ == 0) {
         return;
     }
-    services_.notifier.Notify(
-        DeliveredNotice(std::exchange(delivered_after_wait_, 0), first_delivered_after_wait_));
+    Notice delivered =
+        DeliveredNotice(std::exchange(delivered_after_wait_, 0), first_delivered_after_wait_);
+    if (!AnyWaiting()) {
+        waiting_told_ = 0;  // the outage is over: its notice says so
+        delivered.key = kWaitingNoticeKey;
+    }
+    services_.notifier.Notify(delivered);
 }
 
 std::string Outbox::NewId() {

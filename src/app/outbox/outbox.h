@@ -22,10 +22,13 @@
 // holds. Until then its line, the counts, its `safe` and a notification say that it is not safe,
 // with the store's reason; it is never said to "be tried again".
 //
-// Told: the desktop's notifications say when a mail's first attempt fails, when a mail waits
-// behind one that failed, when one is marked failed or refused (critical), and when one is not
-// safe. Mails that waited and then got through are told in one notice once the mails stop going
-// out for now (none left, or the oldest waits for its retry), naming how many and the first.
+// Told: the desktop's notifications say when a mail's first attempt fails and when a mail waits
+// behind one that failed, in one notice per outage that each such mail replaces (how many, and
+// the first); when one is marked failed or refused (critical), and when one is not safe. Mails
+// that waited and then got through are told in one notice once the mails stop going out for now
+// (none left, or the oldest waits for its retry), naming how many and the first; it replaces
+// the outage's notice when no mail waits any more. A failed mail delivered after all withdraws
+// its "failed" notice.
 //
 // Once: a delivered mail's entry leaves the store on the mail thread, right after the server's
 // reply and before the next mail's attempt, so that a kill after the server took the mail does
@@ -147,12 +150,13 @@ class Outbox {
     struct Item {
         OutboxEntry entry;
         std::optional<size_t> line;
-        int64_t next_ms = 0;     // when the mail may be tried next
-        bool tried = false;      // its first attempt has ended (or it came from the store)
-        bool stored = false;     // the store has it
-        Safe safe;               // told once the mail is safe
-        std::string unsaved;     // why the store could not keep it; empty once it has
-        int64_t safe_by_ms = 0;  // when it is kept at the latest, unless safe by then
+        int64_t next_ms = 0;       // when the mail may be tried next
+        bool tried = false;        // its first attempt has ended (or it came from the store)
+        bool stored = false;       // the store has it
+        Safe safe;                 // told once the mail is safe
+        std::string unsaved;       // why the store could not keep it; empty once it has
+        int64_t safe_by_ms = 0;    // when it is kept at the latest, unless safe by then
+        bool told_failed = false;  // its "failed" notice may still be on the desktop
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
 
@@ -195,6 +199,12 @@ class Outbox {
     void ShowLine(const Item& item);
     void WakeAt(int64_t ms);
     void TellDelivered();
+    // The one notice of the outage, with the mails told waiting so far and the first of those
+    // that wait now.
+    void TellWaiting();
+    // The oldest mail not marked failed, which goes first; end() when none is left.
+    Items::const_iterator OldestWaiting() const;
+    bool AnyWaiting() const;
     std::string NewId();
 
     OutboxServices services_;
@@ -207,6 +217,7 @@ class Outbox {
     int32_t refused_ = 0;                     // mails the full outbox refused
     int32_t delivered_after_wait_ = 0;        // not yet told to the user
     std::string first_delivered_after_wait_;  // the order of the first of them
+    int32_t waiting_told_ = 0;  // the mails the outage's notice has counted, until it ends
     uint64_t wake_generation_ = 0;
     bool bound_armed_ = false;
     bool keep_retry_armed_ = false;

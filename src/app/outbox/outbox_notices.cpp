@@ -29,20 +29,22 @@ std::string AsSentence(std::string_view text) {
     return sentence;
 }
 
-Notice NotSentYetNotice(const std::string& order_id, const std::string& reason,
-                        const std::string& retry_at) {
-    return {MailFor(order_id) + " not sent yet",
-            AsSentence(reason) + " It will be tried again at " + retry_at + ".",
-            NoticeUrgency::Normal, order_id};
+std::string FailedNoticeKey(const std::string& outbox_id) {
+    return "failed " + outbox_id;
 }
 
-Notice WaitsBehindNotice(const std::string& order_id, const std::string& earlier_order_id,
-                         const std::string& reason, const std::string& retry_at) {
-    return {MailFor(order_id) + " not sent yet",
-            "It waits behind the mail for " + OrderName(earlier_order_id) +
-                ", which was not sent. " + AsSentence(reason) +
-                " That mail will be tried again at " + retry_at + ", and this one after it.",
-            NoticeUrgency::Normal, order_id};
+Notice WaitingNotice(int count, const std::string& first_order_id, const std::string& reason,
+                     const std::string& retry_at) {
+    if (count <= 1) {
+        return {MailFor(first_order_id) + " not sent yet",
+                AsSentence(reason) + " It will be tried again at " + retry_at + ".",
+                NoticeUrgency::Normal, first_order_id, kWaitingNoticeKey};
+    }
+    return {std::to_string(count) + " order mails not sent yet",
+            "The first, for " + OrderName(first_order_id) + ", was not sent. " +
+                AsSentence(reason) + " It will be tried again at " + retry_at +
+                ", and the others after it.",
+            NoticeUrgency::Normal, first_order_id, kWaitingNoticeKey};
 }
 
 Notice FailedNotice(const std::string& order_id, const std::string& reason,

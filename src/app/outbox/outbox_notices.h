@@ -20,14 +20,18 @@ std::string OrderName(const std::string& order_id);
 // it is.
 std::string AsSentence(std::string_view text);
 
-// A mail's first attempt failed in a way a retry may mend; the retry is at `retry_at`
-// ("14:05:09").
-Notice NotSentYetNotice(const std::string& order_id, const std::string& reason,
-                        const std::string& retry_at);
-// A mail waits behind the mail for `earlier_order_id`, which failed for `reason` and is tried
-// again at `retry_at`.
-Notice WaitsBehindNotice(const std::string& order_id, const std::string& earlier_order_id,
-                         const std::string& reason, const std::string& retry_at);
+// The key of the one notice of an outage: the mails that wait for a retry, then that they
+// got through.
+inline constexpr const char* kWaitingNoticeKey = "waiting";
+
+// The key of the critical notice of a mail marked failed, by its outbox id: withdrawn once
+// that mail is delivered.
+std::string FailedNoticeKey(const std::string& outbox_id);
+
+// `count` (at least one) mails wait for a retry, the first that of `first_order_id`, which
+// failed for `reason` and is tried again at `retry_at` ("14:05:09"). Under kWaitingNoticeKey.
+Notice WaitingNotice(int count, const std::string& first_order_id, const std::string& reason,
+                     const std::string& retry_at);
 // A mail marked failed; `unsaved` is empty, or why the outbox could not keep it (it is then in
 // memory only). Critical.
 Notice FailedNotice(const std::string& order_id, const std::string& reason,

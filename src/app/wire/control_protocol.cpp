@@ -1,5 +1,6 @@
 #include "app/wire/control_protocol.h"
 
+#include "app/orders/order_quantity.h"
 #include "app/orders/order_texts.h"
 #include "app/wire/control_fields.h"
 
@@ -120,6 +121,9 @@ Result<OrderEvent> ParseControlRequest(std::string_view line) {
         plain ? Result<OrderEvent>(std::move(*plain)) : ReadAnyRequest(line);
     if (parsed.ok()) {
         std::string error = CheckOrderTextLengths(*parsed);
+        if (error.empty()) {
+            error = CheckOrderQuantity(*parsed);
+        }
         if (!error.empty()) {
             return Refused(std::move(error));
         }

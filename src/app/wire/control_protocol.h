@@ -12,7 +12,7 @@
 //   Disconnect, Shutdown, Status, Show: no fields
 // Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
 // OrderType, Answer) are JSON integers written without a fraction or exponent, from
-// -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not. Prices (StopPrice,
+// -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not; Quantity is above 0. Prices (StopPrice,
 // LimitPrice, NewStopPrice, NewLimitPrice) are any finite JSON number.
 #pragma once
 
@@ -33,8 +33,8 @@ inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
 // where there is one, when the line holds a NUL byte anywhere, is not valid JSON (invalid UTF-8
 // included), is not a JSON object, lacks "event" or has a non-text one, names an unknown event,
 // holds a field the event does not have or the same field twice, lacks a required field, or has a
-// value of the wrong type or out of range, or a text longer than kMaxOrderTextChars
-// (order_texts.h). The event's texts come back without direction controls (CleanOrderTexts). Never
+// value of the wrong type or out of range, a text longer than kMaxOrderTextChars
+// (order_texts.h), or an OrderPlaced whose Quantity is not above 0 (order_quantity.h). The event's texts come back without direction controls (CleanOrderTexts). Never
 // throws; does not check the line's length.
 Result<OrderEvent> ParseControlRequest(std::string_view line);
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <iostream>
+#include <utility>
 
 #include "notifications_proxy.h"
 
@@ -66,12 +67,16 @@ DesktopNotifier::DesktopNotifier(Options options) : options_(std::move(options))
                      [this](uint id, uint) {
                          shown_.erase(id);
                          tokens_.erase(id);
+                         std::erase_if(keyed_, [id](const auto& keyed) {
+                             return keyed.second.id == id && !keyed.second.awaiting;
+                         });
                      });
     auto* capabilities = new QDBusPendingCallWatcher(service->GetCapabilities(), service);
     QObject::connect(capabilities, &QDBusPendingCallWatcher::finished, service,
                      [this](QDBusPendingCallWatcher* done) {
                          const QDBusPendingReply<QStringList> reply = *done;
                          if (!reply.isError()) {
+                             available_ = true;
                              body_markup_ = reply.value().contains(QLatin1String("body-markup"));
                          }
                          done->deleteLater();
@@ -86,6 +91,50 @@ void DesktopNotifier::Notify(const Notice& notice) {
                        QDBusConnection::sessionBus().lastError().message().toStdString());
         return;
     }
+    if (notice.key.empty()) {
+        Send(notice, 0);
+        return;
+    }
+    Keyed& keyed = keyed_[notice.key];
+    if (keyed.awaiting) {
+        keyed.next = notice;
+        keyed.withdraw = false;
+        return;
+    }
+    keyed.awaiting = true;
+    Send(notice, keyed.id);
+}
+
+void DesktopNotifier::Withdraw(const std::string& key) {
+    const auto found = keyed_.find(key);
+    if (found == keyed_.end()) {
+        return;
+    }
+    if (found->second.awaiting) {
+        found->second.next.reset();
+        found->second.withdraw = true;
+        return;
+    }
+    if (service_ && found->second.id != 0) {
+        service_->CloseNotification(found->second.id);
+    }
+    keyed_.erase(found);
+}
+
+void DesktopNotifier::KeyAnswered(const std::string& key, uint32_t id) {
+    Keyed& keyed = keyed_[key];
+    keyed.awaiting = false;
+    keyed.id = id;
+    if (keyed.withdraw) {
+        keyed.withdraw = false;
+        Withdraw(key);
+    } else if (keyed.next) {
+        const Notice next = *std::exchange(keyed.next, std::nullopt);
+        Notify(next);
+    }
+}
+
+void DesktopNotifier::Send(const Notice& notice, uint32_t replaces) {
     const QString body = QString::fromStdString(notice.body);
     const QStringList actions{QStringLiteral("default"), notice.order_id.empty()
                                                              ? QStringLiteral("Show Quillet")
@@ -96,27 +145,33 @@ void DesktopNotifier::Notify(const Notice& notice) {
                                                                        : kUrgencyNormal)},
         {QStringLiteral("desktop-entry"), QString::fromStdString(options_.desktop_entry)}};
     auto* shown = new QDBusPendingCallWatcher(
-        service_->Notify(QStringLiteral("Quillet"), 0, QString::fromStdString(options_.app_icon),
+        service_->Notify(QStringLiteral("Quillet"), replaces,
+                         QString::fromStdString(options_.app_icon),
                          QString::fromStdString(notice.summary),
                          body_markup_ ? EscapedForMarkup(body) : body, actions, hints, -1),
         service_.get());
     ++unanswered_;
-    QObject::connect(shown, &QDBusPendingCallWatcher::finished, service_.get(),
-                     [this, order = notice.order_id](QDBusPendingCallWatcher* done) {
-                         const QDBusPendingReply<uint> reply = *done;
-                         done->deleteLater();
-                         if (--unanswered_ == 0 && ending_ != nullptr) {
-                             ending_->quit();
-                         }
-                         if (reply.isError()) {
-                             SayUnavailable(reply.error().message().toStdString());
-                             return;
-                         }
-                         shown_[reply.value()] = order;
-                         if (shown_.size() > kMaxShown) {
-                             shown_.erase(shown_.begin());
-                         }
-                     });
+    QObject::connect(
+        shown, &QDBusPendingCallWatcher::finished, service_.get(),
+        [this, order = notice.order_id, key = notice.key](QDBusPendingCallWatcher* done) {
+            const QDBusPendingReply<uint> reply = *done;
+            done->deleteLater();
+            if (reply.isError()) {
+                SayUnavailable(reply.error().message().toStdString());
+            } else {
+                available_ = true;
+                shown_[reply.value()] = order;
+                if (shown_.size() > kMaxShown) {
+                    shown_.erase(shown_.begin());
+                }
+            }
+            if (!key.empty()) {  // before the count: what waited is sent before the end's wait
+                KeyAnswered(key, reply.isError() ? 0 : reply.value());
+            }
+            if (--unanswered_ == 0 && ending_ != nullptr) {
+                ending_->quit();
+            }
+        });
 }
 
 void DesktopNotifier::FinishAtEnd(std::chrono::milliseconds limit) {

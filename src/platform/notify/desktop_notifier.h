@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/outbox/notifier.h"
@@ -44,8 +45,14 @@ class DesktopNotifier final : public Notifier {
     void SetOpened(Opened opened) { opened_ = std::move(opened); }
 
     // Never waits for the service's answer. The body is escaped for a service that reads
-    // markup in it (and for one that has not said yet whether it does).
+    // markup in it (and for one that has not said yet whether it does). A keyed notice replaces
+    // the one shown under its key; one that comes while the service has not yet given the id of
+    // the one before waits for it, and only the latest of those is shown.
     void Notify(const Notice& notice) override;
+    // Closes the notice shown under `key`, once its id is known.
+    void Withdraw(const std::string& key) override;
+    // Whether the service has answered a call.
+    bool Available() const override { return available_; }
 
     // Once the program's event loop has ended: waits until the service has answered every
     // notice sent, at most `limit`, so that the last ones (the mails lost at the end) are on the
@@ -54,16 +61,30 @@ class DesktopNotifier final : public Notifier {
 
   private:
     void SayUnavailable(const std::string& why);
+    // Sends `notice` in place of the notice `replaces` (0: none).
+    void Send(const Notice& notice, uint32_t replaces);
+    // A keyed notice's id has come (0 when it failed): what waited for it goes.
+    void KeyAnswered(const std::string& key, uint32_t id);
+
+    // The notices shown under a key.
+    struct Keyed {
+        uint32_t id = 0;             // the one on the desktop; 0 for none
+        bool awaiting = false;       // the service has not answered the latest Notify yet
+        std::optional<Notice> next;  // to be shown in its place once it has
+        bool withdraw = false;       // to be closed once it has
+    };
 
     Options options_;
     Opened opened_;
     std::unique_ptr<OrgFreedesktopNotificationsInterface> service_;
     std::map<uint32_t, std::string> shown_;  // the notices on screen, by id: their orders
     std::map<uint32_t, QString> tokens_;     // the activation tokens of clicks under way, by id
+    std::map<std::string, Keyed> keyed_;     // by key
     int unanswered_ = 0;                     // notices the service has not answered yet
     QEventLoop* ending_ = nullptr;           // FinishAtEnd's wait, while it waits
     bool body_markup_ = true;                // until the service says otherwise
     bool said_unavailable_ = false;
+    bool available_ = false;  // the service has answered
 };
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 
 #include "app/shell/quit_question.h"
 #include "platform/qt/main_window.h"
+#include "platform/qt/quit_box.h"
 #include "platform/qt/tray_icon.h"
 #include "ui/screen.h"
 
@@ -34,8 +35,7 @@ BackgroundService::BackgroundService(formQuillet& form, MainWindow& window, Scre
     };
     actions.start_with_desktop = [this] { return HasAutostartEntry(options_.autostart); };
     actions.set_start_with_desktop = [this, report](bool on) {
-        report(on ? WriteAutostartEntry(options_.autostart, options_.executable,
-                                        options_.arguments)
+        report(on ? WriteAutostartEntry(options_.autostart, options_.executable, options_.arguments)
                   : RemoveAutostartEntry(options_.autostart));
     };
     actions.keep_running = options_.keep_running;
@@ -55,7 +55,12 @@ bool BackgroundService::MayClose() {
         window_.hide();
         if (!told_keeps_running_) {
             told_keeps_running_ = true;
-            tray_->TellKeepsRunning();
+            if (options_.notifier != nullptr && options_.notifier->Available()) {
+                options_.notifier->Notify(
+                    {"Quillet keeps running in the tray", std::string(kKeepsRunningText)});
+            } else {
+                tray_->TellKeepsRunning();
+            }
         }
         return false;
     }
@@ -68,8 +73,22 @@ bool BackgroundService::ConfirmQuit() {
         return true;
     }
     QWidget* parent = window_.isVisible() ? &window_ : nullptr;
-    return QMessageBox::question(parent, QStringLiteral("Quillet"),
-                                 QString::fromStdString(*question)) == QMessageBox::Yes;
+    const std::unique_ptr<QMessageBox> box = MakeQuitBox(parent, *question, tray_ != nullptr);
+    box->exec();
+    switch (QuitChoiceOf(*box)) {
+        case QuitChoice::kQuit:
+            return true;
+        case QuitChoice::kKeepRunningInTray:
+            // As the tray menu's check of the same name: from now on a close hides the window.
+            if (options_.set_keep_running) {
+                options_.set_keep_running(true);
+            }
+            window_.hide();
+            return false;
+        case QuitChoice::kKeepRunning:
+            break;
+    }
+    return false;
 }
 
 void BackgroundService::ShowState() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/shell/form_quillet.h"
+#include "app/outbox/notifier.h"
 #include "platform/qt/autostart_entry.h"
 #include "ui/controls.h"
 
@@ -26,6 +27,9 @@ struct BackgroundOptions {
     std::function<bool()> keep_running;  // "Keep running in the tray when the window is closed"
     std::function<void(bool)> set_keep_running;
     std::function<void()> show_history;  // "History..." in the tray's menu
+    // The desktop's notifications, which say that Quillet keeps running in the tray when they
+    // are available; otherwise (and when null) the tray's own balloon says it.
+    Notifier* notifier = nullptr;
 };
 
 class BackgroundService {
@@ -40,7 +44,8 @@ class BackgroundService {
 
     // Whether the user's close of the main window may end the program. With the setting on and
     // a tray, it hides the window instead (the first time saying that Quillet goes on);
-    // otherwise, when mails wait or the platform is connected, the user is asked first.
+    // otherwise, when mails wait or the platform is connected, the user is asked first (see
+    // quit_box.h): "Keep Running in the Tray" turns the setting on and hides the window.
     bool MayClose();
 
   private:

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <iostream>
 #include <limits>
 
@@ -12,6 +13,54 @@ namespace quillet {
 namespace {
 
 constexpr int kWrongCommandLine = 2;
+
+// Qt's own options, which QApplication takes out of the arguments: those followed by a value,
+// those that stand alone, and those whose value follows an "=". Qt takes each with one dash or
+// two.
+const QStringList kQtOptionsWithValue = {
+    "platform",
+    "platformpluginpath",
+    "platformtheme",
+    "plugin",
+    "qwindowgeometry",
+    "qwindowicon",
+    "qwindowtitle",
+    "session",
+    "display",
+    "geometry",
+    "title",
+    "icon",
+    "name",
+    "style",
+    "stylesheet",
+    "visual",
+    "im",
+};
+const QStringList kQtFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+const QStringList kQtOptionsJoined = {
+    "style=", "stylesheet=", "qmljsdebugger=", "fontengine=", "dialogs="};
+
+// `arguments` without Qt's own options and their values, as QApplication leaves them; so a
+// command line reads the same before the window system starts and after.
+QStringList WithoutQtOptions(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        if (i == 0 || !name.startsWith('-') || name == "-" || name == "--") {
+            kept.append(name);
+            continue;
+        }
+        name.remove(0, name.startsWith("--") ? 2 : 1);
+        if (kQtOptionsWithValue.contains(name) && i + 1 < arguments.size()) {
+            ++i;  // and its value
+        } else if (!kQtFlags.contains(name) &&
+                   std::none_of(kQtOptionsJoined.begin(), kQtOptionsJoined.end(),
+                                [&](const QString& joined) { return name.startsWith(joined); })) {
+            kept.append(arguments[i]);
+        }
+    }
+    return kept;
+}
 
 }  // namespace
 
@@ -45,10 +94,17 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
     const QString usage =
         parser.helpText().replace(QRegularExpression("^Usage: \\S*"), "Usage: " + program);
     QString problem;
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(WithoutQtOptions(arguments))) {
         problem = parser.errorText();
     } else if (!parser.positionalArguments().isEmpty()) {
         problem = "Unexpected argument '" + parser.positionalArguments().first() + "'.";
+    } else if (!parser.isSet(history) &&
+               (parser.isSet(csv) || parser.isSet(since) || parser.isSet(until))) {
+        problem = QString("--") +
+                  (parser.isSet(csv)     ? "csv"
+                   : parser.isSet(since) ? "since"
+                                         : "until") +
+                  " is an option of --history, which is not given.";
     } else if (parser.isSet(http)) {
         bool number = false;
         const int port = parser.value(http).toInt(&number);

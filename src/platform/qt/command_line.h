@@ -30,8 +30,11 @@ struct CommandLine {
     std::string output;
 };
 
-// Reads `arguments` (the program's name first). Qt's own options (-platform offscreen) are
-// unknown here: read the arguments QApplication leaves. Never throws.
+// Reads `arguments` (the program's name first), before QApplication has taken Qt's own options
+// out of them (-platform offscreen, -style=fusion...) or after: those options and their values
+// are passed over, so that they never change what the command line asks for. Fails (status 2)
+// on an unknown option or argument, a value out of range, a day that is not one, or --csv,
+// --since or --until without --history. Never throws.
 CommandLine ReadCommandLine(const QStringList& arguments, const QString& version);
 
 // Writes `command.output` where it belongs and gives the exit status; for a CommandLine with

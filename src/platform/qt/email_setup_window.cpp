@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,7 +29,8 @@ namespace {
 
 constexpr double kClientWidth = 7965;
 constexpr double kClientHeight = 6570;
-constexpr double kHttpRowHeight = 450;   // the HTTP endpoint's row, below the rest
+constexpr double kLogExtraHeight = 450;  // two more lines for the status line, which wraps
+constexpr double kHttpRowHeight = 450;   // the HTTP endpoint's row, below the status line
 constexpr double kTokenRowHeight = 420;  // the token command's row, below the HTTP row
 
 QString Q(const std::string& text) {
@@ -111,10 +113,24 @@ void EmailSetupWindow::FitToScreen() {
         setFixedSize(full);  // it fits: as it always was
         return;
     }
-    // Too large: as much as the screen holds, resizable up to the whole page and its scroll bars.
+    // Too large: the status line, with its "Cancel", leaves the page for a strip at the foot,
+    // so that what a button does shows wherever the page is scrolled to.
+    auto* foot = new QWidget(this);
+    foot->setObjectName(QStringLiteral("foot"));
+    auto* foot_row = new QHBoxLayout(foot);
+    const int margin = TwipsToPixels(60, PixelsPerTwip(*this));
+    foot_row->setContentsMargins(margin, margin, margin, margin);
+    lblLog->setParent(foot);
+    cmdCancelTest->setParent(foot);
+    foot_row->addWidget(lblLog, 1);
+    foot_row->addWidget(cmdCancelTest, 0, Qt::AlignTop);
+    layout->addWidget(foot);
+    ShowCancel();
+    // As much as the screen holds, resizable up to the whole page and its scroll bars.
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
-    const QSize most = full + QSize(full.height() > room.height() ? bar : 0,
-                                    full.width() > room.width() ? bar : 0);
+    const QSize most =
+        full + QSize(full.height() > room.height() ? bar : 0,
+                     (full.width() > room.width() ? bar : 0) + foot->sizeHint().height());
     setMinimumSize(QSize(160, 120).boundedTo(most));
     setMaximumSize(most);
     resize(most.boundedTo(room));
@@ -122,8 +138,9 @@ void EmailSetupWindow::FitToScreen() {
 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
-    setFixedSize(TwipsToPixels(kClientWidth, ppt),
-                 TwipsToPixels(kClientHeight + kHttpRowHeight + kTokenRowHeight, ppt));
+    setFixedSize(
+        TwipsToPixels(kClientWidth, ppt),
+        TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight, ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -217,7 +234,13 @@ void EmailSetupWindow::Build() {
     lblLog->setObjectName(QStringLiteral("lblLog"));
     lblLog->setAccessibleName(QStringLiteral("Status"));
     lblLog->setFont(SansSerifFont());
-    PlaceInTwips(*lblLog, 0, 6240, 7920, 285, ppt);
+    lblLog->setWordWrap(true);
+    lblLog->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    PlaceInTwips(*lblLog, 0, 6240, 7920, 285 + kLogExtraHeight, ppt);
+    // At the status line's end, shown while a test message is under way.
+    cmdCancelTest = button(this, "Cancel", 7050, 6240, 855);
+    cmdCancelTest->setObjectName(QStringLiteral("cmdCancelTest"));
+    cmdCancelTest->hide();
 
     QWidget* const order[] = {
         txtDisplayName, txtEmail,  txtSMTPserver,  txtPort,        chkAuthRequired,  txtAccountName,
@@ -231,7 +254,7 @@ void EmailSetupWindow::Build() {
 }
 
 void EmailSetupWindow::BuildTokenRow(double ppt) {
-    constexpr double kTop = kClientHeight + kHttpRowHeight;
+    constexpr double kTop = kClientHeight + kLogExtraHeight + kHttpRowHeight;
     auto* caption = new QLabel(QStringLiteral("Sign in with a token command:"), this);
     caption->setFont(TahomaFont());
     caption->move(TwipsToPixels(150, ppt), TwipsToPixels(kTop + 60, ppt));
@@ -246,10 +269,11 @@ void EmailSetupWindow::BuildTokenRow(double ppt) {
     caption->setBuddy(txtTokenCommand);
     PlaceInTwips(*txtTokenCommand, 2670, kTop, 5235, 315, ppt);
     setTabOrder(cmdCopyToken, txtTokenCommand);
+    setTabOrder(txtTokenCommand, cmdCancelTest);
 }
 
 void EmailSetupWindow::BuildHttpRow(double ppt) {
-    constexpr double kTop = kClientHeight + 30;
+    constexpr double kTop = kClientHeight + kLogExtraHeight + 30;
     chkHttp = new QCheckBox(QStringLiteral("Take orders over HTTP on 127.0.0.1, port"), this);
     chkHttp->setObjectName(QStringLiteral("chkHttp"));
     chkHttp->setFont(TahomaFont());
@@ -353,6 +377,15 @@ void EmailSetupWindow::Bind() {
     on_click(Command2, [](formEmailSetup& form) { form.Command2_Click(); });
     on_click(cmdHelp, [](formEmailSetup& form) { form.cmdHelp_Click(); });
     on_click(Command1, [](formEmailSetup& form) { form.Command1_Click(); });
+    on_click(cmdCancelTest, [](formEmailSetup& form) { form.cmdCancelTest_Click(); });
+    ShowCancel();
+    subscriptions_.push_back(form.cmdCancelTest.Observe([this] { ShowCancel(); }));
+}
+
+void EmailSetupWindow::ShowCancel() {
+    if (form_ && cmdCancelTest) {
+        cmdCancelTest->setVisible(form_->cmdCancelTest.Enabled());
+    }
 }
 
 void EmailSetupWindow::ShowLog() {
@@ -361,7 +394,6 @@ void EmailSetupWindow::ShowLog() {
     }
     const Label& log = form_->lblLog;
     lblLog->setText(Q(log.Caption()));
-    lblLog->setToolTip(Q(log.Caption()));  // the whole of a reason the line cuts short
     const Colour c = log.ForeColor();
     QPalette shown = lblLog->palette();
     shown.setColor(QPalette::WindowText,

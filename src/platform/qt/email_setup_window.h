@@ -1,7 +1,8 @@
 // The "E-Mail Setup" dialog window, drawn from the formEmailSetup form: every control at its
 // place, the widgets and the form's state kept in step both ways, clicks turned into the
 // form's handlers. The close box unloads the dialog (which saves the settings); "Close" only
-// hides it. On a screen too small for it, it takes what the screen holds and its controls scroll.
+// hides it. On a screen too small for it, it takes what the screen holds and its controls scroll,
+// but for the status line, which stays in sight at its foot.
 #pragma once
 
 #include <QDialog>
@@ -43,7 +44,8 @@ class EmailSetupWindow final : public QDialog {
     QPushButton* Command2 = nullptr;
     QPushButton* cmdHelp = nullptr;
     QPushButton* Command1 = nullptr;
-    QLabel* lblLog = nullptr;
+    QLabel* lblLog = nullptr;              // wraps; at the dialog's foot when the page scrolls
+    QPushButton* cmdCancelTest = nullptr;  // "Cancel" at the status line's end, while testing
     // The local HTTP endpoint's row, below the rest.
     QCheckBox* chkHttp = nullptr;
     QLineEdit* txtHttpPort = nullptr;
@@ -68,6 +70,8 @@ class EmailSetupWindow final : public QDialog {
     void ShowList();
     // The status line, its colour readable on the dialog's palette.
     void ShowLog();
+    // "Cancel" beside the status line, while a test message is under way.
+    void ShowCancel();
 
     formEmailSetup* form_;  // null once the close box has unloaded it
     SetupDialogSlot& slot_;

@@ -100,9 +100,9 @@ void TrayIcon::ShowState(int waiting, int failed, int delivered) {
 }
 
 void TrayIcon::TellKeepsRunning() {
-    icon_->showMessage(tr("Quillet"),
-                       tr("Quillet keeps running in the tray. Order mails still go out; choose "
-                          "Quit in its menu to end it."),
+    icon_->showMessage(tr("Quillet keeps running in the tray"),
+                       QString::fromUtf8(kKeepsRunningText.data(),
+                                         static_cast<qsizetype>(kKeepsRunningText.size())),
                        QSystemTrayIcon::Information);
 }
 

@@ -9,6 +9,7 @@
 #include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 namespace quillet {
 
@@ -26,6 +27,10 @@ struct TrayActions {
     std::function<void(bool)> set_keep_running;
     std::function<void()> show_history;  // "History..."
 };
+
+// What the user reads once the window has closed into the tray.
+inline constexpr std::string_view kKeepsRunningText =
+    "Order mails still go out; choose Quit in the tray's menu to end Quillet.";
 
 // The worst of the day's mails, which the icon shows.
 enum class TrayState { kDelivered, kWaiting, kFailed };
@@ -49,7 +54,8 @@ class TrayIcon final : public QObject {
     // when a mail has failed.
     void ShowState(int waiting, int failed, int delivered);
 
-    // Tells the user, once the window has closed, that the program goes on in the tray.
+    // Tells the user, once the window has closed, that the program goes on in the tray, in the
+    // tray's own balloon: for a desktop without notifications.
     void TellKeepsRunning();
 
     QMenu& menu() { return *menu_; }

@@ -487,7 +487,8 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
                                 delivery.host,
                                 WholeSecondsRoundedUp(options_.total_timeout),
                                 "",
-                                !token.empty()};
+                                !token.empty(),
+                                delivery.port};
         return {Failure(CURLE_OPERATION_TIMEDOUT, FailureInWords(late)), false};
     }
     CURLcode performed = curl_easy_perform(curl);
@@ -517,7 +518,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     SmtpResult failed =
         Failure(performed, FailureInWords({performed, reply, upload.last_reply, delivery.host,
                                            static_cast<long>((waited.count() + 500) / 1000),
-                                           error_text, !token.empty()}));
+                                           error_text, !token.empty(), delivery.port}));
     failed.permanent = IsPermanent(performed, reply);
     const char kind = upload.last_reply.empty() ? '\0' : upload.last_reply[0];
     if (kind == '4' || kind == '5') {

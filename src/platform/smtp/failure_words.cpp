@@ -12,7 +12,11 @@ std::string FailureInWords(const FailureFacts& facts) {
         case CURLE_COULDNT_CONNECT:
             return server + " did not take the connection: check the server and the port";
         case CURLE_OPERATION_TIMEDOUT:
-            return "no answer within " + std::to_string(facts.waited_s) + " s";
+            return "no answer from " +
+                   (facts.host.find(':') == std::string::npos ? facts.host
+                                                              : "[" + facts.host + "]") +
+                   ":" + std::to_string(facts.port) + " within " +
+                   std::to_string(facts.waited_s) + " s";
         case CURLE_LOGIN_DENIED:
             if (facts.token_login) {
                 return "the server refused the token (" + facts.last_reply + ")";

@@ -17,9 +17,11 @@ struct FailureFacts {
     long waited_s = 0;      // how long the exchange went on, in whole seconds
     std::string curl_text;  // libcurl's own error text, for what has no words here
     bool token_login = false;  // the login was with a token, not a password
+    int port = 0;              // the server's port
 };
 
-// For example "the server smtp.x.example could not be found", "no answer within 10 s", "the
+// For example "the server smtp.x.example could not be found", "no answer from
+// smtp.x.example:587 within 10 s" (an IPv6 address in brackets, "[::1]:25"), "the
 // server refused the password: for Gmail and Yahoo use an app password", "the server refused
 // the token (535 ...)", "the server smtp.x.example did not start the secure connection (454 ...)",
 // or the server's own reply to a refused sender, recipient or message.
