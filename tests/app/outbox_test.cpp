@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <regex>
+#include <tuple>
 
 #include "mail/mail_worker.h"
 #include "support/mail_doubles.h"
@@ -125,6 +126,7 @@ struct Fixture {
     MailWorker worker{[this](std::function<void()> task) { Post(std::move(task)); }};
     MailSettings settings{"Desk", "desk@x.com", "127.0.0.1", "25", 0, 0, "", "", {"broker@x.com"}};
     std::map<size_t, DeliveryState> lines;  // DeliveryState::None until told
+    std::vector<std::tuple<DeliveryState, int32_t, int32_t>> told_counts;  // waiting, delivered
     std::map<size_t, int> safe;
     std::map<size_t, std::string> unsaved_notes;  // what each reply said of an unsaved mail
     std::vector<std::string> first_outcomes;
@@ -139,7 +141,13 @@ struct Fixture {
                                   [this] { return password_pending; }, std::chrono::seconds(5),
                                   milliseconds(300)},
                    journal),
-        [this](size_t line, DeliveryState state, const std::string&) { lines[line] = state; },
+        [this](std::optional<size_t> line, DeliveryState state, const std::string&) {
+            if (line) {
+                lines[*line] = state;
+            }
+            // What the tray shows, read when it is told.
+            told_counts.emplace_back(state, outbox.Counts().waiting, outbox.Counts().delivered);
+        },
         [this](const SendResult& r) { first_outcomes.push_back(r.ok() ? "sent" : r.reason); }};
 };
 
@@ -177,6 +185,7 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyNeverWaitsPastItsBound) {
     EXPECT_EQ(f.transport.Subjects(), (std::vector<std::string>{"CVT order # 1", "CVT order # 2",
                                                                 "CVT order # 2", "CVT order # 3"}));
     EXPECT_EQ(f.transport.delivered.back().host, "mail.example.com");
+    EXPECT_EQ(f.told_counts.back(), std::tuple(DeliveryState::Delivered, 0, 3));    // by a retry
     EXPECT_EQ(f.transport.delivered[2].message, f.transport.delivered[1].message);  // as composed
     EXPECT_TRUE(f.store.entries.empty());
     EXPECT_EQ(f.first_outcomes, (std::vector<std::string>{"sent", "server down", "sent"}));
@@ -414,6 +423,9 @@ TEST(OutboxTest, WhatWasKeptIsTriedAtStartAndAMailNeverComposedIsComposedThen) {
     second.outbox.Start();
     second.outbox.RetryFailed();  // failed ones wait for the user: here, new settings
     second.RunWorkerResults(1);
+    // A kept mail has no line, yet its delivery is told, with counts that no longer hold it.
+    ASSERT_FALSE(second.told_counts.empty());
+    EXPECT_EQ(second.told_counts.back(), std::tuple(DeliveryState::Delivered, 0, 1));
     ASSERT_EQ(second.transport.delivered.size(), 1u);
     EXPECT_NE(second.transport.delivered[0].message.find("Subject: CVT order # 9"),
               std::string::npos);

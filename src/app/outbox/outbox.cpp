@@ -73,9 +73,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
                                    " mails): this one is not kept.";
-        if (line) {
-            line_changed_(*line, DeliveryState::Failed, reason);
-        }
+        line_changed_(line, DeliveryState::Failed, reason);
         if (journal_row && services_.journal != nullptr) {
             journal_row->note = reason;
             journal_row->mail_state = "failed";
@@ -351,10 +349,9 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             }
         }
         Journaled(item, result.server_reply, services_.now_ms(), new_mail);
-        if (item.line) {
-            line_changed_(*item.line, DeliveryState::Delivered, "");
-        }
-        items_.erase(found);
+        const std::optional<size_t> line = item.line;
+        items_.erase(found);  // before it is told, so that the counts no longer hold it
+        line_changed_(line, DeliveryState::Delivered, "");
     } else if (result.permanent) {
         MarkFailed(item, result.reason, result.server_reply);
     } else {
@@ -548,24 +545,21 @@ bool Outbox::Keep(Item& item) {
 }
 
 void Outbox::ShowLine(const Item& item) {
-    if (!item.line) {
-        return;
-    }
     const bool running = running_ == item.entry.id;
     const std::string unsafe = item.unsaved.empty()
                                    ? std::string()
                                    : " Not safe: it could not be kept in the outbox (" +
                                          item.unsaved + "), and is in memory only.";
     if (item.entry.failed) {
-        line_changed_(*item.line, DeliveryState::Failed, "Failed: " + item.entry.reason + unsafe);
+        line_changed_(item.line, DeliveryState::Failed, "Failed: " + item.entry.reason + unsafe);
     } else if (item.entry.reason.empty()) {
         line_changed_(
-            *item.line, DeliveryState::Waiting,
+            item.line, DeliveryState::Waiting,
             (running ? "Waiting: being sent now." : "Waiting: mails before it go first.") + unsafe);
     } else {
         const std::string next = running ? "now" : "at " + ClockTime(item.next_ms);
         line_changed_(
-            *item.line, DeliveryState::Waiting,
+            item.line, DeliveryState::Waiting,
             "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason + unsafe);
     }
 }

@@ -94,9 +94,10 @@ struct OutboxCounts {
 
 class Outbox {
   public:
-    // Told when the mail of an order line changes state; `detail` is the line's tip text.
-    using LineChanged =
-        std::function<void(size_t line, DeliveryState state, const std::string& detail)>;
+    // Told when a mail changes state, once Counts has taken the change: `line` is its order
+    // line (none for a mail kept from an earlier run), `detail` the line's tip text.
+    using LineChanged = std::function<void(std::optional<size_t> line, DeliveryState state,
+                                           const std::string& detail)>;
     // Told the outcome of each mail's first attempt (or of its refusal before one).
     using FirstOutcome = std::function<void(const SendResult& result)>;
     // Told once a mail is safe, or as safe as it can be made: `unsaved` is empty, or the

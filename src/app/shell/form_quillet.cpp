@@ -12,8 +12,11 @@ formQuillet::formQuillet(SetupDialogSlot& setup, Screen& screen, Outbox& outbox)
     password_came_ = setup_.OnPasswordSettled([this] { outbox_.Resume(); });
 }
 
-void formQuillet::ShowDelivery(size_t line, DeliveryState state, const std::string& detail) {
-    List1.SetDelivery(line, state, detail);
+void formQuillet::ShowDelivery(std::optional<size_t> line, DeliveryState state,
+                               const std::string& detail) {
+    if (line) {
+        List1.SetDelivery(*line, state, detail);
+    }
     MailStateChanged.Emit();
 }
 

@@ -32,9 +32,9 @@ class formQuillet {
     OutboxCounts MailCounts() const { return outbox_.Counts(); }
     // Told whenever a mail's state changes (MailCounts may then differ).
     Signal<> MailStateChanged;
-    // Shows the state of the mail of order line `line`, with `detail` for its tip; tells
-    // MailStateChanged.
-    void ShowDelivery(size_t line, DeliveryState state, const std::string& detail);
+    // Shows the state of the mail of order line `line` (none: a mail kept from an earlier
+    // run), with `detail` for its tip; tells MailStateChanged.
+    void ShowDelivery(std::optional<size_t> line, DeliveryState state, const std::string& detail);
     // The FIX drop copy's session as Status gives it ("logged on", "connecting", "off"), and a
     // sentence for the window's tip (why it is off, or whom it talks to).
     const std::string& FixState() const { return fix_state_; }

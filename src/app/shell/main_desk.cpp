@@ -17,17 +17,18 @@ OutboxServices WithLiveSettings(OutboxServices services, const SetupDialogSlot& 
 
 MainDesk::MainDesk(SetupDialogSlot& setup, Screen& screen, std::string decimal_separator,
                    OutboxServices services)
-    : outbox(WithLiveSettings(services, setup),
-             [this](size_t line, DeliveryState state, const std::string& detail) {
-                 form.ShowDelivery(line, state, detail);
-             },
-             [&setup](const SendResult& result) {
-                 if (setup.IsLoaded()) {
-                     setup.Get().ShowOutcome(result);
-                 }
-             }),
+    : outbox(
+          WithLiveSettings(services, setup),
+          [this](std::optional<size_t> line, DeliveryState state, const std::string& detail) {
+              form.ShowDelivery(line, state, detail);
+          },
+          [&setup](const SendResult& result) {
+              if (setup.IsLoaded()) {
+                  setup.Get().ShowOutcome(result);
+              }
+          }),
       form(setup, screen, outbox),
       desk(form, outbox, setup, screen,
-           {services.journal, services.now_ms, std::move(decimal_separator)}) {}
+           {services.journal, services.now_ms, std::move(decimal_separator), &services.notifier}) {}
 
 }  // namespace quillet
