@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <deque>
 
-#include "app/shell/main_desk.h"
 #include "app/orders/order_dispatcher.h"
+#include "app/shell/main_desk.h"
+#include "app/wire/control_protocol.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/mail_doubles.h"
 #include "support/memory_profile.h"
@@ -37,8 +38,16 @@ struct Main {
 TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     Main w;
     OrderEvent placed = OrderPlaced{"77", 1, 100, "XYZ", 3, 0, 12.5, "", "", "", "B", "C", "A"};
-    w.desk.Handle(placed);
+    OrderEvent refused = placed;
+    w.desk.Handle(refused);
     EXPECT_EQ(w.form.List1.ListCount(), 0u);
+    // Refused in its reply, and told once in a notice.
+    EXPECT_EQ(FormatReply(refused),
+              "{\"ok\":false,\"error\":\"not listed: the platform is not "
+              "connected (send Connect first)\"}");
+    w.desk.Handle(refused);
+    ASSERT_EQ(w.outbox.notes.notices.size(), 1u);
+    EXPECT_EQ(w.outbox.notes.notices[0].summary, "Order not listed: the platform is not connected");
     OrderEvent query = QueryConnected{"", "", "", 5};
     w.desk.Handle(query);
     EXPECT_EQ(std::get<QueryConnected>(query).Answer, 5);  // untouched while not connected
@@ -54,7 +63,8 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     OrderEvent cancelled = OrderCancelled{"77"};
     OrderEvent modified = OrderModified{"77", 10, 11};
     bool replied_after_mail = false;  // the reply waits for the mail
-    w.desk.Handle(cancelled, EventSource::kSocket, [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
+    w.desk.Handle(cancelled, EventSource::kSocket,
+                  [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
     EXPECT_TRUE(replied_after_mail);
     w.desk.Handle(modified);
     ASSERT_EQ(w.form.List1.ListCount(), 3u);

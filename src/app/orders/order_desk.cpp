@@ -45,10 +45,19 @@ void OrderDesk::Handle(OrderEvent& event, EventSource source, std::function<void
     handling.reply();  // unless a mail or the end took it
 }
 
-void OrderDesk::CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling) {
+void OrderDesk::CVTOrders1_OrderPlaced(OrderPlaced& event, Handling& handling) {
     if (!window_.Connected()) {
         RecordWithoutMail(event, handling.source,
                           "Not listed or mailed: the platform was not connected.");
+        event.NotListed = "not listed: the platform is not connected (send Connect first)";
+        if (services_.notifier != nullptr && !std::exchange(told_not_connected_, true)) {
+            services_.notifier->Notify(
+                {"Order not listed: the platform is not connected",
+                 "Order " + event.OrderId +
+                     " came before the platform's Connect, so it was neither listed nor mailed. "
+                     "Orders make lines only while the platform is connected.",
+                 NoticeUrgency::Critical, event.OrderId});
+        }
         return;
     }
     const std::string line = OrderLine(event, services_.decimal_separator);

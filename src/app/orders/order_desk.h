@@ -18,6 +18,7 @@
 #include "app/journal/journal.h"
 #include "app/orders/order_events.h"
 #include "app/orders/order_reply.h"
+#include "app/outbox/notifier.h"
 #include "app/outbox/outbox.h"
 
 namespace quillet {
@@ -37,6 +38,7 @@ class OrderDesk {
         Journal* journal = nullptr;       // none: nothing is journaled
         std::function<int64_t()> now_ms;  // milliseconds since 1970 (UTC)
         std::string decimal_separator;    // the user's, for prices
+        Notifier* notifier = nullptr;     // none: nothing is told outside the windows
     };
 
     // Lists in `window` and mails through `outbox`, with the live settings of `setup`; all of
@@ -54,8 +56,9 @@ class OrderDesk {
                 std::function<void()> finish = {});
 
     // The events of the order-notification control. A placed order makes a line only while
-    // the platform is connected.
-    void CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling);
+    // the platform is connected; one that comes before Connect is refused in its reply, and
+    // the first such order of a run is told in a notice too.
+    void CVTOrders1_OrderPlaced(OrderPlaced& event, Handling& handling);
     void CVTOrders1_OrderCancelled(const OrderCancelled& event, Handling& handling);
     void CVTOrders1_OrderModified(const OrderModified& event, Handling& handling);
     void CVTOrders1_QueryConnected(QueryConnected& event, Handling& handling);
@@ -95,6 +98,7 @@ class OrderDesk {
     Services services_;
     // The Shutdowns waiting for the outbox to keep what it can, with their replies.
     std::vector<std::pair<Shutdown*, OrderReply>> ending_;
+    bool told_not_connected_ = false;  // the notice of an order before Connect has been shown
 };
 
 }  // namespace quillet

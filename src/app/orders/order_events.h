@@ -21,6 +21,8 @@ struct OrderPlaced {
     std::string Info1, Info2, Info3, Info4, Info5, Info6;
     // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
     std::string Unsaved = {};
+    // Not the platform's: why it made no line (and no mail), for the reply; empty when it did.
+    std::string NotListed = {};
 
     bool operator==(const OrderPlaced&) const = default;
 };

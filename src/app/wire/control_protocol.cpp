@@ -181,6 +181,10 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line) {
 }
 
 std::string FormatReply(const OrderEvent& handled) {
+    if (const auto* placed = std::get_if<OrderPlaced>(&handled);
+        placed && !placed->NotListed.empty()) {
+        return FormatError(placed->NotListed);
+    }
     if (const auto* connect = std::get_if<Connect>(&handled)) {
         return "{\"ok\":true,\"Answer\":" + std::to_string(connect->Answer) + "}";
     }

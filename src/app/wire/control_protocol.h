@@ -50,7 +50,8 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line);
 // QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status
 // {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n,"FIX":"..."}, with
 // ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
-// mail is in memory only {"ok":true,"Unsaved":"why"}.
+// mail is in memory only {"ok":true,"Unsaved":"why"}; for a placed order that made no line
+// the error reply (FormatError) of why not.
 std::string FormatReply(const OrderEvent& handled);
 
 // The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes
