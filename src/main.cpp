@@ -8,8 +8,8 @@
 #include <chrono>
 #include <iostream>
 
-#include "platform/profile/instance_lock.h"
 #include "platform/atomic_file.h"
+#include "platform/profile/instance_lock.h"
 #include "platform/profile/settings_folder.h"
 #include "platform/qt/command_line.h"
 #include "program/application.h"
@@ -56,16 +56,17 @@ int main(int argc, char* argv[]) {
         return EndWith(command);
     }
     const ProgramPlaces places =
-        FindProgramPlaces(QCoreApplication::applicationFilePath().toStdString(), command.settings);
+        FindProgramPlaces(QCoreApplication::applicationFilePath().toStdString(), command.settings,
+                          command.fix_config);
     if (!places.error.empty()) {
         std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
         return 1;
     }
     // One run per settings file: settled before anything is sent or the socket is taken.
     StartProblems problems{CreateSettingsFolder(places.settings_folder), std::nullopt};
-    InstanceLockAttempt owner = TakeInstanceLock(places.settings_file, kOwnerRecordWait);
+    InstanceLockAttempt owner = TakeInstanceLock(places.files.lock, kOwnerRecordWait);
     if (owner.held_elsewhere) {
-        return HandOverToOwner(owner, places.settings_file, kOwnerRecordWait);
+        return HandOverToOwner(owner, places.files, kOwnerRecordWait);
     }
     if (!owner.lock) {
         std::cerr << "quillet: " << owner.error

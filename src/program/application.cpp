@@ -10,10 +10,10 @@
 #include "app/shell/program_files.h"
 #include "platform/http/http_token.h"
 #include "platform/profile/history_setting.h"
-#include "platform/standard_error_log.h"
 #include "platform/profile/settings_folder.h"
 #include "platform/profile/tray_setting.h"
 #include "platform/qt/autostart_entry.h"
+#include "platform/standard_error_log.h"
 #include "program/environment_tuning.h"
 #include "program/one_run.h"
 
@@ -75,7 +75,7 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
       lock_(std::move(lock)),
       problems_(std::move(problems)),
       transport_(MailOptions()),
-      outbox_folder_(OutboxFolderPath(places.settings_file), lock_.has_value()),
+      outbox_folder_(places.files.outbox, lock_.has_value()),
       mail_worker_(
           [this](std::function<void()> task) { mail_outcomes_.Post(std::move(task)); },
           [this](std::function<void()> task) { mail_outcomes_.BeforeWaiting(std::move(task)); }),
@@ -93,8 +93,7 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
              &passwords_),
       // Notices under the installed icon and desktop entry; a click on one opens it.
       notifier_({QUILLET_APP_ID, QUILLET_APP_ID}),
-      journal_(std::in_place, JournalFilePath(places.settings_file),
-               JournalKeep(places.settings_file)),
+      journal_(std::in_place, places.files.journal, JournalKeep(places.settings_file)),
       main_(setup_, screen_, QLocale().decimalPoint().toStdString(),
             OutboxServices{outbox_folder_,
                            mail_worker_,
@@ -170,15 +169,16 @@ bool Application::Start(int& status) {
         [this](const std::string& state, const std::string& detail) {
             main_.form.SetFixState(state, detail);
         },
-        FixSourceConfig{places_.settings_file, command_.fix_config,
+        FixSourceConfig{places_.files.fix_config, places_.files.fix_config_named,
+                        places_.files.fix_store,
                         QCoreApplication::applicationFilePath().toStdString()});
     // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
     // its close) unless --http names the port.
-    http_.emplace(*dispatcher_, HttpTokenPath(places_.settings_file), command_.http_port);
+    http_.emplace(*dispatcher_, places_.files.http_token, command_.http_port);
     window_.emplace(main_.form);
     screen_.SetMainWindow(&*window_);
     // The History window over the order journal beside the settings.
-    history_.emplace(QString::fromStdString(JournalFilePath(places_.settings_file)), &help_);
+    history_.emplace(QString::fromStdString(places_.files.journal), &help_);
     help_.AddHelpKey(*window_, "index.html");
     window_->SetShowHistory([this] { history_->Show(); });
     main_.form.Form_Load();
@@ -206,8 +206,8 @@ bool Application::Start(int& status) {
                             MessageIcon::Exclamation);
     }
     if (problems_.lock_error) {
-        const std::string told = "Mails kept from an earlier run are left in the outbox: " +
-                                 *problems_.lock_error;
+        const std::string told =
+            "Mails kept from an earlier run are left in the outbox: " + *problems_.lock_error;
         notifier_.Notify({"Quillet does not own its settings", told, NoticeUrgency::Critical});
         screen_.ShowMessage(told, "Quillet", MessageIcon::Exclamation);
     }

@@ -24,6 +24,9 @@
 #include <optional>
 #include <string>
 
+#include "app/orders/order_dispatcher.h"
+#include "app/shell/main_desk.h"
+#include "mail/mail_worker.h"
 #include "platform/accounts/account_services.h"
 #include "platform/control/control_server.h"
 #include "platform/fix/fix_source.h"
@@ -45,9 +48,6 @@
 #include "platform/smtp/curl_smtp_transport.h"
 #include "program/program_places.h"
 #include "settings/setup_dialog_slot.h"
-#include "app/shell/main_desk.h"
-#include "app/orders/order_dispatcher.h"
-#include "mail/mail_worker.h"
 
 namespace quillet {
 

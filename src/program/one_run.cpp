@@ -15,9 +15,9 @@ constexpr std::chrono::milliseconds kRecordPoll(100);
 
 }  // namespace
 
-int HandOverToOwner(const InstanceLockAttempt& attempt, const std::string& settings_file,
+int HandOverToOwner(const InstanceLockAttempt& attempt, const RunFiles& files,
                     std::chrono::milliseconds record_wait) {
-    std::string message = "Quillet is already running with the settings file " + settings_file;
+    std::string message = "Quillet is already running with the settings file " + files.settings;
     const auto deadline = std::chrono::steady_clock::now() + record_wait;
     std::string socket = attempt.holder_socket;
     SecondStart second{false, {}, true};
@@ -35,7 +35,7 @@ int HandOverToOwner(const InstanceLockAttempt& attempt, const std::string& setti
             break;
         }
         std::this_thread::sleep_for(kRecordPoll);
-        socket = RecordedHolderSocket(settings_file);
+        socket = RecordedHolderSocket(files.lock);
     }
     if (!second.message.empty()) {
         message += " (" + second.message + ")";

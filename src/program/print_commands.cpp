@@ -16,9 +16,9 @@
 namespace quillet {
 namespace {
 
-// The settings file of a command that needs no display: --settings, or where this program
-// keeps it; nothing, once standard error says why, when there is none.
-std::optional<std::string> CommandSettingsFile(const std::string& settings_option) {
+// The files of a command that needs no display, from the settings file: --settings, or where
+// this program keeps it; nothing, once standard error says why, when there is none.
+std::optional<RunFiles> CommandFiles(const std::string& settings_option) {
     std::error_code error;
     const auto executable = std::filesystem::canonical("/proc/self/exe", error);
     const ProgramPlaces places = FindProgramPlaces(executable, settings_option);
@@ -26,17 +26,17 @@ std::optional<std::string> CommandSettingsFile(const std::string& settings_optio
         std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
         return std::nullopt;
     }
-    return places.settings_file;
+    return places.files;
 }
 
 }  // namespace
 
 int PrintHttpToken(const std::string& settings_option) {
-    const std::optional<std::string> settings_path = CommandSettingsFile(settings_option);
-    if (!settings_path) {
+    const std::optional<RunFiles> files = CommandFiles(settings_option);
+    if (!files) {
         return 1;
     }
-    const HttpToken token = ReadOrMakeHttpToken(HttpTokenPath(*settings_path));
+    const HttpToken token = ReadOrMakeHttpToken(files->http_token);
     if (!token.error.empty()) {
         std::cerr << "quillet: " << token.error << '\n';
         return 1;
@@ -49,11 +49,11 @@ int PrintHttpToken(const std::string& settings_option) {
 }
 
 int KeepHistory(const std::string& settings_option, int days) {
-    const std::optional<std::string> settings_path = CommandSettingsFile(settings_option);
-    if (!settings_path) {
+    const std::optional<RunFiles> files = CommandFiles(settings_option);
+    if (!files) {
         return 1;
     }
-    IniFile settings_file(*settings_path);
+    IniFile settings_file(files->settings);
     if (const Result<> saved = WriteHistoryDays(settings_file, days); !saved.ok()) {
         std::cerr << "quillet: the setting could not be saved: " << saved.error().message << '\n';
         return 1;
@@ -65,11 +65,11 @@ int KeepHistory(const std::string& settings_option, int days) {
 
 int PrintHistory(int argc, char* argv[], const CommandLine& command) {
     QCoreApplication core(argc, argv);  // for Qt SQL's driver
-    const std::optional<std::string> settings_path = CommandSettingsFile(command.settings);
-    if (!settings_path) {
+    const std::optional<RunFiles> files = CommandFiles(command.settings);
+    if (!files) {
         return 1;
     }
-    JournalReader journal(QString::fromStdString(JournalFilePath(*settings_path)));
+    JournalReader journal(QString::fromStdString(files->journal));
     HistoryFilter filter;
     filter.descending = false;
     if (command.history_span) {

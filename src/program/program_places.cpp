@@ -35,7 +35,8 @@ InstalledFolders Installed() {
 }  // namespace
 
 ProgramPlaces FindProgramPlaces(const std::string& executable_path,
-                                const std::string& settings_option) {
+                                const std::string& settings_option,
+                                const std::string& fix_config_option) {
     const InstalledFolders installed = Installed();
     ProgramPlaces places;
     places.help = FindHelpPlaces(executable_path, installed, [](const std::string& path) {
@@ -47,6 +48,9 @@ ProgramPlaces FindProgramPlaces(const std::string& executable_path,
     places.settings_file = settings.path;
     places.settings_folder = settings.folder;
     places.error = settings.error;
+    if (places.error.empty()) {
+        places.files = FilesOfRun(places.settings_file, fix_config_option);
+    }
     return places;
 }
 

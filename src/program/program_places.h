@@ -4,11 +4,13 @@
 #include <string>
 
 #include "app/shell/help_choice.h"
+#include "app/shell/program_files.h"
 
 namespace quillet {
 
 struct ProgramPlaces {
     std::string settings_file;
+    RunFiles files;  // every file that follows from the settings file (and --fix-config)
     std::string settings_folder;  // installed: the folder to make first (CreateSettingsFolder)
     HelpPlaces help;              // the help file and the HTML pages
     // Not empty when there is no place for the settings at all: the program cannot run.
@@ -20,6 +22,7 @@ struct ProgramPlaces {
 // QUILLET_TEST_INSTALL_ROOT set (tests that unpack the package there), in that folder under
 // the root.
 ProgramPlaces FindProgramPlaces(const std::string& executable_path,
-                                const std::string& settings_option);
+                                const std::string& settings_option,
+                                const std::string& fix_config_option = {});
 
 }  // namespace quillet

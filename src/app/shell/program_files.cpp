@@ -1,5 +1,7 @@
 #include "app/shell/program_files.h"
 
+#include <filesystem>
+
 namespace quillet {
 namespace {
 
@@ -71,6 +73,23 @@ std::string HelpFilePath(const std::string& executable_path, const InstalledFold
     }
     const std::string in_doc = WithoutTrailingSlashes(installed.doc) + kHelpFileName;
     return exists(in_doc) || IsInstalled(executable_path, installed) ? in_doc : beside;
+}
+
+RunFiles FilesOfRun(const std::string& settings_path, const std::string& fix_config_option) {
+    RunFiles files;
+    files.settings = settings_path;
+    std::error_code ignored;
+    const std::filesystem::path resolved =
+        std::filesystem::weakly_canonical(settings_path, ignored);
+    files.lock = (resolved.empty() ? settings_path : resolved.string()) + ".lock";
+    files.outbox = OutboxFolderPath(settings_path);
+    files.journal = JournalFilePath(settings_path);
+    files.http_token = FolderOf(settings_path) + "/quillet-http.token";
+    files.fix_config_named = !fix_config_option.empty();
+    files.fix_config =
+        files.fix_config_named ? fix_config_option : FolderOf(settings_path) + "/quillet-fix.cfg";
+    files.fix_store = FolderOf(files.fix_config) + "/quillet-fix";
+    return files;
 }
 
 std::string OutboxFolderPath(const std::string& settings_path) {

@@ -20,6 +20,24 @@ std::string OutboxFolderPath(const std::string& settings_path);
 // "quillet-journal.sqlite").
 std::string JournalFilePath(const std::string& settings_path);
 
+// Every file of a run that follows from its settings file, computed here and only here.
+struct RunFiles {
+    std::string settings;    // the settings file
+    std::string lock;        // "<file>.lock" beside the file the settings path leads to, so
+                             // that two links to one settings file share it
+    std::string outbox;      // OutboxFolderPath
+    std::string journal;     // JournalFilePath
+    std::string http_token;  // quillet-http.token in the settings' folder
+    std::string fix_config;  // the FIX sessions' settings: --fix-config, else quillet-fix.cfg
+                             // in the settings' folder
+    bool fix_config_named = false;  // given by --fix-config: a missing one is an error
+    std::string fix_store;          // quillet-fix/ beside fix_config: the sessions' store and log
+};
+
+// The files of a run on the settings file at `settings_path`, with the --fix-config option
+// (empty when not given).
+RunFiles FilesOfRun(const std::string& settings_path, const std::string& fix_config_option);
+
 // Where an installed program lives: the folders of the install prefix it was built for.
 struct InstalledFolders {
     std::string bin;  // the executables, e.g. "/usr/bin"

@@ -42,27 +42,21 @@ constexpr size_t kMaxFixConfigBytes = 1024 * 1024;
 
 FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_changed,
                      const FixSourceConfig& config)
-    : dispatcher_(dispatcher),
-      post_(std::move(post)),
-      state_changed_(std::move(state_changed)),
-      alive_(std::make_shared<FixSource*>(this)) {
-    const std::string file = config.fix_config.empty()
-                                 ? FolderOf(config.settings_file) + "/quillet-fix.cfg"
-                                 : config.fix_config;
+    : dispatcher_(dispatcher), post_(std::move(post)), state_changed_(std::move(state_changed)) {
+    const std::string& file = config.config_file;
     std::error_code error_code;
-    if (config.fix_config.empty() && !std::filesystem::exists(file, error_code)) {
+    if (!config.config_named && !std::filesystem::exists(file, error_code)) {
         state_changed_("off", "");
         return;
     }
-    store_folder_ = FolderOf(file) + "/quillet-fix";
+    store_folder_ = config.store_folder;
     ::mkdir(store_folder_.c_str(), 0700);
-    const std::weak_ptr<FixSource*> alive = alive_;
-    const auto on_ui = [alive, post = post_](std::function<void(FixSource&)> task) {
-        post([alive, task = std::move(task)] {
-            if (const auto source = alive.lock()) {
-                task(**source);
-            }
-        });
+    // What the engine's thread hands to this one runs only while the source lives.
+    const auto on_ui = [post = post_,
+                        back = lifetime_.Guard([this](const std::function<void(FixSource&)>& task) {
+                            task(*this);
+                        })](std::function<void(FixSource&)> task) {
+        post([back, task = std::move(task)]() mutable { back(task); });
     };
     FixEngineEvents events;
     events.logged_on = [on_ui](const std::string& session) {
@@ -164,22 +158,18 @@ void FixSource::Report(const std::string& session, const std::string& day, int s
         unhandled_->Done(session, seq);
         return;
     }
-    const std::weak_ptr<FixSource*> alive = alive_;
+    // Once the source has gone, the engine has been told the report was not handled.
     dispatcher_.Submit(std::move(event), EventSource::kFix,
-                       [alive, &handled, session, seq, exec_id](const OrderEvent&) {
-                           const auto source = alive.lock();
-                           if (!source) {
-                               return;  // the engine has been told it was not handled
-                           }
+                       lifetime_.Guard([this, &handled, session, seq, exec_id](const OrderEvent&) {
                            // Kept only now: a report that an end or a kill cut short is handled
                            // when it comes again.
                            if (const auto error = handled.Add(exec_id)) {
                                std::cerr << "quillet: a FIX report's ExecID is not kept: " << *error
                                          << '\n';
                            }
-                           (*source)->in_dispatcher_.erase({session, exec_id});
-                           (*source)->unhandled_->Done(session, seq);
-                       });
+                           in_dispatcher_.erase({session, exec_id});
+                           unhandled_->Done(session, seq);
+                       }));
 }
 
 void FixSource::TellState() {

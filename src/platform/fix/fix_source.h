@@ -27,12 +27,14 @@
 #include "app/orders/order_dispatcher.h"
 #include "platform/fix/fix_engine.h"
 #include "platform/fix/handled_exec_ids.h"
+#include "support/lifetime.h"
 
 namespace quillet {
 
 struct FixSourceConfig {
-    std::string settings_file;  // the program's settings file
-    std::string fix_config;     // the session settings named on the command line; empty: none
+    std::string config_file;    // the session settings (RunFiles::fix_config)
+    bool config_named = false;  // named on the command line: a missing one is an error
+    std::string store_folder;   // the sessions' store and log (RunFiles::fix_store)
     std::string executable;     // the program; its dictionaries are beside it, else installed
 };
 
@@ -80,7 +82,7 @@ class FixSource {
     std::map<std::string, HandledExecIds> handled_;                // by session
     std::set<std::pair<std::string, std::string>> in_dispatcher_;  // session, ExecID
     std::shared_ptr<Unhandled> unhandled_ = std::make_shared<Unhandled>();
-    std::shared_ptr<FixSource*> alive_;  // posted tasks run only while it lives
+    Lifetime lifetime_;  // posted tasks and the dispatcher's replies run only while it lives
     std::unique_ptr<FixEngine> engine_;  // last: stopped first
 };
 

@@ -39,10 +39,6 @@ bool RandomBytes(std::array<unsigned char, kTokenBytes>& bytes) {
 
 }  // namespace
 
-std::string HttpTokenPath(const std::string& settings_file) {
-    return FolderOf(settings_file) + "/quillet-http.token";
-}
-
 HttpToken ReadOrMakeHttpToken(const std::string& path) {
     auto opened = OpenRegularFile(path, FileLinks::kRefuse);
     if (const auto* refusal = std::get_if<FileRefusal>(&opened)) {

@@ -7,9 +7,6 @@
 
 namespace quillet {
 
-// The token file beside `settings_file`.
-std::string HttpTokenPath(const std::string& settings_file);
-
 struct HttpToken {
     std::string token;   // 64 lowercase hexadecimal digits; empty when `error` is set
     std::string error;   // why there is none: the file cannot be read or written, or no randomness

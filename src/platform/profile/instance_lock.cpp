@@ -30,13 +30,6 @@ std::string ReadRecord(int fd) {
 
 }  // namespace
 
-std::string InstanceLockPath(const std::string& settings_file) {
-    std::error_code ignored;
-    const std::filesystem::path resolved =
-        std::filesystem::weakly_canonical(settings_file, ignored);
-    return (resolved.empty() ? settings_file : resolved.string()) + ".lock";
-}
-
 std::optional<std::string> InstanceLock::RecordSocket(const std::string& socket_path) {
     const std::string line = socket_path + "\n";
     if (::ftruncate(fd_.get(), 0) != 0 ||
@@ -46,15 +39,13 @@ std::optional<std::string> InstanceLock::RecordSocket(const std::string& socket_
     return std::nullopt;
 }
 
-std::string RecordedHolderSocket(const std::string& settings_file) {
-    const std::string path = InstanceLockPath(settings_file);
+std::string RecordedHolderSocket(const std::string& path) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     return fd ? ReadRecord(fd.get()) : std::string();
 }
 
-InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
+InstanceLockAttempt TakeInstanceLock(const std::string& path,
                                      std::chrono::milliseconds record_wait) {
-    const std::string path = InstanceLockPath(settings_file);
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     const int open_error = errno;
     InstanceLockAttempt attempt;

@@ -11,10 +11,6 @@
 
 namespace quillet {
 
-// The lock file of `settings_file`: "<file>.lock" beside the file the path leads to, so that
-// two links to one settings file share it.
-std::string InstanceLockPath(const std::string& settings_file);
-
 class InstanceLock {
   public:
     explicit InstanceLock(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -34,18 +30,18 @@ struct InstanceLockAttempt {
     std::string error;                 // why there is no lock (either case)
 };
 
-// Takes the lock of `settings_file` without waiting for it; the lock file is made, mode 0600,
-// when missing. When another run holds it, waits at most `record_wait` for that run to record
+// Takes the lock file at `lock_path` (RunFiles::lock) without waiting for it; it is made, mode
+// 0600, when missing. When another run holds it, waits at most `record_wait` for that run to record
 // its socket (it does so right after it listens); a run that takes the lock clears what a
 // killed owner recorded, so that no one is sent to a socket that is gone. No lock and not held
 // elsewhere: the file cannot be opened or locked (for example a read-only folder), or it is not
 // a regular file (a symbolic link, a FIFO, a folder), which is refused, with the reason.
-InstanceLockAttempt TakeInstanceLock(const std::string& settings_file,
+InstanceLockAttempt TakeInstanceLock(const std::string& lock_path,
                                      std::chrono::milliseconds record_wait);
 
-// Where the run that holds the lock of `settings_file` says it listens now: '' when it has not
+// Where the run that holds the lock file at `lock_path` says it listens now: '' when it has not
 // said yet (a run that has just taken the lock clears the record of the run before it), or the
 // lock file cannot be read.
-std::string RecordedHolderSocket(const std::string& settings_file);
+std::string RecordedHolderSocket(const std::string& lock_path);
 
 }  // namespace quillet
