@@ -71,7 +71,7 @@ class MailPath {
                                 std::chrono::milliseconds(250)};
         services.journal = journal;
         outbox_ = std::make_unique<Outbox>(
-            std::move(services), [](size_t, DeliveryState, const std::string&) {},
+            std::move(services), [](std::optional<size_t>, DeliveryState, const std::string&) {},
             [this](const SendResult& result) {
                 delivered_ = result.ok();
                 end_ = std::chrono::steady_clock::now();

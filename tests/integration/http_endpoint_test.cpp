@@ -168,8 +168,7 @@ TEST(HttpEndpointTest, PipelinedRequestsAreAnsweredInTheirOrder) {
     HttpQuillet quillet(smtp.port());
     const std::string head = "Host: 127.0.0.1:" + std::to_string(quillet.port()) +
                              "\r\nAuthorization: Bearer " + quillet.Token() + "\r\n";
-    const std::string order = R"({"event":"OrderPlaced","OrderId":"78","Side":1,"Quantity":1,)"
-                              R"("Symbol":"XYZ","OrderType":1,"StopPrice":0,"LimitPrice":0})";
+    const std::string order = R"({"event":"OrderCancelled","OrderId":"78"})";
     const std::string both = "POST /events HTTP/1.1\r\n" + head +
                              "Content-Length: " + std::to_string(order.size()) + "\r\n\r\n" +
                              order + "GET /status HTTP/1.1\r\n" + head + "\r\n";

@@ -143,7 +143,9 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
         lines.push_back(replies.substr(start, end - start));
     }
     ASSERT_EQ(lines.size(), 11u) << replies;
-    EXPECT_EQ(lines[0], "{\"ok\":true}");  // before Connect: ignored, and no mail
+    // Before Connect: refused, neither listed nor mailed.
+    EXPECT_EQ(lines[0], "{\"ok\":false,\"error\":\"not listed: the platform is not connected "
+                        "(send Connect first)\"}");
     EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
     EXPECT_EQ(lines[2], "{\"ok\":true}");
     for (int bad : {3, 4, 5, 6, 7, 8}) {
