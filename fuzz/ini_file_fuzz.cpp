@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check((std::ofstream(path, std::ios::binary) << file_text).flush().good(),
           "the fuzzer's file is written");
     IniFile ini(path);
-    Check(!ini.Load(), "an existing file loads");
+    Check(ini.Load().ok(), "an existing file loads");
     std::vector<Probe> probes = FindProbes(file_text);
     for (Probe& probe : probes) {
         probe.before = ini.GetString(probe.section, probe.key, kMissing);
@@ -174,9 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "a key set reads back before saving");
     }
 
-    Check(!ini.Save(), "the file saves");
+    Check(ini.Save().ok(), "the file saves");
     IniFile saved(path);
-    Check(!saved.Load(), "the saved file loads");
+    Check(saved.Load().ok(), "the saved file loads");
     for (const auto& [name, edit] : expected) {
         Check(saved.GetString(edit.section, edit.key, kMissing) == *edit.value,
               "a key set reads back from the saved file");
