@@ -171,7 +171,8 @@ bool Application::Start(int& status) {
         },
         FixSourceConfig{places_.files.fix_config, places_.files.fix_config_named,
                         places_.files.fix_store,
-                        QCoreApplication::applicationFilePath().toStdString()});
+                        QCoreApplication::applicationFilePath().toStdString(),
+                        FixHandlingWaitFromEnvironment()});
     // The local HTTP endpoint follows its setting (the setup dialog's load, the check box and
     // its close) unless --http names the port.
     http_.emplace(*dispatcher_, places_.files.http_token, command_.http_port);

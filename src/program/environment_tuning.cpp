@@ -18,20 +18,34 @@ RetrySchedule RetryScheduleFromEnvironment() {
     return {};
 }
 
-std::chrono::seconds SmtpKeepFromEnvironment() {
-    constexpr std::chrono::seconds kUsual(60);
-    const char* text = std::getenv("QUILLET_SMTP_KEEP_SECONDS");
+namespace {
+
+// The whole number from 0 to `most` in the variable `name`; `usual` when it is unset, and,
+// once standard error says so, when it is not such a number.
+long WholeNumberFromEnvironment(const char* name, long most, long usual) {
+    const char* text = std::getenv(name);
     if (text == nullptr || *text == '\0') {
-        return kUsual;
+        return usual;
     }
     char* end = nullptr;
-    const long seconds = std::strtol(text, &end, 10);
-    if (*end != '\0' || seconds < 0 || seconds > kUsual.count()) {
-        std::cerr << "quillet: QUILLET_SMTP_KEEP_SECONDS is not 0 to 60, so a minute holds: "
-                  << text << '\n';
-        return kUsual;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || value < 0 || value > most) {
+        std::cerr << "quillet: " << name << " is not 0 to " << most << ", so " << usual
+                  << " holds: " << text << '\n';
+        return usual;
     }
-    return std::chrono::seconds(seconds);
+    return value;
+}
+
+}  // namespace
+
+std::chrono::seconds SmtpKeepFromEnvironment() {
+    return std::chrono::seconds(WholeNumberFromEnvironment("QUILLET_SMTP_KEEP_SECONDS", 60, 60));
+}
+
+std::chrono::milliseconds FixHandlingWaitFromEnvironment() {
+    return std::chrono::milliseconds(
+        WholeNumberFromEnvironment("QUILLET_FIX_HANDLING_WAIT_MS", 5000, 5000));
 }
 
 }  // namespace quillet

@@ -16,4 +16,9 @@ RetrySchedule RetryScheduleFromEnvironment();
 // else a minute.
 std::chrono::seconds SmtpKeepFromEnvironment();
 
+// $QUILLET_FIX_HANDLING_WAIT_MS when it is a whole number from 0 to 5000: how long the FIX
+// engine waits for a report to be handled before it reads on; else 5 s. For tests of what
+// comes while a report is still being handled.
+std::chrono::milliseconds FixHandlingWaitFromEnvironment();
+
 }  // namespace quillet

@@ -73,8 +73,12 @@ class DropCopy : public testing::Test {
         broker_.waitForFinished(5000);
     }
 
-    void StartQuillet() {
+    // Starts the program, with `wait` (ms) for QUILLET_FIX_HANDLING_WAIT_MS when given.
+    void StartQuillet(const QString& wait = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!wait.isEmpty()) {
+            environment.insert("QUILLET_FIX_HANDLING_WAIT_MS", wait);
+        }
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("QUILLET_SOCKET", QString::fromStdString(dir_.Path("q.sock")));
         environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
@@ -178,6 +182,17 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     EXPECT_EQ(after[3], "Cancel Order: Orderid=78\r\n");
     EXPECT_EQ(after[4],
               "ACC1 - XNAS - drop copy - Sell 5 share(s) of XYZ at Market price  (OrderId=79)\r\n");
+    StopQuillet();
+}
+
+// A report sent again while the first is still being handled (its mail not yet safe; the
+// engine reads on at once here) is mailed once.
+TEST_F(DropCopy, AReportSentAgainWhileTheFirstIsHandledIsMailedOnce) {
+    StartQuillet("0");
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report 0 E1 77 1 2 100 12.5 0");
+    Tell("report 0 E1 77 1 2 100 12.5 0 dup");
+    EXPECT_EQ(Mails(1).size(), 1u);
     StopQuillet();
 }
 

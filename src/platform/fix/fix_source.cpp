@@ -33,8 +33,6 @@ std::string FileName(std::string session) {
 // How long the engine's thread waits for a report to be handled before it lets the engine count
 // it, short of the heartbeats' interval so that the session stays up while the window's thread is
 // held (a message box); one not handled by the end is asked for again then all the same.
-constexpr std::chrono::seconds kHandlingBound{5};
-
 // The most a session settings file may hold.
 constexpr size_t kMaxFixConfigBytes = 1024 * 1024;
 
@@ -65,9 +63,9 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
     events.logged_out = [on_ui](const std::string& session) {
         on_ui([session](FixSource& source) { source.LoggedOut(session); });
     };
-    events.report = [on_ui, unhandled = unhandled_](const std::string& session,
-                                                    const std::string& day, int seq,
-                                                    const FixReportFields& report) {
+    events.report = [on_ui, unhandled = unhandled_, handling_wait = config.handling_wait](
+                        const std::string& session, const std::string& day, int seq,
+                        const FixReportFields& report) {
         FixReportEvent mapped = OrderEventFromFixReport(report);
         if (mapped.event) {
             std::unique_lock lock(unhandled->mutex);
@@ -78,7 +76,7 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
                     source.Report(session, day, seq, exec_id, std::move(event));
                 });
                 // The engine counts it once this returns: a kill before then loses nothing.
-                unhandled->handled.wait_for(lock, kHandlingBound, [&] {
+                unhandled->handled.wait_for(lock, handling_wait, [&] {
                     return unhandled->ending || !unhandled->seqs[session].contains(seq);
                 });
             }

@@ -36,6 +36,10 @@ struct FixSourceConfig {
     bool config_named = false;  // named on the command line: a missing one is an error
     std::string store_folder;   // the sessions' store and log (RunFiles::fix_store)
     std::string executable;     // the program; its dictionaries are beside it, else installed
+    // How long the engine's thread waits for a report to be handled (its line listed, its mail
+    // safe) before it takes the next message; a report not handled by the end is asked for
+    // again at the next logon.
+    std::chrono::milliseconds handling_wait{std::chrono::seconds(5)};
 };
 
 class FixSource {
