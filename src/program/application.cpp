@@ -45,6 +45,11 @@ std::chrono::hours JournalKeep(const std::string& settings_file) {
     return std::chrono::hours(24 * ReadHistoryDays(history_setting));
 }
 
+// Runs `task` on a later pass of the window's event loop; callable from any thread.
+void PostToEventLoop(std::function<void()> task) {
+    QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+}
+
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -142,9 +147,7 @@ bool Application::Start(int& status) {
         [this](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
             main_.desk.Handle(event, source, std::move(finish));
         },
-        [](std::function<void()> task) {
-            QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
-        });
+        &PostToEventLoop);
     server_.emplace(*dispatcher_);
     const ControlSocketLocation socket =
         command_.socket.empty() ? LocateControlSocket(CurrentControlSocketEnvironment())
@@ -162,10 +165,7 @@ bool Application::Start(int& status) {
     }
     // The FIX drop copy, when quillet-fix.cfg (or --fix-config) names its sessions.
     fix_.emplace(
-        *dispatcher_,
-        [](std::function<void()> task) {
-            QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
-        },
+        *dispatcher_, &PostToEventLoop,
         [this](const std::string& state, const std::string& detail) {
             main_.form.SetFixState(state, detail);
         },

@@ -29,8 +29,6 @@ class Lifetime {
         };
     }
 
-    // Whether the lifetime still lasts.
-    bool Lasts() const { return token_ != nullptr; }
     // Ends the lifetime before its owner goes: no guarded callback runs from now on.
     void End() { token_.reset(); }
 
