@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(parsed.ok() || !parsed.error().message.empty(), "an event, or a reason");
     if (parsed.ok()) {
         CheckAccepted(line, *parsed);
-        CheckedReply(quillet::FormatReply(*parsed), true);
+        CheckedReply(quillet::FormatReply(*parsed, {}), true);
     } else {
         CheckErrorReply(parsed.error().message);
     }

@@ -55,13 +55,15 @@ int main(int argc, char* argv[]) {
     if (command.exit_status) {
         return EndWith(command);
     }
-    const ProgramPlaces places =
+    const Result<ProgramPlaces> found =
         FindProgramPlaces(QCoreApplication::applicationFilePath().toStdString(), command.settings,
                           command.fix_config);
-    if (!places.error.empty()) {
-        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+    if (!found) {
+        std::cerr << "quillet: " << found.error().message
+                  << "; name a settings file with --settings\n";
         return 1;
     }
+    const ProgramPlaces& places = *found;
     // One run per settings file: settled before anything is sent or the socket is taken.
     StartProblems problems{CreateSettingsFolder(places.settings_folder), std::nullopt};
     InstanceLockAttempt owner = TakeInstanceLock(places.files.lock, kOwnerRecordWait);

@@ -19,7 +19,7 @@ enum class SendFailure {
     kBadPort,          // the port is not 1 to 65535
     kBadServer,        // not a usable server (UsableServerHost)
     kNoSenderAddress,  // nothing left of the sender address
-    kInvalidSettings,  // the settings do not pass FirstSettingsError
+    kInvalidSettings,  // the settings do not pass CheckMailSettings
     kLoginInClear,     // a login without encryption, to a host that is not this machine
     kBadTokenCommand,  // a token command that cannot be split
     kBadAddress,       // an address that is not a mailbox

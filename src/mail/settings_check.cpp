@@ -20,46 +20,47 @@ bool IsUsableAddress(const std::string& entry) {
 
 }  // namespace
 
-std::optional<std::string> FirstSettingsError(const MailSettings& settings) {
+Result<> CheckMailSettings(const MailSettings& settings) {
     if (IsBlank(settings.display_name)) {
-        return "Error: Sender's display name is empty.";
+        return Fail("Error: Sender's display name is empty.");
     }
     if (IsBlank(settings.email)) {
-        return "Error: Sender's e-mail address is empty.";
+        return Fail("Error: Sender's e-mail address is empty.");
     }
     if (!IsUsableAddress(settings.email)) {
-        return "Error: Sender's e-mail address does not seem to be valid.";
+        return Fail("Error: Sender's e-mail address does not seem to be valid.");
     }
     if (IsBlank(settings.server)) {
-        return "Error: Outgoing mail server (SMTP) name is empty.";
+        return Fail("Error: Outgoing mail server (SMTP) name is empty.");
     }
     if (IsBlank(settings.port)) {
-        return "Error: SMTP server port number is empty.";
+        return Fail("Error: SMTP server port number is empty.");
     }
     if (settings.auth_required != 0) {
         if (IsBlank(settings.account_name)) {
-            return "Error: Account name is empty.";
+            return Fail("Error: Account name is empty.");
         }
         if (IsBlank(settings.password) && IsBlank(settings.token_command)) {
-            return "Error: Password is empty.";
+            return Fail("Error: Password is empty.");
         }
     }
     if (settings.send_to.empty()) {
-        return "Error: 'Send E-mail To' list is empty.";
+        return Fail("Error: 'Send E-mail To' list is empty.");
     }
     for (const std::string& address : settings.send_to) {
         if (!IsUsableAddress(address)) {
-            return "Error: " + address + " address does not seem to be valid.";
+            return Fail("Error: " + address + " address does not seem to be valid.");
         }
     }
     if (!ReadWholeNumber(settings.port)) {
-        return "Error: SMTP server port number is not valid.";
+        return Fail("Error: SMTP server port number is not valid.");
     }
     if (!UsableServerHost(settings.server)) {
-        return "Error: Outgoing mail server (SMTP) name is not valid: give the name or address "
-               "alone, the port in its own field.";
+        return Fail(
+            "Error: Outgoing mail server (SMTP) name is not valid: give the name or address "
+            "alone, the port in its own field.");
     }
-    return std::nullopt;
+    return {};
 }
 
 std::string JoinRecipients(const MailSettings& settings) {
@@ -88,8 +89,8 @@ SendRequest MailRequestFor(const MailSettings& settings) {
 
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail) {
-    if (auto error = FirstSettingsError(settings)) {
-        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, mail};
+    if (const Result<> checked = CheckMailSettings(settings); !checked) {
+        return SendResult{SendFailure::kInvalidSettings, checked.error().message, true, mail};
     }
     const SendRequest request = MailRequestFor(settings);
     ComposedMail now = mail;
@@ -105,8 +106,9 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
 
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
                        const std::string& body) {
-    if (auto error = FirstSettingsError(settings)) {
-        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, std::nullopt};
+    if (const Result<> checked = CheckMailSettings(settings); !checked) {
+        return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
+                          std::nullopt};
     }
     SendRequest request = MailRequestFor(settings);
     request.subject = subject;
@@ -117,8 +119,9 @@ SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
                           bool fresh_connection) {
-    if (auto error = FirstSettingsError(settings)) {
-        return SendResult{SendFailure::kInvalidSettings, std::move(*error), true, std::nullopt};
+    if (const Result<> checked = CheckMailSettings(settings); !checked) {
+        return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
+                          std::nullopt};
     }
     SendRequest request = MailRequestFor(settings);
     request.subject = subject;

@@ -6,22 +6,23 @@
 
 #include "mail/mail_settings.h"
 #include "mail/send_plain_text_mail.h"
+#include "support/result.h"
 
 namespace quillet {
 
-// The first problem with `settings`, in the order a user fixes them, as the status line shows
-// it ("Error: ..."); empty when there is none. A port that is no whole number within 32 bits
+// Fails with the first problem of `settings`, in the order a user fixes them, as the status line
+// shows it ("Error: ..."). A port that is no whole number within 32 bits
 // is a problem of its own: it would otherwise wrap round to another port. So is a server name
 // that the transport could not use (UsableServerHost): no attempt could ever succeed. With a
 // token command, the password may be empty.
-std::optional<std::string> FirstSettingsError(const MailSettings& settings);
+Result<> CheckMailSettings(const MailSettings& settings);
 
 // The recipients' bare addresses (EnvelopeAddress) joined by commas, in list order, for
-// SendRequest::bcc. For settings that FirstSettingsError passes, SplitAddressList gives them
+// SendRequest::bcc. For settings that CheckMailSettings passes, SplitAddressList gives them
 // back one for one: a mailbox holds a comma only inside the quoted string of its local part.
 std::string JoinRecipients(const MailSettings& settings);
 
-// The one SMTP request of `settings`, which FirstSettingsError must pass: server, port, security,
+// The one SMTP request of `settings`, which CheckMailSettings must pass: server, port, security,
 // login (password or token command), sender and recipients. Order mails, retries and the setup
 // dialog's test message all go through it; the caller adds the subject and the body.
 SendRequest MailRequestFor(const MailSettings& settings);
@@ -30,7 +31,7 @@ SendRequest MailRequestFor(const MailSettings& settings);
 // now, and from and to their sender and recipients: a refused address mended in the settings
 // mends the mails that wait. The message keeps its Date, Message-ID and text; its From line
 // follows the sender. The result's `composed` is the mail as it was sent. Settings that
-// FirstSettingsError refuses give SendFailure::kInvalidSettings with that error as the reason, a
+// CheckMailSettings refuses give SendFailure::kInvalidSettings with that error as the reason, a
 // permanent failure, and nothing is sent.
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail);

@@ -144,7 +144,7 @@ int Application::Run() {
 bool Application::Start(int& status) {
     // Listen first: a second Quillet must stop before it touches the settings.
     dispatcher_.emplace(
-        [this](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
+        [this](const OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
             main_.desk.Handle(event, source, std::move(finish));
         },
         &PostToEventLoop);

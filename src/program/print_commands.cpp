@@ -21,12 +21,13 @@ namespace {
 std::optional<RunFiles> CommandFiles(const std::string& settings_option) {
     std::error_code error;
     const auto executable = std::filesystem::canonical("/proc/self/exe", error);
-    const ProgramPlaces places = FindProgramPlaces(executable, settings_option);
-    if (!places.error.empty()) {
-        std::cerr << "quillet: " << places.error << "; name a settings file with --settings\n";
+    const Result<ProgramPlaces> places = FindProgramPlaces(executable, settings_option);
+    if (!places) {
+        std::cerr << "quillet: " << places.error().message
+                  << "; name a settings file with --settings\n";
         return std::nullopt;
     }
-    return places.files;
+    return places->files;
 }
 
 }  // namespace

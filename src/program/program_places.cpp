@@ -34,23 +34,23 @@ InstalledFolders Installed() {
 
 }  // namespace
 
-ProgramPlaces FindProgramPlaces(const std::string& executable_path,
-                                const std::string& settings_option,
-                                const std::string& fix_config_option) {
+Result<ProgramPlaces> FindProgramPlaces(const std::string& executable_path,
+                                        const std::string& settings_option,
+                                        const std::string& fix_config_option) {
     const InstalledFolders installed = Installed();
     ProgramPlaces places;
     places.help = FindHelpPlaces(executable_path, installed, [](const std::string& path) {
         std::error_code ignored;
         return std::filesystem::is_regular_file(path, ignored);
     });
-    const SettingsLocation settings = ChooseSettingsFile(
+    const Result<SettingsLocation> settings = ChooseSettingsFile(
         executable_path, installed, {settings_option, Variable("XDG_CONFIG_HOME"), HomeFolder()});
-    places.settings_file = settings.path;
-    places.settings_folder = settings.folder;
-    places.error = settings.error;
-    if (places.error.empty()) {
-        places.files = FilesOfRun(places.settings_file, fix_config_option);
+    if (!settings) {
+        return settings.error();
     }
+    places.settings_file = settings->path;
+    places.settings_folder = settings->folder;
+    places.files = FilesOfRun(places.settings_file, fix_config_option);
     return places;
 }
 

@@ -22,9 +22,10 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
                                  bool fresh_connection,
                                  std::function<void(const SendResult&)> done) {
     const MailSettings settings = live_.Value();
-    if (const auto error = FirstSettingsError(settings)) {
-        Say(services_.log, "mail not sent: " + *error);
-        const SendResult refused{SendFailure::kInvalidSettings, *error, true, std::nullopt};
+    if (const Result<> checked = CheckMailSettings(settings); !checked) {
+        Say(services_.log, "mail not sent: " + checked.error().message);
+        const SendResult refused{SendFailure::kInvalidSettings, checked.error().message, true,
+                                 std::nullopt};
         ShowOutcome(refused);
         if (done) {
             done(refused);

@@ -173,7 +173,7 @@ class formEmailSetup {
     MailSettings LiveSettings() const;
 
     // Mails `subject` and `body` with the live settings. Checks the settings
-    // (FirstSettingsError) and, at the first problem, shows its error in red in lblLog, sends
+    // (CheckMailSettings) and, at the first problem, shows its error in red in lblLog, sends
     // nothing and tells `done` at once; otherwise clears lblLog and sends one message to every
     // recipient as blind copies on the mail thread. The outcome shows (ShowOutcome) when it
     // comes, and then `done` is told it, on this thread; neither when the form has gone. With
@@ -186,7 +186,7 @@ class formEmailSetup {
     void ShowOutcome(const SendResult& result);
 
     // Sends one plain-text message of `Subject` and `TextBody` with `settings`, which
-    // FirstSettingsError must pass, through the request every mail is sent with
+    // CheckMailSettings must pass, through the request every mail is sent with
     // (MailRequestFor): a token command logs in as it does for order mails. Its code is 0 when
     // the server accepted it. Blocks until the exchange has ended: for the mail thread.
     static SendResult SendEmailUsingCDO(SmtpTransport& transport, const MailSettings& settings,
@@ -248,7 +248,7 @@ class formEmailSetup {
     std::string log_seen_;                  // the status line's caption, as OnLogShown last saw it
     std::function<bool()> log_holds_;       // whether the status line still speaks true
     std::vector<Subscription> log_checks_;  // the changes that may make it untrue
-    Lifetime lifetime_;  // what comes back from the mail thread and the keyring
+    Lifetime lifetime_;                     // what comes back from the mail thread and the keyring
 };
 
 }  // namespace quillet

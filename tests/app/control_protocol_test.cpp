@@ -104,21 +104,33 @@ TEST(ControlProtocolTest, TextsLoseDirectionControlsAndKeepTheirLength) {
 }
 
 TEST(ControlProtocolTest, Replies) {
-    EXPECT_EQ(FormatReply(Connect{"a", "b", -1}), R"({"ok":true,"Answer":-1})");
-    EXPECT_EQ(FormatReply(QueryConnected{"", "", "", 7}), R"({"ok":true,"Answer":7})");
-    EXPECT_EQ(FormatReply(OrderPlaced{}), R"({"ok":true})");
-    OrderCancelled unsafe{"7"};
-    unsafe.Unsaved = "cannot write \"7.mail\": No space left on device";
-    EXPECT_EQ(FormatReply(unsafe),
-              R"({"ok":true,"Unsaved":"cannot write \"7.mail\": No space left on device"})");
-    Status counted{true, 1, 0, 3, "off"};
-    counted.Unsaved = 1;
-    EXPECT_EQ(FormatReply(counted),
-              R"({"ok":true,"Connected":true,"Waiting":1,"Failed":0,"Delivered":3,"FIX":"off",)"
-              R"("Unsaved":1})");
-    EXPECT_EQ(
-        FormatReply(Status{true, 1, 2, 3, "logged on"}),
-        R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})");
+    const MailStatus counted{true, 1, 0, 3, "off", 1};
+    const struct {
+        OrderEvent event;
+        EventReply reply;
+        const char* line;
+    } cases[] = {
+        {Connect{"a", "b", 0}, {.answer = -1}, R"({"ok":true,"Answer":-1})"},
+        {QueryConnected{"", "", "", 7}, {}, R"({"ok":true,"Answer":7})"},
+        {OrderPlaced{}, {}, R"({"ok":true})"},
+        {OrderCancelled{"7"},
+         {.unsaved = "cannot write \"7.mail\": No space left on device"},
+         R"({"ok":true,"Unsaved":"cannot write \"7.mail\": No space left on device"})"},
+        {OrderPlaced{},
+         {.not_listed = "not listed: why"},
+         R"({"ok":false,"error":"not listed: why"})"},
+        {Shutdown{}, {.lost = {"1", "2"}}, R"({"ok":true,"Lost":["1","2"]})"},
+        {Status{},
+         {.status = counted},
+         R"({"ok":true,"Connected":true,"Waiting":1,"Failed":0,"Delivered":3,"FIX":"off",)"
+         R"("Unsaved":1})"},
+        {Status{},
+         {.status = MailStatus{true, 1, 2, 3, "logged on", 0}},
+         R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatReply(c.event, c.reply), c.line);
+    }
 }
 
 }  // namespace

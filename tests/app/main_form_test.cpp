@@ -35,38 +35,51 @@ struct Main {
     OrderDesk& desk = main.desk;
 };
 
-TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
+// The reply line to `event` once the desk lets it go; empty while it has not.
+std::string Handled(OrderDesk& desk, const OrderEvent& event) {
+    std::string line;
+    desk.Handle(event, EventSource::kSocket,
+                [&](const EventReply& reply) { line = FormatReply(event, reply); });
+    return line;
+}
+
+const OrderPlaced kPlaced{"77", 1, 100, "XYZ", 3, 0, 12.5, "", "", "", "B", "C", "A"};
+
+TEST(MainFormTest, AnOrderBeforeConnectIsRefusedInItsReplyAndToldOnce) {
     Main w;
-    OrderEvent placed = OrderPlaced{"77", 1, 100, "XYZ", 3, 0, 12.5, "", "", "", "B", "C", "A"};
-    OrderEvent refused = placed;
-    w.desk.Handle(refused);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(Handled(w.desk, kPlaced),
+                  "{\"ok\":false,\"error\":\"not listed: the platform is not "
+                  "connected (send Connect first)\"}");
+    }
     EXPECT_EQ(w.form.List1.ListCount(), 0u);
-    // Refused in its reply, and told once in a notice.
-    EXPECT_EQ(FormatReply(refused),
-              "{\"ok\":false,\"error\":\"not listed: the platform is not "
-              "connected (send Connect first)\"}");
-    w.desk.Handle(refused);
+    EXPECT_TRUE(w.transport.deliveries.empty());
     ASSERT_EQ(w.outbox.notes.notices.size(), 1u);
     EXPECT_EQ(w.outbox.notes.notices[0].summary, "Order not listed: the platform is not connected");
-    OrderEvent query = QueryConnected{"", "", "", 5};
-    w.desk.Handle(query);
-    EXPECT_EQ(std::get<QueryConnected>(query).Answer, 5);  // untouched while not connected
+}
 
-    OrderEvent connect = Connect{"", "", 0};
-    w.desk.Handle(connect);
-    EXPECT_EQ(std::get<Connect>(connect).Answer, -1);
+TEST(MainFormTest, ConnectAndQueryConnectedAnswerTrueOnceConnected) {
+    Main w;
+    const QueryConnected query{"", "", "", 5};
+    EXPECT_EQ(Handled(w.desk, query), R"({"ok":true,"Answer":5})");  // untouched
+    EXPECT_EQ(Handled(w.desk, Connect{"", "", 0}), R"({"ok":true,"Answer":-1})");
     EXPECT_EQ(w.screen.main_window_shown, 1);
-    w.desk.Handle(query);
-    EXPECT_EQ(std::get<QueryConnected>(query).Answer, -1);
+    EXPECT_EQ(Handled(w.desk, query), R"({"ok":true,"Answer":-1})");
+    EXPECT_EQ(Handled(w.desk, Connect{"", "", 3}), R"({"ok":true,"Answer":3})");  // already
+}
 
-    w.desk.Handle(placed);
-    OrderEvent cancelled = OrderCancelled{"77"};
-    OrderEvent modified = OrderModified{"77", 10, 11};
-    bool replied_after_mail = false;  // the reply waits for the mail
-    w.desk.Handle(cancelled, EventSource::kSocket,
-                  [&] { replied_after_mail = w.transport.deliveries.size() == 2; });
-    EXPECT_TRUE(replied_after_mail);
-    w.desk.Handle(modified);
+TEST(MainFormTest, EachOrderIsListedAndMailedAndItsReplyWaitsForTheMail) {
+    Main w;
+    Handled(w.desk, Connect{});
+    const OrderEvent events[] = {kPlaced, OrderCancelled{"77"}, OrderModified{"77", 10, 11}};
+    for (const OrderEvent& event : events) {
+        bool replied_after_mail = false;
+        w.desk.Handle(event, EventSource::kSocket, [&](const EventReply& reply) {
+            replied_after_mail = w.transport.deliveries.size() == w.form.List1.ListCount() &&
+                                 FormatReply(event, reply) == R"({"ok":true})";
+        });
+        EXPECT_TRUE(replied_after_mail) << event.index();
+    }
     ASSERT_EQ(w.form.List1.ListCount(), 3u);
     EXPECT_EQ(w.form.List1.List(0),
               "A - B - C - Buy 100 share(s) of XYZ. Limit order with Limit price=12.5  "
@@ -78,13 +91,15 @@ TEST(MainFormTest, OrdersAreListedAndMailedAndPlacedOnesOnlyWhileConnected) {
     // The mail body of a modification has two blanks, not three, before "New Stop Price".
     EXPECT_TRUE(w.transport.deliveries[2].message.ends_with(
         "\r\n\r\nModify Order: Orderid=77  New Stop Price = 10   New Limit Price = 11\r\n"));
+}
 
-    OrderEvent disconnect = Disconnect{};
-    w.desk.Handle(disconnect);
-    w.desk.Handle(placed);
-    EXPECT_EQ(w.form.List1.ListCount(), 3u);
-    OrderEvent shutdown = Shutdown{};
-    w.desk.Handle(shutdown);
+TEST(MainFormTest, AfterDisconnectPlacedOrdersMakeNoLineAndShutdownUnloads) {
+    Main w;
+    Handled(w.desk, Connect{});
+    Handled(w.desk, Disconnect{});
+    EXPECT_EQ(Handled(w.desk, kPlaced).rfind("{\"ok\":false", 0), 0u);
+    EXPECT_EQ(w.form.List1.ListCount(), 0u);
+    EXPECT_EQ(Handled(w.desk, Shutdown{}), R"({"ok":true})");
     EXPECT_EQ(w.screen.main_window_unloaded, 1);
 }
 
@@ -94,8 +109,7 @@ TEST(MainFormTest, TheLiveSettingsOutliveTheDialogAndReadingThemLoadsNothing) {
     w.form.Form_Unload();
     EXPECT_FALSE(w.setup.IsLoaded());
     EXPECT_EQ(w.setup.Settings().server, "typed.example.com");
-    OrderEvent cancelled = OrderCancelled{"1"};
-    w.desk.Handle(cancelled);
+    w.desk.Handle(OrderCancelled{"1"});
     ASSERT_EQ(w.transport.deliveries.size(), 1u);
     EXPECT_EQ(w.transport.deliveries[0].host, "typed.example.com");
     EXPECT_FALSE(w.setup.IsLoaded());
@@ -123,14 +137,15 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     OrderDispatcher* self = nullptr;
     OrderDispatcher::Finish held;  // an order whose reply waits for its mail
     OrderDispatcher dispatcher(
-        [&](OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
-            if (auto* c = std::get_if<Connect>(&event)) {
+        [&](const OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
+            if (std::holds_alternative<Connect>(event)) {
                 seen.push_back("connect");
-                c->Answer = -1;
                 EXPECT_TRUE(self->Busy());
                 // An event arrives while a modal dialog runs its own loop: it must wait.
                 self->Submit(OrderCancelled{"9"}, EventSource::kHttp,
-                             [&seen](const OrderEvent&) { seen.push_back("done cancel"); });
+                             [&seen](const OrderEvent&, const EventReply&) {
+                                 seen.push_back("done cancel");
+                             });
                 loop.Run();
                 seen.push_back("connect returns");
             } else if (std::holds_alternative<OrderCancelled>(event)) {
@@ -140,17 +155,19 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
             } else {
                 seen.push_back(std::holds_alternative<Shutdown>(event) ? "shutdown" : "other");
             }
-            finish();
+            finish(EventReply{.answer = -1});
         },
         loop.Post());
     self = &dispatcher;
     const auto done = [&](const char* name) {
-        return [&seen, name](const OrderEvent&) { seen.push_back(std::string("done ") + name); };
+        return [&seen, name](const OrderEvent&, const EventReply&) {
+            seen.push_back(std::string("done ") + name);
+        };
     };
     // Idle, the first event is handled at once; what comes while it runs, or from a `done`,
     // waits for a pass of its own.
-    dispatcher.Submit(Connect{}, EventSource::kSocket, [&](const OrderEvent& e) {
-        EXPECT_EQ(std::get<Connect>(e).Answer, -1);
+    dispatcher.Submit(Connect{}, EventSource::kSocket, [&](const OrderEvent&, const EventReply& r) {
+        EXPECT_EQ(r.answer, -1);  // the handler's reply reaches `done`
         seen.push_back("done connect");
         self->Submit(Disconnect{}, EventSource::kFix, done("disconnect"));
     });
@@ -162,8 +179,8 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     EXPECT_EQ(seen, (std::vector<std::string>{"connect", "connect returns", "done connect",
                                               "cancel from http", "other", "done disconnect",
                                               "shutdown", "done shutdown"}));
-    held();
-    held();
+    held({});
+    held({});
     EXPECT_EQ(seen.back(), "done cancel");
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "done cancel"), 1);
     EXPECT_FALSE(dispatcher.Busy());

@@ -189,7 +189,7 @@ TEST(ServerNameTest, NamesAndAddressesPassAndAPortOrAUrlPartDoesNot) {
     for (const auto& [typed, host] : cases) {
         EXPECT_EQ(UsableServerHost(typed), host) << typed;
         MailSettings settings{"Desk", "d@x.com", typed, "25", 0, 0, "", "", {"b@x.com"}};
-        EXPECT_EQ(FirstSettingsError(settings).has_value(), !host) << typed;
+        EXPECT_EQ(CheckMailSettings(settings).ok(), host.has_value()) << typed;
     }
 }
 

@@ -86,13 +86,13 @@ class ControlServerTest : public testing::Test {
     TestApplication app;
     test::TempDir dir;
     std::string path = dir.Path("q.sock");
-    std::function<void(OrderEvent&)> on_event = [](OrderEvent&) {};
+    std::function<void(const OrderEvent&)> on_event = [](const OrderEvent&) {};
     int calls = 0;
     OrderDispatcher dispatcher{
-        [this](OrderEvent& event, EventSource, const OrderDispatcher::Finish& finish) {
+        [this](const OrderEvent& event, EventSource, const OrderDispatcher::Finish& finish) {
             ++calls;
             on_event(event);
-            finish();
+            finish({});
         },
         [](std::function<void()> task) {
             QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
@@ -108,7 +108,7 @@ TEST_F(ControlServerTest, ManyClientsOneEventAtATimeEvenAcrossANestedEventLoop) 
     constexpr int kClients = 10;
     constexpr int kLines = 20;
     std::vector<int> next(kClients, 0);  // each client's events come in its own order
-    on_event = [&](OrderEvent& event) {
+    on_event = [&](const OrderEvent& event) {
         const int answer = std::get<QueryConnected>(event).Answer;
         EXPECT_EQ(answer % 100, next[answer / 100]++);
         if (calls == 1) {  // a modal dialog, as it were

@@ -58,18 +58,17 @@ struct Program {
     SetupDialogSlot setup{{transport, worker, file, screen}};
     OutboxFolder outbox{dir.Path("quillet.outbox")};
     test::Notes notes;
-    MainDesk main{
-        setup, screen, ".",
-        OutboxServices{outbox,
-                       worker,
-                       transport,
-                       notes,
-                       {},
-                       [](std::chrono::milliseconds delay, std::function<void()> task) {
-                           QTimer::singleShot(delay, qApp, std::move(task));
-                       },
-                       &QDateTime::currentMSecsSinceEpoch,
-                       RetrySchedule{}}};
+    MainDesk main{setup, screen, ".",
+                  OutboxServices{outbox,
+                                 worker,
+                                 transport,
+                                 notes,
+                                 {},
+                                 [](std::chrono::milliseconds delay, std::function<void()> task) {
+                                     QTimer::singleShot(delay, qApp, std::move(task));
+                                 },
+                                 &QDateTime::currentMSecsSinceEpoch,
+                                 RetrySchedule{}}};
     formQuillet& form = main.form;
     MainWindow window{form};
 };
@@ -278,7 +277,8 @@ TEST(MainWindowTest, AStuckMailLeavesTheWindowFree) {
             last = now;
         });
         tick.start(kTick);
-        p.main.desk.Handle(cancelled, EventSource::kSocket, [&] { replied = true; });
+        p.main.desk.Handle(cancelled, EventSource::kSocket,
+                           [&](const EventReply&) { replied = true; });
         QTest::qWait(1000);
         EXPECT_TRUE(replied);
         EXPECT_EQ(p.form.List1.ListCount(), static_cast<size_t>(order));

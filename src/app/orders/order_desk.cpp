@@ -24,32 +24,33 @@ OrderDesk::OrderDesk(formQuillet& window, Outbox& outbox, SetupDialogSlot& setup
       screen_(screen),
       services_(std::move(services)) {}
 
-void OrderDesk::Handle(OrderEvent& event, EventSource source, std::function<void()> finish) {
-    // An order's reply says so when its mail could only be kept in memory; the event lives as
-    // long as its reply.
-    Handling handling{source, OrderReply(std::move(finish), UnsavedNoteOf(event))};
+void OrderDesk::Handle(const OrderEvent& event, EventSource source, OrderReply::Finish finish) {
+    Handling handling{source, OrderReply(std::move(finish))};
     struct Dispatch {
         OrderDesk& desk;
         Handling& handling;
-        void operator()(OrderPlaced& e) { desk.CVTOrders1_OrderPlaced(e, handling); }
-        void operator()(OrderCancelled& e) { desk.CVTOrders1_OrderCancelled(e, handling); }
-        void operator()(OrderModified& e) { desk.CVTOrders1_OrderModified(e, handling); }
-        void operator()(QueryConnected& e) { desk.CVTOrders1_QueryConnected(e, handling); }
-        void operator()(Connect& e) { desk.CVTOrders1_Connect(e, handling); }
-        void operator()(Disconnect&) { desk.CVTOrders1_Disconnect(handling); }
-        void operator()(Shutdown& e) { desk.CVTOrders1_Shutdown(e, handling); }
-        void operator()(Status& e) { desk.Status_Requested(e); }
-        void operator()(Show&) { desk.Show_Request(); }
+        void operator()(const OrderPlaced& e) { desk.CVTOrders1_OrderPlaced(e, handling); }
+        void operator()(const OrderCancelled& e) { desk.CVTOrders1_OrderCancelled(e, handling); }
+        void operator()(const OrderModified& e) { desk.CVTOrders1_OrderModified(e, handling); }
+        void operator()(const QueryConnected& e) { desk.CVTOrders1_QueryConnected(e, handling); }
+        void operator()(const Connect& e) { desk.CVTOrders1_Connect(e, handling); }
+        void operator()(const Disconnect&) { desk.CVTOrders1_Disconnect(handling); }
+        void operator()(const Shutdown&) { desk.CVTOrders1_Shutdown(handling); }
+        void operator()(const Status&) {
+            handling.reply.Content().status = desk.Status_Requested();
+        }
+        void operator()(const Show&) { desk.Show_Request(); }
     };
     std::visit(Dispatch{*this, handling}, event);
     handling.reply();  // unless a mail or the end took it
 }
 
-void OrderDesk::CVTOrders1_OrderPlaced(OrderPlaced& event, Handling& handling) {
+void OrderDesk::CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling) {
     if (!window_.Connected()) {
         RecordWithoutMail(event, handling.source,
                           "Not listed or mailed: the platform was not connected.");
-        event.NotListed = "not listed: the platform is not connected (send Connect first)";
+        handling.reply.Content().not_listed =
+            "not listed: the platform is not connected (send Connect first)";
         if (services_.notifier != nullptr && !std::exchange(told_not_connected_, true)) {
             services_.notifier->Notify(
                 {"Order not listed: the platform is not connected",
@@ -74,20 +75,20 @@ void OrderDesk::CVTOrders1_OrderModified(const OrderModified& event, Handling& h
                 ModifiedOrderMailBody(event, services_.decimal_separator), handling);
 }
 
-void OrderDesk::CVTOrders1_QueryConnected(QueryConnected& event, Handling&) {
+void OrderDesk::CVTOrders1_QueryConnected(const QueryConnected&, Handling& handling) {
     if (window_.Connected()) {
-        event.Answer = kTrue;
+        handling.reply.Content().answer = kTrue;
     }
 }
 
-void OrderDesk::CVTOrders1_Connect(Connect& event, Handling& handling) {
+void OrderDesk::CVTOrders1_Connect(const Connect& event, Handling& handling) {
     if (window_.Connected()) {
         RecordWithoutMail(event, handling.source, "Connected already.");
         return;
     }
     screen_.ShowMainWindow();
     window_.SetConnected(true);
-    event.Answer = kTrue;
+    handling.reply.Content().answer = kTrue;
     RecordWithoutMail(event, handling.source,
                       "Connected: orders placed from now on are listed and mailed.");
 }
@@ -100,21 +101,22 @@ void OrderDesk::CVTOrders1_Disconnect(Handling& handling) {
     window_.SetConnected(false);
 }
 
-void OrderDesk::CVTOrders1_Shutdown(Shutdown& event, Handling& handling) {
-    ending_.emplace_back(&event, std::exchange(handling.reply, {}));
+void OrderDesk::CVTOrders1_Shutdown(Handling& handling) {
+    ending_.push_back(std::exchange(handling.reply, {}));
     if (ending_.size() > 1) {
         return;
     }
     outbox_.KeepAllThen([this](const std::vector<std::string>& lost) {
-        for (auto& [shutdown, reply] : std::exchange(ending_, {})) {
-            shutdown->Lost = lost;
+        for (OrderReply& reply : std::exchange(ending_, {})) {
+            reply.Content().lost = lost;
             reply();
         }
         screen_.UnloadMainWindow();
     });
 }
 
-void OrderDesk::Status_Requested(Status& status) {
+MailStatus OrderDesk::Status_Requested() const {
+    MailStatus status;
     status.Connected = window_.Connected();
     const OutboxCounts counts = outbox_.Counts();
     status.Waiting = counts.waiting;
@@ -122,6 +124,7 @@ void OrderDesk::Status_Requested(Status& status) {
     status.Delivered = counts.delivered;
     status.Unsaved = counts.unsaved;
     status.FIX = window_.FixState();
+    return status;
 }
 
 void OrderDesk::Show_Request() {
@@ -145,8 +148,9 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
     if (settings.send_to.empty()) {
         // Nothing is meant to be mailed; the status line says why.
         if (setup_.IsLoaded()) {
+            const Result<> checked = CheckMailSettings(settings);
             setup_.Get().ShowOutcome(SendResult{SendFailure::kInvalidSettings,
-                                                FirstSettingsError(settings).value_or(""), true,
+                                                checked ? "" : checked.error().message, true,
                                                 std::nullopt});
         }
         if (row && services_.journal != nullptr) {

@@ -11,15 +11,14 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "app/shell/form_quillet.h"
 #include "app/journal/journal.h"
 #include "app/orders/order_events.h"
 #include "app/orders/order_reply.h"
 #include "app/outbox/notifier.h"
 #include "app/outbox/outbox.h"
+#include "app/shell/form_quillet.h"
 
 namespace quillet {
 
@@ -48,28 +47,27 @@ class OrderDesk {
     OrderDesk(const OrderDesk&) = delete;
     OrderDesk& operator=(const OrderDesk&) = delete;
 
-    // Runs the handler of whichever event it is; Answer, Unsaved, Lost and Status are written
-    // back into `event`, which must live until `finish` (may be empty) is told: when the
-    // handler returns, or, for an order whose mail it sends, once that mail is safe (see
-    // Outbox), within the outbox's reply bound. `source` is where the event came from.
-    void Handle(OrderEvent& event, EventSource source = EventSource::kSocket,
-                std::function<void()> finish = {});
+    // Runs the handler of whichever event it is. `finish` (may be empty) is told the event's
+    // reply: when the handler returns, or, for an order whose mail it sends, once that mail is
+    // safe (see Outbox), within the outbox's reply bound. `source` is where the event came from.
+    void Handle(const OrderEvent& event, EventSource source = EventSource::kSocket,
+                OrderReply::Finish finish = {});
 
     // The events of the order-notification control. A placed order makes a line only while
     // the platform is connected; one that comes before Connect is refused in its reply, and
     // the first such order of a run is told in a notice too.
-    void CVTOrders1_OrderPlaced(OrderPlaced& event, Handling& handling);
+    void CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling);
     void CVTOrders1_OrderCancelled(const OrderCancelled& event, Handling& handling);
     void CVTOrders1_OrderModified(const OrderModified& event, Handling& handling);
-    void CVTOrders1_QueryConnected(QueryConnected& event, Handling& handling);
-    void CVTOrders1_Connect(Connect& event, Handling& handling);
+    void CVTOrders1_QueryConnected(const QueryConnected& event, Handling& handling);
+    void CVTOrders1_Connect(const Connect& event, Handling& handling);
     void CVTOrders1_Disconnect(Handling& handling);
     // Mails only in memory get up to the outbox's time at the end to be delivered or kept; the
     // reply then names the orders whose mails were lost, before the program ends. A Shutdown
     // that comes meanwhile gets the same answer.
-    void CVTOrders1_Shutdown(Shutdown& event, Handling& handling);
+    void CVTOrders1_Shutdown(Handling& handling);
     // How the mail is doing: the counts of the outbox, and the connection flag.
-    void Status_Requested(Status& status);
+    MailStatus Status_Requested() const;
     // Show: brings the main window to the front.
     void Show_Request();
 
@@ -96,8 +94,8 @@ class OrderDesk {
     SetupDialogSlot& setup_;
     Screen& screen_;
     Services services_;
-    // The Shutdowns waiting for the outbox to keep what it can, with their replies.
-    std::vector<std::pair<Shutdown*, OrderReply>> ending_;
+    // The replies of the Shutdowns waiting for the outbox to keep what it can.
+    std::vector<OrderReply> ending_;
     bool told_not_connected_ = false;  // the notice of an order before Connect has been shown
 };
 

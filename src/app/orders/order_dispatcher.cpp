@@ -33,9 +33,10 @@ void OrderDispatcher::HandleNext() {
     auto next = std::make_shared<Waiting>(std::move(waiting_.front()));
     waiting_.pop_front();
     handling_ = true;
-    handler_(next->event, next->source, lifetime_.Guard([this, next] {
+    handler_(next->event, next->source, lifetime_.Guard([this, next](const EventReply& reply) {
         if (!next->finished) {
             next->finished = true;
+            next->reply = reply;
             Finished(*next);
         }
     }));
@@ -56,7 +57,7 @@ void OrderDispatcher::Tell(const Waiting& handled) {
     if (handled.done) {
         const bool nested = telling_;
         telling_ = true;
-        handled.done(handled.event);
+        handled.done(handled.event, handled.reply);
         telling_ = nested;
     }
 }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/orders/event_reply.h"
 #include "app/orders/order_events.h"
 #include "support/lifetime.h"
 
@@ -21,16 +22,15 @@ namespace quillet {
 
 class OrderDispatcher {
   public:
-    // Called once by a handler, during its run or later, when its event's reply may go.
-    using Finish = std::function<void()>;
-    // Handles one event; may change its Answer (Connect, QueryConnected) until it calls
-    // `finish`.
-    using Handler = std::function<void(OrderEvent& event, EventSource source, Finish finish)>;
+    // Called once by a handler, during its run or later, with its event's reply when it may go.
+    using Finish = std::function<void(const EventReply& reply)>;
+    // Handles one event.
+    using Handler = std::function<void(const OrderEvent& event, EventSource source, Finish finish)>;
     // Runs `task` on a later pass of the event loop.
     using Post = std::function<void(std::function<void()> task)>;
-    // Told of an event once its handler has called `finish`, with the Answer the handler left
-    // (a Shutdown's handler calls it before it ends the program).
-    using Done = std::function<void(const OrderEvent& event)>;
+    // Told of an event once its handler has called `finish`, with the reply it gave (a
+    // Shutdown's handler calls it before it ends the program).
+    using Done = std::function<void(const OrderEvent& event, const EventReply& reply)>;
 
     OrderDispatcher(Handler handler, Post post);
     OrderDispatcher(const OrderDispatcher&) = delete;
@@ -50,6 +50,7 @@ class OrderDispatcher {
         EventSource source;
         Done done;
         bool finished = false;
+        EventReply reply = {};
     };
 
     void SchedulePass();
@@ -62,8 +63,8 @@ class OrderDispatcher {
     std::deque<Waiting> waiting_;
     bool handling_ = false;
     bool pass_posted_ = false;
-    bool telling_ = false;                    // a `done` runs: what it submits waits for a pass
-    Lifetime lifetime_;  // passes and `finish`es that come after the dispatcher do nothing
+    bool telling_ = false;  // a `done` runs: what it submits waits for a pass
+    Lifetime lifetime_;     // passes and `finish`es that come after the dispatcher do nothing
 };
 
 }  // namespace quillet

@@ -1,12 +1,10 @@
-// The events of the order-notification control, with their parameters under their own names.
-// `Answer` of Connect and QueryConnected is written by the handler: the value after it is
-// what the control reads back.
+// The events of the order-notification control, the requests of the platform, with their
+// parameters under their own names. What the program answers is an EventReply (event_reply.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <variant>
-#include <vector>
 
 namespace quillet {
 
@@ -19,18 +17,12 @@ struct OrderPlaced {
     double StopPrice = 0;
     double LimitPrice = 0;
     std::string Info1, Info2, Info3, Info4, Info5, Info6;
-    // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
-    std::string Unsaved = {};
-    // Not the platform's: why it made no line (and no mail), for the reply; empty when it did.
-    std::string NotListed = {};
 
     bool operator==(const OrderPlaced&) const = default;
 };
 
 struct OrderCancelled {
     std::string OrderId;
-    // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
-    std::string Unsaved = {};
 
     bool operator==(const OrderCancelled&) const = default;
 };
@@ -39,22 +31,20 @@ struct OrderModified {
     std::string OrderId;
     double NewStopPrice = 0;
     double NewLimitPrice = 0;
-    // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
-    std::string Unsaved = {};
 
     bool operator==(const OrderModified&) const = default;
 };
 
 struct QueryConnected {
     std::string Text1, Text2, Text3;
-    int32_t Answer = 0;
+    int32_t Answer = 0;  // read back unchanged unless the platform is connected
 
     bool operator==(const QueryConnected&) const = default;
 };
 
 struct Connect {
     std::string Text1, Text2;
-    int32_t Answer = 0;
+    int32_t Answer = 0;  // read back unchanged unless this connects
 
     bool operator==(const Connect&) const = default;
 };
@@ -64,21 +54,11 @@ struct Disconnect {
 };
 
 struct Shutdown {
-    // Not the platform's: the orders whose mails were lost, as the outbox could not keep them.
-    std::vector<std::string> Lost = {};
-
     bool operator==(const Shutdown&) const = default;
 };
 
-// Not an event of the platform's: how the mail is doing, filled in by the handler.
+// Asks how the mail is doing; the reply's MailStatus says.
 struct Status {
-    bool Connected = false;
-    int32_t Waiting = 0;      // order mails in the outbox, to be tried again
-    int32_t Failed = 0;       // order mails marked failed
-    int32_t Delivered = 0;    // order mails delivered since start
-    std::string FIX = "off";  // the FIX drop copy's session: "logged on", "connecting" or "off"
-    int32_t Unsaved = 0;      // of the waiting and failed: those the outbox could not keep on disk
-
     bool operator==(const Status&) const = default;
 };
 
@@ -105,23 +85,5 @@ inline const char* SourceName(EventSource source) {
 
 using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
                                 Disconnect, Shutdown, Status, Show>;
-
-// The Unsaved note of an order event; none for the other events.
-inline const std::string* UnsavedNoteOf(const OrderEvent& event) {
-    if (const auto* placed = std::get_if<OrderPlaced>(&event)) {
-        return &placed->Unsaved;
-    }
-    if (const auto* cancelled = std::get_if<OrderCancelled>(&event)) {
-        return &cancelled->Unsaved;
-    }
-    if (const auto* modified = std::get_if<OrderModified>(&event)) {
-        return &modified->Unsaved;
-    }
-    return nullptr;
-}
-
-inline std::string* UnsavedNoteOf(OrderEvent& event) {
-    return const_cast<std::string*>(UnsavedNoteOf(static_cast<const OrderEvent&>(event)));
-}
 
 }  // namespace quillet

@@ -1,37 +1,41 @@
-// Where the reply to one event goes once it may: the dispatcher's `finish`, and for an order,
-// the note in its event that says why its mail is in memory only. The desk hands it along with
-// the event; for an order whose mail is not yet safe, the outbox holds it (as its Safe) until
-// the mail is.
+// Where the reply to one event goes once it may: the dispatcher's `finish`, with what the handler
+// has written into the reply. The desk hands it along with the event; for an order whose mail is
+// not yet safe, the outbox holds it (as its Safe) until the mail is.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <utility>
 
+#include "app/orders/event_reply.h"
+
 namespace quillet {
 
 class OrderReply {
   public:
+    using Finish = std::function<void(const EventReply& reply)>;
+
     OrderReply() = default;
-    // `finish` (may be empty) lets the reply go; `unsaved_note` (may be null, else it must
-    // outlive the reply) is where it says that the mail is not safe.
-    OrderReply(std::function<void()> finish, std::string* unsaved_note)
-        : finish_(std::move(finish)), unsaved_note_(unsaved_note) {}
+    // `finish` (may be empty) takes the reply when it goes.
+    explicit OrderReply(Finish finish) : finish_(std::move(finish)) {}
+
+    // What the reply says so far; the handler writes its answer here before the reply goes.
+    EventReply& Content() { return content_; }
 
     // The reply goes now; `unsaved` is why the order's mail is in memory only, empty when it is
     // safe. A later call does nothing.
     void operator()(const std::string& unsaved = {}) {
-        if (unsaved_note_ != nullptr) {
-            *std::exchange(unsaved_note_, nullptr) = unsaved;
-        }
         if (auto finish = std::exchange(finish_, nullptr)) {
-            finish();
+            if (!unsaved.empty()) {
+                content_.unsaved = unsaved;
+            }
+            finish(content_);
         }
     }
 
   private:
-    std::function<void()> finish_;
-    std::string* unsaved_note_ = nullptr;
+    Finish finish_;
+    EventReply content_;
 };
 
 }  // namespace quillet

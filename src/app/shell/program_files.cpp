@@ -44,14 +44,14 @@ std::string SettingsFilePath(const std::string& executable_path) {
     return FolderOf(executable_path) + "/" + name + ".ini";
 }
 
-SettingsLocation ChooseSettingsFile(const std::string& executable_path,
-                                    const InstalledFolders& installed,
-                                    const SettingsEnvironment& environment) {
+Result<SettingsLocation> ChooseSettingsFile(const std::string& executable_path,
+                                            const InstalledFolders& installed,
+                                            const SettingsEnvironment& environment) {
     if (!environment.settings_option.empty()) {
-        return {environment.settings_option, {}, {}};
+        return SettingsLocation{environment.settings_option, {}};
     }
     if (!IsInstalled(executable_path, installed)) {
-        return {SettingsFilePath(executable_path), {}, {}};
+        return SettingsLocation{SettingsFilePath(executable_path), {}};
     }
     std::string config_home;
     if (IsAbsolute(environment.xdg_config_home)) {
@@ -59,10 +59,10 @@ SettingsLocation ChooseSettingsFile(const std::string& executable_path,
     } else if (IsAbsolute(environment.home)) {
         config_home = WithoutTrailingSlashes(environment.home) + "/.config";
     } else {
-        return {{}, {}, "no home folder is known (HOME and XDG_CONFIG_HOME are not set)"};
+        return Fail("no home folder is known (HOME and XDG_CONFIG_HOME are not set)");
     }
     const std::string folder = (config_home == "/" ? "" : config_home) + "/quillet";
-    return {folder + "/quillet.ini", folder, {}};
+    return SettingsLocation{folder + "/quillet.ini", folder};
 }
 
 std::string HelpFilePath(const std::string& executable_path, const InstalledFolders& installed,

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "support/result.h"
+
 namespace quillet {
 
 // The settings file of the executable at `executable_path`: its folder, its file name
@@ -52,9 +54,8 @@ struct SettingsEnvironment {
 };
 
 struct SettingsLocation {
-    std::string path;    // the settings file; empty when `error` says why there is none
+    std::string path;    // the settings file
     std::string folder;  // for an installed program: the folder to create (mode 0700) first
-    std::string error;
 };
 
 // The settings file: the --settings option when given; else, for an executable in the
@@ -62,9 +63,9 @@ struct SettingsLocation {
 // path) or else under `home`/.config, with that quillet folder in `folder`; else the file
 // beside the executable (SettingsFilePath). Fails only for an installed program with neither
 // an absolute $XDG_CONFIG_HOME nor an absolute home folder.
-SettingsLocation ChooseSettingsFile(const std::string& executable_path,
-                                    const InstalledFolders& installed,
-                                    const SettingsEnvironment& environment);
+Result<SettingsLocation> ChooseSettingsFile(const std::string& executable_path,
+                                            const InstalledFolders& installed,
+                                            const SettingsEnvironment& environment);
 
 // The help file: Quillet.chm beside the executable when `exists` says it is there; else the one
 // in the installed documentation folder when that exists; else the first for a program run from

@@ -180,36 +180,37 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line) {
         [&]() -> Result<OrderEvent> { return Refused("unknown event " + Quoted(event_name)); });
 }
 
-std::string FormatReply(const OrderEvent& handled) {
-    if (const auto* placed = std::get_if<OrderPlaced>(&handled);
-        placed && !placed->NotListed.empty()) {
-        return FormatError(placed->NotListed);
+std::string FormatReply(const OrderEvent& handled, const EventReply& reply) {
+    const auto text = [](const auto& value) {
+        return json(value).dump(-1, ' ', false, json::error_handler_t::replace);
+    };
+    if (!reply.not_listed.empty()) {
+        return FormatError(reply.not_listed);
     }
     if (const auto* connect = std::get_if<Connect>(&handled)) {
-        return "{\"ok\":true,\"Answer\":" + std::to_string(connect->Answer) + "}";
+        return "{\"ok\":true,\"Answer\":" + std::to_string(reply.answer.value_or(connect->Answer)) +
+               "}";
     }
     if (const auto* query = std::get_if<QueryConnected>(&handled)) {
-        return "{\"ok\":true,\"Answer\":" + std::to_string(query->Answer) + "}";
+        return "{\"ok\":true,\"Answer\":" + std::to_string(reply.answer.value_or(query->Answer)) +
+               "}";
     }
-    if (const auto* status = std::get_if<Status>(&handled)) {
-        return std::string("{\"ok\":true,\"Connected\":") + (status->Connected ? "true" : "false") +
-               ",\"Waiting\":" + std::to_string(status->Waiting) +
-               ",\"Failed\":" + std::to_string(status->Failed) +
-               ",\"Delivered\":" + std::to_string(status->Delivered) + ",\"FIX\":\"" + status->FIX +
-               "\"" +
-               (status->Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status->Unsaved) : "") + "}";
+    if (std::holds_alternative<Status>(handled)) {
+        const MailStatus status = reply.status.value_or(MailStatus{});
+        return std::string("{\"ok\":true,\"Connected\":") + (status.Connected ? "true" : "false") +
+               ",\"Waiting\":" + std::to_string(status.Waiting) +
+               ",\"Failed\":" + std::to_string(status.Failed) +
+               ",\"Delivered\":" + std::to_string(status.Delivered) +
+               ",\"FIX\":" + text(status.FIX) +
+               (status.Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status.Unsaved) : "") + "}";
     }
     // A Shutdown names the orders whose mails were lost.
-    if (const auto* shutdown = std::get_if<Shutdown>(&handled);
-        shutdown && !shutdown->Lost.empty()) {
-        return "{\"ok\":true,\"Lost\":" +
-               json(shutdown->Lost).dump(-1, ' ', false, json::error_handler_t::replace) + "}";
+    if (!reply.lost.empty()) {
+        return "{\"ok\":true,\"Lost\":" + text(reply.lost) + "}";
     }
     // An order whose mail is in memory only says so, with the reason.
-    const std::string* unsaved = UnsavedNoteOf(handled);
-    if (unsaved != nullptr && !unsaved->empty()) {
-        return "{\"ok\":true,\"Unsaved\":" +
-               json(*unsaved).dump(-1, ' ', false, json::error_handler_t::replace) + "}";
+    if (!reply.unsaved.empty()) {
+        return "{\"ok\":true,\"Unsaved\":" + text(reply.unsaved) + "}";
     }
     return "{\"ok\":true}";
 }

@@ -12,8 +12,8 @@
 //   Disconnect, Shutdown, Status, Show: no fields
 // Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
 // OrderType, Answer) are JSON integers written without a fraction or exponent, from
-// -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not; Quantity is above 0. Prices (StopPrice,
-// LimitPrice, NewStopPrice, NewLimitPrice) are any finite JSON number.
+// -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not; Quantity is above 0.
+// Prices (StopPrice, LimitPrice, NewStopPrice, NewLimitPrice) are any finite JSON number.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/orders/event_reply.h"
 #include "app/orders/order_events.h"
 #include "support/result.h"
 
@@ -34,8 +35,9 @@ inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
 // included), is not a JSON object, lacks "event" or has a non-text one, names an unknown event,
 // holds a field the event does not have or the same field twice, lacks a required field, or has a
 // value of the wrong type or out of range, a text longer than kMaxOrderTextChars
-// (order_texts.h), or an OrderPlaced whose Quantity is not above 0 (order_quantity.h). The event's texts come back without direction controls (CleanOrderTexts). Never
-// throws; does not check the line's length.
+// (order_texts.h), or an OrderPlaced whose Quantity is not above 0 (order_quantity.h). The event's
+// texts come back without direction controls (CleanOrderTexts). Never throws; does not check the
+// line's length.
 Result<OrderEvent> ParseControlRequest(std::string_view line);
 
 // The two readers ParseControlRequest tries in turn. ReadPlainRequest is the quick one, for
@@ -46,13 +48,15 @@ Result<OrderEvent> ParseControlRequest(std::string_view line);
 std::optional<OrderEvent> ReadPlainRequest(std::string_view line);
 Result<OrderEvent> ReadAnyRequest(std::string_view line);
 
-// The reply to a handled request, without a line end: {"ok":true}; for Connect and
-// QueryConnected {"ok":true,"Answer":n} with the Answer the handler left; for Status
+// The reply to a handled request, `handled` with what its handler answered, without a line end:
+// {"ok":true}; for Connect and QueryConnected {"ok":true,"Answer":n} with the reply's Answer, or
+// the request's where the reply has none; for Status
 // {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n,"FIX":"..."}, with
 // ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
-// mail is in memory only {"ok":true,"Unsaved":"why"}; for a placed order that made no line
-// the error reply (FormatError) of why not.
-std::string FormatReply(const OrderEvent& handled);
+// mail is in memory only {"ok":true,"Unsaved":"why"}; for a Shutdown that lost mails
+// {"ok":true,"Lost":[order ids]}; for a placed order that made no line the error reply
+// (FormatError) of why not.
+std::string FormatReply(const OrderEvent& handled, const EventReply& reply);
 
 // The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes
 // of `message` that are not valid UTF-8 become U+FFFD. Never throws.

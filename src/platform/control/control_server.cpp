@@ -137,17 +137,18 @@ void ControlServer::Pump(quint64 id) {
         }
         dispatched_.insert(id);
         dispatcher_.Submit(std::move(request).value(), EventSource::kSocket,
-                           [this, alive = QPointer<ControlServer>(this), id](const OrderEvent& e) {
+                           [this, alive = QPointer<ControlServer>(this), id](
+                               const OrderEvent& e, const EventReply& reply) {
                                if (alive) {
-                                   Answer(id, e);
+                                   Answer(id, e, reply);
                                }
                            });
     }
 }
 
-void ControlServer::Answer(quint64 id, const OrderEvent& event) {
+void ControlServer::Answer(quint64 id, const OrderEvent& event, const EventReply& reply) {
     dispatched_.erase(id);
-    Reply(id, FormatReply(event));
+    Reply(id, FormatReply(event, reply));
     if (std::holds_alternative<Shutdown>(event)) {
         return;  // the program ends: what is left of the reply goes out in FlushRepliesAtEnd
     }

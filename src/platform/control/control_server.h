@@ -45,8 +45,8 @@ class ControlServer final : public QObject {
     Q_OBJECT
 
   public:
-    // Hands every valid request to `dispatcher`, which must outlive the server; the reply
-    // carries the Answer its handler left (Connect, QueryConnected).
+    // Hands every valid request to `dispatcher`, which must outlive the server; each reply line
+    // is the handler's reply to it.
     explicit ControlServer(OrderDispatcher& dispatcher, QObject* parent = nullptr);
     // Stops listening, drops every client and removes the socket file if it is still ours.
     ~ControlServer() override;
@@ -76,7 +76,7 @@ class ControlServer final : public QObject {
     // Answers the lines client `id` holds, up to the first valid request, which goes to the
     // dispatcher; nothing while one of its requests is with the dispatcher.
     void Pump(quint64 id);
-    void Answer(quint64 id, const OrderEvent& event);
+    void Answer(quint64 id, const OrderEvent& event, const EventReply& reply);
     void OnFinished(quint64 id);
     void Reply(quint64 id, const std::string& reply);
     ControlConnection* Find(quint64 id) const;

@@ -158,7 +158,8 @@ void FixSource::Report(const std::string& session, const std::string& day, int s
     }
     // Once the source has gone, the engine has been told the report was not handled.
     dispatcher_.Submit(std::move(event), EventSource::kFix,
-                       lifetime_.Guard([this, &handled, session, seq, exec_id](const OrderEvent&) {
+                       lifetime_.Guard([this, &handled, session, seq, exec_id](const OrderEvent&,
+                                                                               const EventReply&) {
                            // Kept only now: a report that an end or a kill cut short is handled
                            // when it comes again.
                            if (const auto error = handled.Add(exec_id)) {

@@ -54,8 +54,9 @@ struct PendingReplies {
     bool lines;
 };
 
-void Done(PendingReplies& pending, size_t index, const OrderEvent& event) {
-    pending.replies[index] = FormatReply(event);
+void Done(PendingReplies& pending, size_t index, const OrderEvent& event,
+          const EventReply& handled) {
+    pending.replies[index] = FormatReply(event, handled);
     if (--pending.left > 0 || !pending.queue) {
         return;
     }
@@ -121,7 +122,9 @@ bool HttpEndpoint::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
                                                     verdict.resource == HttpResource::kEventLines);
     for (size_t i = 0; i < events.size(); ++i) {
         dispatcher_.Submit(std::move(events[i]), EventSource::kHttp,
-                           [pending, i](const OrderEvent& event) { Done(*pending, i, event); });
+                           [pending, i](const OrderEvent& event, const EventReply& reply) {
+                               Done(*pending, i, event, reply);
+                           });
     }
     return true;
 }
