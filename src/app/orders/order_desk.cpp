@@ -27,7 +27,9 @@ OrderDesk::OrderDesk(formQuillet& window, Outbox& outbox, SetupDialogSlot& setup
 void OrderDesk::Handle(OrderEvent& event, EventSource source, std::function<void()> finish) {
     // An order's reply says so when its mail could only be kept in memory; the event lives as
     // long as its reply.
-    Handling handling{source, OrderReply(std::move(finish), UnsavedNoteOf(event))};
+    const std::string* message_id_left = MessageIdLeftOf(event);
+    Handling handling{source, OrderReply(std::move(finish), UnsavedNoteOf(event)),
+                      message_id_left ? *message_id_left : ""};
     struct Dispatch {
         OrderDesk& desk;
         Handling& handling;
@@ -156,7 +158,7 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
         return;
     }
     outbox_.Send(window_.List1.ListCount() - 1, orderid, subject, buf, settings,
-                 std::exchange(handling.reply, {}), std::move(row));
+                 std::exchange(handling.reply, {}), std::move(row), handling.message_id_left);
 }
 
 JournalEventRecord OrderDesk::JournalRow(const OrderEvent& event, std::string line,

@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/shell/form_quillet.h"
 #include "app/journal/journal.h"
 #include "app/orders/order_events.h"
 #include "app/orders/order_reply.h"
 #include "app/outbox/notifier.h"
 #include "app/outbox/outbox.h"
+#include "app/shell/form_quillet.h"
 
 namespace quillet {
 
@@ -30,6 +30,7 @@ class SetupDialogSlot;
 struct Handling {
     EventSource source = EventSource::kSocket;  // for the journal
     OrderReply reply;                           // told once the event's reply may go
+    std::string message_id_left = {};           // its mail's, when the event names one
 };
 
 class OrderDesk {

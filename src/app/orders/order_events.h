@@ -23,6 +23,9 @@ struct OrderPlaced {
     std::string Unsaved = {};
     // Not the platform's: why it made no line (and no mail), for the reply; empty when it did.
     std::string NotListed = {};
+    // Not the platform's: what its mail's Message-ID is made of, the same whichever run mails
+    // it (a FIX report's); empty: a new one.
+    std::string MessageIdLeft = {};
 
     bool operator==(const OrderPlaced&) const = default;
 };
@@ -31,6 +34,9 @@ struct OrderCancelled {
     std::string OrderId;
     // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
     std::string Unsaved = {};
+    // Not the platform's: what its mail's Message-ID is made of, the same whichever run mails
+    // it (a FIX report's); empty: a new one.
+    std::string MessageIdLeft = {};
 
     bool operator==(const OrderCancelled&) const = default;
 };
@@ -41,6 +47,9 @@ struct OrderModified {
     double NewLimitPrice = 0;
     // Not the platform's: why its mail is in memory only, for the reply; empty once it is safe.
     std::string Unsaved = {};
+    // Not the platform's: what its mail's Message-ID is made of, the same whichever run mails
+    // it (a FIX report's); empty: a new one.
+    std::string MessageIdLeft = {};
 
     bool operator==(const OrderModified&) const = default;
 };
@@ -122,6 +131,19 @@ inline const std::string* UnsavedNoteOf(const OrderEvent& event) {
 
 inline std::string* UnsavedNoteOf(OrderEvent& event) {
     return const_cast<std::string*>(UnsavedNoteOf(static_cast<const OrderEvent&>(event)));
+}
+
+// The MessageIdLeft of an order event; none for the other events.
+inline std::string* MessageIdLeftOf(OrderEvent& event) {
+    return std::visit(
+        [](auto& e) -> std::string* {
+            if constexpr (requires { e.MessageIdLeft; }) {
+                return &e.MessageIdLeft;
+            } else {
+                return nullptr;
+            }
+        },
+        event);
 }
 
 }  // namespace quillet
