@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/shell/form_quillet.h"
 #include "app/journal/journal.h"
 #include "app/orders/order_events.h"
 #include "app/orders/order_reply.h"
 #include "app/outbox/notifier.h"
 #include "app/outbox/outbox.h"
-#include "app/shell/form_quillet.h"
 
 namespace quillet {
 
