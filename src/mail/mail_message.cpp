@@ -274,19 +274,23 @@ std::string MessageIdIn(std::string_view message) {
     return std::string(message.substr(from, message.find("\r\n", from) - from));
 }
 
-std::string NewMessageId(std::string_view sender_address) {
+std::string MessageIdOf(std::string_view left, std::string_view sender_address) {
     std::string address = EnvelopeAddress(sender_address);
     const auto at = address.rfind('@');
     std::string domain = at == std::string::npos ? std::string() : address.substr(at + 1);
     if (!IsDomainText(domain)) {
         domain = "quillet.localdomain";
     }
+    return "<" + std::string(left) + "@" + domain + ">";
+}
+
+std::string NewMessageId(std::string_view sender_address) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char id[64];
     std::snprintf(id, sizeof id, "%016llx.%016llx", static_cast<unsigned long long>(random()),
                   static_cast<unsigned long long>(
                       std::chrono::system_clock::now().time_since_epoch().count()));
-    return "<" + std::string(id) + "@" + domain + ">";
+    return MessageIdOf(id, sender_address);
 }
 
 std::string FromHeader(std::string_view sender_name, std::string_view sender_address) {

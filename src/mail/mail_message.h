@@ -32,6 +32,11 @@ std::string FromHeader(std::string_view sender_name, std::string_view sender_add
 // when it has a usable one.
 std::string NewMessageId(std::string_view sender_address);
 
+// The identifier "<left@domain>", with the domain NewMessageId would take for `sender_address`:
+// the same for the same two, whenever and by whichever run it is made. `left` is the caller's
+// dot-atom text (letters, digits, dots); CR and LF in it are blanked when the message is built.
+std::string MessageIdOf(std::string_view left, std::string_view sender_address);
+
 // The value of the Message-ID header of `message` (headers and body as BuildMessage writes
 // them); empty when it has none. For a message read back from where it was kept.
 std::string MessageIdIn(std::string_view message);

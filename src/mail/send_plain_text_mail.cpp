@@ -50,7 +50,9 @@ SendResult ComposePlainTextMail(const SendRequest& request) {
     }
     const MailContent content{request.sender_name, request.sender_address, request.subject,
                               request.body};
-    mail.message_id = NewMessageId(request.sender_address);
+    mail.message_id = request.message_id_left.empty()
+                          ? NewMessageId(request.sender_address)
+                          : MessageIdOf(request.message_id_left, request.sender_address);
     mail.message = BuildMessage(content, std::chrono::system_clock::now(), mail.message_id);
     return SendResult{SendFailure::kNone, "", false, std::move(mail)};
 }

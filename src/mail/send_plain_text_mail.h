@@ -42,6 +42,9 @@ struct SendRequest {
     // Not blank: the login takes the access token this command line prints (XOAUTH2) in place
     // of the password. Split as SplitCommandLine does, and run without a shell.
     std::string token_command = {};
+    // Not empty: the message's Message-ID is MessageIdOf this and the sender address, the same
+    // at every composition (a mail that may be composed again by a later run); empty: a new one.
+    std::string message_id_left = {};
 };
 
 // A message as first composed, with the envelope it was composed for: what the outbox keeps.
@@ -68,8 +71,8 @@ struct SendResult {
 
 // Checks the sender and the recipients of the request (each must be a mailbox address,
 // IsMailboxAddress, once a "Name <addr>" entry gives its addr) and builds its message, with a
-// Message-ID of its own: `composed` set, or a failure of the request (permanent) and nothing
-// composed. Touches no network.
+// Message-ID of its own (or the one `message_id_left` makes): `composed` set, or a failure of the
+// request (permanent) and nothing composed. Touches no network.
 SendResult ComposePlainTextMail(const SendRequest& request);
 
 // Composes the message (ComposePlainTextMail) and hands it to `transport`. No failure when the

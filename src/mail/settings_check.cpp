@@ -87,6 +87,21 @@ SendRequest MailRequestFor(const MailSettings& settings) {
     return request;
 }
 
+namespace {
+
+// The request of `settings` for a message of `subject` and `body`, under the Message-ID that
+// `message_id_left` makes, if any.
+SendRequest MessageRequest(const MailSettings& settings, const std::string& subject,
+                           const std::string& body, const std::string& message_id_left) {
+    SendRequest request = MailRequestFor(settings);
+    request.subject = subject;
+    request.body = body;
+    request.message_id_left = message_id_left;
+    return request;
+}
+
+}  // namespace
+
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
@@ -105,27 +120,22 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
 }
 
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
-                       const std::string& body) {
+                       const std::string& body, const std::string& message_id_left) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
                           std::nullopt};
     }
-    SendRequest request = MailRequestFor(settings);
-    request.subject = subject;
-    request.body = body;
-    return ComposePlainTextMail(request);
+    return ComposePlainTextMail(MessageRequest(settings, subject, body, message_id_left));
 }
 
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
-                          bool fresh_connection) {
+                          bool fresh_connection, const std::string& message_id_left) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
                           std::nullopt};
     }
-    SendRequest request = MailRequestFor(settings);
-    request.subject = subject;
-    request.body = body;
+    SendRequest request = MessageRequest(settings, subject, body, message_id_left);
     request.fresh_connection = fresh_connection;
     return SendPlainTextMail(transport, request);
 }

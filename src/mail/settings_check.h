@@ -37,15 +37,17 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail);
 
 // Composes a message of `subject` and `body` with `settings` (ComposePlainTextMail), sending
-// nothing. Settings errors as RetryMail's, with nothing composed.
+// nothing; with `message_id_left`, under the Message-ID it makes (SendRequest). Settings errors
+// as RetryMail's, with nothing composed.
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
-                       const std::string& body);
+                       const std::string& body, const std::string& message_id_left = {});
 
 // Composes a message of `subject` and `body` with `settings` as they are now, and sends it to
 // their recipients; with `fresh_connection`, never over a connection kept from an earlier
-// message. Settings errors as RetryMail's.
+// message; with `message_id_left`, under the Message-ID it makes. Settings errors as
+// RetryMail's.
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
-                          bool fresh_connection = false);
+                          bool fresh_connection = false, const std::string& message_id_left = {});
 
 }  // namespace quillet

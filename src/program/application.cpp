@@ -144,8 +144,8 @@ int Application::Run() {
 bool Application::Start(int& status) {
     // Listen first: a second Quillet must stop before it touches the settings.
     dispatcher_.emplace(
-        [this](const OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
-            main_.desk.Handle(event, source, std::move(finish));
+        [this](const OrderEvent& event, const EventOrigin& origin, OrderDispatcher::Finish finish) {
+            main_.desk.Handle(event, origin, std::move(finish));
         },
         &PostToEventLoop);
     server_.emplace(*dispatcher_);

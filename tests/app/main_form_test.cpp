@@ -137,7 +137,7 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
     OrderDispatcher* self = nullptr;
     OrderDispatcher::Finish held;  // an order whose reply waits for its mail
     OrderDispatcher dispatcher(
-        [&](const OrderEvent& event, EventSource source, OrderDispatcher::Finish finish) {
+        [&](const OrderEvent& event, const EventOrigin& origin, OrderDispatcher::Finish finish) {
             if (std::holds_alternative<Connect>(event)) {
                 seen.push_back("connect");
                 EXPECT_TRUE(self->Busy());
@@ -149,7 +149,7 @@ TEST(OrderDispatcherTest, OneEventAtATimeAndANestedLoopDoesNotReenter) {
                 loop.Run();
                 seen.push_back("connect returns");
             } else if (std::holds_alternative<OrderCancelled>(event)) {
-                seen.push_back(std::string("cancel from ") + SourceName(source));
+                seen.push_back(std::string("cancel from ") + SourceName(origin.source));
                 held = std::move(finish);
                 return;
             } else {

@@ -185,6 +185,33 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     StopQuillet();
 }
 
+// Where a kill lost a report's ExecID after the server took its mail (here: the ExecIDs' file
+// removed), the report resent after the restart is mailed again under the first mail's
+// Message-ID, so that mail programs see the copy; another report has one of its own.
+TEST_F(DropCopy, AReportMailedAgainAfterItsExecIdWasLostCarriesTheFirstMessageId) {
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report 0 E1 77 1 2 100 12.5 0");
+    ASSERT_EQ(Mails(1).size(), 1u);
+    StopQuillet();
+    ASSERT_TRUE(Heard("logout"));
+    ASSERT_TRUE(std::filesystem::remove(dir_.Path("quillet-fix/FIX.4.4_QUILLET-_BROKER.exec-ids")));
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report 0 E1 77 1 2 100 12.5 0 dup");
+    Tell("report 4 E2 77 1 2 100 12.5 0");
+    ASSERT_EQ(Mails(3).size(), 3u);
+    std::vector<std::string> ids;
+    for (const auto& mail : smtp_.Received()) {
+        const size_t at = mail.content.find("\r\nMessage-ID: ") + 14;
+        ids.push_back(mail.content.substr(at, mail.content.find("\r\n", at) - at));
+    }
+    EXPECT_TRUE(ids[0].starts_with("<") && ids[0].ends_with("@example.com>")) << ids[0];
+    EXPECT_EQ(ids[1], ids[0]);
+    EXPECT_NE(ids[2], ids[0]);
+    StopQuillet();
+}
+
 // A report sent again while the first is still being handled (its mail not yet safe; the
 // engine reads on at once here) is mailed once.
 TEST_F(DropCopy, AReportSentAgainWhileTheFirstIsHandledIsMailedOnce) {

@@ -89,7 +89,7 @@ class ControlServerTest : public testing::Test {
     std::function<void(const OrderEvent&)> on_event = [](const OrderEvent&) {};
     int calls = 0;
     OrderDispatcher dispatcher{
-        [this](const OrderEvent& event, EventSource, const OrderDispatcher::Finish& finish) {
+        [this](const OrderEvent& event, const EventOrigin&, const OrderDispatcher::Finish& finish) {
             ++calls;
             on_event(event);
             finish({});

@@ -24,8 +24,9 @@ OrderDesk::OrderDesk(formQuillet& window, Outbox& outbox, SetupDialogSlot& setup
       screen_(screen),
       services_(std::move(services)) {}
 
-void OrderDesk::Handle(const OrderEvent& event, EventSource source, OrderReply::Finish finish) {
-    Handling handling{source, OrderReply(std::move(finish))};
+void OrderDesk::Handle(const OrderEvent& event, const EventOrigin& origin,
+                       OrderReply::Finish finish) {
+    Handling handling{origin.source, OrderReply(std::move(finish)), origin.message_id_left};
     struct Dispatch {
         OrderDesk& desk;
         Handling& handling;
@@ -160,7 +161,7 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
         return;
     }
     outbox_.Send(window_.List1.ListCount() - 1, orderid, subject, buf, settings,
-                 std::exchange(handling.reply, {}), std::move(row));
+                 std::exchange(handling.reply, {}), std::move(row), handling.message_id_left);
 }
 
 JournalEventRecord OrderDesk::JournalRow(const OrderEvent& event, std::string line,

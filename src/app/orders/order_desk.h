@@ -29,6 +29,7 @@ class SetupDialogSlot;
 struct Handling {
     EventSource source = EventSource::kSocket;  // for the journal
     OrderReply reply;                           // told once the event's reply may go
+    std::string message_id_left = {};           // its mail's, when the origin names one
 };
 
 class OrderDesk {
@@ -49,8 +50,8 @@ class OrderDesk {
 
     // Runs the handler of whichever event it is. `finish` (may be empty) is told the event's
     // reply: when the handler returns, or, for an order whose mail it sends, once that mail is
-    // safe (see Outbox), within the outbox's reply bound. `source` is where the event came from.
-    void Handle(const OrderEvent& event, EventSource source = EventSource::kSocket,
+    // safe (see Outbox), within the outbox's reply bound. `origin` is where the event came from.
+    void Handle(const OrderEvent& event, const EventOrigin& origin = {},
                 OrderReply::Finish finish = {});
 
     // The events of the order-notification control. A placed order makes a line only while

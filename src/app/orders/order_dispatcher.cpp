@@ -7,8 +7,8 @@ namespace quillet {
 OrderDispatcher::OrderDispatcher(Handler handler, Post post)
     : handler_(std::move(handler)), post_(std::move(post)) {}
 
-void OrderDispatcher::Submit(OrderEvent event, EventSource source, Done done) {
-    waiting_.push_back({std::move(event), source, std::move(done)});
+void OrderDispatcher::Submit(OrderEvent event, EventOrigin origin, Done done) {
+    waiting_.push_back({std::move(event), std::move(origin), std::move(done)});
     if (handling_ || telling_ || pass_posted_ || waiting_.size() > 1) {
         SchedulePass();
         return;
@@ -33,7 +33,7 @@ void OrderDispatcher::HandleNext() {
     auto next = std::make_shared<Waiting>(std::move(waiting_.front()));
     waiting_.pop_front();
     handling_ = true;
-    handler_(next->event, next->source, lifetime_.Guard([this, next](const EventReply& reply) {
+    handler_(next->event, next->origin, lifetime_.Guard([this, next](const EventReply& reply) {
         if (!next->finished) {
             next->finished = true;
             next->reply = reply;

@@ -25,7 +25,8 @@ class OrderDispatcher {
     // Called once by a handler, during its run or later, with its event's reply when it may go.
     using Finish = std::function<void(const EventReply& reply)>;
     // Handles one event.
-    using Handler = std::function<void(const OrderEvent& event, EventSource source, Finish finish)>;
+    using Handler =
+        std::function<void(const OrderEvent& event, const EventOrigin& origin, Finish finish)>;
     // Runs `task` on a later pass of the event loop.
     using Post = std::function<void(std::function<void()> task)>;
     // Told of an event once its handler has called `finish`, with the reply it gave (a
@@ -38,8 +39,8 @@ class OrderDispatcher {
 
     // Handles `event` at once when no event is being handled or waiting and no `done` is
     // running; otherwise queues it for a later pass. `done` (may be empty) runs as said above.
-    // `source` says where the event came from, for the handler.
-    void Submit(OrderEvent event, EventSource source, Done done);
+    // `origin` says where the event came from, for the handler.
+    void Submit(OrderEvent event, EventOrigin origin, Done done);
 
     // Whether an event is being handled (perhaps inside a nested event loop).
     bool Busy() const { return handling_; }
@@ -47,7 +48,7 @@ class OrderDispatcher {
   private:
     struct Waiting {
         OrderEvent event;
-        EventSource source;
+        EventOrigin origin;
         Done done;
         bool finished = false;
         EventReply reply = {};

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 
 namespace quillet {
@@ -69,6 +70,18 @@ struct Show {
 
 // Where an event came from: the control socket, the local HTTP endpoint or the FIX drop copy.
 enum class EventSource { kSocket, kHttp, kFix };
+
+// Where an event came from, with what it fixes of its mail beforehand.
+struct EventOrigin {
+    EventOrigin(EventSource from = EventSource::kSocket,  // NOLINT: implicit, a source alone
+                std::string id_left = {})
+        : source(from), message_id_left(std::move(id_left)) {}
+
+    EventSource source;
+    // What its mail's Message-ID is made of, the same whichever run mails it (a FIX report's);
+    // empty: a new one.
+    std::string message_id_left;
+};
 
 // "socket", "http" or "fix", as the journal keeps it.
 inline const char* SourceName(EventSource source) {

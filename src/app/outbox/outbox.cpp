@@ -64,11 +64,13 @@ void Outbox::Start() {
 
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body, const MailSettings& settings,
-                  Safe safe, std::optional<JournalEventRecord> journal_row) {
+                  Safe safe, std::optional<JournalEventRecord> journal_row,
+                  const std::string& message_id_left) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
-    SendResult composed = pending ? SendResult{} : ComposeWith(settings, subject, body);
+    SendResult composed =
+        pending ? SendResult{} : ComposeWith(settings, subject, body, message_id_left);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
@@ -87,6 +89,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     Item item;
     item.entry =
         OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
+    item.entry.message_id_left = message_id_left;
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
@@ -274,9 +277,10 @@ void Outbox::Attempt(Item& item) {
     SmtpTransport& transport = services_.transport;
     services_.mail.Submit(
         [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry] {
-            SendResult result =
-                entry.mail ? RetryMail(transport, settings, *entry.mail)
-                           : ComposeAndSend(transport, settings, entry.subject, entry.body);
+            SendResult result = entry.mail
+                                    ? RetryMail(transport, settings, *entry.mail)
+                                    : ComposeAndSend(transport, settings, entry.subject, entry.body,
+                                                     false, entry.message_id_left);
             if (result.ok()) {
                 bool kept = false;
                 {

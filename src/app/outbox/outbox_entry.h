@@ -22,6 +22,9 @@ struct OutboxEntry {
     bool failed = false;     // marked failed: no attempt until the user asks for one
     int32_t attempts = 0;    // attempts after the first
     std::string reason;      // why the latest attempt failed
+    // Not empty: what its Message-ID is made of when it is composed (SendRequest), so that a mail
+    // that another run may send too has the same one.
+    std::string message_id_left = {};
 
     bool operator==(const OutboxEntry&) const = default;
 };

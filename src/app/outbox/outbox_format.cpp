@@ -45,6 +45,9 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
     line("Reason", entry.reason);
     line("Subject-Bytes", std::to_string(entry.subject.size()));
     line("Body-Bytes", std::to_string(entry.body.size()));
+    if (!entry.message_id_left.empty()) {
+        line("Message-Id-Left", entry.message_id_left);
+    }
     if (entry.mail) {
         line("Mail-From", entry.mail->mail_from);
         for (const std::string& recipient : entry.mail->recipients) {
@@ -108,7 +111,8 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
         field("Body-Bytes") ? ReadNumber<size_t>(*field("Body-Bytes")) : std::nullopt;
     const std::string* message_text = field("Message-Bytes");
     const auto message_bytes = message_text ? ReadNumber<size_t>(*message_text) : std::nullopt;
-    const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0);
+    const std::string* message_id_left = field("Message-Id-Left");
+    const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0) + (message_id_left ? 1 : 0);
     if (!id || !order || !state || !reason || !created || !attempts || !subject_bytes ||
         !body_bytes || (*state != "waiting" && *state != "failed") || fields.size() != known ||
         (from == nullptr) != (message_text == nullptr) || (message_text && !message_bytes) ||
@@ -132,6 +136,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.reason = *reason;
     entry.subject = std::string(bytes.substr(0, subject_size));
     entry.body = std::string(bytes.substr(subject_size, body_size));
+    entry.message_id_left = message_id_left ? *message_id_left : "";
     if (from) {
         const std::string_view message = bytes.substr(subject_size + body_size);
         entry.mail =

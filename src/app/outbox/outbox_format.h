@@ -6,7 +6,9 @@
 //   Id, Order, Created, State (waiting or failed), Attempts, Reason
 //   Mail-From, and one Rcpt-To per recipient (only with a message)
 //   Subject-Bytes, Body-Bytes, and Message-Bytes (only with a message)
-// Line breaks in the one-line values (order id, reason) are written as blanks.
+//   Message-Id-Left (only when the entry has one)
+// Line breaks in the one-line values (order id, reason, Message-ID's left part) are written as
+// blanks.
 #pragma once
 
 #include <optional>

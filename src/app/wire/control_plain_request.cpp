@@ -242,7 +242,8 @@ std::optional<OrderEvent> Fill(const std::array<FieldRule<Event>, N>& rules, con
             return std::nullopt;
         }
     }
-    return OrderEvent{std::move(event)};
+    // Made in place: through a temporary, g++ 12 -O2 warns falsely (maybe-uninitialized).
+    return std::optional<OrderEvent>(std::in_place, std::move(event));
 }
 
 }  // namespace

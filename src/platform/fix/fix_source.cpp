@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QCryptographicHash>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -28,6 +29,19 @@ std::string FileName(std::string session) {
         c = plain ? c : '_';
     }
     return session;
+}
+
+// What the Message-ID of a report's mail is made of: the same for the same report of a session's
+// day, whichever run mails it. An ExecID is unique within the session's day only, so the day is
+// part of it. 32 hexadecimal digits of a SHA-256, for no two reports to share one.
+std::string ReportMessageIdLeft(const std::string& session, const std::string& day,
+                                const std::string& exec_id) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const std::string* part : {&session, &day, &exec_id}) {
+        hash.addData(QByteArray::number(static_cast<qulonglong>(part->size())) + ':');
+        hash.addData(QByteArrayView(part->data(), static_cast<qsizetype>(part->size())));
+    }
+    return hash.result().toHex().left(32).toStdString();
 }
 
 // How long the engine's thread waits for a report to be handled before it lets the engine count
@@ -156,8 +170,11 @@ void FixSource::Report(const std::string& session, const std::string& day, int s
         unhandled_->Done(session, seq);
         return;
     }
+    // Where a kill leaves it open whether the mail went out (the server took it before the
+    // ExecID was kept), the report is mailed again under the first mail's Message-ID.
+    EventOrigin origin(EventSource::kFix, ReportMessageIdLeft(session, handled.Day(), exec_id));
     // Once the source has gone, the engine has been told the report was not handled.
-    dispatcher_.Submit(std::move(event), EventSource::kFix,
+    dispatcher_.Submit(std::move(event), std::move(origin),
                        lifetime_.Guard([this, &handled, session, seq, exec_id](const OrderEvent&,
                                                                                const EventReply&) {
                            // Kept only now: a report that an end or a kill cut short is handled

@@ -3,8 +3,10 @@
 // Connect, a logout or a lost connection a Disconnect (once no session is logged on), and each
 // execution report New, Replaced or Canceled the order event of fix_report.h, submitted to the
 // program's one dispatcher on the user-interface thread. A report whose ExecID the session
-// handled before that day is dropped (handled_exec_ids.h). The store, the log and the ExecIDs
-// are kept in `quillet-fix/` beside the session settings file.
+// handled before that day is dropped (handled_exec_ids.h). A report's mail has a Message-ID made
+// of its session, its day and its ExecID: one mailed again, where a kill left it open whether the
+// first went out, carries the first one's. The store, the log and the ExecIDs are kept in
+// `quillet-fix/` beside the session settings file.
 //
 // The engine counts a report as received only once the dispatcher has handled it (its line
 // listed, its mail safe) or the source ends, and the ExecID is kept only then; the reports not

@@ -28,6 +28,9 @@ class HandledExecIds {
     // the reason when the file could not be written; the ExecID is remembered in memory anyway.
     // An ExecID may hold any byte: one with a line break is kept escaped.
     std::optional<std::string> Add(const std::string& exec_id);
+    // The name of the day it keeps: the first name it was told of that day, in this run or an
+    // earlier one.
+    const std::string& Day() const { return day_; }
 
   private:
     void StartDay(const std::string& day);
