@@ -63,6 +63,16 @@ Result<> CheckMailSettings(const MailSettings& settings) {
     return {};
 }
 
+std::optional<std::string> MailNotSetUp(const MailSettings& settings) {
+    if (IsBlank(settings.server)) {
+        return "the outgoing mail server (SMTP) name is empty";
+    }
+    if (settings.send_to.empty()) {
+        return "the 'Send E-mail To' list is empty";
+    }
+    return std::nullopt;
+}
+
 std::string JoinRecipients(const MailSettings& settings) {
     std::string joined;
     for (size_t i = 0; i < settings.send_to.size(); ++i) {

@@ -17,6 +17,11 @@ namespace quillet {
 // token command, the password may be empty.
 Result<> CheckMailSettings(const MailSettings& settings);
 
+// Why `settings` are not set up for mail at all, as a phrase: "the outgoing mail server (SMTP)
+// name is empty" when the server is blank, else "the 'Send E-mail To' list is empty" when there
+// are no recipients; none once both are given (what else is wrong is CheckMailSettings').
+std::optional<std::string> MailNotSetUp(const MailSettings& settings);
+
 // The recipients' bare addresses (EnvelopeAddress) joined by commas, in list order, for
 // SendRequest::bcc. For settings that CheckMailSettings passes, SplitAddressList gives them
 // back one for one: a mailbox holds a comma only inside the quoted string of its local part.

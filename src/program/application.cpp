@@ -182,6 +182,11 @@ bool Application::Start(int& status) {
     history_.emplace(QString::fromStdString(places_.files.journal), &help_);
     help_.AddHelpKey(*window_, "index.html");
     window_->SetShowHistory([this] { history_->Show(); });
+    // A first start, with no settings file yet: the window offers to set up e-mail.
+    if (std::error_code unknown;
+        !std::filesystem::exists(places_.settings_file, unknown) && !unknown) {
+        main_.form.OfferMailSetup();
+    }
     main_.form.Form_Load();
     // The tray: closing the window may keep the program running, and quitting asks first.
     QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the loop

@@ -104,7 +104,7 @@ TEST(ControlProtocolTest, TextsLoseDirectionControlsAndKeepTheirLength) {
 }
 
 TEST(ControlProtocolTest, Replies) {
-    const MailStatus counted{true, 1, 0, 3, "off", 1};
+    const MailStatus counted{true, 1, 0, 3, "off", 1, 2};
     const struct {
         OrderEvent event;
         EventReply reply;
@@ -122,11 +122,12 @@ TEST(ControlProtocolTest, Replies) {
         {Shutdown{}, {.lost = {"1", "2"}}, R"({"ok":true,"Lost":["1","2"]})"},
         {Status{},
          {.status = counted},
-         R"({"ok":true,"Connected":true,"Waiting":1,"Failed":0,"Delivered":3,"FIX":"off",)"
-         R"("Unsaved":1})"},
+         R"({"ok":true,"Connected":true,"Waiting":1,"Failed":0,"NotMailed":2,"Delivered":3,)"
+         R"("FIX":"off","Unsaved":1})"},
         {Status{},
-         {.status = MailStatus{true, 1, 2, 3, "logged on", 0}},
-         R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"Delivered":3,"FIX":"logged on"})"},
+         {.status = MailStatus{true, 1, 2, 3, "logged on", 0, 0}},
+         R"({"ok":true,"Connected":true,"Waiting":1,"Failed":2,"NotMailed":0,"Delivered":3,)"
+         R"("FIX":"logged on"})"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FormatReply(c.event, c.reply), c.line);

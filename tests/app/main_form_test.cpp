@@ -116,6 +116,41 @@ TEST(MainFormTest, TheLiveSettingsOutliveTheDialogAndReadingThemLoadsNothing) {
     EXPECT_TRUE(w.screen.messages.empty());
 }
 
+// Before e-mail is set up, an order's line is marked not mailed with the reason, nothing is
+// sent or kept, and the first such order of a run is told in a notice.
+TEST(MainFormTest, OrdersBeforeEMailIsSetUpAreMarkedNotMailedAndToldOnce) {
+    const struct {
+        void (*unset)(formEmailSetup&);
+        std::string tip;
+    } cases[] = {
+        {[](formEmailSetup& f) { f.txtSMTPserver.SetText(" "); },
+         "Not mailed: the outgoing mail server (SMTP) name is empty."},
+        {[](formEmailSetup& f) { f.lstSendTo.Clear(); },
+         "Not mailed: the 'Send E-mail To' list is empty."},
+    };
+    for (const auto& c : cases) {
+        Main w;
+        OrderEvent connect = Connect{};
+        w.desk.Handle(connect);
+        c.unset(w.setup.Get());
+        for (const char* id : {"1", "2"}) {
+            OrderEvent cancelled = OrderCancelled{id};
+            w.desk.Handle(cancelled);
+        }
+        ASSERT_EQ(w.form.List1.ListCount(), 2u);
+        for (const size_t line : {0u, 1u}) {
+            EXPECT_EQ(w.form.List1.Delivery(line), DeliveryState::NotMailed);
+            EXPECT_TRUE(w.form.List1.DeliveryDetail(line).starts_with(c.tip))
+                << w.form.List1.DeliveryDetail(line);
+        }
+        EXPECT_TRUE(w.transport.deliveries.empty());
+        EXPECT_TRUE(w.outbox.store.entries.empty());
+        ASSERT_EQ(w.outbox.notes.notices.size(), 1u);
+        EXPECT_EQ(w.outbox.notes.notices[0].summary, "Order not mailed: e-mail is not set up");
+        EXPECT_EQ(w.outbox.notes.notices[0].order_id, "1");
+    }
+}
+
 // The dispatcher over a hand-run event loop.
 struct Loop {
     std::deque<std::function<void()>> tasks;

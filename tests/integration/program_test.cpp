@@ -525,6 +525,24 @@ TEST(ProgramTest, ARunWithoutTheLockLeavesTheKeptMailsToTheOwner) {
     EXPECT_EQ(OutboxFiles(quillet).size(), 1u);
 }
 
+// The first start, with no settings file: orders are listed, but neither mailed nor kept for
+// later, and Status counts them.
+TEST(ProgramTest, OrdersBeforeEMailIsSetUpAreCountedAsNotMailed) {
+    Installed quillet(FreePort());
+    std::filesystem::remove(quillet.Path("quillet.ini"));
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto [code, replies] = quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + Order(2) +
+                                              "{\"event\":\"Status\"}\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(replies.find("\"Waiting\":0,\"Failed\":0,\"NotMailed\":2,\"Delivered\":0,"),
+              std::string::npos)
+        << replies;
+    EXPECT_TRUE(OutboxFiles(quillet).empty());
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
 TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     const int port = FreePort();
     Installed quillet(port);
@@ -536,7 +554,7 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
                                               "{\"event\":\"Status\"}\n");
     EXPECT_EQ(code, 0);
     EXPECT_NE(replies.find("{\"ok\":true,\"Connected\":true,\"Waiting\":2,\"Failed\":0,"
-                           "\"Delivered\":0,\"FIX\":\"off\"}"),
+                           "\"NotMailed\":0,\"Delivered\":0,\"FIX\":\"off\"}"),
               std::string::npos)
         << replies;
     EXPECT_TRUE(bus.Saw("2 order mails not sent yet"));  // one notice for the outage
@@ -723,9 +741,10 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
     EXPECT_EQ(code, 0);
     EXPECT_NE(replies.find("{\"ok\":true,\"Unsaved\":\"cannot write "), std::string::npos)
         << replies;
-    EXPECT_NE(replies.find("\"Waiting\":1,\"Failed\":0,\"Delivered\":0,\"FIX\":\"off\","
-                           "\"Unsaved\":1}"),
-              std::string::npos)
+    EXPECT_NE(
+        replies.find("\"Waiting\":1,\"Failed\":0,\"NotMailed\":0,\"Delivered\":0,\"FIX\":\"off\","
+                     "\"Unsaved\":1}"),
+        std::string::npos)
         << replies;
     std::filesystem::remove(folder);
     EXPECT_TRUE(QTest::qWaitFor([&] { return OutboxFiles(quillet).size() == 1; }, 15000));

@@ -231,15 +231,18 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().width() == 300; }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().height() == 147; }));
 
-    p.setup.Get().lstSendTo.Clear();  // nothing to mail
-    OrderEvent cancelled = OrderCancelled{"77"};
+    OrderEvent cancelled = OrderCancelled{"77"};  // no settings: not mailed
     p.main.desk.Handle(cancelled);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.List1()->model()->rowCount() == 1; }));
     const QModelIndex line = p.window.List1()->model()->index(0, 0);
     EXPECT_EQ(line.data().toString(), "Cancel Order: Orderid=77");
-    EXPECT_TRUE(line.data(Qt::DecorationRole).isNull());  // not mailed: no dot
-    p.form.List1.SetDelivery(0, DeliveryState::Failed, "Failed: 550 refused");
     EXPECT_FALSE(line.data(Qt::DecorationRole).isNull());
+    EXPECT_TRUE(line.data(Qt::ToolTipRole)
+                    .toString()
+                    .startsWith("Cancel Order: Orderid=77\nNot mailed: the outgoing mail server "
+                                "(SMTP) name is empty."))
+        << line.data(Qt::ToolTipRole).toString().toStdString();
+    p.form.List1.SetDelivery(0, DeliveryState::Failed, "Failed: 550 refused");
     EXPECT_EQ(line.data(Qt::ToolTipRole).toString(),
               "Cancel Order: Orderid=77\nFailed: 550 refused");
     int history = 0;
@@ -248,6 +251,41 @@ TEST(MainWindowTest, CaptionListAndResizeRule) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&p.window));
     QTest::keyClick(p.window.List1(), Qt::Key_H, Qt::ControlModifier);
     EXPECT_EQ(history, 1);
+    p.window.close();
+}
+
+// At a first start the window offers to set up e-mail on the label's row, after the button in
+// the tab order, at the smallest size too; the link opens the setup dialog, and goes once the
+// dialog closes with a server in the settings.
+TEST(MainWindowTest, TheSetUpLinkOpensTheSetupDialogUntilAServerIsSaved) {
+    Program p;
+    QLabel* link = p.window.SetupLink();
+    EXPECT_FALSE(link->isVisibleTo(&p.window));
+    p.form.OfferMailSetup();
+    p.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.window));
+    p.window.resize(200, 100);  // snaps back to the smallest size
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.frameGeometry().height() == 147; }));
+    ASSERT_TRUE(link->isVisible());
+    const QLabel* label = p.window.findChild<QLabel*>("Label1");
+    EXPECT_GE(link->x(), label->x() + label->fontMetrics().horizontalAdvance(label->text()));
+    EXPECT_TRUE(p.window.rect().contains(link->geometry()));
+    EXPECT_FALSE(link->geometry().intersects(p.window.List1()->geometry()));
+    EXPECT_EQ(p.window.cmdEmailSetup()->nextInFocusChain(), link);
+    for (const std::string server : {"", "127.0.0.1"}) {
+        bool dialog_was_shown = false;
+        QTimer::singleShot(50, [&] {
+            p.setup.Get().txtSMTPserver.SetText(server);
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog_was_shown = dialog != nullptr;
+            if (dialog) {
+                dialog->close();
+            }
+        });
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+        EXPECT_TRUE(dialog_was_shown);
+        EXPECT_EQ(link->isVisible(), server.empty());
+    }
     p.window.close();
 }
 

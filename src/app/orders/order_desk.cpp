@@ -122,6 +122,7 @@ MailStatus OrderDesk::Status_Requested() const {
     const OutboxCounts counts = outbox_.Counts();
     status.Waiting = counts.waiting;
     status.Failed = counts.failed;
+    status.NotMailed = not_mailed_;
     status.Delivered = counts.delivered;
     status.Unsaved = counts.unsaved;
     status.FIX = window_.FixState();
@@ -146,16 +147,30 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
                           std::optional<JournalEventRecord> row) {
     const std::string subject = "CVT order # " + orderid;
     const MailSettings& settings = setup_.Settings();
-    if (settings.send_to.empty()) {
-        // Nothing is meant to be mailed; the status line says why.
+    if (const auto not_set_up = MailNotSetUp(settings)) {
+        // Nothing can be mailed before e-mail is set up; the line, the status line and the
+        // first such order's notice say why.
         if (setup_.IsLoaded()) {
             const Result<> checked = CheckMailSettings(settings);
             setup_.Get().ShowOutcome(SendResult{SendFailure::kInvalidSettings,
                                                 checked ? "" : checked.error().message, true,
                                                 std::nullopt});
         }
+        const std::string why = "Not mailed: " + *not_set_up + ".";
+        ++not_mailed_;
+        const std::string tip =
+            why + " The orders that follow are mailed once e-mail is set up (\"E-mail Setup...\").";
+        window_.ShowDelivery(window_.List1.ListCount() - 1, DeliveryState::NotMailed, tip);
+        if (services_.notifier != nullptr && !std::exchange(told_not_mailed_, true)) {
+            services_.notifier->Notify(
+                {"Order not mailed: e-mail is not set up",
+                 "Order " + orderid + " was listed but not mailed: " + *not_set_up +
+                     ". Set up e-mail with \"E-mail Setup...\" in the main window; the orders "
+                     "that follow are then mailed.",
+                 NoticeUrgency::Critical, orderid});
+        }
         if (row && services_.journal != nullptr) {
-            row->note = "Not mailed: the 'Send E-mail To' list is empty.";
+            row->note = why;
             services_.journal->RecordEvent(std::move(*row));
         }
         return;

@@ -67,16 +67,20 @@ class OrderDesk {
     // reply then names the orders whose mails were lost, before the program ends. A Shutdown
     // that comes meanwhile gets the same answer.
     void CVTOrders1_Shutdown(Handling& handling);
-    // How the mail is doing: the counts of the outbox, and the connection flag.
+    // How the mail is doing: the counts of the outbox, the orders not mailed as e-mail was not
+    // set up, and the connection flag.
     MailStatus Status_Requested() const;
     // Show: brings the main window to the front.
     void Show_Request();
 
     // Mails `buf` under the subject "CVT order # <orderid>" with the live settings, through
     // the outbox, which takes the event's reply; with `row`, the journal gets it with the mail.
-    // Nothing when the recipient list is empty: the setup dialog's status line says why (when
-    // it is loaded), and the journal gets `row` with that note. The first attempt's outcome
-    // shows in the status line too, and the mail's state on the newest order line.
+    // Nothing before e-mail is set up (MailNotSetUp: no server name, or no recipients): the
+    // newest order line is marked not mailed with the reason in its tip, the setup dialog's
+    // status line says why (when it is loaded), the first such order of a run is told in a
+    // notice, Status counts it as NotMailed, and the journal gets `row` with that note. The
+    // first attempt's outcome shows in the status line too, and the mail's state on the newest
+    // order line.
     void SendEmail(const std::string& orderid, const std::string& buf, Handling& handling,
                    std::optional<JournalEventRecord> row = std::nullopt);
 
@@ -98,6 +102,8 @@ class OrderDesk {
     // The replies of the Shutdowns waiting for the outbox to keep what it can.
     std::vector<OrderReply> ending_;
     bool told_not_connected_ = false;  // the notice of an order before Connect has been shown
+    bool told_not_mailed_ = false;     // the notice of an order before e-mail was set up, too
+    int32_t not_mailed_ = 0;           // orders not mailed, as e-mail was not set up
 };
 
 }  // namespace quillet

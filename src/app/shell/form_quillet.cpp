@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "settings/setup_dialog_slot.h"
+#include "support/trim.h"
 #include "ui/screen.h"
 
 namespace quillet {
@@ -41,6 +42,16 @@ void formQuillet::cmdEmailSetup_Click() {
     screen_.ShowSetupDialogModal(setup_.Get());
     if (setup_.Settings() != before) {
         outbox_.RetryFailed();
+    }
+    if (mail_setup_offered_ && !TrimSpaces(setup_.Settings().server).empty()) {
+        mail_setup_offered_ = false;
+        MailSetupOfferChanged.Emit();
+    }
+}
+
+void formQuillet::OfferMailSetup() {
+    if (!std::exchange(mail_setup_offered_, true)) {
+        MailSetupOfferChanged.Emit();
     }
 }
 

@@ -50,8 +50,17 @@ class formQuillet {
     // dialog, which writes the settings file.
     void Form_Unload();
     // "E-mail Setup...": shows the setup dialog modally. Failed mails are tried again when the
-    // dialog closes with the mail settings changed.
+    // dialog closes with the mail settings changed. The offer of the mail's set-up goes once
+    // the dialog closes (which saves the settings) with an outgoing mail server in them.
     void cmdEmailSetup_Click();
+
+    // Whether the window offers "Set up e-mail…" (which does what cmdEmailSetup_Click does):
+    // from OfferMailSetup, at a first start with no settings file, until the setup dialog
+    // closes with a server in the settings.
+    bool MailSetupOffered() const { return mail_setup_offered_; }
+    void OfferMailSetup();
+    // Told whenever MailSetupOffered changes.
+    Signal<> MailSetupOfferChanged;
     // "Send Again" on order line `line`: its mail at once, when the outbox holds it.
     void SendAgain(size_t line);
     // Every waiting mail at once (a test message got through).
@@ -64,6 +73,7 @@ class formQuillet {
     Screen& screen_;
     Outbox& outbox_;
     bool connected_ = false;
+    bool mail_setup_offered_ = false;
     std::string fix_state_ = "off";
     std::string fix_detail_;
     Subscription password_came_;  // the outbox goes on once the keyring gave the password

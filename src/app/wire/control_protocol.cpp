@@ -200,6 +200,7 @@ std::string FormatReply(const OrderEvent& handled, const EventReply& reply) {
         return std::string("{\"ok\":true,\"Connected\":") + (status.Connected ? "true" : "false") +
                ",\"Waiting\":" + std::to_string(status.Waiting) +
                ",\"Failed\":" + std::to_string(status.Failed) +
+               ",\"NotMailed\":" + std::to_string(status.NotMailed) +
                ",\"Delivered\":" + std::to_string(status.Delivered) +
                ",\"FIX\":" + text(status.FIX) +
                (status.Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status.Unsaved) : "") + "}";

@@ -51,8 +51,8 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line);
 // The reply to a handled request, `handled` with what its handler answered, without a line end:
 // {"ok":true}; for Connect and QueryConnected {"ok":true,"Answer":n} with the reply's Answer, or
 // the request's where the reply has none; for Status
-// {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"Delivered":n,"FIX":"..."}, with
-// ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
+// {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"NotMailed":n,"Delivered":n,"FIX":"..."},
+// with ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
 // mail is in memory only {"ok":true,"Unsaved":"why"}; for a Shutdown that lost mails
 // {"ok":true,"Lost":[order ids]}; for a placed order that made no line the error reply
 // (FormatError) of why not.

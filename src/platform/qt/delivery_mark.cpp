@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
 
 #include "platform/qt/status_colour.h"
 
@@ -12,9 +13,10 @@ namespace {
 constexpr int kMarkSize = 12;
 
 QColor StateColour(DeliveryState state) {
-    return state == DeliveryState::Delivered ? QColor(0, 150, 60)
-           : state == DeliveryState::Waiting ? QColor(230, 160, 0)
-                                             : QColor(200, 0, 0);
+    return state == DeliveryState::Delivered   ? QColor(0, 150, 60)
+           : state == DeliveryState::Waiting   ? QColor(230, 160, 0)
+           : state == DeliveryState::NotMailed ? QColor(110, 110, 110)
+                                               : QColor(200, 0, 0);
 }
 
 // The mark in a 12 by 12 square.
@@ -34,6 +36,14 @@ void Draw(QPainter& painter, DeliveryState state, const QColor& colour) {
         painter.drawEllipse(QRectF(1.25, 1.25, 9.5, 9.5));
         painter.drawLine(QPointF(6.0, 6.0), QPointF(6.0, 3.25));  // the hands at three
         painter.drawLine(QPointF(6.0, 6.0), QPointF(8.25, 6.0));
+    } else if (state == DeliveryState::NotMailed) {
+        pen.setWidthF(1.25);
+        painter.setPen(pen);
+        painter.drawRect(QRectF(1.5, 3.0, 9.0, 6.5));  // the envelope and its flap
+        painter.drawPolyline(QPolygonF({QPointF(1.5, 3.0), QPointF(6.0, 6.5), QPointF(10.5, 3.0)}));
+        pen.setWidthF(1.5);
+        painter.setPen(pen);
+        painter.drawLine(QPointF(1.0, 11.0), QPointF(11.0, 1.0));  // struck out
     } else {
         painter.drawLine(QPointF(2.5, 2.5), QPointF(9.5, 9.5));
         painter.drawLine(QPointF(9.5, 2.5), QPointF(2.5, 9.5));

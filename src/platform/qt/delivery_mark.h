@@ -1,6 +1,7 @@
 // The mark before an order line that tells how its mail is: a check when delivered, a clock
-// while waiting, a cross when failed. The shapes differ, not only their colours (green, amber,
-// red), so the marks read in grey, to eyes that do not tell red from green, and in print.
+// while waiting, a cross when failed, a struck-out envelope when it was not mailed (e-mail was
+// not set up). The shapes differ, not only their colours (green, amber, red, grey), so the
+// marks read in grey, to eyes that do not tell red from green, and in print.
 #pragma once
 
 #include <QColor>

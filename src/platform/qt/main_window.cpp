@@ -20,6 +20,10 @@ namespace {
 
 constexpr double kClientWidth = 4815;
 constexpr double kClientHeight = 3075;
+// Label1's place; the set-up link shares its row.
+constexpr double kLabelLeft = 90;
+constexpr double kLabelTop = 60;
+constexpr double kLabelHeight = 195;
 
 }  // namespace
 
@@ -30,7 +34,8 @@ MainWindow::MainWindow(formQuillet& form)
       model_(form.List1, this),
       list_(new QListView(this)),
       label_(new QLabel(QStringLiteral("Orders received from Corvana:"), this)),
-      button_(new QPushButton(QStringLiteral("E-mail Setup..."), this)) {
+      button_(new QPushButton(QStringLiteral("E-mail Setup..."), this)),
+      setup_link_(new QLabel(QStringLiteral("<a href=\"setup\">Set up e-mail…</a>"), this)) {
     setWindowTitle(QStringLiteral("Corvana - Quillet"));
     setFont(TahomaFont());
     const double ppt = PixelsPerTwip(*this);
@@ -44,12 +49,26 @@ MainWindow::MainWindow(formQuillet& form)
     PlaceInTwips(*list_, kListLeft, kListTop, 4605, 1620, ppt);
 
     label_->setObjectName(QStringLiteral("Label1"));
-    PlaceInTwips(*label_, 90, 60, 2925, 195, ppt);
+    PlaceInTwips(*label_, kLabelLeft, kLabelTop, 2925, kLabelHeight, ppt);
 
     button_->setObjectName(QStringLiteral("cmdEmailSetup"));
     button_->setAutoDefault(false);
     PlaceInTwips(*button_, 1800, 2310, kButtonWidth, kButtonHeight, ppt);
     connect(button_, &QPushButton::clicked, this, [this] { form_.cmdEmailSetup_Click(); });
+
+    // Until e-mail is set up at a first start, the link offers it too.
+    setup_link_->setObjectName(QStringLiteral("SetupLink"));
+    setup_link_->setAccessibleName(QStringLiteral("Set up e-mail"));
+    setup_link_->setToolTip(
+        QStringLiteral("E-mail is not set up: orders are listed, but not mailed."));
+    setup_link_->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                         Qt::LinksAccessibleByKeyboard);
+    setup_link_->setFocusPolicy(Qt::TabFocus);
+    setup_link_->resize(setup_link_->sizeHint().width(), TwipsToPixels(kLabelHeight, ppt));
+    connect(setup_link_, &QLabel::linkActivated, this, [this] { form_.cmdEmailSetup_Click(); });
+    const auto show_setup_offer = [this] { setup_link_->setVisible(form_.MailSetupOffered()); };
+    show_setup_offer();
+    setup_offer_ = form_.MailSetupOfferChanged.Subscribe(show_setup_offer);
 
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QListView::customContextMenuRequested, this, &MainWindow::ShowLineMenu);
@@ -70,8 +89,16 @@ MainWindow::MainWindow(formQuillet& form)
     fix_state_ = form_.FixStateChanged.Subscribe(show_fix_state);
 
     setTabOrder(list_, button_);
+    setTabOrder(button_, setup_link_);
     ShowMarksInPalette();
     resize(TwipsToPixels(kClientWidth, ppt), TwipsToPixels(kClientHeight, ppt));
+    PlaceSetupLink();
+}
+
+void MainWindow::PlaceSetupLink() {
+    const double ppt = PixelsPerTwip(*this);
+    setup_link_->move(width() - setup_link_->width() - TwipsToPixels(kLabelLeft, ppt),
+                      TwipsToPixels(kLabelTop, ppt));
 }
 
 void MainWindow::ShowMarksInPalette() {
@@ -146,6 +173,7 @@ void MainWindow::ApplyResizeRule() {
         PlaceInTwips(*list_, kListLeft, kListTop, layout->list_width, layout->list_height, ppt);
         button_->move(TwipsToPixels(layout->button_left, ppt),
                       TwipsToPixels(layout->button_top, ppt));
+        PlaceSetupLink();
     }
 }
 

@@ -1,5 +1,6 @@
 // The main window "Corvana - Quillet": the order list and the "E-mail Setup..." button, drawn
-// from the formQuillet form.
+// from the formQuillet form; while the form offers it, a link "Set up e-mail…" on the label's
+// row, at its right end, which opens the setup dialog as the button does.
 #pragma once
 
 #include <QWidget>
@@ -33,6 +34,7 @@ class MainWindow final : public QWidget {
 
     QListView* List1() const { return list_; }
     QPushButton* cmdEmailSetup() const { return button_; }
+    QLabel* SetupLink() const { return setup_link_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -42,6 +44,8 @@ class MainWindow final : public QWidget {
 
   private:
     void ApplyResizeRule();
+    // The set-up link at the right end of the label's row, as far in as the label.
+    void PlaceSetupLink();
     // The delivery marks in colours that stand out from the list's background.
     void ShowMarksInPalette();
     // The context menu of an order line: "Send Again" for a mail waiting or failed, "Copy"; and
@@ -53,11 +57,13 @@ class MainWindow final : public QWidget {
     QListView* list_;
     QLabel* label_;
     QPushButton* button_;
+    QLabel* setup_link_;
     bool unloaded_ = false;
     bool unloading_ = false;
     std::function<bool()> may_close_;
     std::function<void()> show_history_;
     Subscription fix_state_;  // the FIX session's state in the tip
+    Subscription setup_offer_;  // the set-up link shows while the form offers it
 };
 
 }  // namespace quillet

@@ -61,8 +61,8 @@ QVariant OrderListModel::data(const QModelIndex& index, int role) const {
 }
 
 void OrderListModel::SetColours(const QColor& background, const QColor& text) {
-    for (const DeliveryState state :
-         {DeliveryState::Delivered, DeliveryState::Waiting, DeliveryState::Failed}) {
+    for (const DeliveryState state : {DeliveryState::Delivered, DeliveryState::Waiting,
+                                      DeliveryState::Failed, DeliveryState::NotMailed}) {
         icons_[static_cast<int>(state)] = DeliveryMark(state, background, text);
     }
     if (shown_ > 0) {
@@ -86,10 +86,13 @@ QString DeliveryDescription(DeliveryState state, std::string_view detail) {
     if (state == DeliveryState::None) {
         return {};
     }
+    QString tip = QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size()));
+    if (state == DeliveryState::NotMailed) {
+        return tip.isEmpty() ? QStringLiteral("Not mailed.") : tip;  // it says "Not mailed: ..."
+    }
     const QString word = state == DeliveryState::Delivered ? QStringLiteral("delivered")
                          : state == DeliveryState::Waiting ? QStringLiteral("waiting")
                                                            : QStringLiteral("failed");
-    QString tip = QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size()));
     // A tip that begins with the state ("Failed: ...") goes on from it.
     if (tip.startsWith(word + QLatin1Char(':'), Qt::CaseInsensitive)) {
         return QStringLiteral("Mail ") + word + tip.mid(word.size());

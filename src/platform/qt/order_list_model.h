@@ -1,9 +1,9 @@
 // The order list as a Qt model: the view asks for the lines it shows, so a million lines cost
-// no widget items. Each line's mail shows as a mark before it (none when not mailed), in its tip
-// and in its accessible description, which a screen reader speaks. New lines reach the view
-// together, kShowDelay after the first of them, or while orders keep coming, kBusyGap after the
-// view was last told: a burst of orders costs a relayout and repaint twice a second at most, and
-// they never stand between an order and the answer to it.
+// no widget items. Each line's mail shows as a mark before it (none before its first attempt),
+// in its tip and in its accessible description, which a screen reader speaks. New lines reach the
+// view together, kShowDelay after the first of them, or while orders keep coming, kBusyGap after
+// the view was last told: a burst of orders costs a relayout and repaint twice a second at most,
+// and they never stand between an order and the answer to it.
 #pragma once
 
 #include <QAbstractListModel>
@@ -42,12 +42,13 @@ class OrderListModel final : public QAbstractListModel {
     std::chrono::steady_clock::time_point last_shown_;
     Subscription appended_;  // these end with the model
     Subscription delivery_changed_;
-    QIcon icons_[4];  // by DeliveryState; none for None
+    QIcon icons_[5];  // by DeliveryState; none for None
 };
 
-// What a line's accessible description says of its mail: "" when not mailed, else its state
-// (delivered, waiting or failed) and the tip's text of it (its reason, the next attempt, and
-// that it is not safe when the outbox could not keep it).
+// What a line's accessible description says of its mail: "" before its first attempt, else its
+// state (delivered, waiting or failed) and the tip's text of it (its reason, the next attempt,
+// and that it is not safe when the outbox could not keep it); for a mail not sent as e-mail was
+// not set up, the tip's "Not mailed: ..." itself.
 QString DeliveryDescription(DeliveryState state, std::string_view detail);
 
 }  // namespace quillet
