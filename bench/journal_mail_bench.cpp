@@ -67,8 +67,7 @@ class MailPath {
                                     QTimer::singleShot(delay, std::move(task));
                                 },
                                 &NowMs,
-                                RetrySchedule{},
-                                std::chrono::milliseconds(250)};
+                                RetrySchedule{}};
         services.journal = journal;
         outbox_ = std::make_unique<Outbox>(
             std::move(services), [](std::optional<size_t>, DeliveryState, const std::string&) {},

@@ -136,6 +136,63 @@ std::optional<std::string> WriteFileAtomically(const std::string& given_path,
     return std::nullopt;
 }
 
+std::vector<std::optional<std::string>> WriteFilesAtomically(
+    const std::vector<std::pair<std::string, std::string>>& files, mode_t mode,
+    const std::function<bool(size_t)>& still_wanted) {
+    std::vector<std::optional<std::string>> outcomes(files.size());
+    std::vector<std::string> temps(files.size());
+    const auto failed = [&](size_t i, int error) {
+        outcomes[i] = "cannot write " + files[i].first + ": " + std::strerror(error);
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string temp = files[i].first + std::string(kTemporaryMark) + "XXXXXX";
+        UniqueFd fd(::mkstemp(temp.data()));
+        if (!fd) {
+            failed(i, errno);
+            continue;
+        }
+        if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), files[i].second) ||
+            ::close(fd.release()) != 0) {
+            failed(i, errno);
+            ::unlink(temp.c_str());
+            continue;
+        }
+        temps[i] = std::move(temp);
+    }
+    // One flush for every file written: their contents reach the disk before any rename.
+    const bool any = std::any_of(outcomes.begin(), outcomes.end(),
+                                 [](const auto& outcome) { return !outcome; });
+    if (any) {
+        const UniqueFd folder(
+            ::open(FolderOf(files.front().first).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const int error = !folder || ::syncfs(folder.get()) != 0 ? errno : 0;
+        if (error != 0) {
+            for (size_t i = 0; i < files.size(); ++i) {
+                if (!outcomes[i]) {
+                    failed(i, error);
+                    ::unlink(temps[i].c_str());
+                }
+            }
+            return outcomes;
+        }
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (outcomes[i]) {
+            continue;
+        }
+        if (still_wanted && !still_wanted(i)) {
+            ::unlink(temps[i].c_str());
+        } else if (::rename(temps[i].c_str(), files[i].first.c_str()) != 0) {
+            failed(i, errno);
+            ::unlink(temps[i].c_str());
+        }
+    }
+    if (any) {
+        FlushFolderOf(files.front().first);  // the renames reach the disk with the folder
+    }
+    return outcomes;
+}
+
 std::optional<std::string> RemoveFileDurably(const std::string& path) {
     if (::unlink(path.c_str()) != 0) {
         return errno == ENOENT ? std::nullopt

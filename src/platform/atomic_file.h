@@ -3,9 +3,12 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quillet {
 
@@ -16,6 +19,18 @@ namespace quillet {
 // target is the file replaced, beside it, and the link stays; a dangling link is refused.
 std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content,
                                                mode_t mode);
+
+// WriteFileAtomically for many files of one folder at once, none of them a symbolic link, with
+// one flush of the disk for them all instead of one each: each file is written to its
+// temporary file, the file system is flushed once (syncfs), each temporary file is renamed over
+// its target, and the folder is flushed once. After a crash at any moment each target holds its
+// old content or its new one, whole. Just before its rename, `still_wanted(i)` (when given) may
+// say no to file i: it is then left as it was. Gives one outcome per file, in their order:
+// nothing, or the reason that file could not be written (it is then as it was, with no
+// temporary file left).
+std::vector<std::optional<std::string>> WriteFilesAtomically(
+    const std::vector<std::pair<std::string, std::string>>& files, mode_t mode,
+    const std::function<bool(size_t)>& still_wanted = nullptr);
 
 // Removes `path` and flushes its folder, so that after a crash the file stays gone. A file that is
 // not there is no error; gives the reason ("cannot remove PATH: ...") otherwise.

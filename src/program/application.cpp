@@ -20,9 +20,6 @@
 namespace quillet {
 namespace {
 
-// How long an order's reply waits for its mail to be safe before the mail is written to the
-// outbox and the reply goes.
-constexpr std::chrono::milliseconds kReplyBound(250);
 // How long the end waits for what is still owed: the last replies and notices, the keyring.
 constexpr std::chrono::seconds kRepliesAtEnd(2);
 constexpr std::chrono::seconds kNoticesAtEnd(2);
@@ -84,6 +81,9 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
       mail_worker_(
           [this](std::function<void()> task) { mail_outcomes_.Post(std::move(task)); },
           [this](std::function<void()> task) { mail_outcomes_.BeforeWaiting(std::move(task)); }),
+      outbox_writes_(
+          [this](std::function<void()> task) { mail_outcomes_.Post(std::move(task)); },
+          [this](std::function<void()> task) { mail_outcomes_.BeforeWaiting(std::move(task)); }),
       settings_file_(places.settings_file),
       // The help: the compiled help file when the desktop opens it, else the HTML pages.
       help_(places.help,
@@ -112,7 +112,7 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
                            },
                            &NowMs,
                            RetryScheduleFromEnvironment(),
-                           kReplyBound,
+                           &outbox_writes_,
                            nullptr,
                            std::chrono::seconds(5),
                            std::chrono::seconds(10),
@@ -239,9 +239,11 @@ void Application::Stop() {
     if (window_) {
         window_->Unload();
     }
-    // 3. The mail thread: an exchange under way is cut short, and the thread joined.
+    // 3. The mail thread: an exchange under way is cut short, and the thread joined; then the
+    // outbox's writer, whose writes the unload has made already.
     transport_.AbortAll();
     mail_worker_.Stop();
+    outbox_writes_.Stop();
     // 4. The stores close: the last notice (of mails lost, say); the password saved last
     // leaves the settings file once the keyring has it, and the file keeps it when the keyring
     // takes longer; the journal writes what it still holds.

@@ -94,6 +94,7 @@ class Application {
     OutboxFolder outbox_folder_;
     EventLoopPost mail_outcomes_;  // how the mail thread's outcomes reach this thread
     MailWorker mail_worker_;
+    MailWorker outbox_writes_;  // the outbox's writes of new mails, a batch at a time
     // The window's thread only.
     IniFile settings_file_;
     QtScreen screen_;

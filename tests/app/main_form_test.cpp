@@ -76,7 +76,7 @@ TEST(MainFormTest, EachOrderIsListedAndMailedAndItsReplyWaitsForTheMail) {
         bool replied_after_mail = false;
         w.desk.Handle(event, EventSource::kSocket, [&](const EventReply& reply) {
             replied_after_mail = w.transport.deliveries.size() == w.form.List1.ListCount() &&
-                                 FormatReply(event, reply) == R"({"ok":true})";
+                                 FormatReply(event, reply) == R"({"ok":true,"Mail":"kept"})";
         });
         EXPECT_TRUE(replied_after_mail) << event.index();
     }

@@ -153,7 +153,7 @@ TEST(HttpEndpointTest, CurlsOrdersAreListedMailedAndCountedInStatus) {
                            "100,\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":"
                            "0}\n{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n",
                            events}),
-              "{\"ok\":true}\n{\"ok\":true}\n200");
+              "{\"ok\":true,\"Mail\":\"kept\"}\n{\"ok\":true,\"Mail\":\"kept\"}\n200");
     // Replies wait until the mails are safe: delivered, or in the outbox for a retry.
     ASSERT_TRUE(QTest::qWaitFor([&] { return smtp.Received().size() == 2; }, 10000));
     EXPECT_NE(smtp.Received()[0].content.find("Subject: CVT order # 77\r\n"), std::string::npos);
@@ -174,14 +174,14 @@ TEST(HttpEndpointTest, PipelinedRequestsAreAnsweredInTheirOrder) {
                              order + "GET /status HTTP/1.1\r\n" + head + "\r\n";
     const UniqueFd fd = Connect(quillet.port());
     send(fd.get(), both.data(), both.size(), MSG_NOSIGNAL);
-    std::string got;  // the order's reply waits for its mail, the Status's would not
+    std::string got;  // the order's reply waits for its mail's write, the Status's would not
     for (char b[4096]; got.find("\"Delivered\"") == std::string::npos ||
-                       got.find("{\"ok\":true}\n") == std::string::npos;) {
+                       got.find("{\"ok\":true,\"Mail\":\"kept\"}\n") == std::string::npos;) {
         const ssize_t n = recv(fd.get(), b, sizeof b, 0);
         ASSERT_GT(n, 0) << got;
         got.append(b, static_cast<size_t>(n));
     }
-    EXPECT_LT(got.find("{\"ok\":true}\n"), got.find("\"Delivered\"")) << got;
+    EXPECT_LT(got.find("{\"ok\":true,\"Mail\":\"kept\"}\n"), got.find("\"Delivered\"")) << got;
 }
 
 TEST(HttpEndpointTest, RefusalsAreAnsweredAndASlowClientHoldsNobody) {
@@ -302,7 +302,7 @@ TEST(HttpEndpointTest, ACrowdOfSlowStrangersNeitherExhaustsTheProgramNorHoldsThe
                            R"({"event":"OrderPlaced","OrderId":"79","Side":1,"Quantity":1,)"
                            R"("Symbol":"XYZ","OrderType":1,"StopPrice":0,"LimitPrice":0})",
                            base + "/events"}),
-              "{\"ok\":true}\n200");
+              "{\"ok\":true,\"Mail\":\"kept\"}\n200");
     EXPECT_TRUE(QTest::qWaitFor([&] { return smtp.Received().size() == 1; }, 10000));
 }
 

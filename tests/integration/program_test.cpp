@@ -147,7 +147,7 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     EXPECT_EQ(lines[0], "{\"ok\":false,\"error\":\"not listed: the platform is not connected "
                         "(send Connect first)\"}");
     EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
-    EXPECT_EQ(lines[2], "{\"ok\":true}");
+    EXPECT_EQ(lines[2], "{\"ok\":true,\"Mail\":\"kept\"}");
     for (int bad : {3, 4, 5, 6, 7, 8}) {
         EXPECT_EQ(lines[bad].rfind("{\"ok\":false,\"error\":", 0), 0u) << lines[bad];
     }
@@ -156,9 +156,16 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
               "{\"ok\":false,\"error\":\"field \\\"Quantity\\\" must be a whole number above 0, "
               "not -100\"}");
     EXPECT_NE(lines[5].find("Quantity"), std::string::npos) << lines[5];
-    EXPECT_EQ(lines[9], "{\"ok\":true}");
+    EXPECT_EQ(lines[9], "{\"ok\":true,\"Mail\":\"kept\"}");
     EXPECT_EQ(lines[10], "{\"ok\":true,\"Answer\":-1}");
 
+    // The replies came once the mails were kept; they are delivered meanwhile.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return quillet.Feed("{\"event\":\"Status\"}\n").second.find("\"Waiting\":0,") !=
+                   std::string::npos;
+        },
+        10000));
     const auto mails = server.Received();
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(mails[0].rcpt_to, (std::vector<std::string>{"broker@example.com", "me@example.org"}));
@@ -283,8 +290,8 @@ TEST(ProgramTest, TenThousandBadLinesFromFiftyClientsAreAllAnsweredAndNothingIsM
 
     // Still serving: a good order goes out, once.
     EXPECT_EQ(Exchange(quillet.socket(), {"{\"event\":\"OrderCancelled\",\"OrderId\":\"9\"}"}),
-              std::vector<std::string>{"{\"ok\":true}"});
-    EXPECT_EQ(server.Received().size(), 1u);
+              std::vector<std::string>{"{\"ok\":true,\"Mail\":\"kept\"}"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 1; }, 10000));
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(program.waitForFinished(10000));
 }
@@ -654,8 +661,9 @@ void ExpectWholeJournal(const std::string& path, const QString& connection) {
 }
 
 // A kill -9 at a random moment of a burst of 200 orders, twenty times over: every order the
-// platform was answered for arrives after the next start, at most one in a thousand twice; the
-// journal opens whole after every kill, and no temporary file outlives the next start.
+// platform was answered for arrives after the next start, at most one in 500 twice and then
+// under its first copy's Message-ID; the journal opens whole after every kill, and no
+// temporary file outlives the next start.
 TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
     SmtpTestServer server({});
     Installed quillet(server.port());
@@ -679,7 +687,7 @@ TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
                 if (!reply) {
                     break;
                 }
-                if (*reply == "{\"ok\":true}") {
+                if (*reply == "{\"ok\":true,\"Mail\":\"kept\"}") {
                     acknowledged.push_back(std::to_string(id));
                 }
                 ++replies;
@@ -696,13 +704,18 @@ TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
     std::filesystem::remove(quillet.socket());
     ASSERT_TRUE(quillet.Start(program));
     std::map<std::string, int> copies;
+    std::map<std::string, std::set<std::string>> message_ids;  // of each order's copies
+    const auto header = [](const std::string& content, const std::string& name) {
+        const size_t at = content.find("\r\n" + name + ": ");
+        const size_t from = at + name.size() + 4;
+        return at == std::string::npos ? "" : content.substr(from, content.find('\r', from) - from);
+    };
     const auto arrived = [&] {
         copies.clear();
         for (const auto& mail : server.Received()) {
-            const size_t at = mail.content.find("Subject: CVT order # ");
-            if (at != std::string::npos) {
-                ++copies[mail.content.substr(at + 21, mail.content.find('\r', at) - at - 21)];
-            }
+            const std::string order = header(mail.content, "Subject").substr(12);
+            ++copies[order];
+            message_ids[order].insert(header(mail.content, "Message-ID"));
         }
         return std::ranges::all_of(answered,
                                    [&](const std::string& id) { return copies.count(id); });
@@ -718,7 +731,12 @@ TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
     std::cout << answered.size() << " orders answered, " << copies.size() << " delivered, "
               << doubles << " twice\n";
     EXPECT_LT(answered.size(), static_cast<size_t>(kRuns * kBurst));  // killed amid bursts
-    EXPECT_LE(doubles * 1000, static_cast<int>(answered.size()));
+    // Each kill may catch one mail between the server's acceptance and its removal from the
+    // outbox: that one goes twice, under its first copy's Message-ID.
+    EXPECT_LE(doubles * 500, static_cast<int>(answered.size()));
+    for (const auto& [order, ids] : message_ids) {
+        EXPECT_EQ(ids.size(), 1u) << order;
+    }
     for (const auto& file : std::filesystem::recursive_directory_iterator(quillet.Path(""))) {
         EXPECT_EQ(file.path().filename().string().find(".tmp-"), std::string::npos) << file.path();
     }
@@ -903,7 +921,7 @@ TEST(ProgramTest, AStuckServerHoldsNothingAndMailsArriveOnceInOrder) {
         for (int id = 701; id <= 705; ++id) {
             auto start = Clock::now();
             ASSERT_TRUE(platform.Write(Order(id)));
-            EXPECT_EQ(platform.ReadLine(), "{\"ok\":true}");
+            EXPECT_EQ(platform.ReadLine(), "{\"ok\":true,\"Mail\":\"kept\"}");
             EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
             quickest = std::min(quickest, Clock::now() - start);
             start = Clock::now();
@@ -933,9 +951,9 @@ TEST(ProgramTest, AStuckServerHoldsNothingAndMailsArriveOnceInOrder) {
     }
 }
 
-// The program ends while the server answers the end of a mail, a little before or after the
-// reply bound: what the mail thread still uses outlives it (the sanitizer build runs this too),
-// and the mail arrived, or waits in the outbox for the next start.
+// The program ends while the server answers the end of a mail: what the mail thread still uses
+// outlives it (the sanitizer build runs this too), and the mail arrived, or waits in the outbox
+// for the next start.
 TEST(ProgramTest, EndingWhileAMailIsDeliveredLeavesNothingBehind) {
     for (const double delay : {0.2, 0.25, 0.27, 0.3, 0.35}) {
         SCOPED_TRACE(delay);
@@ -952,8 +970,8 @@ TEST(ProgramTest, EndingWhileAMailIsDeliveredLeavesNothingBehind) {
         ASSERT_TRUE(program.waitForFinished(20000));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-        EXPECT_EQ(server.Received().size(), 1u);
         EXPECT_LE(OutboxFiles(quillet).size(), 1u);
+        EXPECT_GE(server.Received().size() + OutboxFiles(quillet).size(), 1u);
     }
 }
 

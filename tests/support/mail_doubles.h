@@ -30,6 +30,12 @@ struct MemoryStore : OutboxStore {
         entries[entry.id] = entry;
         return {};
     }
+    std::vector<Result<>> SaveAll(
+        const std::vector<OutboxEntry>& batch,
+        const std::function<bool(const OutboxEntry&)>& still_wanted = nullptr) override {
+        batches += batch.empty() ? 0 : 1;
+        return OutboxStore::SaveAll(batch, still_wanted);
+    }
     Result<> Remove(const std::string& id) override {
         if (remove_error) {
             return Fail(*remove_error);
@@ -39,6 +45,7 @@ struct MemoryStore : OutboxStore {
     }
     std::map<std::string, OutboxEntry> entries;
     int saves = 0;
+    int batches = 0;  // of SaveAll: one flush each
     std::optional<std::string> save_error;    // what every Save fails with, while set
     std::optional<std::string> remove_error;  // what every Remove fails with, while set
 };

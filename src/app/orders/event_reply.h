@@ -27,6 +27,8 @@ struct EventReply {
     std::optional<int32_t> answer = {};
     // An order whose mail is in memory only: why; empty once the mail is safe.
     std::string unsaved = {};
+    // An order whose mail is safe: kept on disk by the outbox, or taken by the server.
+    bool mail_kept = false;
     // A placed order that made no line (and no mail): why; empty when it made one.
     std::string not_listed = {};
     // Shutdown: the orders whose mails were lost, as the outbox could not keep them.

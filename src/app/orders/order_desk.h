@@ -50,7 +50,8 @@ class OrderDesk {
 
     // Runs the handler of whichever event it is. `finish` (may be empty) is told the event's
     // reply: when the handler returns, or, for an order whose mail it sends, once that mail is
-    // safe (see Outbox), within the outbox's reply bound. `origin` is where the event came from.
+    // safe (see Outbox): kept on the disk, or taken by the server. `origin` is where the event
+    // came from.
     void Handle(const OrderEvent& event, const EventOrigin& origin = {},
                 OrderReply::Finish finish = {});
 
@@ -63,9 +64,9 @@ class OrderDesk {
     void CVTOrders1_QueryConnected(const QueryConnected& event, Handling& handling);
     void CVTOrders1_Connect(const Connect& event, Handling& handling);
     void CVTOrders1_Disconnect(Handling& handling);
-    // Mails only in memory get up to the outbox's time at the end to be delivered or kept; the
-    // reply then names the orders whose mails were lost, before the program ends. A Shutdown
-    // that comes meanwhile gets the same answer.
+    // Mails only in memory, and mails going out, get up to the outbox's time at the end to be
+    // delivered or kept; the reply then names the orders whose mails were lost, before the
+    // program ends. A Shutdown that comes meanwhile gets the same answer.
     void CVTOrders1_Shutdown(Handling& handling);
     // How the mail is doing: the counts of the outbox, the orders not mailed as e-mail was not
     // set up, and the connection flag.

@@ -22,15 +22,21 @@ class OrderReply {
     // What the reply says so far; the handler writes its answer here before the reply goes.
     EventReply& Content() { return content_; }
 
-    // The reply goes now; `unsaved` is why the order's mail is in memory only, empty when it is
-    // safe. A later call does nothing.
-    void operator()(const std::string& unsaved = {}) {
+    // The reply goes now, for an event whose mail (if any) the outbox does not hold. A later
+    // call does nothing.
+    void operator()() {
         if (auto finish = std::exchange(finish_, nullptr)) {
-            if (!unsaved.empty()) {
-                content_.unsaved = unsaved;
-            }
             finish(content_);
         }
+    }
+    // The reply of an order whose mail the outbox holds goes now: `unsaved` is why the mail is
+    // in memory only, empty when it is safe. A later call does nothing.
+    void operator()(const std::string& unsaved) {
+        if (finish_) {
+            content_.unsaved = unsaved;
+            content_.mail_kept = unsaved.empty();
+        }
+        (*this)();
     }
 
   private:

@@ -56,6 +56,7 @@ void Outbox::Start() {
         item.next_ms = now;
         item.tried = true;
         item.stored = true;
+        item.waited = true;
         gate_->stored.insert(id);
         items_.emplace(id, std::move(item));
     }
@@ -93,7 +94,6 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
-    item.safe_by_ms = now + services_.reply_bound.count();
     const std::string id = item.entry.id;
     Item& kept = items_.emplace(id, std::move(item)).first->second;
     if (journal_row && services_.journal != nullptr) {
@@ -115,10 +115,12 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         Tell(std::exchange(kept.safe, nullptr), kept.unsaved);
         return;
     }
-    if (!bound_armed_) {
-        ArmBound(kept.safe_by_ms);
+    Pump();  // the attempt begins beside the write
+    // A runner that does its job at once may have ended the attempt already: delivered and
+    // forgotten the mail, or kept it as the attempt failed.
+    if (const auto found = items_.find(id); found != items_.end() && !found->second.tried) {
+        KeepNew(found->second);
     }
-    Pump();
 }
 
 void Outbox::RetryWaiting() {
@@ -161,11 +163,13 @@ std::vector<std::string> Outbox::KeepAll() {
 void Outbox::KeepAllThen(std::function<void(std::vector<std::string>)> then) {
     const bool unsaved = std::any_of(items_.begin(), items_.end(),
                                      [](const auto& entry) { return !entry.second.stored; });
-    if (!unsaved || gave_up_) {
+    if ((!unsaved && !running_) || gave_up_) {
         then(KeepAll());
         return;
     }
-    RetryWaiting();  // the server may take them yet
+    if (unsaved) {
+        RetryWaiting();  // the server may take them yet
+    }
     KeepStep(std::chrono::steady_clock::now() + services_.keep_at_end, std::move(then));
 }
 
@@ -177,7 +181,7 @@ void Outbox::KeepStep(std::chrono::steady_clock::time_point give_up,
             unsaved = true;
         }
     }
-    if (!unsaved || std::chrono::steady_clock::now() >= give_up) {
+    if ((!unsaved && !running_) || std::chrono::steady_clock::now() >= give_up) {
         then(KeepAllUntil(std::chrono::steady_clock::now()));
         return;
     }
@@ -286,6 +290,10 @@ void Outbox::Attempt(Item& item) {
                 {
                     const std::lock_guard lock(gate->mutex);
                     gate->delivered.insert(entry.id);
+                    gate->unwritten.erase(entry.id);
+                    if (const auto w = gate->writing.find(entry.id); w != gate->writing.end()) {
+                        w->second = StoreGate::Meanwhile::kDelivered;  // the keeper forgets it
+                    }
                     kept = gate->stored.erase(entry.id) != 0;
                 }
                 if (const Result<> removed = kept ? store.Remove(entry.id) : Result<>();
@@ -347,7 +355,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         if (item.told_failed) {
             services_.notifier.Withdraw(FailedNoticeKey(item.entry.id));
         }
-        if (item.stored) {  // it was shown as waiting
+        if (item.waited) {
             if (delivered_after_wait_++ == 0) {
                 first_delivered_after_wait_ = item.entry.order_id;
             }
@@ -360,6 +368,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         MarkFailed(item, result.reason, result.server_reply);
     } else {
         item.entry.reason = result.reason;
+        item.waited = true;
         item.next_ms =
             services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
         Keep(item);
@@ -374,43 +383,149 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     }
     if (!result.ok()) {
         unsaved = item.unsaved;
+        if (!item.stored && unsaved.empty()) {
+            item.safe = std::exchange(safe, nullptr);  // its write is under way: told then
+        }
     }
     Pump();
     Tell(std::move(safe), unsaved);
 }
 
-void Outbox::ArmBound(int64_t at_ms) {
-    bound_armed_ = true;
-    const auto delay = std::chrono::milliseconds(std::max<int64_t>(0, at_ms - services_.now_ms()));
-    services_.post_after(delay, [this] {
-        bound_armed_ = false;
-        BoundReached();
+void Outbox::KeepNew(Item& item) {
+    if (services_.keeper == nullptr) {
+        Keep(item);
+        Kept(item);
+        return;
+    }
+    {
+        const std::lock_guard lock(gate_->mutex);
+        if (gate_->delivered.contains(item.entry.id)) {
+            return;  // the server has it, and its outcome tells `safe`
+        }
+        gate_->unwritten.insert(item.entry.id);
+    }
+    to_keep_.push_back(item.entry.id);
+    KeepBatch();
+}
+
+void Outbox::KeepBatch() {
+    if (keeping_) {
+        return;  // these go with the next batch
+    }
+    std::vector<std::string> ids;
+    std::vector<OutboxEntry> entries;
+    for (const std::string& id : std::exchange(to_keep_, {})) {
+        if (const auto found = items_.find(id); found != items_.end() && !found->second.stored) {
+            ids.push_back(id);
+            entries.push_back(found->second.entry);
+        }
+    }
+    if (ids.empty()) {
+        return;
+    }
+    keeping_ = true;
+    auto outcomes = std::make_shared<std::vector<Result<>>>();
+    services_.keeper->Submit(
+        [&store = services_.store, gate = gate_, entries = std::move(entries), outcomes] {
+            WriteBatch(store, *gate, entries, *outcomes);
+            return SendResult{};
+        },
+        [this, ids = std::move(ids), outcomes](const SendResult&) { BatchKept(ids, *outcomes); });
+}
+
+void Outbox::WriteBatch(OutboxStore& store, StoreGate& gate,
+                        const std::vector<OutboxEntry>& entries, std::vector<Result<>>& outcomes) {
+    // A mail the server has taken, or one written on the user-interface thread since (as it
+    // changed), is not written.
+    std::vector<OutboxEntry> writing;
+    {
+        const std::lock_guard lock(gate.mutex);
+        for (const OutboxEntry& entry : entries) {
+            if (gate.unwritten.erase(entry.id) != 0) {
+                gate.writing.emplace(entry.id, StoreGate::Meanwhile::kNothing);
+                writing.push_back(entry);
+            }
+        }
+    }
+    // Without the lock: a delivery's bookkeeping does not wait for the disk. A mail the server
+    // took while its content went to the disk does not take its place in the store.
+    std::set<std::string> dropped;
+    std::vector<Result<>> written = store.SaveAll(writing, [&gate, &dropped](const OutboxEntry& e) {
+        const std::lock_guard lock(gate.mutex);
+        if (gate.writing.at(e.id) != StoreGate::Meanwhile::kDelivered) {
+            return true;
+        }
+        dropped.insert(e.id);
+        return false;
     });
-}
-
-void Outbox::BoundReached() {
-    const int64_t now = services_.now_ms();
-    std::optional<int64_t> next;
-    std::vector<std::string> due;
-    for (auto& [id, item] : items_) {
-        if (item.safe && item.safe_by_ms <= now) {
-            due.push_back(id);
-        } else if (item.safe && (!next || item.safe_by_ms < *next)) {
-            next = item.safe_by_ms;
+    std::vector<std::string> forget;
+    {
+        const std::lock_guard lock(gate.mutex);
+        size_t next = 0;
+        for (const OutboxEntry& entry : entries) {
+            const bool wrote = next < writing.size() && writing[next].id == entry.id;
+            outcomes.push_back(wrote ? written[next++] : Result<>());
+            if (!wrote) {
+                continue;
+            }
+            const auto meanwhile = gate.writing.extract(entry.id).mapped();
+            if (!outcomes.back().ok() || dropped.contains(entry.id)) {
+                continue;
+            }
+            if (meanwhile == StoreGate::Meanwhile::kDelivered) {
+                forget.push_back(entry.id);
+            } else {
+                gate.stored.insert(entry.id);
+            }
+            if (meanwhile == StoreGate::Meanwhile::kChanged) {
+                gate.unwritten.insert(entry.id);  // BatchKept writes it as it is now
+            }
         }
     }
-    if (next) {
-        ArmBound(*next);
-    }
-    for (const std::string& id : due) {
-        if (const auto found = items_.find(id); found != items_.end() && found->second.safe) {
-            MakeSafe(found->second);
+    for (const std::string& id : forget) {
+        if (const Result<> removed = store.Remove(id); !removed.ok()) {
+            const std::lock_guard lock(gate.mutex);
+            gate.unremoved.emplace(id, removed.error().message);
         }
     }
 }
 
-void Outbox::MakeSafe(Item& item) {
-    Keep(item);
+void Outbox::BatchKept(const std::vector<std::string>& ids, const std::vector<Result<>>& outcomes) {
+    keeping_ = false;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const auto found = items_.find(ids[i]);
+        if (found == items_.end()) {
+            continue;  // delivered meanwhile
+        }
+        Item& item = found->second;
+        bool changed = false;
+        if (outcomes[i].ok()) {
+            const std::lock_guard lock(gate_->mutex);
+            // Not stored when the server had it first, or when a write here came before.
+            item.stored = gate_->stored.contains(ids[i]);
+            changed = gate_->unwritten.contains(ids[i]);
+            if (item.stored) {
+                item.unsaved.clear();
+            }
+        } else if (!item.stored) {
+            Say(services_.log, "the outbox could not keep the mail for " +
+                                   OrderName(item.entry.order_id) + ": " +
+                                   outcomes[i].error().message);
+            item.unsaved = outcomes[i].error().message;
+            ArmKeepRetry();
+        }
+        if (changed) {
+            Keep(item);
+        }
+        if (item.safe) {
+            Kept(item);
+        }
+    }
+    RemoveDelivered();  // the entries the keeper could not forget, told by their deliveries
+    KeepBatch();
+}
+
+void Outbox::Kept(Item& item) {
     ShowLine(item);
     if (!item.unsaved.empty()) {
         Journaled(item);
@@ -421,6 +536,7 @@ void Outbox::MakeSafe(Item& item) {
     // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
     const auto head = OldestWaiting();
     if (head != items_.end() && &head->second != &item && running_ != head->first) {
+        item.waited = true;
         ++waiting_told_;
         TellWaiting();
     }
@@ -449,6 +565,7 @@ bool Outbox::AnyWaiting() const {
 void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string& server_reply) {
     item.entry.failed = true;
     item.entry.reason = reason;
+    item.waited = true;
     Keep(item);
     ShowLine(item);
     Journaled(item, server_reply);
@@ -534,6 +651,12 @@ bool Outbox::Keep(Item& item) {
     const std::lock_guard lock(gate_->mutex);
     if (gate_->delivered.contains(item.entry.id)) {
         return true;  // the server has it; only its outcome is still on the way here
+    }
+    gate_->unwritten.erase(item.entry.id);  // this write is newer than the keeper's
+    if (const auto w = gate_->writing.find(item.entry.id); w != gate_->writing.end()) {
+        // The keeper is writing it: it is written again, as it is now, once that has ended.
+        w->second = StoreGate::Meanwhile::kChanged;
+        return true;
     }
     if (const Result<> saved = services_.store.Save(item.entry); !saved.ok()) {
         Say(services_.log, "the outbox could not keep the mail for " +

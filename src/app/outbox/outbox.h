@@ -12,10 +12,12 @@
 // untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still undelivered
 // `give_up` after its order.
 //
-// Safe: a mail is safe once the server has accepted it or the store has it. Send's `safe` is
-// told as soon as that holds, and at most `reply_bound` after the order: by then a mail whose
-// attempt has not ended is written to the store, and the attempt goes on. A mail delivered
-// within the bound is never written.
+// Safe: a mail is safe once the store has it, or the server has accepted it. Send writes the
+// mail to the store at once, beside its attempt, which begins as it would without the write;
+// `safe` is told once the write has held (or the server took the mail first, or its attempt
+// failed and it was kept then). The writes of the mails sent while one is under way go together
+// in the next, with one flush of the disk for them all. A mail the server takes before its
+// write begins is never written.
 //
 // Unsaved: a mail whose entry the store could not write (a full disk) stays in memory, waits
 // and is attempted as any other, and its write is tried again every `keep_retry` until it
@@ -70,7 +72,9 @@ struct OutboxServices {
     std::function<void(std::chrono::milliseconds, std::function<void()>)> post_after;
     std::function<int64_t()> now_ms;  // milliseconds since 1970 (UTC)
     RetrySchedule schedule;
-    std::chrono::milliseconds reply_bound{250};
+    // Where the writes of new mails run, off this thread, one batch at a time; none: each is
+    // written at once, on this thread.
+    MailRunner* keeper = nullptr;
     // Whether the live settings still wait for their password (from the keyring); meanwhile
     // no attempt begins, and a new mail is composed at its attempt. None: never.
     std::function<bool()> password_pending = nullptr;
@@ -113,11 +117,12 @@ class Outbox {
     void Start();
 
     // Takes the mail of order `order_id` (shown on order line `line`, if any), composed now of
-    // `subject` and `body` with `settings`, and sends it after every mail before it. Settings
-    // that do not allow composing it, or a full outbox, make it failed at once. `safe` (may be
-    // empty) is told once, as said above; for a mail that is refused or failed at once, once
-    // that is known and kept. A full outbox keeps the mail nowhere: `safe` is told its reason
-    // ("The outbox is full (10000 mails): ...") as `unsaved`.
+    // `subject` and `body` with `settings`, writes it to the store and sends it after every
+    // mail before it. Settings that do not allow composing it, or a full outbox, make it failed
+    // at once. `safe` (may be empty) is told once, as said above; for a mail that is refused or
+    // failed at once, once that is known and kept; for one the store could not write, with the
+    // store's reason as `unsaved`. A full outbox keeps the mail nowhere: `safe` is told its
+    // reason ("The outbox is full (10000 mails): ...") as `unsaved`.
     // With `journal_row`, the journal is given that row, completed with the mail, before any
     // state of the mail, and then every state it takes. With `message_id_left`, the mail's
     // Message-ID is the one it makes with the sender address (MessageIdOf), whenever it is
@@ -144,8 +149,10 @@ class Outbox {
     std::vector<std::string> KeepAll();
     // The same for a shutdown, without holding the event loop: while mails are not kept, the
     // waiting mails are tried at once and the writes every keep_retry / 10 (at least 50 ms),
-    // for up to `keep_at_end`, so that a mail the server takes meanwhile is not lost; then
-    // `then` gets KeepAll's lost order ids. When every mail is kept, `then` runs at once.
+    // for up to `keep_at_end`, so that a mail the server takes meanwhile is not lost; while
+    // mails are going out (an attempt is under way), they go on for as long too, so that the
+    // last orders' mails do not wait for the next start. Then `then` gets KeepAll's lost order
+    // ids. When every mail is kept and none is under way, `then` runs at once.
     void KeepAllThen(std::function<void(std::vector<std::string> lost)> then);
 
     OutboxCounts Counts() const;
@@ -157,9 +164,9 @@ class Outbox {
         int64_t next_ms = 0;       // when the mail may be tried next
         bool tried = false;        // its first attempt has ended (or it came from the store)
         bool stored = false;       // the store has it
+        bool waited = false;       // it was told waiting: kept from a run, or held back
         Safe safe;                 // told once the mail is safe
         std::string unsaved;       // why the store could not keep it; empty once it has
-        int64_t safe_by_ms = 0;    // when it is kept at the latest, unless safe by then
         bool told_failed = false;  // its "failed" notice may still be on the desktop
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
@@ -170,6 +177,14 @@ class Outbox {
         std::mutex mutex;
         std::set<std::string> stored;     // ids of the entries the store has
         std::set<std::string> delivered;  // ids taken by the server, not yet seen here
+        // New mails whose write the keeper is still to make: a delivery, or a write made here
+        // meanwhile, takes a mail off, and the keeper writes only those still on.
+        std::set<std::string> unwritten;
+        // The keeper's writes under way (the lock is not held while the keeper writes), with
+        // what came meanwhile: the server took the mail (the keeper forgets the entry it
+        // wrote), or the mail changed (it is written again once the keeper's write has ended).
+        enum class Meanwhile { kNothing, kDelivered, kChanged };
+        std::map<std::string, Meanwhile> writing;
         // Entries of delivered mails the store could not forget, with the reason.
         std::map<std::string, std::string> unremoved;
     };
@@ -177,11 +192,19 @@ class Outbox {
     void Pump();
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
-    void MakeSafe(Item& item);
-    // One timer for the reply bound, whatever the number of mails: it keeps those whose bound
-    // has come and is set again for the next.
-    void ArmBound(int64_t at_ms);
-    void BoundReached();
+    // Writes a new mail to the store: at once without a keeper; else with the next batch.
+    void KeepNew(Item& item);
+    // Gives the keeper the mails waiting for their write, as one batch, unless one is under way.
+    void KeepBatch();
+    // The keeper's work: writes those of `entries` still to be written, each outcome in
+    // `outcomes`, in their order.
+    static void WriteBatch(OutboxStore& store, StoreGate& gate,
+                           const std::vector<OutboxEntry>& entries, std::vector<Result<>>& outcomes);
+    // The batch of `ids` is written, each with its outcome.
+    void BatchKept(const std::vector<std::string>& ids, const std::vector<Result<>>& outcomes);
+    // A new mail's write has ended: its line, its `safe`, and a notice when it is not safe or
+    // waits behind a mail that waits for a retry.
+    void Kept(Item& item);
     void MarkFailed(Item& item, const std::string& reason, const std::string& server_reply = {});
     // Tells the journal of the state `item` is in now (mail_state ""), when there is a journal.
     void Journaled(const Item& item, const std::string& server_reply = {},
@@ -223,7 +246,8 @@ class Outbox {
     std::string first_delivered_after_wait_;  // the order of the first of them
     int32_t waiting_told_ = 0;  // the mails the outage's notice has counted, until it ends
     uint64_t wake_generation_ = 0;
-    bool bound_armed_ = false;
+    std::vector<std::string> to_keep_;  // new mails waiting for the next batch, oldest first
+    bool keeping_ = false;              // a batch is being written
     bool keep_retry_armed_ = false;
     bool gave_up_ = false;    // KeepAll gave mails up: they are lost, and were told so
     int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does

@@ -1,6 +1,7 @@
 // Where the outbox keeps its entries between runs.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,19 @@ class OutboxStore {
     // Keeps `entry`, replacing the one of its id, all at once: after a crash at any moment the
     // store holds the old entry or the new one, whole. Gives the reason when it could not.
     virtual Result<> Save(const OutboxEntry& entry) = 0;
+    // Save for each of `entries`, all at once where the store can (one flush of the disk for
+    // them all): one outcome per entry, in their order. Just before an entry takes its place,
+    // `still_wanted` (when given) may say no to it: the store is then left as it was for that
+    // entry, and its outcome is a success.
+    virtual std::vector<Result<>> SaveAll(
+        const std::vector<OutboxEntry>& entries,
+        const std::function<bool(const OutboxEntry&)>& still_wanted = nullptr) {
+        std::vector<Result<>> outcomes;
+        for (const OutboxEntry& entry : entries) {
+            outcomes.push_back(!still_wanted || still_wanted(entry) ? Save(entry) : Result<>());
+        }
+        return outcomes;
+    }
     // Forgets the entry of `id` for good (after a crash too); nothing when there is none. Gives
     // the reason when the entry is still there (a read-only folder, say).
     virtual Result<> Remove(const std::string& id) = 0;

@@ -213,6 +213,9 @@ std::string FormatReply(const OrderEvent& handled, const EventReply& reply) {
     if (!reply.unsaved.empty()) {
         return "{\"ok\":true,\"Unsaved\":" + text(reply.unsaved) + "}";
     }
+    if (reply.mail_kept) {
+        return "{\"ok\":true,\"Mail\":\"kept\"}";
+    }
     return "{\"ok\":true}";
 }
 

@@ -53,7 +53,8 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line);
 // the request's where the reply has none; for Status
 // {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"NotMailed":n,"Delivered":n,"FIX":"..."},
 // with ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
-// mail is in memory only {"ok":true,"Unsaved":"why"}; for a Shutdown that lost mails
+// mail is safe (on disk, or taken by the server) {"ok":true,"Mail":"kept"}; for one whose mail
+// is in memory only {"ok":true,"Unsaved":"why"}; for a Shutdown that lost mails
 // {"ok":true,"Lost":[order ids]}; for a placed order that made no line the error reply
 // (FormatError) of why not.
 std::string FormatReply(const OrderEvent& handled, const EventReply& reply);

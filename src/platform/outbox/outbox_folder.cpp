@@ -105,12 +105,41 @@ std::vector<OutboxEntry> OutboxFolder::LoadAll() {
 }
 
 Result<> OutboxFolder::Save(const OutboxEntry& entry) {
-    if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
-        return Fail("cannot make " + folder_ + ": " + std::strerror(errno));
+    if (Result<> made = MakeFolder(); !made.ok()) {
+        return made;
     }
     if (auto error =
             WriteFileAtomically(PathOf(entry.id), EncodeOutboxEntry(entry), S_IRUSR | S_IWUSR)) {
         return Fail(std::move(*error));
+    }
+    return {};
+}
+
+std::vector<Result<>> OutboxFolder::SaveAll(
+    const std::vector<OutboxEntry>& entries,
+    const std::function<bool(const OutboxEntry&)>& still_wanted) {
+    if (entries.empty()) {
+        return {};
+    }
+    if (Result<> made = MakeFolder(); !made.ok()) {
+        return std::vector<Result<>>(entries.size(), made);
+    }
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const OutboxEntry& entry : entries) {
+        files.emplace_back(PathOf(entry.id), EncodeOutboxEntry(entry));
+    }
+    std::vector<Result<>> outcomes;
+    const auto wanted = [&](size_t i) { return !still_wanted || still_wanted(entries[i]); };
+    for (std::optional<std::string>& error :
+         WriteFilesAtomically(files, S_IRUSR | S_IWUSR, wanted)) {
+        outcomes.push_back(error ? Result<>(Fail(std::move(*error))) : Result<>());
+    }
+    return outcomes;
+}
+
+Result<> OutboxFolder::MakeFolder() const {
+    if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
+        return Fail("cannot make " + folder_ + ": " + std::strerror(errno));
     }
     return {};
 }

@@ -21,12 +21,17 @@ class OutboxFolder final : public OutboxStore {
     // line on standard error when there are entries it leaves for the folder's owner.
     std::vector<OutboxEntry> LoadAll() override;
     Result<> Save(const OutboxEntry& entry) override;
+    // One flush of the disk for the whole batch.
+    std::vector<Result<>> SaveAll(
+        const std::vector<OutboxEntry>& entries,
+        const std::function<bool(const OutboxEntry&)>& still_wanted = nullptr) override;
     Result<> Remove(const std::string& id) override;
 
     const std::string& folder() const { return folder_; }
 
   private:
     std::string PathOf(const std::string& id) const { return folder_ + "/" + id + ".mail"; }
+    Result<> MakeFolder() const;
     void PutAside(const std::string& name, const std::string& why) const;
 
     std::string folder_;
