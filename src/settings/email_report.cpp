@@ -19,8 +19,8 @@ MailSettings formEmailSetup::LiveSettings() const {
 }
 
 void formEmailSetup::EmailReport(const std::string& subject, const std::string& body,
-                                 bool fresh_connection,
-                                 std::function<void(const SendResult&)> done, CancelFlag cancel) {
+                                 bool fresh_connection, std::function<void(const SendResult&)> done,
+                                 CancelFlag cancel) {
     const MailSettings settings = live_.Value();
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         Say(services_.log, "mail not sent: " + checked.error().message);

@@ -160,8 +160,7 @@ TEST(SetupWindowTest, ATestUnderWayCanBeCancelledAndTheStatusLineWrapsAndClears)
     EXPECT_EQ(w.lblLog->text(), "Cancelling the test message to " + at + "…");
     // The cap is far below the time-outs: only the cancel can have closed it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.Command2->isEnabled(); }, 60000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return silent.Events() == "CX"; }, 60000))
-        << silent.Events();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return silent.Events() == "CX"; }, 60000)) << silent.Events();
     EXPECT_EQ(w.lblLog->text(), "Test message cancelled: the connection to " + at + " is closed.");
     QTest::keyClicks(w.txtPort, "0");  // the settings it spoke of change
     EXPECT_EQ(w.lblLog->text(), "");

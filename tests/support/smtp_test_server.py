@@ -5,8 +5,8 @@ CA (WORK_DIR/ca.pem) and a certificate for "localhost" and 127.0.0.1 signed by i
 and writes the port to WORK_DIR/port. Before it answers the end of DATA, each message goes to
 WORK_DIR/received.jsonl as {"mail_from", "rcpt_tos", "auth_user", "content_hex"};
 WORK_DIR/events gets "C" for a connection, "M" a message taken, "Q" a QUIT; in silent mode "C"
-for a connection and "X" for its end. Runs until killed,
-or until the test that started it is gone.
+for a connection and "X" for its end. Runs until killed, or until the test that started it is
+gone.
 """
 
 import asyncio

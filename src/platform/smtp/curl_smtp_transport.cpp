@@ -49,7 +49,6 @@ bool HasLineBreakOrNul(const std::string& text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
 }
 
-// A refusal before anything goes out: the same delivery can never succeed.
 // What a delivery ended by its cancel flag gives.
 SmtpResult Cancelled() {
     SmtpResult cancelled = Failure(CURLE_ABORTED_BY_CALLBACK, "The delivery was cancelled");
@@ -57,6 +56,7 @@ SmtpResult Cancelled() {
     return cancelled;
 }
 
+// A refusal before anything goes out: the same delivery can never succeed.
 SmtpResult Refusal(CURLcode code, std::string message) {
     SmtpResult refused = Failure(code, std::move(message));
     refused.permanent = true;
@@ -121,10 +121,9 @@ int NoteNewSocket(void* user, curl_socket_t, curlsocktype) {
 }
 
 // Stops the transfer once the transport is aborted or the delivery cancelled, or when a bound
-// is past: the reply to the
-// end of the message may take `end_of_data_wait` after its last byte, as SMTP gives a server
-// for it; before that, each reply `reply_wait` and everything together the deadline. libcurl
-// calls this about once a second, and whenever data moves.
+// is past: the reply to the end of the message may take `end_of_data_wait` after its last byte,
+// as SMTP gives a server for it; before that, each reply `reply_wait` and everything together
+// the deadline. libcurl calls this about once a second, and whenever data moves.
 int WatchTime(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* upload = static_cast<Upload*>(user);
     if (upload->aborted->load()) {
@@ -341,9 +340,8 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     const bool token_login = delivery.login && !delivery.token_command.empty();
     std::string token;
     auto ask_token = [&]() -> std::optional<SmtpResult> {
-        TokenCommandResult got =
-            RunTokenCommand(delivery.token_command, options_.token_command_limit, &aborted_,
-                            delivery.cancel);
+        TokenCommandResult got = RunTokenCommand(
+            delivery.token_command, options_.token_command_limit, &aborted_, delivery.cancel);
         if (delivery.cancel.IsSet()) {
             return Cancelled();
         }
