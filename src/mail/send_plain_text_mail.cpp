@@ -117,9 +117,12 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     delivery.recipients = mail.recipients;
     delivery.message = mail.message;
     delivery.fresh_connection = request.fresh_connection;
+    delivery.cancel = request.cancel;
     const SmtpResult result = transport.Deliver(delivery);
-    return SendResult{result.code == 0 ? SendFailure::kNone : SendFailure::kTransport,
-                      result.message, result.permanent, mail, result.server_reply};
+    const SendFailure failure = result.code == 0   ? SendFailure::kNone
+                                : result.cancelled ? SendFailure::kCancelled
+                                                   : SendFailure::kTransport;
+    return SendResult{failure, result.message, result.permanent, mail, result.server_reply};
 }
 
 }  // namespace quillet

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mail/smtp_transport.h"
+#include "support/cancel_flag.h"
 
 namespace quillet {
 
@@ -23,6 +24,7 @@ enum class SendFailure {
     kLoginInClear,     // a login without encryption, to a host that is not this machine
     kBadTokenCommand,  // a token command that cannot be split
     kBadAddress,       // an address that is not a mailbox
+    kCancelled,        // the request's cancel flag was set before the server took the message
 };
 
 struct SendRequest {
@@ -45,6 +47,8 @@ struct SendRequest {
     // Not empty: the message's Message-ID is MessageIdOf this and the sender address, the same
     // at every composition (a mail that may be composed again by a later run); empty: a new one.
     std::string message_id_left = {};
+    // Set from any thread: the delivery under way ends, as SmtpDelivery's.
+    CancelFlag cancel = {};
 };
 
 // A message as first composed, with the envelope it was composed for: what the outbox keeps.
@@ -78,7 +82,7 @@ SendResult ComposePlainTextMail(const SendRequest& request);
 // Composes the message (ComposePlainTextMail) and hands it to `transport`. No failure when the
 // server accepted the message; a failure of the request (permanent) when it was refused before
 // anything reached the network; otherwise kTransport with the transport's reason and
-// permanence. Never throws.
+// permanence, or kCancelled when the request's cancel flag ended the delivery. Never throws.
 SendResult SendPlainTextMail(SmtpTransport& transport, const SendRequest& request);
 
 // Delivers `mail` as it was composed, over the server, port, security and login of `request`

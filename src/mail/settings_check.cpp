@@ -1,5 +1,7 @@
 #include "mail/settings_check.h"
 
+#include <utility>
+
 #include "mail/mail_message.h"
 #include "mail/mailbox_address.h"
 #include "mail/server_name.h"
@@ -140,13 +142,15 @@ SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
 
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
-                          bool fresh_connection, const std::string& message_id_left) {
+                          bool fresh_connection, const std::string& message_id_left,
+                          CancelFlag cancel) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
                           std::nullopt};
     }
     SendRequest request = MessageRequest(settings, subject, body, message_id_left);
     request.fresh_connection = fresh_connection;
+    request.cancel = std::move(cancel);
     return SendPlainTextMail(transport, request);
 }
 

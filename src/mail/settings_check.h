@@ -6,6 +6,7 @@
 
 #include "mail/mail_settings.h"
 #include "mail/send_plain_text_mail.h"
+#include "support/cancel_flag.h"
 #include "support/result.h"
 
 namespace quillet {
@@ -49,10 +50,11 @@ SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
 
 // Composes a message of `subject` and `body` with `settings` as they are now, and sends it to
 // their recipients; with `fresh_connection`, never over a connection kept from an earlier
-// message; with `message_id_left`, under the Message-ID it makes. Settings errors as
-// RetryMail's.
+// message; with `message_id_left`, under the Message-ID it makes; `cancel`, once set, ends the
+// delivery under way (SendRequest). Settings errors as RetryMail's.
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
-                          bool fresh_connection = false, const std::string& message_id_left = {});
+                          bool fresh_connection = false, const std::string& message_id_left = {},
+                          CancelFlag cancel = {});
 
 }  // namespace quillet

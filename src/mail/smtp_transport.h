@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/cancel_flag.h"
+
 namespace quillet {
 
 enum class SmtpSecurity {
@@ -29,6 +31,9 @@ struct SmtpDelivery {
     // Not empty: the login is a token login (SASL XOAUTH2) as `user`, with the access token
     // that this command (the program, then its arguments) prints; `password` is not used.
     std::vector<std::string> token_command = {};
+    // Once set (from any thread), the delivery ends as soon as the transport sees it, its
+    // connection closed and the message not sent, unless the server has already taken it.
+    CancelFlag cancel = {};
 };
 
 struct SmtpResult {
@@ -42,12 +47,15 @@ struct SmtpResult {
     // the message, such as "250 2.0.0 Ok: queued as 4XyZ"); for a failure the reply that failed
     // it, and empty when the failure came before any reply or with none (a lost connection).
     std::string server_reply = {};
+    // The delivery ended because its cancel flag was set; never permanent.
+    bool cancelled = false;
 };
 
 class SmtpTransport {
   public:
     virtual ~SmtpTransport() = default;
-    // Delivers the message or fails; never throws, never waits without bound. A host that is not
+    // Delivers the message or fails; never throws, never waits without bound. A set cancel flag
+    // ends the delivery (a failure with `cancelled`) within about a second. A host that is not
     // usable (UsableServerHost), an address that is not a mailbox (IsMailboxAddress) or a login
     // with a CR, LF or NUL is a permanent failure before any byte goes out.
     virtual SmtpResult Deliver(const SmtpDelivery& delivery) = 0;

@@ -19,8 +19,8 @@ MailSettings formEmailSetup::LiveSettings() const {
 }
 
 void formEmailSetup::EmailReport(const std::string& subject, const std::string& body,
-                                 bool fresh_connection,
-                                 std::function<void(const SendResult&)> done) {
+                                 bool fresh_connection, std::function<void(const SendResult&)> done,
+                                 CancelFlag cancel) {
     const MailSettings settings = live_.Value();
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         Say(services_.log, "mail not sent: " + checked.error().message);
@@ -35,8 +35,9 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
     lblLog.SetCaption("");
     lblLog.SetForeColor(kLogBlack);
     services_.mail.Submit(
-        [&transport = services_.transport, settings, subject, body, fresh_connection] {
-            return SendEmailUsingCDO(transport, settings, subject, body, fresh_connection);
+        [&transport = services_.transport, settings, subject, body, fresh_connection,
+         cancel = std::move(cancel)] {
+            return SendEmailUsingCDO(transport, settings, subject, body, fresh_connection, cancel);
         },
         lifetime_.Guard([this, done = std::move(done)](const SendResult& result) {
             ShowOutcome(result);
@@ -47,7 +48,11 @@ void formEmailSetup::EmailReport(const std::string& subject, const std::string& 
 }
 
 void formEmailSetup::ShowOutcome(const SendResult& result) {
-    if (result.failure == SendFailure::kInvalidSettings) {
+    if (result.failure == SendFailure::kCancelled) {
+        ShowLogWhile(kLogBlack,
+                     "Test message cancelled: the connection to " + test_server_ + " is closed.",
+                     [this, shown = LiveSettings()] { return LiveSettings() == shown; });
+    } else if (result.failure == SendFailure::kInvalidSettings) {
         lblLog.SetForeColor(kLogRed);
         LogMessage(result.reason);
     } else if (!result.ok()) {
@@ -67,8 +72,9 @@ void formEmailSetup::ShowOutcome(const SendResult& result) {
 
 SendResult formEmailSetup::SendEmailUsingCDO(SmtpTransport& transport, const MailSettings& settings,
                                              const std::string& Subject,
-                                             const std::string& TextBody, bool fresh_connection) {
-    return ComposeAndSend(transport, settings, Subject, TextBody, fresh_connection);
+                                             const std::string& TextBody, bool fresh_connection,
+                                             const CancelFlag& cancel) {
+    return ComposeAndSend(transport, settings, Subject, TextBody, fresh_connection, {}, cancel);
 }
 
 }  // namespace quillet

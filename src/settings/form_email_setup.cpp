@@ -211,12 +211,16 @@ void formEmailSetup::Command2_Click() {
     const MailSettings& settings = live_.Value();
     test_server_ = settings.server + ":" + settings.port;
     test_under_way_ = true;
-    EmailReport("test email", "Just testing...", true, [this, end](const SendResult& result) {
-        test_under_way_ = false;
-        cmdCancelTest.SetEnabled(false);
-        Command2.SetEnabled(true);
-        end(result.ok());
-    });
+    test_cancel_ = CancelFlag{};
+    EmailReport(
+        "test email", "Just testing...", true,
+        [this, end](const SendResult& result) {
+            test_under_way_ = false;
+            cmdCancelTest.SetEnabled(false);
+            Command2.SetEnabled(true);
+            end(result.ok());
+        },
+        test_cancel_);
     ending_test_ = [end] { end(false); };
     if (test_under_way_) {  // not refused at once
         ShowLogWhile(kLogBlack, "Connecting to " + test_server_ + "\u2026", nullptr);
@@ -229,9 +233,9 @@ void formEmailSetup::cmdCancelTest_Click() {
         return;
     }
     cmdCancelTest.SetEnabled(false);
+    test_cancel_.Set();
     ending_test_();
-    ShowLogWhile(kLogBlack, "Test message cancelled: no longer waiting for " + test_server_ + ".",
-                 nullptr);
+    ShowLogWhile(kLogBlack, "Cancelling the test message to " + test_server_ + "\u2026", nullptr);
 }
 
 void formEmailSetup::cmdGuess_Click() {

@@ -18,6 +18,7 @@
 #include "mail/send_plain_text_mail.h"
 #include "settings/live_mail_settings.h"
 #include "settings/server_templates.h"
+#include "support/cancel_flag.h"
 #include "support/lifetime.h"
 #include "support/log_sink.h"
 #include "support/result.h"
@@ -139,9 +140,12 @@ class formEmailSetup {
     // While the message is under way the status line says "Connecting to HOST:PORT…" and
     // cmdCancelTest is enabled.
     void Command2_Click();
-    // "Cancel" of a test message under way: stops waiting for it. The hourglass goes and the
-    // status line says so; the attempt itself ends within its time-outs, and then its outcome
-    // shows and "Send Test E-mail" takes clicks again. Does nothing when no test is under way.
+    // "Cancel" of a test message under way: ends its transfer. The hourglass goes at once and
+    // the status line says "Cancelling the test message to HOST:PORT…"; within about a second
+    // the connection is closed, the status line says "Test message cancelled: the connection to
+    // HOST:PORT is closed." and "Send Test E-mail" takes clicks again. A message the server had
+    // taken, or a failure, before the cancel was seen shows as that outcome. Does nothing when
+    // no test is under way.
     void cmdCancelTest_Click();
     // "Search Accounts...": lets the user pick an account found on this machine, copies it
     // into the settings (TakeAccount), and asks for its password when it requires
@@ -177,12 +181,15 @@ class formEmailSetup {
     // nothing and tells `done` at once; otherwise clears lblLog and sends one message to every
     // recipient as blind copies on the mail thread. The outcome shows (ShowOutcome) when it
     // comes, and then `done` is told it, on this thread; neither when the form has gone. With
-    // `fresh_connection` the message never goes over a connection kept from an earlier one.
+    // `fresh_connection` the message never goes over a connection kept from an earlier one;
+    // setting `cancel` ends the transfer under way (kCancelled).
     void EmailReport(const std::string& subject, const std::string& body, bool fresh_connection,
-                     std::function<void(const SendResult&)> done);
+                     std::function<void(const SendResult&)> done, CancelFlag cancel = {});
     // Shows the outcome of a mailing in lblLog: a settings error as it stands, in red; "Can't
     // send message: check your e-mail settings." in red for another failure, followed by its
-    // reason as a sentence; "Message sent successfully." in green.
+    // reason as a sentence; "Message sent successfully." in green; for a cancelled test message
+    // "Test message cancelled: the connection to HOST:PORT is closed." in black, until the
+    // settings change.
     void ShowOutcome(const SendResult& result);
 
     // Sends one plain-text message of `Subject` and `TextBody` with `settings`, which
@@ -191,7 +198,8 @@ class formEmailSetup {
     // the server accepted it. Blocks until the exchange has ended: for the mail thread.
     static SendResult SendEmailUsingCDO(SmtpTransport& transport, const MailSettings& settings,
                                         const std::string& Subject, const std::string& TextBody,
-                                        bool fresh_connection = false);
+                                        bool fresh_connection = false,
+                                        const CancelFlag& cancel = {});
 
     // The settings file: every key and value in Base64 with "$" for "=", in the section
     // "Quillet". A missing key reads as empty text.
@@ -245,6 +253,7 @@ class formEmailSetup {
     std::function<void()> ending_test_;     // ends the hourglass of a test message under way
     bool test_under_way_ = false;           // a test message's outcome has not come yet
     std::string test_server_;               // its server and port, "HOST:PORT"
+    CancelFlag test_cancel_;                // set by "Cancel": ends its transfer
     std::string log_seen_;                  // the status line's caption, as OnLogShown last saw it
     std::function<bool()> log_holds_;       // whether the status line still speaks true
     std::vector<Subscription> log_checks_;  // the changes that may make it untrue

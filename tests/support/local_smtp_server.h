@@ -56,7 +56,8 @@ class LocalSmtpServer {
     std::string ca_file() const { return work_dir_ + "/ca.pem"; }
     // Every message accepted so far, in order of arrival; records it cannot read are left out.
     std::vector<ReceivedMail> Received() const;
-    // What the server has seen so far, in order: "C" a connection, "M" a message, "Q" a QUIT.
+    // What the server has seen so far, in order: "C" a connection, "M" a message, "Q" a QUIT;
+    // a Silent one "C" a connection and "X" its end.
     std::string Events() const;
 
   private:

@@ -4,8 +4,9 @@ Takes its settings from WORK_DIR/config.json (see LocalSmtpServer::Config), make
 CA (WORK_DIR/ca.pem) and a certificate for "localhost" and 127.0.0.1 signed by it, listens,
 and writes the port to WORK_DIR/port. Before it answers the end of DATA, each message goes to
 WORK_DIR/received.jsonl as {"mail_from", "rcpt_tos", "auth_user", "content_hex"};
-WORK_DIR/events gets "C" for a connection, "M" a message taken, "Q" a QUIT. Runs until killed,
-or until the test that started it is gone.
+WORK_DIR/events gets "C" for a connection, "M" a message taken, "Q" a QUIT; in silent mode "C"
+for a connection and "X" for its end. Runs until killed, or until the test that started it is
+gone.
 """
 
 import asyncio
@@ -131,8 +132,18 @@ async def serve(config, work_dir):
     mode = config["mode"]
     loop = asyncio.get_running_loop()
     if mode == "silent":
-        # A protocol that does nothing: it accepts connections and never says a word.
-        server = await loop.create_server(asyncio.Protocol, HOST, config["port"])
+        handler = Handler(config, work_dir)
+
+        class Silent(asyncio.Protocol):
+            """Accepts connections and never says a word; notes each one and its end."""
+
+            def connection_made(self, transport):
+                handler.note("C")
+
+            def connection_lost(self, exc):
+                handler.note("X")
+
+        server = await loop.create_server(Silent, HOST, config["port"])
     else:
         handler = Handler(config, work_dir)
 

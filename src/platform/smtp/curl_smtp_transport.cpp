@@ -49,6 +49,13 @@ bool HasLineBreakOrNul(const std::string& text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
 }
 
+// What a delivery ended by its cancel flag gives.
+SmtpResult Cancelled() {
+    SmtpResult cancelled = Failure(CURLE_ABORTED_BY_CALLBACK, "The delivery was cancelled");
+    cancelled.cancelled = true;
+    return cancelled;
+}
+
 // A refusal before anything goes out: the same delivery can never succeed.
 SmtpResult Refusal(CURLcode code, std::string message) {
     SmtpResult refused = Failure(code, std::move(message));
@@ -93,6 +100,8 @@ struct Upload {
 
     // The bounds of the exchange, watched by WatchTime.
     const std::atomic<bool>* aborted = nullptr;
+    CancelFlag cancel;       // the delivery's own
+    bool cancelled = false;  // WatchTime saw `cancel` set and stopped the transfer
     Clock::time_point started;
     Clock::time_point deadline;          // until the message's last byte is handed over
     Clock::duration reply_wait{};        // for each reply before the end of the message
@@ -111,13 +120,17 @@ int NoteNewSocket(void* user, curl_socket_t, curlsocktype) {
     return CURL_SOCKOPT_OK;
 }
 
-// Stops the transfer once the transport is aborted, or when a bound is past: the reply to the
-// end of the message may take `end_of_data_wait` after its last byte, as SMTP gives a server
-// for it; before that, each reply `reply_wait` and everything together the deadline. libcurl
-// calls this about once a second, and whenever data moves.
+// Stops the transfer once the transport is aborted or the delivery cancelled, or when a bound
+// is past: the reply to the end of the message may take `end_of_data_wait` after its last byte,
+// as SMTP gives a server for it; before that, each reply `reply_wait` and everything together
+// the deadline. libcurl calls this about once a second, and whenever data moves.
 int WatchTime(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* upload = static_cast<Upload*>(user);
     if (upload->aborted->load()) {
+        return 1;
+    }
+    if (upload->cancel.IsSet()) {
+        upload->cancelled = true;
         return 1;
     }
     const Clock::time_point now = Clock::now();
@@ -327,8 +340,11 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
     const bool token_login = delivery.login && !delivery.token_command.empty();
     std::string token;
     auto ask_token = [&]() -> std::optional<SmtpResult> {
-        TokenCommandResult got =
-            RunTokenCommand(delivery.token_command, options_.token_command_limit, &aborted_);
+        TokenCommandResult got = RunTokenCommand(
+            delivery.token_command, options_.token_command_limit, &aborted_, delivery.cancel);
+        if (delivery.cancel.IsSet()) {
+            return Cancelled();
+        }
         if (!got.ok) {
             return Failure(CURLE_AUTH_ERROR, std::move(got.error));
         }
@@ -354,6 +370,10 @@ SmtpResult CurlSmtpTransport::Deliver(const SmtpDelivery& delivery) {
         if (aborted_) {
             ForgoQuit(connection ? connection->easy.get() : nullptr);
             return Failure(CURLE_ABORTED_BY_CALLBACK, "The program is ending");
+        }
+        if (delivery.cancel.IsSet()) {
+            ForgoQuit(connection ? connection->easy.get() : nullptr);
+            return Cancelled();
         }
         if (!connection) {
             connection.reset(new Connection(key));
@@ -393,6 +413,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     upload.login_required = delivery.login;
     upload.auth_sent = reused && connection.logged_in;
     upload.aborted = &aborted_;
+    upload.cancel = delivery.cancel;
     upload.started = Clock::now();
     upload.deadline = deadline;
     upload.reply_wait = options_.reply_timeout;
@@ -502,6 +523,9 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         return {delivered, false};
     }
     ForgoQuit(curl);
+    if (performed == CURLE_ABORTED_BY_CALLBACK && upload.cancelled && !aborted_) {
+        return {Cancelled(), false};
+    }
     if (upload.login_required && !upload.auth_sent && performed == CURLE_ABORTED_BY_CALLBACK &&
         !aborted_) {
         SmtpResult refused = Failure(CURLE_LOGIN_DENIED,

@@ -14,6 +14,11 @@
 // bounds are checked about once a second. Proxy variables of the environment are ignored: mail goes
 // straight to the server.
 //
+// Cancel: a delivery whose cancel flag is set ends within about a second, as the bounds are
+// checked, with its connection closed (QUIT said, its reply not awaited) and the result
+// `cancelled`; a token command under way is killed. Once the message's last byte has been
+// handed over, the server may have taken it all the same.
+//
 // Login: when the delivery asks for one, a server that offers none gets no byte of the message;
 // the send fails with CURLE_LOGIN_DENIED.
 //

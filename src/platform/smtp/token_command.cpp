@@ -129,7 +129,8 @@ TokenCommandResult Failed(std::string what, const std::string& errors) {
 }  // namespace
 
 TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
-                                   std::chrono::milliseconds limit, const std::atomic<bool>* stop) {
+                                   std::chrono::milliseconds limit, const std::atomic<bool>* stop,
+                                   const CancelFlag& cancel) {
     if (argv.empty()) {
         return {false, "", "the token command is empty"};
     }
@@ -185,7 +186,7 @@ TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
     while (true) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || (stop != nullptr && stop->load())) {
+        if (left.count() <= 0 || (stop != nullptr && stop->load()) || cancel.IsSet()) {
             timed_out = true;
             break;
         }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/cancel_flag.h"
+
 namespace quillet {
 
 struct TokenCommandResult {
@@ -22,12 +24,13 @@ struct TokenCommandResult {
 // Starts `argv` (argv[0] found on PATH when it holds no slash) in a process group of its own,
 // with standard input from /dev/null, and reads its standard output and error. It succeeds when
 // the command exits with status 0 and its first output line is a token: not empty, with no CR
-// or NUL inside, of at most 16 KiB. A command still
-// running after `limit`, or once `stop` turns true (checked every 100 ms), is killed with its
-// whole process group. Never leaves a child unreaped nor a descriptor open, never throws;
-// blocks for at most `limit` plus the time to reap: for the mail thread only.
+// or NUL inside, of at most 16 KiB. A command still running after `limit`, or once `stop` or
+// `cancel` is set (checked every 100 ms), is killed with its whole process group. Never leaves a
+// child unreaped nor a descriptor open, never throws; blocks for at most `limit` plus the time to
+// reap: for the mail thread only.
 TokenCommandResult RunTokenCommand(const std::vector<std::string>& argv,
                                    std::chrono::milliseconds limit,
-                                   const std::atomic<bool>* stop = nullptr);
+                                   const std::atomic<bool>* stop = nullptr,
+                                   const CancelFlag& cancel = {});
 
 }  // namespace quillet
