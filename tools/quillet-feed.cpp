@@ -1,8 +1,11 @@
 // quillet-feed [--socket PATH] [FILE...]
 // quillet-feed [--socket PATH] --status
+// quillet-feed [--socket PATH] --watch
 // quillet-feed --version
 //
-// With --status, asks how the mail is doing ({"event": "Status"}) and prints the reply. Else
+// With --status, asks how the mail is doing ({"event": "Status"}) and prints the reply. With
+// --watch, asks to watch the mails ({"event": "Watch"}) and prints each outcome's line as it
+// comes, until Quillet ends (exit status 0) or the watch is ended. Else
 // sends the request lines of the files (standard input when none is named, or for "-") to a
 // running Quillet's control socket, one at a time: each line goes out, its reply line is awaited
 // (at most two minutes, since a request may mail) and printed on standard output. Empty lines
@@ -49,12 +52,14 @@ struct CommandLine {
     std::string error;               // the command line is wrong
     bool help = false;
     bool status = false;  // ask for the mail's status only
+    bool watch = false;   // print the mails' outcomes as they come
     bool version = false;
 };
 
 constexpr const char* kUsage =
     "usage: quillet-feed [--socket PATH] [FILE...]\n"
     "       quillet-feed [--socket PATH] --status\n"
+    "       quillet-feed [--socket PATH] --watch\n"
     "       quillet-feed --version\n";
 
 // --help: the usage, every option, the request lines and their replies, the exit status.
@@ -66,6 +71,8 @@ constexpr const char* kHelp =
     "                  $QUILLET_SOCKET, else $XDG_RUNTIME_DIR/quillet.sock, else\n"
     "                  /tmp/quillet-<uid>/quillet.sock\n"
     "  --status        ask how the mail is doing ({\"event\": \"Status\"}) and print the reply\n"
+    "  --watch         watch the mails ({\"event\": \"Watch\"}): print one line per outcome\n"
+    "                  (MailDelivered, MailWaiting, MailFailed) as it comes, until Quillet ends\n"
     "  --version       print the version and exit\n"
     "  -h, --help      print this help and exit\n"
     "  FILE...         the files of request lines, sent in turn; none or \"-\": standard input\n"
@@ -80,6 +87,7 @@ constexpr const char* kHelp =
     "\n"
     "Each request gets one reply line, printed as it comes:\n"
     "  {\"ok\":true}                  handled; Connect and QueryConnected add \"Answer\"\n"
+    "  {\"ok\":true,\"Mail\":\"kept\"}    an order whose mail is safe in the outbox\n"
     "  {\"ok\":false,\"error\":\"...\"}   refused, naming the field; nothing changed\n"
     "  {\"ok\":true,\"Connected\":true,\"Waiting\":0,\"Failed\":0,\"NotMailed\":0,...}\n"
     "                               Status: the connection and the mails (NotMailed: the\n"
@@ -102,6 +110,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             result.help = true;
         } else if (argument == "--status") {
             result.status = true;
+        } else if (argument == "--watch") {
+            result.watch = true;
         } else if (argument == "--version") {
             result.version = true;
         } else if (argument == "--socket" && i + 1 < argc) {
@@ -114,6 +124,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     }
     if (result.status && !result.files.empty()) {
         result.error = "--status sends nothing else";
+    }
+    if (result.watch && (result.status || !result.files.empty())) {
+        result.error = "--watch sends nothing else";
     }
     return result;
 }
@@ -137,6 +150,17 @@ class Feeder {
             any_failed_ = true;
         }
         return true;
+    }
+
+    // Prints every line that comes until the connection ends: true when Quillet closed it.
+    bool Watch() {
+        while (const std::optional<std::string> line = ReadReply(true)) {
+            std::cout << *line << '\n' << std::flush;
+            if (line->rfind("{\"ok\":false", 0) == 0) {
+                return false;  // the watch was ended
+            }
+        }
+        return ended_;
     }
 
     void NoteFailure() { any_failed_ = true; }
@@ -170,8 +194,11 @@ class Feeder {
         return true;
     }
 
-    std::optional<std::string> ReadReply() {
-        const auto deadline = std::chrono::steady_clock::now() + kReplyLimit;
+    // The next line; with `forever`, however long it takes, and the end of the connection is
+    // no error (ended_).
+    std::optional<std::string> ReadReply(bool forever = false) {
+        const auto deadline = forever ? std::chrono::steady_clock::time_point::max()
+                                      : std::chrono::steady_clock::now() + kReplyLimit;
         while (true) {
             const size_t end = received_.find('\n');
             if (end != std::string::npos) {
@@ -187,8 +214,9 @@ class Feeder {
                           << " bytes with no end of line: what answers is not Quillet\n";
                 return std::nullopt;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left = forever ? std::chrono::milliseconds(60000)
+                                      : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
                 std::cerr << "quillet-feed: no reply within " << kReplyLimit.count()
                           << " seconds\n";
@@ -209,6 +237,10 @@ class Feeder {
             if (count < 0 && errno == EINTR) {
                 continue;
             }
+            if (count == 0 && forever && received_.empty()) {
+                ended_ = true;
+                return std::nullopt;
+            }
             if (count <= 0) {
                 std::cerr << "quillet-feed: the connection broke before the reply"
                           << (count < 0 ? std::string(": ") + std::strerror(errno) : "") << '\n';
@@ -221,6 +253,7 @@ class Feeder {
     quillet::UniqueFd fd_;
     std::string received_;
     bool any_failed_ = false;
+    bool ended_ = false;  // the other end closed the connection between lines
 };
 
 bool IsBlank(const std::string& line) {
@@ -268,7 +301,8 @@ int main(int argc, char** argv) {
     }
     // Every file is opened before anything is sent, so that a wrong name sends nothing.
     const std::vector<std::string> files =
-        command.files.empty() && !command.status ? std::vector<std::string>{"-"} : command.files;
+        command.files.empty() && !command.status && !command.watch ? std::vector<std::string>{"-"}
+                                                                   : command.files;
     std::vector<std::unique_ptr<std::ifstream>> inputs;  // empty for standard input
     for (const std::string& file : files) {
         if (file == "-") {
@@ -297,6 +331,12 @@ int main(int argc, char** argv) {
             return kBroken;
         }
         return feeder.any_failed() ? kSomeFailed : kAllOk;
+    }
+    if (command.watch) {
+        if (!feeder.Exchange(R"({"event":"Watch"})")) {
+            return kBroken;
+        }
+        return feeder.any_failed() ? kSomeFailed : feeder.Watch() ? kAllOk : kBroken;
     }
     for (size_t i = 0; i < inputs.size(); ++i) {
         const bool whole = inputs[i] ? FeedStream(*inputs[i], files[i], feeder)

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "app/shell/program_files.h"
+#include "app/wire/control_protocol.h"
 #include "platform/http/http_token.h"
 #include "platform/profile/history_setting.h"
 #include "platform/profile/settings_folder.h"
@@ -117,7 +118,12 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
                            std::chrono::seconds(5),
                            std::chrono::seconds(10),
                            &*journal_,
-                           &SayOnStandardError}),
+                           &SayOnStandardError,
+                           [this](const MailOutcome& outcome) {
+                               if (server_) {
+                                   server_->Broadcast(FormatMailOutcome(outcome));
+                               }
+                           }}),
       // Stopped from outside, the program still saves its settings. Taken before the socket
       // appears; a signal is acted on once the event loop runs, when the window stands.
       stop_signals_([this] { screen_.UnloadMainWindow(); }),

@@ -780,6 +780,48 @@ TEST(ProgramTest, AMailTheOutboxCannotKeepIsToldUnsafeUntilItIsKept) {
               std::string::npos);
 }
 
+// A watcher is told each mail's outcome as it comes: the mail waits while the server is down,
+// with the reason and the next attempt, and is delivered once it is back, with its Message-ID and
+// the server's reply. quillet-feed --watch prints the lines and ends with the program.
+TEST(ProgramTest, AWatcherIsToldEachMailsOutcome) {
+    const int port = FreePort();
+    Installed quillet(port);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    QProcess watch;
+    watch.setProcessEnvironment(quillet.Environment());
+    watch.start(QUILLET_FEED_PATH, {"--watch"});
+    std::string seen;
+    const auto saw = [&](const std::string& text) {
+        return QTest::qWaitFor(
+            [&] {
+                seen += watch.readAllStandardOutput().toStdString();
+                return seen.find(text) != std::string::npos;
+            },
+            15000);
+    };
+    ASSERT_TRUE(saw(R"({"ok":true,"Watching":true})"));
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(3)).first, 0);
+    ASSERT_TRUE(saw(R"({"event":"MailWaiting","OrderId":"3","MessageId":"<)")) << seen;
+    EXPECT_TRUE(std::regex_search(
+        seen, std::regex(R"("Reason":"[^"]+","NextAttempt":"20[0-9]{2}-[0-9]{2}-[0-9]{2}T)")))
+        << seen;
+    SmtpTestServer::Config config;
+    config.port = port;
+    SmtpTestServer server(config);
+    ASSERT_TRUE(saw(R"(,"ServerReply":"250 2.0.0 Ok: queued as 4XyZ"})")) << seen;
+    const std::string& mail = server.Received().at(0).content;
+    const size_t at = mail.find("Message-ID: ") + 12;
+    EXPECT_NE(seen.find(R"({"event":"MailDelivered","OrderId":"3","MessageId":")" +
+                        mail.substr(at, mail.find('\r', at) - at) + "\""),
+              std::string::npos)
+        << seen;
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    ASSERT_TRUE(watch.waitForFinished(10000));
+    EXPECT_EQ(watch.exitCode(), 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
 // A full disk during an outage: the outbox folder is a tmpfs of 16 KiB, filled up. The order's
 // reply and Status say the mail is not saved; once there is room and the server is back, it is
 // delivered, once.

@@ -83,6 +83,9 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
             services_.journal->RecordEvent(std::move(*journal_row));
         }
         services_.notifier.Notify(RefusedNotice(order_id, reason));
+        if (services_.watch) {
+            services_.watch(MailOutcome{MailOutcome::Kind::kFailed, order_id, "", "", reason, 0});
+        }
         Tell(std::move(safe), reason);  // kept nowhere: the reply must not call it safe
         return;
     }
@@ -361,6 +364,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
             }
         }
         Journaled(item, result.server_reply, services_.now_ms(), new_mail);
+        Watched(item, MailOutcome::Kind::kDelivered, result.server_reply);
         const std::optional<size_t> line = item.line;
         items_.erase(found);  // before it is told, so that the counts no longer hold it
         line_changed_(line, DeliveryState::Delivered, "");
@@ -374,6 +378,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         Keep(item);
         ShowLine(item);
         Journaled(item, result.server_reply, std::nullopt, new_mail);
+        Watched(item, MailOutcome::Kind::kWaiting, result.server_reply);
         if (!item.unsaved.empty()) {
             NotifyUnsaved(item);
         } else if (first) {
@@ -569,6 +574,7 @@ void Outbox::MarkFailed(Item& item, const std::string& reason, const std::string
     Keep(item);
     ShowLine(item);
     Journaled(item, server_reply);
+    Watched(item, MailOutcome::Kind::kFailed, server_reply);
     Notice failed = FailedNotice(item.entry.order_id, reason, item.unsaved);
     failed.key = FailedNoticeKey(item.entry.id);
     item.told_failed = true;
@@ -605,6 +611,24 @@ void Outbox::Journaled(const Item& item, const std::string& server_reply,
         record.message = composed->message;
     }
     services_.journal->RecordMail(std::move(record));
+}
+
+void Outbox::Watched(const Item& item, MailOutcome::Kind kind, const std::string& server_reply) {
+    if (!services_.watch) {
+        return;
+    }
+    MailOutcome outcome;
+    outcome.kind = kind;
+    outcome.order_id = item.entry.order_id;
+    outcome.message_id = item.entry.mail ? item.entry.mail->message_id : std::string();
+    outcome.server_reply = server_reply;
+    if (kind != MailOutcome::Kind::kDelivered) {
+        outcome.reason = item.entry.reason;
+    }
+    if (kind == MailOutcome::Kind::kWaiting) {
+        outcome.next_attempt_ms = item.next_ms;
+    }
+    services_.watch(outcome);
 }
 
 void Outbox::NotifyUnsaved(const Item& item) {

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "app/journal/journal.h"
+#include "app/outbox/mail_outcome.h"
 #include "app/outbox/notifier.h"
 #include "app/outbox/outbox_store.h"
 #include "app/outbox/retry_schedule.h"
@@ -87,6 +88,9 @@ struct OutboxServices {
     Journal* journal = nullptr;
     // Told why a mail was not sent, kept or forgotten, and of mails lost.
     LogSink log = nullptr;
+    // Told of every outcome of an attempt (delivered, waiting for a retry, marked failed), and
+    // of a mail refused or failed without one; none: nobody watches.
+    std::function<void(const MailOutcome&)> watch = nullptr;
 };
 
 struct OutboxCounts {
@@ -221,6 +225,8 @@ class Outbox {
     // Tries the writes that failed again, every keep_retry while one still fails.
     void ArmKeepRetry();
     void NotifyUnsaved(const Item& item);
+    // Tells the watcher, when there is one, what became of `item`.
+    void Watched(const Item& item, MailOutcome::Kind kind, const std::string& server_reply);
     // Tries again to forget the entries of delivered mails that the store could not.
     void RemoveDelivered();
     void ShowLine(const Item& item);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <ctime>
 #include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -217,6 +218,41 @@ std::string FormatReply(const OrderEvent& handled, const EventReply& reply) {
         return "{\"ok\":true,\"Mail\":\"kept\"}";
     }
     return "{\"ok\":true}";
+}
+
+bool IsWatchRequest(std::string_view line) {
+    if (line.size() > 256) {
+        return false;  // a Watch request is short; anything longer is some other request
+    }
+    const json parsed = json::parse(line, nullptr, false);
+    return parsed.is_object() && parsed.size() == 1 && parsed.contains("event") &&
+           parsed["event"] == "Watch";
+}
+
+std::string FormatWatchReply() {
+    return R"({"ok":true,"Watching":true})";
+}
+
+std::string FormatMailOutcome(const MailOutcome& outcome) {
+    static constexpr std::array<const char*, 3> kNames = {"MailDelivered", "MailWaiting",
+                                                          "MailFailed"};
+    nlohmann::ordered_json line;  // the fields in the order documented
+    line["event"] = kNames[static_cast<size_t>(outcome.kind)];
+    line["OrderId"] = outcome.order_id;
+    line["MessageId"] = outcome.message_id;
+    if (outcome.kind != MailOutcome::Kind::kDelivered) {
+        line["Reason"] = outcome.reason;
+    }
+    if (outcome.kind == MailOutcome::Kind::kWaiting) {
+        const std::time_t seconds = static_cast<std::time_t>(outcome.next_attempt_ms / 1000);
+        std::tm utc{};
+        gmtime_r(&seconds, &utc);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        line["NextAttempt"] = text;
+    }
+    line["ServerReply"] = outcome.server_reply;
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string FormatError(std::string_view message) {

@@ -10,6 +10,8 @@
 //   QueryConnected  Text1..Text3 (optional, default ""), Answer (optional, default 0)
 //   Connect         Text1, Text2 (optional, default ""), Answer (optional, default 0)
 //   Disconnect, Shutdown, Status, Show: no fields
+// {"event": "Watch"} is no event: the control server answers it itself (IsWatchRequest) and
+// then writes one line per mail outcome to that connection (FormatMailOutcome).
 // Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
 // OrderType, Answer) are JSON integers written without a fraction or exponent, from
 // -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not; Quantity is above 0.
@@ -23,6 +25,7 @@
 
 #include "app/orders/event_reply.h"
 #include "app/orders/order_events.h"
+#include "app/outbox/mail_outcome.h"
 #include "support/result.h"
 
 namespace quillet {
@@ -58,6 +61,22 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line);
 // {"ok":true,"Lost":[order ids]}; for a placed order that made no line the error reply
 // (FormatError) of why not.
 std::string FormatReply(const OrderEvent& handled, const EventReply& reply);
+
+// Whether `line` is a request to watch the mails' outcomes: {"event":"Watch"} and no other
+// field. Never throws.
+bool IsWatchRequest(std::string_view line);
+
+// The reply to a Watch request, without a line end: {"ok":true,"Watching":true}.
+std::string FormatWatchReply();
+
+// One line of a watched connection, without a line end:
+//   {"event":"MailDelivered","OrderId":"77","MessageId":"<...>","ServerReply":"250 ..."}
+//   {"event":"MailWaiting","OrderId":"77","MessageId":"<...>","Reason":"...",
+//    "NextAttempt":"2026-12-10T14:03:17Z","ServerReply":"451 ..."}
+//   {"event":"MailFailed","OrderId":"77","MessageId":"<...>","Reason":"...","ServerReply":"550 ..."}
+// MessageId is "" for a mail not yet composed, ServerReply "" where the server said nothing.
+// Bytes that are not valid UTF-8 become U+FFFD. Never throws.
+std::string FormatMailOutcome(const MailOutcome& outcome);
 
 // The reply to a refused request, without a line end: {"ok":false,"error":"<message>"}. Bytes
 // of `message` that are not valid UTF-8 become U+FFFD. Never throws.

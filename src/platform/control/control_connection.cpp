@@ -52,10 +52,14 @@ void ControlConnection::Send(std::string_view reply) {
     if (unanswered_ > 0) {
         --unanswered_;
     }
+    Push(reply);
+}
+
+void ControlConnection::Push(std::string_view line) {
     if (finished_) {
         return;
     }
-    outgoing_.append(reply);
+    outgoing_.append(line);
     outgoing_.push_back('\n');
     WritePending();
     if (!finished_) {

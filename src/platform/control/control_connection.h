@@ -57,6 +57,9 @@ class ControlConnection final : public QObject {
     // Queues `reply` and an LF, writes what the client takes now and the rest when it can. A
     // failed write finishes the connection. Does nothing on a finished connection.
     void Send(std::string_view reply);
+    // Queues `line` and an LF as Send does, answering no line: a line the client did not ask
+    // for one by one (a watched outcome).
+    void Push(std::string_view line);
     // Writes what is queued, then waits until all of it is written, at most `limit` (0: only
     // what the socket takes at once). False when it could not be.
     bool FlushBlocking(std::chrono::milliseconds limit);
@@ -65,6 +68,8 @@ class ControlConnection final : public QObject {
     // line, no request under way, no reply), rather than when the event loop next looks at
     // the socket. Never waits.
     void FinishIfClientLeft();
+    // The bytes of replies queued and not yet written.
+    size_t Unsent() const { return outgoing_.size(); }
 
   signals:
     // HasItem() became true: a line came to an empty queue, or the replies went back under

@@ -130,6 +130,11 @@ void ControlServer::Pump(quint64 id) {
                                   " bytes; closing the connection"));
             continue;
         }
+        if (IsWatchRequest(item.line)) {
+            watchers_.insert(id);
+            Reply(id, FormatWatchReply());
+            continue;
+        }
         Result<OrderEvent> request = ParseControlRequest(item.line);
         if (!request.ok()) {
             Reply(id, FormatError(request.error().message));
@@ -174,7 +179,25 @@ void ControlServer::FlushRepliesAtEnd(std::chrono::milliseconds limit) {
     }
 }
 
+void ControlServer::Broadcast(const std::string& line) {
+    for (auto watcher = watchers_.begin(); watcher != watchers_.end();) {
+        ControlConnection* client = Find(*watcher);
+        if (client == nullptr) {
+            watcher = watchers_.erase(watcher);
+        } else if (client->Unsent() > kMaxUnsentReplyBytes) {
+            client->Push(FormatError("watch ended: more than " +
+                                     std::to_string(kMaxUnsentReplyBytes) +
+                                     " bytes of its lines were not read"));
+            watcher = watchers_.erase(watcher);
+        } else {
+            client->Push(line);
+            ++watcher;
+        }
+    }
+}
+
 void ControlServer::OnFinished(quint64 id) {
+    watchers_.erase(id);
     const auto found = connections_.find(id);
     if (found != connections_.end()) {
         found->second->deleteLater();

@@ -18,6 +18,11 @@
 //   client's place is free as soon as it has closed its end and has nothing left under way.
 // - No connection is ever cut for being idle: the platform may hold its own for the whole run.
 //
+// Watch: a client that sends {"event":"Watch"} is answered {"ok":true,"Watching":true} at once,
+// and from then on gets one line per mail outcome (Broadcast), beside the replies to its other
+// requests, until it goes. A watcher more than kMaxUnsentReplyBytes behind is told
+// {"ok":false,"error":"watch ended: ..."} and watches no more.
+//
 // Lives on the thread that runs its Qt event loop (the user-interface thread).
 #pragma once
 
@@ -65,6 +70,9 @@ class ControlServer final : public QObject {
     // together. It waits, so it is never called while the window is up.
     void FlushRepliesAtEnd(std::chrono::milliseconds limit);
 
+    // Writes `line` (without its LF) to every watching client.
+    void Broadcast(const std::string& line);
+
     // The socket listened on; empty before a successful Start.
     const std::string& socket_path() const { return listener_.path(); }
 
@@ -86,6 +94,7 @@ class ControlServer final : public QObject {
     std::unique_ptr<QSocketNotifier> incoming_;
     std::map<quint64, ControlConnection*> connections_;  // owned as Qt children
     std::set<quint64> dispatched_;                       // clients with a request at the dispatcher
+    std::set<quint64> watchers_;                         // clients that sent Watch
     quint64 next_id_ = 1;
 };
 
