@@ -2,7 +2,9 @@
 //
 // Order to mail: OrderPlaced events, after a Connect, go through the control socket of the
 // real program to an SMTP server on 127.0.0.1; each is timed from writing the request to
-// reading its reply, which comes once the server has accepted the mail. The floor is the same
+// reading the line that a second connection, watching the mails ({"event":"Watch"}), gets once
+// the server has accepted the mail (MailDelivered); the order's reply comes before, once the
+// mail is kept. The floor is the same
 // message sent by bench-mail-floor (plain libcurl, fresh connection) to the same server, asked
 // and answered over a pipe.
 //
@@ -64,16 +66,26 @@ std::string Order(int id) {
            R"("LimitPrice":12.5,"Info4":"B","Info5":"C","Info6":"A"})";
 }
 
-// Times one order through Quillet; throws when the reply is not ok.
-double QuilletSample(ControlClient& client, int id) {
+// Times one order through Quillet until `watcher` is told its mail was delivered; throws when
+// the reply is not ok or the mail is not delivered.
+double QuilletSample(ControlClient& client, ControlClient& watcher, int id) {
     std::this_thread::sleep_for(kSettle);
     const auto start = std::chrono::steady_clock::now();
     const auto reply = client.Exchange(Order(id), kReplyLimit);
-    const auto end = std::chrono::steady_clock::now();
-    if (reply != R"({"ok":true})") {
+    if (reply != R"({"ok":true,"Mail":"kept"})") {
         throw std::runtime_error("Quillet answered an order with " + reply.value_or("nothing"));
     }
-    return Milliseconds(end - start);
+    const std::string delivered =
+        R"({"event":"MailDelivered","OrderId":")" + std::to_string(id) + "\"";
+    while (true) {
+        const auto line = watcher.Receive(kReplyLimit);
+        if (!line || line->rfind(R"({"event":"MailDelivered")", 0) != 0) {
+            throw std::runtime_error("the mail was not delivered: " + line.value_or("nothing"));
+        }
+        if (line->rfind(delivered, 0) == 0) {
+            return Milliseconds(std::chrono::steady_clock::now() - start);
+        }
+    }
 }
 
 // The floor program, running beside the benchmark for as long as the object lives.
@@ -128,13 +140,15 @@ class Program {
         : installed_(port, ssl, ca_file, {{"QUILLET_SMTP_KEEP_SECONDS", keep ? "60" : "0"}}),
           process_(installed_.Start()),
           client_(installed_.Connect(std::chrono::seconds(20))) {
-        if (client_.Exchange(R"({"event":"Connect"})") != R"({"ok":true,"Answer":-1})") {
-            throw std::runtime_error("Quillet did not take the Connect");
+        if (client_.Exchange(R"({"event":"Connect"})") != R"({"ok":true,"Answer":-1})" ||
+            watcher_.Exchange(R"({"event":"Watch"})") != R"({"ok":true,"Watching":true})") {
+            throw std::runtime_error("Quillet did not take the Connect and the Watch");
         }
     }
 
     pid_t pid() const { return process_.pid(); }
     ControlClient& client() { return client_; }
+    ControlClient& watcher() { return watcher_; }
 
     void Shutdown() {
         client_.Exchange(R"({"event":"Shutdown"})");
@@ -145,6 +159,7 @@ class Program {
     InstalledQuillet installed_;
     ChildProcess process_;
     ControlClient client_;
+    ControlClient watcher_{installed_.socket()};  // told of each mail's outcome
 };
 
 std::string Ratio(double ratio) {
@@ -169,7 +184,9 @@ void MeasurePairs(const std::string& label, Program& program, Floor& floor, Floo
                   int& next_id, const Goals& goals) {
     std::vector<double> quillet_ms, floor_ms, alone_ms;
     std::vector<std::function<void()>> takers{
-        [&] { quillet_ms.push_back(QuilletSample(program.client(), next_id++)); },
+        [&] {
+            quillet_ms.push_back(QuilletSample(program.client(), program.watcher(), next_id++));
+        },
         [&] { floor_ms.push_back(floor.Sample()); }};
     if (alone != nullptr) {
         takers.emplace_back([&] { alone_ms.push_back(alone->Sample()); });
@@ -244,7 +261,7 @@ int Run(int pairs) {
     const int port = recorder->port();
     std::optional<Program> plain(std::in_place, port, false);
     int next_id = 1000;
-    QuilletSample(plain->client(), next_id++);
+    QuilletSample(plain->client(), plain->watcher(), next_id++);
     const std::vector<SunkMail> first = recorder->Messages();
     if (first.size() != 1) {
         throw std::runtime_error("the first order was not mailed");

@@ -163,11 +163,14 @@ TEST(OutboxTest, MailsLeaveInOrderAndTheReplyComesOnceTheMailIsKept) {
     EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
     EXPECT_TRUE(f.store.entries.empty());
 
-    // A stalled attempt holds no reply: the mail is kept and shown waiting; the attempt goes on.
+    // A stalled attempt holds no reply: the mail is kept, and soon shown waiting; the attempt
+    // goes on.
     f.transport.Open(false);
     f.Send(2);
     EXPECT_EQ(f.safe[2], 1);
     EXPECT_EQ(f.store.entries.size(), 1u);
+    EXPECT_EQ(f.lines.count(2), 0u);
+    f.Advance(milliseconds(250));
     EXPECT_EQ(f.lines[2], DeliveryState::Waiting);
 
     // It fails; a new mail waits behind it, kept at the bound, and overtakes nothing.

@@ -12,6 +12,9 @@
 namespace quillet {
 namespace {
 
+// How long a first attempt may run before its line shows the mail waiting.
+constexpr std::chrono::milliseconds kUnderWayShownAfter(250);
+
 // "14:05:09", local time.
 std::string ClockTime(int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
@@ -531,7 +534,18 @@ void Outbox::BatchKept(const std::vector<std::string>& ids, const std::vector<Re
 }
 
 void Outbox::Kept(Item& item) {
-    ShowLine(item);
+    // A first attempt under way shows nothing yet: its outcome marks the line, unless it is
+    // still under way a moment later (a slow or silent server).
+    if (running_ != item.entry.id || item.tried || !item.unsaved.empty()) {
+        ShowLine(item);
+    } else {
+        services_.post_after(kUnderWayShownAfter, [this, id = item.entry.id] {
+            const auto found = items_.find(id);
+            if (running_ == id && found != items_.end() && !found->second.tried) {
+                ShowLine(found->second);
+            }
+        });
+    }
     if (!item.unsaved.empty()) {
         Journaled(item);
         NotifyUnsaved(item);

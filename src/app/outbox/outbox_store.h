@@ -34,8 +34,9 @@ class OutboxStore {
         }
         return outcomes;
     }
-    // Forgets the entry of `id` for good (after a crash too); nothing when there is none. Gives
-    // the reason when the entry is still there (a read-only folder, say).
+    // Forgets the entry of `id` for good (after a crash of the program too; after a power cut,
+    // once the store's next flush has come); nothing when there is none. Gives the reason when
+    // the entry is still there (a read-only folder, say).
     virtual Result<> Remove(const std::string& id) = 0;
 };
 

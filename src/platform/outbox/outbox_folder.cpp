@@ -145,9 +145,13 @@ Result<> OutboxFolder::MakeFolder() const {
 }
 
 Result<> OutboxFolder::Remove(const std::string& id) {
-    // A power cut does not bring a delivered mail back.
-    if (auto error = RemoveFileDurably(PathOf(id))) {
-        return Fail(std::move(*error));
+    // Without a flush of its own: the folder's next flush (the next write's, or the file
+    // system's own commit) takes the removal to the disk. A power cut before then brings the
+    // mail back, to be sent again under its Message-ID; the mail thread does not wait for the
+    // disk between two mails.
+    const std::string path = PathOf(id);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        return Fail("cannot remove " + path + ": " + std::strerror(errno));
     }
     return {};
 }
