@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // As the order line shows it: without the controls that would turn it around.
     const std::string id =
-        quillet::WithoutDirectionControls(r.OrderID.empty() ? r.ClOrdID : r.OrderID);
+        quillet::WithoutControls(r.OrderID.empty() ? r.ClOrdID : r.OrderID);
     if (const auto* placed = std::get_if<quillet::OrderPlaced>(&*got.event)) {
         Check(r.ExecType == "0", "only New places an order");
         Check(placed->OrderId == id, "the order is named by OrderID, else ClOrdID");

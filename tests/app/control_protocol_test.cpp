@@ -84,15 +84,17 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
     }
 }
 
-TEST(ControlProtocolTest, TextsLoseDirectionControlsAndKeepTheirLength) {
-    // A Symbol that, shown, would turn "Sell 5 AAA" into "Buy 50 share)s(" by reordering.
-    const std::string symbol = "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C";
+TEST(ControlProtocolTest, TextsLoseControlCharactersAndKeepTheirLength) {
+    // A Symbol that, shown, would turn "Sell 5 AAA" into "Buy 50 share)s(" by reordering, and
+    // would clear a terminal, ring, erase, break the line and colour it (C0, DEL, C1).
+    const std::string symbol = "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C"
+                               R"(\u001b[2J\u0007\b\t\r\n\u007f\u0085\u009b31m)";
     auto placed = ParseControlRequest(R"({"event":"OrderPlaced","OrderId":"\u2067)"
                                       "1"
                                       R"(","Side":2,"Quantity":5,"Symbol":")" +
                                       symbol + R"(","OrderType":1,"StopPrice":0,"LimitPrice":0})");
     ASSERT_TRUE(placed.ok()) << placed.error().message;
-    EXPECT_EQ(std::get<OrderPlaced>(*placed).Symbol, "AAA)s(erahs 05 yuB");
+    EXPECT_EQ(std::get<OrderPlaced>(*placed).Symbol, "AAA)s(erahs 05 yuB[2J31m");
     EXPECT_EQ(std::get<OrderPlaced>(*placed).OrderId, "1");
     // 4,096 characters are taken, and other marks (here U+200B, a zero width space) are kept.
     const std::string full(4096, 'x');

@@ -36,7 +36,7 @@ inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
 // holds a field the event does not have or the same field twice, lacks a required field, or has a
 // value of the wrong type or out of range, a text longer than kMaxOrderTextChars
 // (order_texts.h), or an OrderPlaced whose Quantity is not above 0 (order_quantity.h). The event's
-// texts come back without direction controls (CleanOrderTexts). Never throws; does not check the
+// texts come back without control characters (CleanOrderTexts). Never throws; does not check the
 // line's length.
 Result<OrderEvent> ParseControlRequest(std::string_view line);
 
