@@ -147,7 +147,7 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     EXPECT_TRUE(StatusHas("\"FIX\":\"logged on\""));
     Tell("report 0 E1 77 1 2 100 12.5 0");  // New, buy, limit
     Tell("report 5 E2 77 1 4 100 12 11");   // Replaced: stop 11, limit 12
-    Tell("report F E3 77 1 4 100 12 11");   // a fill: no line
+    Tell("report F E3 77 1 4 100 12 11");   // a fill without LastQty: no line
     Tell("report 4 E4 77 1 4 100 12 11");   // Canceled
     const std::vector<std::string> expected = {
         "ACC1 - XNAS - drop copy - Buy 100 share(s) of XYZ. Limit order with Limit "
