@@ -24,10 +24,10 @@ using quillet::fuzz::Check;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     quillet::FixReportFields r;
-    for (std::string* field : {&r.ExecType, &r.ExecID, &r.OrderID, &r.ClOrdID, &r.Side, &r.OrdType,
-                               &r.OrderQty, &r.Price, &r.StopPx, &r.Symbol, &r.SecurityID,
-                               &r.SecurityExchange, &r.Account, &r.Text, &r.LastQty, &r.LastPx,
-                               &r.CumQty, &r.LeavesQty, &r.OrdRejReason}) {
+    for (std::string* field :
+         {&r.ExecType, &r.ExecID, &r.OrderID, &r.ClOrdID, &r.Side, &r.OrdType, &r.OrderQty,
+          &r.Price, &r.StopPx, &r.Symbol, &r.SecurityID, &r.SecurityExchange, &r.Account, &r.Text,
+          &r.LastQty, &r.LastPx, &r.CumQty, &r.LeavesQty, &r.OrdRejReason}) {
         const size_t end = rest.find('\x01');
         *field = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // As the order line shows it: without the controls that would turn it around.
-    const std::string id =
-        quillet::WithoutControls(r.OrderID.empty() ? r.ClOrdID : r.OrderID);
+    const std::string id = quillet::WithoutControls(r.OrderID.empty() ? r.ClOrdID : r.OrderID);
     if (const auto* placed = std::get_if<quillet::OrderPlaced>(&*got.event)) {
         Check(r.ExecType == "0", "only New places an order");
         Check(placed->OrderId == id, "the order is named by OrderID, else ClOrdID");

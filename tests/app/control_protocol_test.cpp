@@ -113,8 +113,9 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
 TEST(ControlProtocolTest, TextsLoseControlCharactersAndKeepTheirLength) {
     // A Symbol that, shown, would turn "Sell 5 AAA" into "Buy 50 share)s(" by reordering, and
     // would clear a terminal, ring, erase, break the line and colour it (C0, DEL, C1).
-    const std::string symbol = "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C"
-                               R"(\u001b[2J\u0007\b\t\r\n\u007f\u0085\u009b31m)";
+    const std::string symbol =
+        "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C"
+        R"(\u001b[2J\u0007\b\t\r\n\u007f\u0085\u009b31m)";
     auto placed = ParseControlRequest(R"({"event":"OrderPlaced","OrderId":"\u2067)"
                                       "1"
                                       R"(","Side":2,"Quantity":5,"Symbol":")" +

@@ -27,8 +27,8 @@ FixReportFields Report(std::string exec_type, std::string side, std::string type
 }
 
 TEST(FixReportTest, ReportsBecomeEventsOrSayWhyNot) {
-    const OrderFilled fill{"O1",           1,       "XYZ", {"40.50"}, {"40.50"}, {"59.5"}, 12.5,
-                           "XNAS",         "note",  "ACC"};
+    const OrderFilled fill{"O1",     1,    "XYZ",  {"40.50"}, {"40.50"},
+                           {"59.5"}, 12.5, "XNAS", "note",    "ACC"};
     const OrderRejected reject{"O1", "note", 1, {"100"}, "XYZ", "XNAS", "", "ACC"};
     const struct {
         const char *exec_type, *side, *type, *qty;
@@ -86,8 +86,8 @@ TEST(FixReportTest, ReportsBecomeEventsOrSayWhyNot) {
         {&FixReportFields::LastPx, "", std::nullopt},
         {&FixReportFields::LastPx, "x", std::nullopt},
         {&FixReportFields::Text, std::string(4097, 'x'), std::nullopt},
-        {&FixReportFields::Text, "\x1b[2Jok\x07", OrderFilled{"O1", 1, "XYZ", {"40.50"}, {"40.50"},
-                                                         {"59.5"}, 12.5, "XNAS", "[2Jok", "ACC"}},
+        {&FixReportFields::Text, "\x1b[2Jok\x07",
+         OrderFilled{"O1", 1, "XYZ", {"40.50"}, {"40.50"}, {"59.5"}, 12.5, "XNAS", "[2Jok", "ACC"}},
     };
     for (const auto& c : fills) {
         FixReportFields report = Report("F", "1", "2", "100");
@@ -99,8 +99,8 @@ TEST(FixReportTest, ReportsBecomeEventsOrSayWhyNot) {
     FixReportFields rejected = Report("8", "0", "2", "");
     rejected.OrdRejReason = "3";
     EXPECT_EQ(OrderEventFromFixReport(rejected).event,
-              OrderEvent(OrderRejected{"O1", "note (Order exceeds limit)", 0, {}, "XYZ", "XNAS", "",
-                                       "ACC"}));
+              OrderEvent(OrderRejected{
+                  "O1", "note (Order exceeds limit)", 0, {}, "XYZ", "XNAS", "", "ACC"}));
     rejected.Text.clear();
     rejected.OrdRejReason = "42";
     EXPECT_EQ(std::get<OrderRejected>(*OrderEventFromFixReport(rejected).event).Reason,

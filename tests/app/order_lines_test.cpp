@@ -49,8 +49,16 @@ TEST(OrderLineTest, FillsRejectionsAndExpiriesShowTheirQuantitiesAsGiven) {
         {OrderFilled{"77", 1, "XYZ", {"0.10"}, {"99.95"}, {"0.050"}, 1e-5, "B", "C", "A"},
          "A - B - C - Filled: Buy 0.10 of 100.000 share(s) of XYZ at 1E-05; 0.050 left  "
          "(OrderId=77)"},
-        {OrderFilled{"7", 2, "Q", {"12345678901234567890.123456789"},
-                     {"12345678901234567890.123456789"}, {"0"}, 3, "", "", ""},
+        {OrderFilled{"7",
+                     2,
+                     "Q",
+                     {"12345678901234567890.123456789"},
+                     {"12345678901234567890.123456789"},
+                     {"0"},
+                     3,
+                     "",
+                     "",
+                     ""},
          " -  -  - Filled: Sell 12345678901234567890.123456789 of "
          "12345678901234567890.123456789 share(s) of Q at 3; 0 left  (OrderId=7)"},
         {OrderRejected{"77", "insufficient margin", 1, {"100"}, "XYZ", "B", "C", "A"},

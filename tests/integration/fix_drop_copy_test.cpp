@@ -194,7 +194,7 @@ TEST_F(DropCopy, FillsRejectionsAndExpiriesAreMailedAndAReportWithoutALineIsTold
     Tell("report F E1 77 1 2 100 12.5 0 32=40.5 31=12.25 14=40.5 151=59.50");
     Tell("report 8 E2 78 2 2 10 12.5 0 58=margin 103=3");
     Tell("report C E3 79 1 2 100 12.5 0");
-    Tell("report 0 E4 80 1 2 1.5 12.5 0");      // a fraction where a whole number must be
+    Tell("report 0 E4 80 1 2 1.5 12.5 0");  // a fraction where a whole number must be
     const std::string fill = "report F E5 81 1 2 10 1 0 32=1 31=1 14=1 151=0 58=*5000";
     Tell(fill);  // a text too long to show, sent again
     Tell(fill + " dup");
@@ -224,9 +224,9 @@ TEST_F(DropCopy, FillsRejectionsAndExpiriesAreMailedAndAReportWithoutALineIsTold
         const size_t at = mail.content.find("\r\nSubject: ") + 11;
         subjects.push_back(mail.content.substr(at, mail.content.find("\r\n", at) - at));
     }
-    EXPECT_EQ(subjects, (std::vector<std::string>{"CVT order # 77", "CVT order # 78",
-                                                  "CVT order # 79", "CVT order # 90",
-                                                  "CVT order # 91", "CVT order # 92"}));
+    EXPECT_EQ(subjects,
+              (std::vector<std::string>{"CVT order # 77", "CVT order # 78", "CVT order # 79",
+                                        "CVT order # 90", "CVT order # 91", "CVT order # 92"}));
     StopQuillet();
     const std::string said = quillet_.readAllStandardError().toStdString();
     const std::string bad_quantity =
@@ -243,11 +243,11 @@ TEST_F(DropCopy, FillsRejectionsAndExpiriesAreMailedAndAReportWithoutALineIsTold
     history.start(QString::fromStdString(dir_.Path("quillet")), {"--history"});
     ASSERT_TRUE(history.waitForFinished(30000));
     const std::string rows = history.readAllStandardOutput().toStdString();
-    EXPECT_NE(rows.find("Not listed or mailed: OrderQty is not a whole number within 32 bits: 1.5."),
-              std::string::npos)
+    EXPECT_NE(
+        rows.find("Not listed or mailed: OrderQty is not a whole number within 32 bits: 1.5."),
+        std::string::npos)
         << rows;
-    EXPECT_NE(rows.find("ExecType A (Pending New) makes no order line"), std::string::npos)
-        << rows;
+    EXPECT_NE(rows.find("ExecType A (Pending New) makes no order line"), std::string::npos) << rows;
 }
 
 // Where a kill lost a report's ExecID after the server took its mail (here: the ExecIDs' file

@@ -77,10 +77,10 @@ FixReportEvent Checked(OrderEvent event) {
 // The states that make no line, by ExecType.
 const char* StateName(const std::string& exec_type) {
     static const std::pair<const char*, const char*> kStates[] = {
-        {"3", "Done for day"},  {"6", "Pending Cancel"}, {"7", "Stopped"},
-        {"9", "Suspended"},     {"A", "Pending New"},    {"B", "Calculated"},
-        {"D", "Restated"},      {"E", "Pending Replace"}, {"G", "Trade Correct"},
-        {"H", "Trade Cancel"},  {"I", "Order Status"},
+        {"3", "Done for day"}, {"6", "Pending Cancel"},  {"7", "Stopped"},
+        {"9", "Suspended"},    {"A", "Pending New"},     {"B", "Calculated"},
+        {"D", "Restated"},     {"E", "Pending Replace"}, {"G", "Trade Correct"},
+        {"H", "Trade Cancel"}, {"I", "Order Status"},
     };
     for (const auto& [code, name] : kStates) {
         if (exec_type == code) {
@@ -142,9 +142,9 @@ std::optional<FixReportEvent> Outcome(const FixReportFields& report, const std::
     if (type != "F" && type != "1" && type != "2") {
         return std::nullopt;
     }
-    for (const auto& [name, text] : {std::pair("LastQty", &report.LastQty),
-                                     std::pair("CumQty", &report.CumQty),
-                                     std::pair("LeavesQty", &report.LeavesQty)}) {
+    for (const auto& [name, text] :
+         {std::pair("LastQty", &report.LastQty), std::pair("CumQty", &report.CumQty),
+          std::pair("LeavesQty", &report.LeavesQty)}) {
         if (!IsDecimalQuantity(*text)) {
             return None(std::string(name) + " is not a quantity: " + Shown(*text));
         }
@@ -204,9 +204,9 @@ FixReportEvent OrderEventFromFixReport(const FixReportFields& report) {
 }
 
 ReportNotListed NotListedReport(const FixReportFields& report, const FixReportEvent& mapped) {
-    OrderEvent noted = ReportNotListed{Shown(report.OrderID.empty() ? report.ClOrdID : report.OrderID),
-                                       Shown(report.ExecID), Shown(report.ExecType),
-                                       mapped.why_none, mapped.fault};
+    OrderEvent noted = ReportNotListed{
+        Shown(report.OrderID.empty() ? report.ClOrdID : report.OrderID), Shown(report.ExecID),
+        Shown(report.ExecType), mapped.why_none, mapped.fault};
     CleanOrderTexts(noted);
     return std::get<ReportNotListed>(std::move(noted));
 }

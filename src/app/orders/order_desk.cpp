@@ -74,8 +74,8 @@ void OrderDesk::ReportNotListed_Noted(const ReportNotListed& event, Handling& ha
         services_.notifier->Notify(
             {"FIX report not listed",
              "A FIX execution report of order " + event.OrderId + " (ExecID " + event.ExecID +
-                 ", ExecType " + event.ExecType + ") made no order line and no mail: " +
-                 event.Why + ". It is noted in the History.",
+                 ", ExecType " + event.ExecType + ") made no order line and no mail: " + event.Why +
+                 ". It is noted in the History.",
              NoticeUrgency::Critical, event.OrderId});
     }
 }

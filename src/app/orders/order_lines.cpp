@@ -116,8 +116,8 @@ std::string OrderLine(const OrderModified& order, std::string_view decimal_separ
 }
 
 std::string OrderLine(const OrderFilled& order, std::string_view decimal_separator) {
-    return InfoPieces(order.Info6, order.Info4, order.Info5) + " - Filled: " +
-           SideWord(order.Side) + order.Quantity.text + " of " +
+    return InfoPieces(order.Info6, order.Info4, order.Info5) +
+           " - Filled: " + SideWord(order.Side) + order.Quantity.text + " of " +
            QuantitySum(order.FilledQuantity.text, order.LeavesQuantity.text) + " share(s) of " +
            order.Symbol + " at " + FormatPrice(order.FillPrice, decimal_separator) + "; " +
            order.LeavesQuantity.text + " left  (OrderId=" + order.OrderId + ")";

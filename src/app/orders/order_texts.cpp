@@ -21,7 +21,8 @@ size_t ControlAt(std::string_view text, size_t at) {
         return 1;
     }
     // C1 in UTF-8: C2 80 to C2 9F.
-    if (byte == 0xC2 && at + 1 < text.size() && (static_cast<unsigned char>(text[at + 1]) & 0xE0) == 0x80) {
+    if (byte == 0xC2 && at + 1 < text.size() &&
+        (static_cast<unsigned char>(text[at + 1]) & 0xE0) == 0x80) {
         return 2;
     }
     for (std::string_view control : kDirectionControls) {
@@ -110,9 +111,8 @@ std::string WithoutControls(std::string_view text) {
 void CleanOrderTexts(OrderEvent& event) {
     std::visit(
         [](auto& typed) {
-            ForEachText(typed, [](std::string_view, std::string& text) {
-                text = WithoutControls(text);
-            });
+            ForEachText(typed,
+                        [](std::string_view, std::string& text) { text = WithoutControls(text); });
         },
         event);
 }

@@ -2,7 +2,8 @@
 //
 // Every source of order events (the control socket, the HTTP endpoint, the FIX drop copy) passes
 // the event it made through CleanOrderTexts before handing it on, so that a text cannot reorder
-// what is shown around it, nor break a line, ring, erase or colour a terminal, and refuses it when CheckOrderTextLengths names a field.
+// what is shown around it, nor break a line, ring, erase or colour a terminal, and refuses it when
+// CheckOrderTextLengths names a field.
 #pragma once
 
 #include <cstddef>

@@ -18,9 +18,7 @@ class NumberTexts final : public nlohmann::json_sax<json> {
     bool number_integer(number_integer_t value) override {
         return Number(value == 0 ? "-0" : std::to_string(value));
     }
-    bool number_unsigned(number_unsigned_t value) override {
-        return Number(std::to_string(value));
-    }
+    bool number_unsigned(number_unsigned_t value) override { return Number(std::to_string(value)); }
     bool number_float(number_float_t, const string_t& text) override { return Number(text); }
     bool string(string_t&) override { return true; }
     bool binary(binary_t&) override { return true; }

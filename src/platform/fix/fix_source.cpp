@@ -82,8 +82,8 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
                         const FixReportFields& report) {
         FixReportEvent mapped = OrderEventFromFixReport(report);
         // A report that makes no line is noted all the same, once, as one that makes one is.
-        OrderEvent event = mapped.event ? std::move(*mapped.event)
-                                        : OrderEvent(NotListedReport(report, mapped));
+        OrderEvent event =
+            mapped.event ? std::move(*mapped.event) : OrderEvent(NotListedReport(report, mapped));
         {
             std::unique_lock lock(unhandled->mutex);
             unhandled->seqs[session].insert(seq);

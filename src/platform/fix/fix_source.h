@@ -4,11 +4,11 @@
 // execution report the order event of fix_report.h (New, Replaced, Canceled, a fill, a reject,
 // an expiry), submitted to the program's one dispatcher on the user-interface thread. A report
 // that makes no line is submitted as a ReportNotListed, for the journal to note it with why; one
-// that would make a line but cannot is said on standard error too (and in a notice, by the desk). A report whose ExecID the session
-// handled before that day is dropped (handled_exec_ids.h). A report's mail has a Message-ID made
-// of its session, its day and its ExecID: one mailed again, where a kill left it open whether the
-// first went out, carries the first one's. The store, the log and the ExecIDs are kept in
-// `quillet-fix/` beside the session settings file.
+// that would make a line but cannot is said on standard error too (and in a notice, by the desk). A
+// report whose ExecID the session handled before that day is dropped (handled_exec_ids.h). A
+// report's mail has a Message-ID made of its session, its day and its ExecID: one mailed again,
+// where a kill left it open whether the first went out, carries the first one's. The store, the log
+// and the ExecIDs are kept in `quillet-fix/` beside the session settings file.
 //
 // The engine counts a report as received only once the dispatcher has handled it (its line
 // listed, its mail safe) or the source ends, and the ExecID is kept only then; the reports not
