@@ -23,9 +23,10 @@ using nlohmann::json;
 using quillet::fuzz::Check;
 
 // The event names in the order of OrderEvent's alternatives.
-constexpr std::array<std::string_view, 9> kEventNames = {
-    "OrderPlaced", "OrderCancelled", "OrderModified", "QueryConnected", "Connect", "Disconnect",
-    "Shutdown",    "Status",         "Show"};
+constexpr std::array<std::string_view, 13> kEventNames = {
+    "OrderPlaced",   "OrderCancelled", "OrderModified",  "QueryConnected", "Connect",
+    "Disconnect",    "Shutdown",       "Status",         "Show",           "OrderFilled",
+    "OrderRejected", "OrderExpired",   "ReportNotListed"};
 
 void CheckAccepted(std::string_view line, const quillet::OrderEvent& event) {
     if (!line.empty() && line.back() == '\r') {
@@ -46,6 +47,9 @@ std::pair<uint64_t, uint64_t> PriceBits(const quillet::OrderEvent& event) {
     if (const auto* modified = std::get_if<quillet::OrderModified>(&event)) {
         return {std::bit_cast<uint64_t>(modified->NewStopPrice),
                 std::bit_cast<uint64_t>(modified->NewLimitPrice)};
+    }
+    if (const auto* filled = std::get_if<quillet::OrderFilled>(&event)) {
+        return {std::bit_cast<uint64_t>(filled->FillPrice), 0};
     }
     return {};
 }

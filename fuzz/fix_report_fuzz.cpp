@@ -1,8 +1,9 @@
 // Execution reports as order events: the input is the report's fields (ExecType, ExecID,
 // OrderID, ClOrdID, Side, OrdType, OrderQty, Price, StopPx, Symbol, SecurityID,
-// SecurityExchange, Account, Text) split at SOH. Only New, Replaced and Canceled make an event,
-// named by OrderID (ClOrdID without one), with the line's codes and finite prices; no event
-// comes without its reason.
+// SecurityExchange, Account, Text, LastQty, LastPx, CumQty, LeavesQty, OrdRejReason) split at
+// SOH. Only New, Replaced, Canceled, a trade, Rejected and Expired make an event, named by
+// OrderID (ClOrdID without one), with the line's codes, finite prices and quantities as given; no
+// event comes without its reason.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -23,9 +24,10 @@ using quillet::fuzz::Check;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     quillet::FixReportFields r;
-    for (std::string* field : {&r.ExecType, &r.ExecID, &r.OrderID, &r.ClOrdID, &r.Side, &r.OrdType,
-                               &r.OrderQty, &r.Price, &r.StopPx, &r.Symbol, &r.SecurityID,
-                               &r.SecurityExchange, &r.Account, &r.Text}) {
+    for (std::string* field :
+         {&r.ExecType, &r.ExecID, &r.OrderID, &r.ClOrdID, &r.Side, &r.OrdType, &r.OrderQty,
+          &r.Price, &r.StopPx, &r.Symbol, &r.SecurityID, &r.SecurityExchange, &r.Account, &r.Text,
+          &r.LastQty, &r.LastPx, &r.CumQty, &r.LeavesQty, &r.OrdRejReason}) {
         const size_t end = rest.find('\x01');
         *field = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
@@ -36,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // As the order line shows it: without the controls that would turn it around.
-    const std::string id =
-        quillet::WithoutDirectionControls(r.OrderID.empty() ? r.ClOrdID : r.OrderID);
+    const std::string id = quillet::WithoutControls(r.OrderID.empty() ? r.ClOrdID : r.OrderID);
     if (const auto* placed = std::get_if<quillet::OrderPlaced>(&*got.event)) {
         Check(r.ExecType == "0", "only New places an order");
         Check(placed->OrderId == id, "the order is named by OrderID, else ClOrdID");
@@ -50,6 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(modified->OrderId == id, "the order is named by OrderID, else ClOrdID");
         Check(std::isfinite(modified->NewStopPrice) && std::isfinite(modified->NewLimitPrice),
               "prices are finite");
+    } else if (const auto* filled = std::get_if<quillet::OrderFilled>(&*got.event)) {
+        Check(r.ExecType == "F" || r.ExecType == "1" || r.ExecType == "2", "only a trade fills");
+        Check(filled->OrderId == id, "the order is named by OrderID, else ClOrdID");
+        Check(filled->Quantity.text == r.LastQty && filled->LeavesQuantity.text == r.LeavesQty,
+              "quantities are shown as given");
+        Check(std::isfinite(filled->FillPrice), "prices are finite");
+    } else if (const auto* rejected = std::get_if<quillet::OrderRejected>(&*got.event)) {
+        Check(r.ExecType == "8", "only Rejected rejects an order");
+        Check(rejected->OrderId == id, "the order is named by OrderID, else ClOrdID");
+    } else if (const auto* expired = std::get_if<quillet::OrderExpired>(&*got.event)) {
+        Check(r.ExecType == "C", "only Expired expires an order");
+        Check(expired->OrderId == id, "the order is named by OrderID, else ClOrdID");
     } else {
         const auto* cancelled = std::get_if<quillet::OrderCancelled>(&*got.event);
         Check(cancelled != nullptr && r.ExecType == "4", "only Canceled cancels an order");

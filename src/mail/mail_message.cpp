@@ -306,6 +306,7 @@ std::string BuildMessage(const MailContent& content, std::chrono::system_clock::
                          std::string_view message_id) {
     std::string out = FromHeader(content.sender_name, content.sender_address);
     out += "Date: " + DateHeader(date) + "\r\n";
+    out += "To: undisclosed-recipients:;\r\n";  // every recipient is a blind copy
     out += "Message-ID: " + OneLine(message_id) + "\r\n";
     out += "Subject: " + HeaderText(OneLine(content.subject)) + "\r\n";
     out += "MIME-Version: 1.0\r\n";

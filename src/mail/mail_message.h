@@ -16,8 +16,9 @@ struct MailContent {
     std::string body;  // plain text, any line ends
 };
 
-// The whole message: From, Date, Message-ID, Subject, MIME-Version and Content-Type headers
-// (no To, Cc or Bcc: every recipient is a blind copy), a blank line and the body, every line
+// The whole message: From, Date, To, Message-ID, Subject, MIME-Version and Content-Type headers
+// (To is "undisclosed-recipients:;" and there is no Cc or Bcc: every recipient is a blind copy,
+// named in the envelope only), a blank line and the body, every line
 // ending in CRLF. CR and LF in the name or subject become blanks; non-ASCII there goes in
 // RFC 2047 encoded words; a name with specials or outer blanks is quoted. The body is sent as
 // 7bit when it is plain ASCII with short lines, otherwise quoted-printable. Texts are UTF-8;

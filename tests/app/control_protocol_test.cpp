@@ -29,6 +29,22 @@ TEST(ControlProtocolTest, AcceptsEveryEventWithDefaultsFilledIn) {
     auto query = ParseControlRequest(R"({"event":"QueryConnected","Text3":"z"})");
     ASSERT_TRUE(query.ok());
     EXPECT_EQ(std::get<QueryConnected>(*query).Answer, 0);
+    // Quantities of the new events as written, by the quick reader and (an escape) the full one.
+    for (const char* info : {"", R"(,"Info4":"\u00e9")"}) {
+        auto filled = ParseControlRequest(
+            std::string(R"({"event":"OrderFilled","OrderId":"7","Side":1,"Symbol":"X",)") +
+            R"("Quantity":12.50,"FilledQuantity":40.500,"LeavesQuantity":0,"FillPrice":1.5)" +
+            info + "}");
+        ASSERT_TRUE(filled.ok()) << filled.error().message;
+        const auto& f = std::get<OrderFilled>(*filled);
+        EXPECT_EQ(f.Quantity.text, "12.50");
+        EXPECT_EQ(f.FilledQuantity.text, "40.500");
+        EXPECT_EQ(f.LeavesQuantity.text, "0");
+        EXPECT_EQ(f.FillPrice, 1.5);
+    }
+    auto rejected = ParseControlRequest(R"({"event":"OrderRejected","OrderId":"7","Reason":"r"})");
+    ASSERT_TRUE(rejected.ok()) << rejected.error().message;
+    EXPECT_EQ(std::get<OrderRejected>(*rejected), (OrderRejected{"7", "r", 0, {}, "", "", "", ""}));
     for (const char* name : {"Disconnect", "Shutdown", "Connect", "Show"}) {
         EXPECT_TRUE(ParseControlRequest(std::string(R"({"event":")") + name + "\"}").ok());
     }
@@ -67,6 +83,16 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
          "field \"Quantity\" must be a whole number above 0, not -100"},
         {placed_head + R"("Side":1,"Quantity":0,"OrderType":1,"Info1":"\u00e9"})",
          "field \"Quantity\" must be a whole number above 0, not 0"},
+        // A fill's quantities: as written, not negative, no exponent, no fill of none.
+        {R"({"event":"OrderFilled","OrderId":"1","Side":1,"Symbol":"S","Quantity":0.0,)"
+         R"("FilledQuantity":1,"LeavesQuantity":1,"FillPrice":1})",
+         "field \"Quantity\" must be above 0, not 0.0"},
+        {R"({"event":"OrderFilled","OrderId":"1","Side":1,"Symbol":"S","Quantity":1,)"
+         R"("FilledQuantity":1e3,"LeavesQuantity":1,"FillPrice":1})",
+         "field \"FilledQuantity\" must be a number of 0 or more"},
+        {R"({"event":"OrderRejected","OrderId":"1","Reason":"\u00e9","Quantity":-0})",
+         "field \"Quantity\" must be a number of 0 or more"},
+        {R"({"event":"ReportNotListed","OrderId":"1"})", "unknown event \"ReportNotListed\""},
         {R"({"event":"OrderModified","OrderId":"1","NewStopPrice":false,"NewLimitPrice":1})",
          "field \"NewStopPrice\" must be a finite number"},
         {std::string(R"({"event":"Shutdown"})") + '\0' + "junk", "request holds a NUL byte"},
@@ -84,15 +110,18 @@ TEST(ControlProtocolTest, RefusalsNameWhatIsWrong) {
     }
 }
 
-TEST(ControlProtocolTest, TextsLoseDirectionControlsAndKeepTheirLength) {
-    // A Symbol that, shown, would turn "Sell 5 AAA" into "Buy 50 share)s(" by reordering.
-    const std::string symbol = "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C";
+TEST(ControlProtocolTest, TextsLoseControlCharactersAndKeepTheirLength) {
+    // A Symbol that, shown, would turn "Sell 5 AAA" into "Buy 50 share)s(" by reordering, and
+    // would clear a terminal, ring, erase, break the line and colour it (C0, DEL, C1).
+    const std::string symbol =
+        "AAA\u202E)s(erahs 05 yuB\u202C\u2066\u2069\u200E\u200F\u061C"
+        R"(\u001b[2J\u0007\b\t\r\n\u007f\u0085\u009b31m)";
     auto placed = ParseControlRequest(R"({"event":"OrderPlaced","OrderId":"\u2067)"
                                       "1"
                                       R"(","Side":2,"Quantity":5,"Symbol":")" +
                                       symbol + R"(","OrderType":1,"StopPrice":0,"LimitPrice":0})");
     ASSERT_TRUE(placed.ok()) << placed.error().message;
-    EXPECT_EQ(std::get<OrderPlaced>(*placed).Symbol, "AAA)s(erahs 05 yuB");
+    EXPECT_EQ(std::get<OrderPlaced>(*placed).Symbol, "AAA)s(erahs 05 yuB[2J31m");
     EXPECT_EQ(std::get<OrderPlaced>(*placed).OrderId, "1");
     // 4,096 characters are taken, and other marks (here U+200B, a zero width space) are kept.
     const std::string full(4096, 'x');

@@ -1,8 +1,9 @@
 // A FIX counterparty for the tests: a QuickFIX acceptor with the sessions of the settings file
 // argv[1], run by commands on standard input, one a line:
-//   report EXECTYPE EXECID ORDERID SIDE ORDTYPE QTY PRICE STOPPX [dup]
+//   report EXECTYPE EXECID ORDERID SIDE ORDTYPE QTY PRICE STOPPX [dup] [TAG=VALUE...]
 //       an execution report (stored and sent on a resend request when no one is logged on);
-//       "dup" marks it PossDupFlag=Y
+//       "dup" marks it PossDupFlag=Y; TAG=VALUE sets a field (LastQty, Text...), a VALUE of "*N"
+//       making it N x's
 //   logout       logs the session out and refuses logons; logon: takes them again
 // It prints "logon" and "logout" as they happen. C++14, for QuickFIX's headers.
 #include <quickfix/Application.h>
@@ -14,6 +15,8 @@
 
 #include <iostream>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #pragma GCC diagnostic ignored "-Wdeprecated"  // QuickFIX's dynamic exception specifications
 
@@ -35,11 +38,25 @@ class Counterparty : public FIX::Application {
 };
 
 FIX::Message Report(std::istringstream& in) {
-    std::string exec_type, exec_id, order_id, side, ord_type, qty, price, stop, dup;
-    in >> exec_type >> exec_id >> order_id >> side >> ord_type >> qty >> price >> stop >> dup;
+    std::string exec_type, exec_id, order_id, side, ord_type, qty, price, stop;
+    in >> exec_type >> exec_id >> order_id >> side >> ord_type >> qty >> price >> stop;
+    bool dup = false;
+    std::vector<std::pair<int, std::string>> set;
+    for (std::string word; in >> word;) {
+        const size_t equals = word.find('=');
+        if (equals == std::string::npos) {
+            dup = dup || word == "dup";
+            continue;
+        }
+        std::string value = word.substr(equals + 1);
+        if (!value.empty() && value[0] == '*') {
+            value = std::string(std::stoul(value.substr(1)), 'x');
+        }
+        set.emplace_back(std::stoi(word.substr(0, equals)), value);
+    }
     FIX::Message report;
     report.getHeader().setField(FIX::FIELD::MsgType, "8");
-    if (dup == "dup") {
+    if (dup) {
         report.getHeader().setField(FIX::FIELD::PossDupFlag, "Y");
         report.getHeader().setField(FIX::OrigSendingTime(FIX::UtcTimeStamp()));
     }
@@ -54,6 +71,9 @@ FIX::Message Report(std::istringstream& in) {
         {FIX::FIELD::CumQty, "0"},       {FIX::FIELD::AvgPx, "0"},
         {FIX::FIELD::Text, "drop copy"}};
     for (const auto& field : fields) {
+        report.setField(field.first, field.second);
+    }
+    for (const auto& field : set) {
         report.setField(field.first, field.second);
     }
     return report;

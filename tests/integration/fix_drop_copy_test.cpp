@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -147,7 +148,7 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     EXPECT_TRUE(StatusHas("\"FIX\":\"logged on\""));
     Tell("report 0 E1 77 1 2 100 12.5 0");  // New, buy, limit
     Tell("report 5 E2 77 1 4 100 12 11");   // Replaced: stop 11, limit 12
-    Tell("report F E3 77 1 4 100 12 11");   // a fill: no line
+    Tell("report F E3 77 1 4 100 12 11");   // a fill without LastQty: no line
     Tell("report 4 E4 77 1 4 100 12 11");   // Canceled
     const std::vector<std::string> expected = {
         "ACC1 - XNAS - drop copy - Buy 100 share(s) of XYZ. Limit order with Limit "
@@ -183,6 +184,73 @@ TEST_F(DropCopy, ReportsBecomeLinesAndMailsOnceThroughLogoutsAndRestarts) {
     EXPECT_EQ(after[4],
               "ACC1 - XNAS - drop copy - Sell 5 share(s) of XYZ at Market price  (OrderId=79)\r\n");
     StopQuillet();
+}
+
+// A fill, a rejection and an expiry, from the counterparty and from the socket, make their lines
+// and mails under their orders' subjects, quantities as given; a report that cannot make a line
+// is noted in the journal with why and said on standard error, once however often it comes.
+TEST_F(DropCopy, FillsRejectionsAndExpiriesAreMailedAndAReportWithoutALineIsTold) {
+    StartQuillet();
+    ASSERT_TRUE(Heard("logon"));
+    Tell("report F E1 77 1 2 100 12.5 0 32=40.5 31=12.25 14=40.5 151=59.50");
+    Tell("report 8 E2 78 2 2 10 12.5 0 58=margin 103=3");
+    Tell("report C E3 79 1 2 100 12.5 0");
+    Tell("report 0 E4 80 1 2 1.5 12.5 0");  // a fraction where a whole number must be
+    const std::string fill = "report F E5 81 1 2 10 1 0 32=1 31=1 14=1 151=0 58=*5000";
+    Tell(fill);  // a text too long to show, sent again
+    Tell(fill + " dup");
+    Tell("report A E6 82 1 2 10 1 0");  // pending new: noted, told to no one
+    ASSERT_EQ(Mails(3).size(), 3u);
+    const std::string replies =
+        Feed(R"({"event":"OrderFilled","OrderId":"90","Side":2,"Symbol":"XYZ",)"
+             R"("Quantity":0.25,"FilledQuantity":1.25,"LeavesQuantity":0,"FillPrice":3,)"
+             R"("Info4":"B","Info5":"C","Info6":"A"})"
+             "\n"
+             R"({"event":"OrderRejected","OrderId":"91","Reason":"halted"})"
+             "\n"
+             R"({"event":"OrderExpired","OrderId":"92"})"
+             "\n");
+    EXPECT_EQ(std::ranges::count(replies, '\n'), 3) << replies;
+    EXPECT_EQ(replies.find("\"ok\":false"), std::string::npos) << replies;
+    const std::vector<std::string> expected = {
+        "ACC1 - XNAS - drop copy - Filled: Buy 40.5 of 100.00 share(s) of XYZ at 12.25; 59.50 "
+        "left  (OrderId=77)\r\n",
+        "ACC1 - XNAS -  - Rejected: Sell 10 share(s) of XYZ: margin (Order exceeds limit)  "
+        "(OrderId=78)\r\n",
+        "Expired Order: Orderid=79\r\n",
+        "A - B - C - Filled: Sell 0.25 of 1.25 share(s) of XYZ at 3; 0 left  (OrderId=90)\r\n",
+        " -  -  - Rejected: halted  (OrderId=91)\r\n",
+        "Expired Order: Orderid=92\r\n"};
+    EXPECT_EQ(Mails(6), expected);
+    std::vector<std::string> subjects;
+    for (const auto& mail : smtp_.Received()) {
+        const size_t at = mail.content.find("\r\nSubject: ") + 11;
+        subjects.push_back(mail.content.substr(at, mail.content.find("\r\n", at) - at));
+    }
+    EXPECT_EQ(subjects,
+              (std::vector<std::string>{"CVT order # 77", "CVT order # 78", "CVT order # 79",
+                                        "CVT order # 90", "CVT order # 91", "CVT order # 92"}));
+    StopQuillet();
+    const std::string said = quillet_.readAllStandardError().toStdString();
+    const std::string bad_quantity =
+        "makes no order line: OrderQty is not a whole number within 32 bits: 1.5";
+    EXPECT_NE(said.find("quillet: a FIX report of order 80 (ExecID E4) " + bad_quantity),
+              std::string::npos)
+        << said;
+    const std::string too_long = "field \"Info5\" is longer than 4096 characters";
+    EXPECT_NE(said.find(too_long), std::string::npos) << said;
+    EXPECT_EQ(said.find(too_long), said.rfind(too_long)) << said;  // the resend is told no more
+    EXPECT_EQ(said.find("Pending New"), std::string::npos) << said;
+    QProcess history;
+    history.setProcessEnvironment(quillet_.processEnvironment());
+    history.start(QString::fromStdString(dir_.Path("quillet")), {"--history"});
+    ASSERT_TRUE(history.waitForFinished(30000));
+    const std::string rows = history.readAllStandardOutput().toStdString();
+    EXPECT_NE(
+        rows.find("Not listed or mailed: OrderQty is not a whole number within 32 bits: 1.5."),
+        std::string::npos)
+        << rows;
+    EXPECT_NE(rows.find("ExecType A (Pending New) makes no order line"), std::string::npos) << rows;
 }
 
 // Where a kill lost a report's ExecID after the server took its mail (here: the ExecIDs' file

@@ -38,7 +38,8 @@ TEST(BuildMessageTest, NoVisibleRecipientAndNameAndSubjectCannotAddHeaders) {
     const std::string m = Build({"Order Desk", "desk@example.com", "CVT order # 77", "line"});
     EXPECT_EQ(Header(m, "From"), "Order Desk <desk@example.com>");
     EXPECT_EQ(Header(m, "Subject"), "CVT order # 77");
-    EXPECT_FALSE(std::regex_search(m, std::regex("\r\n(To|Cc|Bcc):"))) << m;
+    EXPECT_EQ(Header(m, "To"), "undisclosed-recipients:;");
+    EXPECT_FALSE(std::regex_search(m, std::regex("\r\n(Cc|Bcc):"))) << m;
     const std::pair<const char*, const char*> names[] = {
         {"Desk, Inc.", "\"Desk, Inc.\" <desk@example.com>"},
         {"Say \"hi\"", "\"Say \\\"hi\\\"\" <desk@example.com>"},

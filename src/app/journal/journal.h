@@ -16,7 +16,9 @@ namespace quillet {
 struct JournalEventRecord {
     int64_t at_ms = 0;              // when it was handled, UTC milliseconds
     std::string source = "socket";  // where it came from (SourceName)
-    std::string event;  // "OrderPlaced", "OrderCancelled", "OrderModified", "Connect", "Disconnect"
+    // "OrderPlaced", "OrderCancelled", "OrderModified", "OrderFilled", "OrderRejected",
+    // "OrderExpired", "ExecutionReport" (a FIX report not listed), "Connect", "Disconnect"
+    std::string event;
     std::string order_id;
     std::string symbol, side, quantity, price;  // as the order line shows them; may be empty
     // The event itself: the journal's own thread stores every field of it as a JSON object

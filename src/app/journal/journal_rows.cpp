@@ -40,6 +40,25 @@ JournalEventRecord JournalRowOf(const OrderEvent& event, std::string line, int64
         row.event = "OrderModified";
         row.order_id = modified->OrderId;
         row.price = FormatPrice(modified->NewLimitPrice, decimal_separator);
+    } else if (const auto* filled = std::get_if<OrderFilled>(&event)) {
+        row.event = "OrderFilled";
+        row.order_id = filled->OrderId;
+        row.symbol = filled->Symbol;
+        row.side = SideName(filled->Side);
+        row.quantity = filled->Quantity.text;
+        row.price = FormatPrice(filled->FillPrice, decimal_separator);
+    } else if (const auto* rejected = std::get_if<OrderRejected>(&event)) {
+        row.event = "OrderRejected";
+        row.order_id = rejected->OrderId;
+        row.symbol = rejected->Symbol;
+        row.side = SideName(rejected->Side);
+        row.quantity = rejected->Quantity.text;
+    } else if (const auto* expired = std::get_if<OrderExpired>(&event)) {
+        row.event = "OrderExpired";
+        row.order_id = expired->OrderId;
+    } else if (const auto* report = std::get_if<ReportNotListed>(&event)) {
+        row.event = "ExecutionReport";
+        row.order_id = report->OrderId;
     } else if (std::holds_alternative<Connect>(event)) {
         row.event = "Connect";
     } else if (std::holds_alternative<Disconnect>(event)) {
@@ -71,6 +90,38 @@ std::string EventFieldsJson(const OrderEvent& event) {
         return Dump({{"OrderId", modified->OrderId},
                      {"NewStopPrice", modified->NewStopPrice},
                      {"NewLimitPrice", modified->NewLimitPrice}});
+    }
+    // Quantities as texts, as given.
+    if (const auto* filled = std::get_if<OrderFilled>(&event)) {
+        return Dump({{"OrderId", filled->OrderId},
+                     {"Side", filled->Side},
+                     {"Symbol", filled->Symbol},
+                     {"Quantity", filled->Quantity.text},
+                     {"FilledQuantity", filled->FilledQuantity.text},
+                     {"LeavesQuantity", filled->LeavesQuantity.text},
+                     {"FillPrice", filled->FillPrice},
+                     {"Info4", filled->Info4},
+                     {"Info5", filled->Info5},
+                     {"Info6", filled->Info6}});
+    }
+    if (const auto* rejected = std::get_if<OrderRejected>(&event)) {
+        return Dump({{"OrderId", rejected->OrderId},
+                     {"Reason", rejected->Reason},
+                     {"Side", rejected->Side},
+                     {"Quantity", rejected->Quantity.text},
+                     {"Symbol", rejected->Symbol},
+                     {"Info4", rejected->Info4},
+                     {"Info5", rejected->Info5},
+                     {"Info6", rejected->Info6}});
+    }
+    if (const auto* expired = std::get_if<OrderExpired>(&event)) {
+        return Dump({{"OrderId", expired->OrderId}});
+    }
+    if (const auto* report = std::get_if<ReportNotListed>(&event)) {
+        return Dump({{"OrderId", report->OrderId},
+                     {"ExecID", report->ExecID},
+                     {"ExecType", report->ExecType},
+                     {"Why", report->Why}});
     }
     if (const auto* connect = std::get_if<Connect>(&event)) {
         return Dump(

@@ -1,6 +1,7 @@
 // An execution report of a FIX drop copy as an order event: New (150=0) is OrderPlaced,
-// Replaced (150=5) OrderModified, Canceled (150=4) OrderCancelled. Every other report (fills,
-// rejects, pending states, restated, expired...) makes no event.
+// Replaced (150=5) OrderModified, Canceled (150=4) OrderCancelled, Trade (150=F, and FIX 4.2's
+// Partial fill 1 and Fill 2) OrderFilled, Rejected (150=8) OrderRejected, Expired (150=C)
+// OrderExpired. Every other report (pending states, restated, done for day...) makes no line.
 //
 // The order is named by OrderID (37), the counterparty's id, which stays the same through the
 // order's replacements and its cancel, so that its placed, modified and cancelled lines and mails
@@ -11,6 +12,13 @@
 // other side is 0, which leaves the side out of the line. OrdType: Market 1, Limit 3, Stop 2,
 // Stop limit 4, Market on close 5 (the line's codes); any other is 0, no order-type piece.
 // Prices (Price 44, StopPx 99) are 0 when absent.
+//
+// A fill: Quantity LastQty (32), FillPrice LastPx (31), FilledQuantity CumQty (14),
+// LeavesQuantity LeavesQty (151), each as given (a fraction kept); Side, Symbol and the Info
+// texts as for New. A rejection: Reason Text (58), with the name of OrdRejReason (103) after it
+// in parentheses ("insufficient margin (Order exceeds limit)"), or that name alone; Side,
+// OrderQty as its Quantity (as given), Symbol, Info4 and Info6 as for New, Info5 empty (the
+// text is the reason).
 #pragma once
 
 #include <optional>
@@ -24,13 +32,22 @@ namespace quillet {
 struct FixReportEvent {
     std::optional<OrderEvent> event;  // none: the report makes no line
     std::string why_none;             // when there is none: why, for the session's log
+    // When there is none: the report would make a line but cannot (its fault), rather than
+    // being of a state that makes none.
+    bool fault = false;
 };
 
-// Never fails on any input: a report that is not one of the three, or whose quantity or prices
-// cannot be an order event's (not a number, a quantity not a whole number within 32 bits, a
-// price not finite, a text longer than kMaxOrderTextChars, a New report's quantity not above 0),
-// gives no event and the reason. The
-// event's texts come without direction controls (CleanOrderTexts in order_texts.h).
+// Never fails on any input: a report of a state that makes no line gives no event and why; one
+// of an ExecType not known, or whose quantities or prices cannot be an order event's (not a
+// number; a New report's quantity not a whole number within 32 bits, or not above 0; a fill's
+// not digits with at most one point, or of none; a price not finite; a text longer than
+// kMaxOrderTextChars), gives no event, the reason and `fault`. The
+// event's texts come without control characters (CleanOrderTexts in order_texts.h).
 FixReportEvent OrderEventFromFixReport(const FixReportFields& report);
+
+// The note of `report`, which made no line (`mapped` has no event, but why), for the journal:
+// its order (OrderID, else ClOrdID), ExecID and ExecType cut to 40 bytes, its texts without
+// control characters.
+ReportNotListed NotListedReport(const FixReportFields& report, const FixReportEvent& mapped);
 
 }  // namespace quillet

@@ -8,7 +8,7 @@
 namespace quillet {
 
 struct FixReportFields {
-    std::string ExecType;          // 150: '0' New, '5' Replaced, '4' Canceled, others
+    std::string ExecType;          // 150: '0' New, '5' Replaced, '4' Canceled, 'F' Trade, others
     std::string ExecID;            // 17: the report's own id, unique for the session's day
     std::string OrderID;           // 37: the counterparty's id of the order
     std::string ClOrdID;           // 11: the trader's id of this request
@@ -22,6 +22,11 @@ struct FixReportFields {
     std::string SecurityExchange;  // 207
     std::string Account;           // 1
     std::string Text;              // 58
+    std::string LastQty;           // 32, of this fill
+    std::string LastPx;            // 31, of this fill
+    std::string CumQty;            // 14, of the order so far
+    std::string LeavesQty;         // 151, of the order still open
+    std::string OrdRejReason;      // 103
 };
 
 }  // namespace quillet

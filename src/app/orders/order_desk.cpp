@@ -41,29 +41,43 @@ void OrderDesk::Handle(const OrderEvent& event, const EventOrigin& origin,
             handling.reply.Content().status = desk.Status_Requested();
         }
         void operator()(const Show&) { desk.Show_Request(); }
+        void operator()(const OrderFilled& e) { desk.CVTOrders1_OrderFilled(e, handling); }
+        void operator()(const OrderRejected& e) { desk.CVTOrders1_OrderRejected(e, handling); }
+        void operator()(const OrderExpired& e) { desk.CVTOrders1_OrderExpired(e, handling); }
+        void operator()(const ReportNotListed& e) { desk.ReportNotListed_Noted(e, handling); }
     };
     std::visit(Dispatch{*this, handling}, event);
     handling.reply();  // unless a mail or the end took it
 }
 
 void OrderDesk::CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling) {
-    if (!window_.Connected()) {
-        RecordWithoutMail(event, handling.source,
-                          "Not listed or mailed: the platform was not connected.");
-        handling.reply.Content().not_listed =
-            "not listed: the platform is not connected (send Connect first)";
-        if (services_.notifier != nullptr && !std::exchange(told_not_connected_, true)) {
-            services_.notifier->Notify(
-                {"Order not listed: the platform is not connected",
-                 "Order " + event.OrderId +
-                     " came before the platform's Connect, so it was neither listed nor mailed. "
-                     "Orders make lines only while the platform is connected.",
-                 NoticeUrgency::Critical, event.OrderId});
-        }
-        return;
+    ListAndMailWhileConnected(event, event.OrderId, OrderLine(event, services_.decimal_separator),
+                              handling);
+}
+
+void OrderDesk::CVTOrders1_OrderFilled(const OrderFilled& event, Handling& handling) {
+    ListAndMailWhileConnected(event, event.OrderId, OrderLine(event, services_.decimal_separator),
+                              handling);
+}
+
+void OrderDesk::CVTOrders1_OrderRejected(const OrderRejected& event, Handling& handling) {
+    ListAndMailWhileConnected(event, event.OrderId, OrderLine(event), handling);
+}
+
+void OrderDesk::CVTOrders1_OrderExpired(const OrderExpired& event, Handling& handling) {
+    ListAndMailWhileConnected(event, event.OrderId, OrderLine(event), handling);
+}
+
+void OrderDesk::ReportNotListed_Noted(const ReportNotListed& event, Handling& handling) {
+    RecordWithoutMail(event, handling.source, "Not listed or mailed: " + event.Why + ".");
+    if (event.Fault && services_.notifier != nullptr) {
+        services_.notifier->Notify(
+            {"FIX report not listed",
+             "A FIX execution report of order " + event.OrderId + " (ExecID " + event.ExecID +
+                 ", ExecType " + event.ExecType + ") made no order line and no mail: " + event.Why +
+                 ". It is noted in the History.",
+             NoticeUrgency::Critical, event.OrderId});
     }
-    const std::string line = OrderLine(event, services_.decimal_separator);
-    ListAndMail(event, event.OrderId, line, line, handling);
 }
 
 void OrderDesk::CVTOrders1_OrderCancelled(const OrderCancelled& event, Handling& handling) {
@@ -131,6 +145,26 @@ MailStatus OrderDesk::Status_Requested() const {
 
 void OrderDesk::Show_Request() {
     screen_.BringMainWindowToFront();
+}
+
+void OrderDesk::ListAndMailWhileConnected(const OrderEvent& event, const std::string& order_id,
+                                          const std::string& line, Handling& handling) {
+    if (!window_.Connected()) {
+        RecordWithoutMail(event, handling.source,
+                          "Not listed or mailed: the platform was not connected.");
+        handling.reply.Content().not_listed =
+            "not listed: the platform is not connected (send Connect first)";
+        if (services_.notifier != nullptr && !std::exchange(told_not_connected_, true)) {
+            services_.notifier->Notify(
+                {"Order not listed: the platform is not connected",
+                 "Order " + order_id +
+                     " came before the platform's Connect, so it was neither listed nor mailed. "
+                     "Orders make lines only while the platform is connected.",
+                 NoticeUrgency::Critical, order_id});
+        }
+        return;
+    }
+    ListAndMail(event, order_id, line, line, handling);
 }
 
 void OrderDesk::ListAndMail(const OrderEvent& event, const std::string& order_id,

@@ -61,6 +61,14 @@ class OrderDesk {
     void CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling);
     void CVTOrders1_OrderCancelled(const OrderCancelled& event, Handling& handling);
     void CVTOrders1_OrderModified(const OrderModified& event, Handling& handling);
+    // A fill, a rejection and an expiry make a line only while the platform is connected, as a
+    // placed order does, and are mailed under the order's subject.
+    void CVTOrders1_OrderFilled(const OrderFilled& event, Handling& handling);
+    void CVTOrders1_OrderRejected(const OrderRejected& event, Handling& handling);
+    void CVTOrders1_OrderExpired(const OrderExpired& event, Handling& handling);
+    // A FIX report that made no line: the journal notes it with why; one that would have made a
+    // line but could not (a Fault) is told in a notice too.
+    void ReportNotListed_Noted(const ReportNotListed& event, Handling& handling);
     void CVTOrders1_QueryConnected(const QueryConnected& event, Handling& handling);
     void CVTOrders1_Connect(const Connect& event, Handling& handling);
     void CVTOrders1_Disconnect(Handling& handling);
@@ -86,6 +94,11 @@ class OrderDesk {
                    std::optional<JournalEventRecord> row = std::nullopt);
 
   private:
+    // Lists and mails `line` for order `order_id`, with the journal's row of `event`, while the
+    // platform is connected; otherwise refuses it in the reply, notes it in the journal and
+    // tells the first such order of a run in a notice.
+    void ListAndMailWhileConnected(const OrderEvent& event, const std::string& order_id,
+                                   const std::string& line, Handling& handling);
     // Lists `line` and mails `buf` for order `order_id`, with the journal's row of `event`.
     void ListAndMail(const OrderEvent& event, const std::string& order_id, const std::string& line,
                      const std::string& buf, Handling& handling);

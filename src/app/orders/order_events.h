@@ -22,6 +22,47 @@ struct OrderPlaced {
     bool operator==(const OrderPlaced&) const = default;
 };
 
+// A number of shares as the platform wrote it, which may have a fraction: digits with at most one
+// point between them ("40", "0.25", "100.50"), shown as given, never rounded. Empty: not given.
+struct DecimalQuantity {
+    std::string text;
+
+    bool operator==(const DecimalQuantity&) const = default;
+};
+
+// Some or all of an order was bought or sold.
+struct OrderFilled {
+    std::string OrderId;
+    int32_t Side = 0;
+    std::string Symbol;
+    DecimalQuantity Quantity;        // of this fill, above 0
+    DecimalQuantity FilledQuantity;  // of the order so far, this fill included
+    DecimalQuantity LeavesQuantity;  // of the order still open
+    double FillPrice = 0;
+    std::string Info4, Info5, Info6;
+
+    bool operator==(const OrderFilled&) const = default;
+};
+
+// The order was refused, by the broker or the exchange; its fields when the platform knows them.
+struct OrderRejected {
+    std::string OrderId;
+    std::string Reason;
+    int32_t Side = 0;
+    DecimalQuantity Quantity;
+    std::string Symbol;
+    std::string Info4, Info5, Info6;
+
+    bool operator==(const OrderRejected&) const = default;
+};
+
+// The order's time ran out (its time in force) with some or all of it open.
+struct OrderExpired {
+    std::string OrderId;
+
+    bool operator==(const OrderExpired&) const = default;
+};
+
 struct OrderCancelled {
     std::string OrderId;
 
@@ -68,6 +109,18 @@ struct Show {
     bool operator==(const Show&) const = default;
 };
 
+// A FIX execution report that made no order line, with why; the drop copy makes it so that the
+// report is noted. No request of the socket or HTTP names it.
+struct ReportNotListed {
+    std::string OrderId, ExecID, ExecType;
+    std::string Why;
+    // The report would make a line but cannot (a quantity or a text that cannot be shown, an
+    // unknown ExecType): told to the user too. False: a state that makes no line (Pending New).
+    bool Fault = false;
+
+    bool operator==(const ReportNotListed&) const = default;
+};
+
 // Where an event came from: the control socket, the local HTTP endpoint or the FIX drop copy.
 enum class EventSource { kSocket, kHttp, kFix };
 
@@ -96,7 +149,8 @@ inline const char* SourceName(EventSource source) {
     return "socket";
 }
 
-using OrderEvent = std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect,
-                                Disconnect, Shutdown, Status, Show>;
+using OrderEvent =
+    std::variant<OrderPlaced, OrderCancelled, OrderModified, QueryConnected, Connect, Disconnect,
+                 Shutdown, Status, Show, OrderFilled, OrderRejected, OrderExpired, ReportNotListed>;
 
 }  // namespace quillet

@@ -14,7 +14,17 @@ constexpr std::array<std::string_view, 12> kDirectionControls{
     "\u2067", "\u2068", "\u2069", "\u200E", "\u200F", "\u061C",
 };
 
-size_t DirectionControlAt(std::string_view text, size_t at) {
+// The length of the control character at `at`, 0 when none begins there.
+size_t ControlAt(std::string_view text, size_t at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20 || byte == 0x7F) {
+        return 1;
+    }
+    // C1 in UTF-8: C2 80 to C2 9F.
+    if (byte == 0xC2 && at + 1 < text.size() &&
+        (static_cast<unsigned char>(text[at + 1]) & 0xE0) == 0x80) {
+        return 2;
+    }
     for (std::string_view control : kDirectionControls) {
         if (text.substr(at, control.size()) == control) {
             return control.size();
@@ -58,6 +68,18 @@ const auto& Rules(const Status&) {
 const auto& Rules(const Show&) {
     return kShowFields;
 }
+const auto& Rules(const OrderFilled&) {
+    return kOrderFilledFields;
+}
+const auto& Rules(const OrderRejected&) {
+    return kOrderRejectedFields;
+}
+const auto& Rules(const OrderExpired&) {
+    return kOrderExpiredFields;
+}
+const auto& Rules(const ReportNotListed&) {
+    return kReportNotListedFields;
+}
 
 // Calls `visit(name, text)` for every text field of `event`, in wire order.
 template <typename Event, typename Visit>
@@ -72,11 +94,11 @@ void ForEachText(Event& event, Visit&& visit) {
 
 }  // namespace
 
-std::string WithoutDirectionControls(std::string_view text) {
+std::string WithoutControls(std::string_view text) {
     std::string kept;
     kept.reserve(text.size());
     for (size_t at = 0; at < text.size();) {
-        const size_t skip = DirectionControlAt(text, at);
+        const size_t skip = ControlAt(text, at);
         if (skip > 0) {
             at += skip;
         } else {
@@ -89,9 +111,8 @@ std::string WithoutDirectionControls(std::string_view text) {
 void CleanOrderTexts(OrderEvent& event) {
     std::visit(
         [](auto& typed) {
-            ForEachText(typed, [](std::string_view, std::string& text) {
-                text = WithoutDirectionControls(text);
-            });
+            ForEachText(typed,
+                        [](std::string_view, std::string& text) { text = WithoutControls(text); });
         },
         event);
 }

@@ -16,7 +16,8 @@ namespace quillet {
 template <typename Event>
 struct FieldRule {
     std::string_view name;
-    std::variant<std::string Event::*, int32_t Event::*, double Event::*> member;
+    std::variant<std::string Event::*, int32_t Event::*, double Event::*, DecimalQuantity Event::*>
+        member;
     bool required = true;
 };
 
@@ -61,6 +62,42 @@ inline const std::array<FieldRule<Connect>, 3> kConnectFields{{
     {"Answer", &Connect::Answer, kOptional},
 }};
 
+inline const std::array<FieldRule<OrderFilled>, 10> kOrderFilledFields{{
+    {"OrderId", &OrderFilled::OrderId},
+    {"Side", &OrderFilled::Side},
+    {"Symbol", &OrderFilled::Symbol},
+    {"Quantity", &OrderFilled::Quantity},
+    {"FilledQuantity", &OrderFilled::FilledQuantity},
+    {"LeavesQuantity", &OrderFilled::LeavesQuantity},
+    {"FillPrice", &OrderFilled::FillPrice},
+    {"Info4", &OrderFilled::Info4, kOptional},
+    {"Info5", &OrderFilled::Info5, kOptional},
+    {"Info6", &OrderFilled::Info6, kOptional},
+}};
+
+inline const std::array<FieldRule<OrderRejected>, 8> kOrderRejectedFields{{
+    {"OrderId", &OrderRejected::OrderId},
+    {"Reason", &OrderRejected::Reason},
+    {"Side", &OrderRejected::Side, kOptional},
+    {"Quantity", &OrderRejected::Quantity, kOptional},
+    {"Symbol", &OrderRejected::Symbol, kOptional},
+    {"Info4", &OrderRejected::Info4, kOptional},
+    {"Info5", &OrderRejected::Info5, kOptional},
+    {"Info6", &OrderRejected::Info6, kOptional},
+}};
+
+inline const std::array<FieldRule<OrderExpired>, 1> kOrderExpiredFields{{
+    {"OrderId", &OrderExpired::OrderId},
+}};
+
+// Its texts, for them to be cleaned; never read from a request (WithEventRules names it not).
+inline const std::array<FieldRule<ReportNotListed>, 4> kReportNotListedFields{{
+    {"OrderId", &ReportNotListed::OrderId},
+    {"ExecID", &ReportNotListed::ExecID},
+    {"ExecType", &ReportNotListed::ExecType},
+    {"Why", &ReportNotListed::Why},
+}};
+
 inline const std::array<FieldRule<Disconnect>, 0> kDisconnectFields{};
 inline const std::array<FieldRule<Shutdown>, 0> kShutdownFields{};
 inline const std::array<FieldRule<Status>, 0> kStatusFields{};
@@ -96,6 +133,15 @@ auto WithEventRules(std::string_view name, Read&& read, Unknown&& unknown) {
     }
     if (name == "Show") {
         return read(kShowFields);
+    }
+    if (name == "OrderFilled") {
+        return read(kOrderFilledFields);
+    }
+    if (name == "OrderRejected") {
+        return read(kOrderRejectedFields);
+    }
+    if (name == "OrderExpired") {
+        return read(kOrderExpiredFields);
     }
     return unknown();
 }

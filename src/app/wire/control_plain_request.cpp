@@ -10,6 +10,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/orders/order_quantity.h"
 #include "app/wire/control_fields.h"
 #include "app/wire/control_protocol.h"
 
@@ -179,6 +180,16 @@ bool Store(const Value& value, int32_t Event::*member, Event& event) {
         return false;
     }
     event.*member = *number;
+    return true;
+}
+
+// A quantity as written; any other number is the full reader's to refuse.
+template <typename Event>
+bool Store(const Value& value, DecimalQuantity Event::*member, Event& event) {
+    if (value.text || !IsDecimalQuantity(value.raw)) {
+        return false;
+    }
+    (event.*member).text = std::string(value.raw);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "app/orders/order_quantity.h"
 #include "app/orders/order_texts.h"
 #include "app/wire/control_fields.h"
+#include "app/wire/control_number_texts.h"
 
 #include <array>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <type_traits>
 #include <variant>
 
 namespace quillet {
@@ -60,9 +62,26 @@ std::string Store(const json& value, std::string_view name, double Event::*membe
     return {};
 }
 
-// Reads the fields of one event out of the request `object`; the reason when it cannot.
+// A quantity as `line` writes it, which the value alone does not keep ("12.50").
+template <typename Event>
+std::string Store(const json& value, std::string_view line, std::string_view name,
+                  DecimalQuantity Event::*member, Event& event) {
+    const auto numbers = TopLevelNumberTexts(line);
+    const auto text = numbers.find(name);
+    if (!value.is_number() || text == numbers.end() || !IsDecimalQuantity(text->second)) {
+        return "field " + Quoted(name) +
+               " must be a number of 0 or more, written with digits and at most one point (no "
+               "exponent), of at most " +
+               std::to_string(kMaxDecimalQuantityChars) + " characters";
+    }
+    (event.*member).text = text->second;
+    return {};
+}
+
+// Reads the fields of one event out of the request `object`, parsed from `line`; the reason
+// when it cannot.
 template <typename Event, size_t N>
-std::string ReadEvent(const json& object, std::string_view event_name,
+std::string ReadEvent(const json& object, std::string_view line, std::string_view event_name,
                       const std::array<FieldRule<Event>, N>& rules, OrderEvent& result) {
     for (const auto& item : object.items()) {
         if (item.key() == "event") {
@@ -86,7 +105,14 @@ std::string ReadEvent(const json& object, std::string_view event_name,
             continue;
         }
         std::string error = std::visit(
-            [&](auto member) { return Store(*found, rule.name, member, event); }, rule.member);
+            [&](auto member) {
+                if constexpr (std::is_same_v<decltype(member), DecimalQuantity Event::*>) {
+                    return Store(*found, line, rule.name, member, event);
+                } else {
+                    return Store(*found, rule.name, member, event);
+                }
+            },
+            rule.member);
         if (!error.empty()) {
             return error;
         }
@@ -172,7 +198,7 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line) {
         event_name,
         [&](const auto& rules) -> Result<OrderEvent> {
             OrderEvent event;
-            std::string error = ReadEvent(request, event_name, rules, event);
+            std::string error = ReadEvent(request, line, event_name, rules, event);
             if (!error.empty()) {
                 return Refused(std::move(error));
             }

@@ -9,13 +9,21 @@
 //   OrderModified   OrderId, NewStopPrice, NewLimitPrice
 //   QueryConnected  Text1..Text3 (optional, default ""), Answer (optional, default 0)
 //   Connect         Text1, Text2 (optional, default ""), Answer (optional, default 0)
+//   OrderFilled     OrderId, Side, Symbol, Quantity, FilledQuantity, LeavesQuantity, FillPrice,
+//                   Info4..Info6 (optional, default "")
+//   OrderRejected   OrderId, Reason; Side, Quantity, Symbol, Info4..Info6 (optional, default 0
+//                   and "")
+//   OrderExpired    OrderId
 //   Disconnect, Shutdown, Status, Show: no fields
 // {"event": "Watch"} is no event: the control server answers it itself (IsWatchRequest) and
 // then writes one line per mail outcome to that connection (FormatMailOutcome).
 // Texts (OrderId, Symbol, Info*, Text*) are JSON strings. Whole numbers (Side, Quantity,
 // OrderType, Answer) are JSON integers written without a fraction or exponent, from
 // -2147483648 to 2147483647: 5 is taken, 5.0, 1e2, true and "5" are not; Quantity is above 0.
-// Prices (StopPrice, LimitPrice, NewStopPrice, NewLimitPrice) are any finite JSON number.
+// Prices (StopPrice, LimitPrice, NewStopPrice, NewLimitPrice, FillPrice) are any finite JSON
+// number. The quantities of OrderFilled and OrderRejected are JSON numbers written with digits
+// and at most one point, no exponent or minus, at most kMaxDecimalQuantityChars characters
+// (order_quantity.h), kept as written ("12.50"); a fill's Quantity is above 0.
 #pragma once
 
 #include <cstddef>
@@ -38,8 +46,9 @@ inline constexpr size_t kMaxControlLineBytes = 64 * 1024;
 // included), is not a JSON object, lacks "event" or has a non-text one, names an unknown event,
 // holds a field the event does not have or the same field twice, lacks a required field, or has a
 // value of the wrong type or out of range, a text longer than kMaxOrderTextChars
-// (order_texts.h), or an OrderPlaced whose Quantity is not above 0 (order_quantity.h). The event's
-// texts come back without direction controls (CleanOrderTexts). Never throws; does not check the
+// (order_texts.h), or an OrderPlaced or OrderFilled whose Quantity is not above 0
+// (order_quantity.h). The event's
+// texts come back without control characters (CleanOrderTexts). Never throws; does not check the
 // line's length.
 Result<OrderEvent> ParseControlRequest(std::string_view line);
 

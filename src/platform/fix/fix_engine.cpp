@@ -168,6 +168,11 @@ FixReportFields ReportFields(const FIX::Message& message) {
     report.SecurityExchange = Field(message, FIX::FIELD::SecurityExchange);
     report.Account = Field(message, FIX::FIELD::Account);
     report.Text = Field(message, FIX::FIELD::Text);
+    report.LastQty = Field(message, FIX::FIELD::LastQty);
+    report.LastPx = Field(message, FIX::FIELD::LastPx);
+    report.CumQty = Field(message, FIX::FIELD::CumQty);
+    report.LeavesQty = Field(message, FIX::FIELD::LeavesQty);
+    report.OrdRejReason = Field(message, FIX::FIELD::OrdRejReason);
     return report;
 }
 

@@ -81,12 +81,15 @@ FixSource::FixSource(OrderDispatcher& dispatcher, Post post, StateChanged state_
                         const std::string& session, const std::string& day, int seq,
                         const FixReportFields& report) {
         FixReportEvent mapped = OrderEventFromFixReport(report);
-        if (mapped.event) {
+        // A report that makes no line is noted all the same, once, as one that makes one is.
+        OrderEvent event =
+            mapped.event ? std::move(*mapped.event) : OrderEvent(NotListedReport(report, mapped));
+        {
             std::unique_lock lock(unhandled->mutex);
             unhandled->seqs[session].insert(seq);
             if (!unhandled->ending) {
                 on_ui([session, day, seq, exec_id = report.ExecID,
-                       event = std::move(*mapped.event)](FixSource& source) mutable {
+                       event = std::move(event)](FixSource& source) mutable {
                     source.Report(session, day, seq, exec_id, std::move(event));
                 });
                 // The engine counts it once this returns: a kill before then loses nothing.
@@ -169,6 +172,10 @@ void FixSource::Report(const std::string& session, const std::string& day, int s
     if (handled.Seen(day, exec_id) || !in_dispatcher_.emplace(session, exec_id).second) {
         unhandled_->Done(session, seq);
         return;
+    }
+    if (const auto* noted = std::get_if<ReportNotListed>(&event); noted && noted->Fault) {
+        std::cerr << "quillet: a FIX report of order " << noted->OrderId << " (ExecID "
+                  << noted->ExecID << ") makes no order line: " << noted->Why << '\n';
     }
     // Where a kill leaves it open whether the mail went out (the server took it before the
     // ExecID was kept), the report is mailed again under the first mail's Message-ID.

@@ -1,12 +1,14 @@
 // The FIX drop copy as a source of order events: the sessions of `quillet-fix.cfg` (QuickFIX's
 // session settings) beside the settings file, or of the file --fix-config names. A logon is a
 // Connect, a logout or a lost connection a Disconnect (once no session is logged on), and each
-// execution report New, Replaced or Canceled the order event of fix_report.h, submitted to the
-// program's one dispatcher on the user-interface thread. A report whose ExecID the session
-// handled before that day is dropped (handled_exec_ids.h). A report's mail has a Message-ID made
-// of its session, its day and its ExecID: one mailed again, where a kill left it open whether the
-// first went out, carries the first one's. The store, the log and the ExecIDs are kept in
-// `quillet-fix/` beside the session settings file.
+// execution report the order event of fix_report.h (New, Replaced, Canceled, a fill, a reject,
+// an expiry), submitted to the program's one dispatcher on the user-interface thread. A report
+// that makes no line is submitted as a ReportNotListed, for the journal to note it with why; one
+// that would make a line but cannot is said on standard error too (and in a notice, by the desk). A
+// report whose ExecID the session handled before that day is dropped (handled_exec_ids.h). A
+// report's mail has a Message-ID made of its session, its day and its ExecID: one mailed again,
+// where a kill left it open whether the first went out, carries the first one's. The store, the log
+// and the ExecIDs are kept in `quillet-fix/` beside the session settings file.
 //
 // The engine counts a report as received only once the dispatcher has handled it (its line
 // listed, its mail safe) or the source ends, and the ExecID is kept only then; the reports not
