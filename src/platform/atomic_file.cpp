@@ -193,14 +193,4 @@ std::vector<std::optional<std::string>> WriteFilesAtomically(
     return outcomes;
 }
 
-std::optional<std::string> RemoveFileDurably(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) {
-        return errno == ENOENT ? std::nullopt
-                               : std::optional<std::string>("cannot remove " + path + ": " +
-                                                            std::strerror(errno));
-    }
-    FlushFolderOf(path);
-    return std::nullopt;
-}
-
 }  // namespace quillet

@@ -32,10 +32,6 @@ std::vector<std::optional<std::string>> WriteFilesAtomically(
     const std::vector<std::pair<std::string, std::string>>& files, mode_t mode,
     const std::function<bool(size_t)>& still_wanted = nullptr);
 
-// Removes `path` and flushes its folder, so that after a crash the file stays gone. A file that is
-// not there is no error; gives the reason ("cannot remove PATH: ...") otherwise.
-std::optional<std::string> RemoveFileDurably(const std::string& path);
-
 // Whether the file name `name` is that of a temporary file WriteFileAtomically makes for the
 // file named `target` in the same folder: the target's name, ".tmp-", and six letters or digits.
 bool IsTemporaryName(std::string_view name, std::string_view target);
