@@ -329,6 +329,36 @@ TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit)
               "sent again when the settings change, or with Send Again.");
 }
 
+// A mail the server keeps refusing for a while holds the later ones for one retry only; then
+// they go, and it keeps its own schedule, marked late. When it goes at last, its text begins
+// with a line saying it was held.
+TEST(OutboxTest, AMailThatKeepsWaitingHoldsTheLaterOnesForOneRetryOnly) {
+    Fixture f;
+    f.transport.results = {kDown, kDown, {}, {}, {}};  // order 1 twice, then 2, 3 and 1
+    f.Send(1);
+    f.RunWorkerResults(1);
+    f.Send(2);
+    f.Send(3);
+    f.Advance(std::chrono::seconds(9));
+    EXPECT_EQ(f.transport.Subjects(), std::vector<std::string>{"CVT order # 1"});  // held
+    f.Advance(std::chrono::seconds(1));
+    f.RunWorkerResults(1);  // its retry fails: the later ones go
+    f.RunWorkerResults(2);
+    EXPECT_EQ(f.lines[2], DeliveryState::Delivered);
+    EXPECT_EQ(f.lines[3], DeliveryState::Delivered);
+    EXPECT_EQ(f.lines[1], DeliveryState::Waiting);
+    f.Advance(std::chrono::seconds(30));
+    f.RunWorkerResults(1);
+    EXPECT_EQ(f.transport.Subjects(),
+              (std::vector<std::string>{"CVT order # 1", "CVT order # 1", "CVT order # 2",
+                                        "CVT order # 3", "CVT order # 1"}));
+    EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
+    const std::string& late = f.transport.delivered.back().message;
+    EXPECT_NE(late.find("\r\n\r\nSent late: this mail was held from "), std::string::npos) << late;
+    EXPECT_NE(late.find("the mails of later orders went first.\r\nline"), std::string::npos)
+        << late;
+}
+
 // A full disk: the mail stays in memory, and everything that tells of it says it is not safe
 // (never that it "will be tried again") until a later write holds; at the end, what is still
 // not kept is named as lost.

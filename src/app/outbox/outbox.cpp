@@ -14,6 +14,8 @@ namespace {
 
 // How long a first attempt may run before its line shows the mail waiting.
 constexpr std::chrono::milliseconds kUnderWayShownAfter(250);
+// How long a mail that waits for its first retry may hold the later ones.
+constexpr std::chrono::milliseconds kMostHeld = std::chrono::minutes(2);
 
 // "14:05:09", local time.
 std::string ClockTime(int64_t ms) {
@@ -22,6 +24,18 @@ std::string ClockTime(int64_t ms) {
     localtime_r(&seconds, &local);
     char text[16];
     std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+// "UTC+01:00": the local time's offset at `ms`.
+std::string UtcOffset(int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const long offset = local.tm_gmtoff / 60;
+    char text[32];
+    std::snprintf(text, sizeof text, "UTC%c%02ld:%02ld", offset < 0 ? '-' : '+',
+                  std::abs(offset) / 60, std::abs(offset) % 60);
     return text;
 }
 
@@ -248,11 +262,13 @@ void Outbox::Pump() {
         return;  // one attempt at a time: the next begins when it ends
     }
     const int64_t now = services_.now_ms();
+    std::optional<int64_t> wake;
     for (auto& [id, item] : items_) {
         if (item.entry.failed) {
             continue;
         }
-        if (now - item.entry.created_ms >= services_.schedule.give_up.count()) {
+        // A mail never tried is never given up: it is tried first.
+        if (item.tried && now - item.entry.created_ms >= services_.schedule.give_up.count()) {
             const auto limit = services_.schedule.give_up;
             const std::string within =
                 limit >= std::chrono::hours(1)
@@ -264,17 +280,31 @@ void Outbox::Pump() {
             continue;
         }
         if (item.next_ms > now) {
-            WakeAt(item.next_ms);
-        } else if (services_.password_pending && services_.password_pending()) {
-            // Resume() goes on once the password has come.
-        } else {
-            Attempt(item);
-            return;  // the oldest mail not marked failed goes first
+            wake = std::min(wake.value_or(item.next_ms), item.next_ms);
+            if (Holds(item, now)) {
+                break;  // the later mails wait for its retry
+            }
+            if (!item.late) {
+                item.late = true;  // the later mails go first
+                ShowLine(item);
+            }
+            continue;
         }
-        break;
+        if (services_.password_pending && services_.password_pending()) {
+            break;  // Resume() goes on once the password has come
+        }
+        Attempt(item);
+        return;  // the oldest mail that may go goes first
+    }
+    if (wake) {
+        WakeAt(*wake);
     }
     // The mails stop going out for now: those that waited and got through are told as one.
     TellDelivered();
+}
+
+bool Outbox::Holds(const Item& item, int64_t now) const {
+    return item.entry.attempts == 0 && now - item.held_since_ms < kMostHeld.count();
 }
 
 void Outbox::Attempt(Item& item) {
@@ -285,8 +315,20 @@ void Outbox::Attempt(Item& item) {
     }
     const MailSettings settings = services_.live_settings();
     SmtpTransport& transport = services_.transport;
+    OutboxEntry sent = item.entry;
+    if (item.late && sent.mail) {
+        // Its text begins with a line that says it was held, and since when.
+        const size_t body = sent.mail->message.find("\r\n\r\n");
+        if (body != std::string::npos) {
+            sent.mail->message.insert(body + 4, "Sent late: this mail was held from " +
+                                                    ClockTime(item.held_since_ms) + " (" +
+                                                    UtcOffset(item.held_since_ms) +
+                                                    "), while the server did not take it; the "
+                                                    "mails of later orders went first.\r\n");
+        }
+    }
     services_.mail.Submit(
-        [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry] {
+        [&transport, &store = services_.store, gate = gate_, settings, entry = std::move(sent)] {
             SendResult result = entry.mail
                                     ? RetryMail(transport, settings, *entry.mail)
                                     : ComposeAndSend(transport, settings, entry.subject, entry.body,
@@ -376,6 +418,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     } else {
         item.entry.reason = result.reason;
         item.waited = true;
+        item.held_since_ms = item.held_since_ms != 0 ? item.held_since_ms : services_.now_ms();
         item.next_ms =
             services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
         Keep(item);
@@ -723,9 +766,11 @@ void Outbox::ShowLine(const Item& item) {
             (running ? "Waiting: being sent now." : "Waiting: mails before it go first.") + unsafe);
     } else {
         const std::string next = running ? "now" : "at " + ClockTime(item.next_ms);
-        line_changed_(
-            item.line, DeliveryState::Waiting,
-            "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason + unsafe);
+        const std::string late =
+            item.late ? " Late: the mails of later orders went before it." : "";
+        line_changed_(item.line, DeliveryState::Waiting,
+                      "Waiting: next attempt " + next + ". Last reason: " + item.entry.reason +
+                          late + unsafe);
     }
 }
 

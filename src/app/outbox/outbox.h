@@ -5,8 +5,10 @@
 // Lives on the user-interface thread; the attempts run on the mail thread, one at a time, each
 // with the live mail settings as they are when it begins. Mails leave first in, first out: a
 // mail is attempted only when every earlier one that is not marked failed has been delivered,
-// so one that waits for a retry holds those behind it, and the retry clock is that of the
-// oldest. A mail is marked failed, and tried again only when the user asks (SendAgain) or
+// or waits for a retry after holding the later ones for one retry (at most two minutes): such a
+// mail is late, the later mails go before it, and it keeps its own schedule; when it goes, its
+// text begins with a line saying it was held, and since when. A mail is given up only once it
+// has been tried. A mail is marked failed, and tried again only when the user asks (SendAgain) or
 // changes the settings (RetryFailed), when an attempt fails in a way that trying again cannot
 // mend (SendResult::permanent: a settings error, an unusable server name, a refused login, an
 // untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still undelivered
@@ -165,13 +167,15 @@ class Outbox {
     struct Item {
         OutboxEntry entry;
         std::optional<size_t> line;
-        int64_t next_ms = 0;       // when the mail may be tried next
-        bool tried = false;        // its first attempt has ended (or it came from the store)
-        bool stored = false;       // the store has it
-        bool waited = false;       // it was told waiting: kept from a run, or held back
-        Safe safe;                 // told once the mail is safe
-        std::string unsaved;       // why the store could not keep it; empty once it has
-        bool told_failed = false;  // its "failed" notice may still be on the desktop
+        int64_t next_ms = 0;        // when the mail may be tried next
+        bool tried = false;         // its first attempt has ended (or it came from the store)
+        bool stored = false;        // the store has it
+        bool waited = false;        // it was told waiting: kept from a run, or held back
+        int64_t held_since_ms = 0;  // when its first attempt of this run failed
+        bool late = false;          // later mails went before it
+        Safe safe;                  // told once the mail is safe
+        std::string unsaved;        // why the store could not keep it; empty once it has
+        bool told_failed = false;   // its "failed" notice may still be on the desktop
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
 
@@ -194,6 +198,9 @@ class Outbox {
     };
 
     void Pump();
+    // Whether `item`, which waits for a retry, still holds the mails after it: until its first
+    // retry, and for at most two minutes.
+    bool Holds(const Item& item, int64_t now) const;
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
     // Writes a new mail to the store: at once without a keeper; else with the next batch.
@@ -203,7 +210,8 @@ class Outbox {
     // The keeper's work: writes those of `entries` still to be written, each outcome in
     // `outcomes`, in their order.
     static void WriteBatch(OutboxStore& store, StoreGate& gate,
-                           const std::vector<OutboxEntry>& entries, std::vector<Result<>>& outcomes);
+                           const std::vector<OutboxEntry>& entries,
+                           std::vector<Result<>>& outcomes);
     // The batch of `ids` is written, each with its outcome.
     void BatchKept(const std::vector<std::string>& ids, const std::vector<Result<>>& outcomes);
     // A new mail's write has ended: its line, its `safe`, and a notice when it is not safe or
