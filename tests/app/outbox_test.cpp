@@ -334,7 +334,7 @@ TEST(OutboxTest, AFailedMailSentAgainWaitsAfterATemporaryErrorAndADayIsTheLimit)
 // with a line saying it was held.
 TEST(OutboxTest, AMailThatKeepsWaitingHoldsTheLaterOnesForOneRetryOnly) {
     Fixture f;
-    f.transport.results = {kDown, kDown, {}, {}, {}};  // order 1 twice, then 2, 3 and 1
+    f.transport.results = {kDown, kDown, {}, {}, kDown, {}};  // 1 twice, 2, 3, 1 twice
     f.Send(1);
     f.RunWorkerResults(1);
     f.Send(2);
@@ -349,12 +349,15 @@ TEST(OutboxTest, AMailThatKeepsWaitingHoldsTheLaterOnesForOneRetryOnly) {
     EXPECT_EQ(f.lines[1], DeliveryState::Waiting);
     f.Advance(std::chrono::seconds(30));
     f.RunWorkerResults(1);
+    f.Advance(std::chrono::minutes(1));
+    f.RunWorkerResults(1);
     EXPECT_EQ(f.transport.Subjects(),
               (std::vector<std::string>{"CVT order # 1", "CVT order # 1", "CVT order # 2",
-                                        "CVT order # 3", "CVT order # 1"}));
+                                        "CVT order # 3", "CVT order # 1", "CVT order # 1"}));
     EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
     const std::string& late = f.transport.delivered.back().message;
     EXPECT_NE(late.find("\r\n\r\nSent late: this mail was held from "), std::string::npos) << late;
+    EXPECT_EQ(late.find("Sent late", late.find("Sent late") + 1), std::string::npos) << late;
     EXPECT_NE(late.find("the mails of later orders went first.\r\nline"), std::string::npos)
         << late;
 }

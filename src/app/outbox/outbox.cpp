@@ -39,6 +39,21 @@ std::string UtcOffset(int64_t ms) {
     return text;
 }
 
+// `mail` with `line` (empty: none) as the first line of its text, or without it.
+ComposedMail WithFirstLine(ComposedMail mail, const std::string& line) {
+    if (const size_t body = mail.message.find("\r\n\r\n");
+        !line.empty() && body != std::string::npos) {
+        mail.message.insert(body + 4, line);
+    }
+    return mail;
+}
+ComposedMail WithoutFirstLine(ComposedMail mail, const std::string& line) {
+    if (const size_t at = mail.message.find("\r\n\r\n" + line); at != std::string::npos) {
+        mail.message.erase(at + 4, line.size());
+    }
+    return mail;
+}
+
 std::string JoinedRecipients(const ComposedMail& mail) {
     std::string joined;
     for (const std::string& recipient : mail.recipients) {
@@ -315,24 +330,24 @@ void Outbox::Attempt(Item& item) {
     }
     const MailSettings settings = services_.live_settings();
     SmtpTransport& transport = services_.transport;
-    OutboxEntry sent = item.entry;
-    if (item.late && sent.mail) {
-        // Its text begins with a line that says it was held, and since when.
-        const size_t body = sent.mail->message.find("\r\n\r\n");
-        if (body != std::string::npos) {
-            sent.mail->message.insert(body + 4, "Sent late: this mail was held from " +
-                                                    ClockTime(item.held_since_ms) + " (" +
-                                                    UtcOffset(item.held_since_ms) +
-                                                    "), while the server did not take it; the "
-                                                    "mails of later orders went first.\r\n");
-        }
-    }
+    // A late mail's text begins with a line that says it was held, and since when; the mail
+    // as kept stays without it.
+    const std::string late_line =
+        item.late ? "Sent late: this mail was held from " + ClockTime(item.held_since_ms) + " (" +
+                        UtcOffset(item.held_since_ms) +
+                        "), while the server did not take it; the mails of later orders went "
+                        "first.\r\n"
+                  : std::string();
     services_.mail.Submit(
-        [&transport, &store = services_.store, gate = gate_, settings, entry = std::move(sent)] {
-            SendResult result = entry.mail
-                                    ? RetryMail(transport, settings, *entry.mail)
-                                    : ComposeAndSend(transport, settings, entry.subject, entry.body,
-                                                     false, entry.message_id_left);
+        [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry,
+         late_line] {
+            SendResult result =
+                entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line))
+                           : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
+                                            entry.message_id_left);
+            if (result.composed && !late_line.empty()) {
+                *result.composed = WithoutFirstLine(*result.composed, late_line);
+            }
             if (result.ok()) {
                 bool kept = false;
                 {
