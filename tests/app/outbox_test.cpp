@@ -356,9 +356,12 @@ TEST(OutboxTest, AMailThatKeepsWaitingHoldsTheLaterOnesForOneRetryOnly) {
                                         "CVT order # 3", "CVT order # 1", "CVT order # 1"}));
     EXPECT_EQ(f.lines[1], DeliveryState::Delivered);
     const std::string& late = f.transport.delivered.back().message;
-    EXPECT_NE(late.find("\r\n\r\nSent late: this mail was held from "), std::string::npos) << late;
+    EXPECT_NE(late.find("\r\n\r\nSent late: the order event came at "), std::string::npos) << late;
     EXPECT_EQ(late.find("Sent late", late.find("Sent late") + 1), std::string::npos) << late;
-    EXPECT_NE(late.find("the mails of later orders went first.\r\nline"), std::string::npos)
+    EXPECT_NE(
+        late.find("before this mail. It was held while the server did not take it, and the mails "
+                  "of later orders went first.\r\nline"),
+        std::string::npos)
         << late;
 }
 

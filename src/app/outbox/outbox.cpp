@@ -14,6 +14,8 @@ namespace {
 
 // How long a first attempt may run before its line shows the mail waiting.
 constexpr std::chrono::milliseconds kUnderWayShownAfter(250);
+// A mail that leaves longer than this after its order says so in its first line.
+constexpr std::chrono::milliseconds kLateAfter = std::chrono::seconds(60);
 // How long a mail that waits for its first retry may hold the later ones.
 constexpr std::chrono::milliseconds kMostHeld = std::chrono::minutes(2);
 
@@ -318,6 +320,24 @@ void Outbox::Pump() {
     TellDelivered();
 }
 
+std::string Outbox::LateLine(const Item& item, int64_t now) {
+    const int64_t after_ms = now - item.entry.created_ms;
+    std::string line;
+    if (after_ms > kLateAfter.count()) {
+        line = "Sent late: the order event came at " + ClockTime(item.entry.created_ms) + " (" +
+               UtcOffset(item.entry.created_ms) + "), " + std::to_string(after_ms / 60000) +
+               " min before this mail.";
+    }
+    if (item.late) {
+        line += line.empty()
+                    ? "Sent late: this mail was held from " + ClockTime(item.held_since_ms) + " (" +
+                          UtcOffset(item.held_since_ms) + ")"
+                    : std::string(" It was held");
+        line += " while the server did not take it, and the mails of later orders went first.";
+    }
+    return line.empty() ? line : line + "\r\n";
+}
+
 bool Outbox::Holds(const Item& item, int64_t now) const {
     return item.entry.attempts == 0 && now - item.held_since_ms < kMostHeld.count();
 }
@@ -330,14 +350,7 @@ void Outbox::Attempt(Item& item) {
     }
     const MailSettings settings = services_.live_settings();
     SmtpTransport& transport = services_.transport;
-    // A late mail's text begins with a line that says it was held, and since when; the mail
-    // as kept stays without it.
-    const std::string late_line =
-        item.late ? "Sent late: this mail was held from " + ClockTime(item.held_since_ms) + " (" +
-                        UtcOffset(item.held_since_ms) +
-                        "), while the server did not take it; the mails of later orders went "
-                        "first.\r\n"
-                  : std::string();
+    const std::string late_line = LateLine(item, services_.now_ms());
     services_.mail.Submit(
         [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry,
          late_line] {

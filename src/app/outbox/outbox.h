@@ -7,12 +7,13 @@
 // mail is attempted only when every earlier one that is not marked failed has been delivered,
 // or waits for a retry after holding the later ones for one retry (at most two minutes): such a
 // mail is late, the later mails go before it, and it keeps its own schedule; when it goes, its
-// text begins with a line saying it was held, and since when. A mail is given up only once it
-// has been tried. A mail is marked failed, and tried again only when the user asks (SendAgain) or
-// changes the settings (RetryFailed), when an attempt fails in a way that trying again cannot
-// mend (SendResult::permanent: a settings error, an unusable server name, a refused login, an
-// untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still undelivered
-// `give_up` after its order.
+// text begins with a line saying it was held, and since when. A mail that leaves more than 60 s
+// after its order begins with a line that says when the order came. A mail is given up only
+// once it has been tried. A mail is marked failed, and tried again only when the user asks
+// (SendAgain) or changes the settings (RetryFailed), when an attempt fails in a way that trying
+// again cannot mend (SendResult::permanent: a settings error, an unusable server name, a refused
+// login, an untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still
+// undelivered `give_up` after its order.
 //
 // Safe: a mail is safe once the store has it, or the server has accepted it. Send writes the
 // mail to the store at once, beside its attempt, which begins as it would without the write;
@@ -201,6 +202,10 @@ class Outbox {
     // Whether `item`, which waits for a retry, still holds the mails after it: until its first
     // retry, and for at most two minutes.
     bool Holds(const Item& item, int64_t now) const;
+    // The first line of `item`'s text when it goes at `now`: for a mail that leaves more than
+    // 60 s after its order, "Sent late: the order event came at 14:03:07 (UTC+01:00), 12 min
+    // before this mail.", and for one that later mails went before, why; else empty.
+    static std::string LateLine(const Item& item, int64_t now);
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
     // Writes a new mail to the store: at once without a keeper; else with the next batch.
