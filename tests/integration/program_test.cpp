@@ -810,7 +810,7 @@ TEST(ProgramTest, AWatcherIsToldEachMailsOutcome) {
     config.port = port;
     SmtpTestServer server(config);
     ASSERT_TRUE(saw(R"(,"ServerReply":"250 2.0.0 Ok: queued as 4XyZ"})")) << seen;
-    const std::string& mail = server.Received().at(0).content;
+    const std::string mail = server.Received().at(0).content;
     const size_t at = mail.find("Message-ID: ") + 12;
     EXPECT_NE(seen.find(R"({"event":"MailDelivered","OrderId":"3","MessageId":")" +
                         mail.substr(at, mail.find('\r', at) - at) + "\""),
