@@ -228,4 +228,14 @@ TlsFront::TlsFront(int plain_port) {
     AwaitListening(kPort, *process_, "stunnel");
 }
 
+DeferringServer::DeferringServer() : port_(FreePort()) {
+    ChildOptions options;
+    options.stdout_path = folder_.Path("taken");
+    process_.emplace(
+        std::vector<std::string>{"/usr/bin/python3", QUILLET_BENCH_SOURCE_DIR "/deferring_smtp.py",
+                                 std::to_string(port_)},
+        options);
+    AwaitListening(port_, *process_, "the deferring server");
+}
+
 }  // namespace quillet::bench

@@ -40,6 +40,21 @@ class SmtpSink {
     std::optional<ChildProcess> process_;
 };
 
+// A server on 127.0.0.1 that answers the end of every other new message with 451 and takes
+// each message it deferred the next time (bench/deferring_smtp.py, run by /usr/bin/python3 with
+// Debian's aiosmtpd). Stopped when the object goes. Throws std::runtime_error when it cannot
+// start.
+class DeferringServer {
+  public:
+    DeferringServer();
+    int port() const { return port_; }
+
+  private:
+    TempFolder folder_;
+    int port_ = 0;
+    std::optional<ChildProcess> process_;
+};
+
 class TlsFront {
   public:
     static constexpr int kPort = 465;

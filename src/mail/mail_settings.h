@@ -20,6 +20,10 @@ struct MailSettings {
     // Not blank: the login uses the access token this command line prints (XOAUTH2), and the
     // password is not needed.
     std::string token_command = {};
+    // The account's limits, as its provider sets them: messages a minute, and recipients a local
+    // day; 0: none. Mails beyond them wait in the outbox.
+    int32_t per_minute = 0;
+    int32_t per_day = 0;
 
     bool operator==(const MailSettings&) const = default;
 };

@@ -118,11 +118,12 @@ SendResult DeliverComposedMail(SmtpTransport& transport, const SendRequest& requ
     delivery.message = mail.message;
     delivery.fresh_connection = request.fresh_connection;
     delivery.cancel = request.cancel;
-    const SmtpResult result = transport.Deliver(delivery);
+    SmtpResult result = transport.Deliver(delivery);
     const SendFailure failure = result.code == 0   ? SendFailure::kNone
                                 : result.cancelled ? SendFailure::kCancelled
                                                    : SendFailure::kTransport;
-    return SendResult{failure, result.message, result.permanent, mail, result.server_reply};
+    return SendResult{failure, result.message,      result.permanent,
+                      mail,    result.server_reply, std::move(result.refused)};
 }
 
 }  // namespace quillet

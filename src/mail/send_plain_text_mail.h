@@ -69,6 +69,9 @@ struct SendResult {
     std::optional<ComposedMail> composed;
     // The server's last reply, as SmtpResult's server_reply; empty when nothing was sent.
     std::string server_reply = {};
+    // The recipients refused at RCPT, as SmtpResult's: with no failure, the message reached
+    // every recipient of its envelope but these.
+    std::vector<RefusedRecipient> refused = {};
 
     bool ok() const { return failure == SendFailure::kNone; }
 };

@@ -1,5 +1,6 @@
 #include "mail/settings_check.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "mail/mail_message.h"
@@ -115,7 +116,7 @@ SendRequest MessageRequest(const MailSettings& settings, const std::string& subj
 }  // namespace
 
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
-                     const ComposedMail& mail) {
+                     const ComposedMail& mail, const std::vector<std::string>& already) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         return SendResult{SendFailure::kInvalidSettings, checked.error().message, true, mail};
     }
@@ -123,6 +124,9 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
     ComposedMail now = mail;
     now.mail_from = EnvelopeAddress(request.sender_address);
     now.recipients = SplitAddressList(request.bcc);
+    std::erase_if(now.recipients, [&already](const std::string& recipient) {
+        return std::find(already.begin(), already.end(), recipient) != already.end();
+    });
     if (const size_t first_line = now.message.find("\r\n");
         now.message.starts_with("From: ") && first_line != std::string::npos) {
         now.message.replace(0, first_line + 2,

@@ -38,9 +38,11 @@ SendRequest MailRequestFor(const MailSettings& settings);
 // mends the mails that wait. The message keeps its Date, Message-ID and text; its From line
 // follows the sender. The result's `composed` is the mail as it was sent. Settings that
 // CheckMailSettings refuses give SendFailure::kInvalidSettings with that error as the reason, a
-// permanent failure, and nothing is sent.
+// permanent failure, and nothing is sent. The recipients in `already` (bare addresses, as an
+// envelope has them) have the mail from an earlier attempt and are left out; when nobody is
+// left, the failure is kNoRecipient.
 SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
-                     const ComposedMail& mail);
+                     const ComposedMail& mail, const std::vector<std::string>& already = {});
 
 // Composes a message of `subject` and `body` with `settings` (ComposePlainTextMail), sending
 // nothing; with `message_id_left`, under the Message-ID it makes (SendRequest). Settings errors

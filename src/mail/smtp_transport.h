@@ -36,6 +36,17 @@ struct SmtpDelivery {
     CancelFlag cancel = {};
 };
 
+// A recipient the server refused at its RCPT command, with the server's reply to it
+// ("452 4.2.2 Mailbox full").
+struct RefusedRecipient {
+    std::string address;
+    std::string reply;
+
+    // A 5xx reply: this recipient will not take the message with the same envelope.
+    bool permanent() const { return !reply.empty() && reply[0] == '5'; }
+    bool operator==(const RefusedRecipient&) const = default;
+};
+
 struct SmtpResult {
     int code = 0;         // 0: the server accepted the message; otherwise why not
     std::string message;  // for a non-zero code, what went wrong, for a person to read
@@ -49,15 +60,20 @@ struct SmtpResult {
     std::string server_reply = {};
     // The delivery ended because its cancel flag was set; never permanent.
     bool cancelled = false;
+    // The recipients refused at RCPT, in the envelope's order: for a delivered message those it
+    // did not reach (the server took it for the others); for a failure in which the server
+    // refused every recipient, all of them; otherwise empty.
+    std::vector<RefusedRecipient> refused = {};
 };
 
 class SmtpTransport {
   public:
     virtual ~SmtpTransport() = default;
-    // Delivers the message or fails; never throws, never waits without bound. A set cancel flag
-    // ends the delivery (a failure with `cancelled`) within about a second. A host that is not
-    // usable (UsableServerHost), an address that is not a mailbox (IsMailboxAddress) or a login
-    // with a CR, LF or NUL is a permanent failure before any byte goes out.
+    // Delivers the message to the recipients the server takes, or fails; never throws, never waits
+    // without bound. A set cancel flag ends the delivery (a failure with `cancelled`) within about
+    // a second. A host that is not usable (UsableServerHost), an address that is not a mailbox
+    // (IsMailboxAddress) or a login with a CR, LF or NUL is a permanent failure before any byte
+    // goes out.
     virtual SmtpResult Deliver(const SmtpDelivery& delivery) = 0;
 };
 

@@ -1,9 +1,12 @@
 // Mailing with the live settings: the status line's texts and the hand-over to the mail thread.
+#include <algorithm>
 #include <cctype>
 
 #include "mail/send_plain_text_mail.h"
 #include "mail/settings_check.h"
 #include "settings/form_email_setup.h"
+#include "support/number_text.h"
+#include "support/trim.h"
 
 namespace quillet {
 
@@ -15,6 +18,11 @@ MailSettings formEmailSetup::LiveSettings() const {
     for (int i = 0; i < lstSendTo.ListCount(); ++i) {
         settings.send_to.push_back(lstSendTo.List(i));
     }
+    const auto limit = [](const std::string& text) {
+        return std::max(ReadWholeNumber(TrimSpaces(text)).value_or(0), 0);
+    };
+    settings.per_minute = limit(txtPerMinute.Text());
+    settings.per_day = limit(txtPerDay.Text());
     return settings;
 }
 
@@ -64,6 +72,14 @@ void formEmailSetup::ShowOutcome(const SendResult& result) {
             reason = " " + reason + (reason.back() == '.' ? "" : ".");
         }
         LogMessage("Can't send message: check your e-mail settings." + reason);
+    } else if (!result.refused.empty()) {
+        lblLog.SetForeColor(kLogRed);
+        std::string refused;
+        for (const RefusedRecipient& recipient : result.refused) {
+            refused +=
+                (refused.empty() ? " " : ", ") + recipient.address + " (" + recipient.reply + ")";
+        }
+        LogMessage("Message sent, but not to" + refused + ".");
     } else {
         lblLog.SetForeColor(kLogGreen);
         LogMessage("Message sent successfully.");

@@ -46,7 +46,10 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
              &txtAccountName, &txtPassword, &lstSendTo}) {
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
-    edits_.push_back(txtTokenCommand.Observe([this] { Publish(); }));
+    for (Observable* control :
+         std::initializer_list<Observable*>{&txtTokenCommand, &txtPerMinute, &txtPerDay}) {
+        edits_.push_back(control->Observe([this] { Publish(); }));
+    }
     cmdCancelTest.SetEnabled(false);
     log_checks_.push_back(lblLog.Observe([this] { OnLogShown(); }));
     for (Observable* control : std::initializer_list<Observable*>{&chkHttp, &txtHttpPort}) {

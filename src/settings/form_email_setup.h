@@ -112,6 +112,13 @@ class formEmailSetup {
     // the password when authentication is required. A mail setting, kept in the settings file.
     TextBox txtTokenCommand;
 
+    // "Send at most", the row below: messages a minute and recipients a day, as the account's
+    // provider allows (MailSettings::per_minute, per_day); blank, 0 or anything but a whole
+    // number from 1: no limit. A template brings its provider's figures. Mail settings, kept in
+    // the settings file.
+    TextBox txtPerMinute;
+    TextBox txtPerDay;
+
     // Load: fills the template list, reads the settings file and selects the template that
     // matches the loaded server, which takes over the loaded values; the live settings then
     // take the loaded ones, all at once. A file that exists but cannot be read is then reported
@@ -187,7 +194,9 @@ class formEmailSetup {
                      std::function<void(const SendResult&)> done, CancelFlag cancel = {});
     // Shows the outcome of a mailing in lblLog: a settings error as it stands, in red; "Can't
     // send message: check your e-mail settings." in red for another failure, followed by its
-    // reason as a sentence; "Message sent successfully." in green; for a cancelled test message
+    // reason as a sentence; "Message sent successfully." in green, or in red "Message sent, but
+    // not to b@example.com (452 4.2.2 Mailbox full)." when the server refused some recipients
+    // (each named with its reply); for a cancelled test message
     // "Test message cancelled: the connection to HOST:PORT is closed." in black, until the
     // settings change.
     void ShowOutcome(const SendResult& result);

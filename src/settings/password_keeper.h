@@ -63,8 +63,8 @@ class PasswordKeeper {
     PasswordStore* store_;
     ProfileFile& file_;
     int pending_ = 0;
-    std::optional<Kept> kept_;       // what the keyring is known to hold
-    std::optional<Kept> writing_;    // what it is being given
+    std::optional<Kept> kept_;     // what the keyring is known to hold
+    std::optional<Kept> writing_;  // what it is being given
     Signal<> settled_;
     Lifetime lifetime_;  // the keyring's answers come back only while the keeper lives
 };

@@ -18,7 +18,7 @@ void formEmailSetup::FillTemplates() {
     Templates.clear();
     for (const ServerTemplateDefault& t : kServerTemplates) {
         Templates.push_back({std::string(t.name), std::string(t.server), std::string(t.port), t.ssl,
-                             t.auth, "", ""});
+                             t.auth, "", "", std::string(t.per_minute), std::string(t.per_day)});
     }
 }
 
@@ -34,6 +34,8 @@ void formEmailSetup::cmbServerTemplate_Click() {
     chkAuthRequired.SetValue(static_cast<int16_t>(t.TemplateAuth));
     txtAccountName.SetText(t.TemplateAccount);
     txtPassword.SetText(t.TemplatePassword);
+    txtPerMinute.SetText(t.TemplatePerMinute);
+    txtPerDay.SetText(t.TemplatePerDay);
     chkAuthRequired_Click();
     // A provider that takes no password: the status line says what it needs instead.
     if (!loading_ && kServerTemplates[static_cast<size_t>(i - 1)].token_login &&
@@ -52,6 +54,8 @@ void formEmailSetup::SelectLoadedTemplate() {
     t.TemplateAuth = chkAuthRequired.Value();
     t.TemplateAccount = txtAccountName.Text();
     t.TemplatePassword = txtPassword.Text();
+    t.TemplatePerMinute = txtPerMinute.Text();
+    t.TemplatePerDay = txtPerDay.Text();
     cmbServerTemplate.SetListIndex(s - 1);
 }
 

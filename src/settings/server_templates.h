@@ -16,6 +16,10 @@ struct ServerTemplate {
     int32_t TemplateAuth = 0;  // state for chkAuthRequired
     std::string TemplateAccount;
     std::string TemplatePassword;
+    // The provider's limits, as the limit fields show them: messages a minute, recipients a day
+    // ("" for none).
+    std::string TemplatePerMinute = {};
+    std::string TemplatePerDay = {};
 };
 
 // One preset as the program ships it; its account and password are empty.
@@ -27,6 +31,10 @@ struct ServerTemplateDefault {
     int32_t auth = 0;
     // The provider takes no password, only a token login (a token command, XOAUTH2).
     bool token_login = false;
+    // The limits the provider publishes for an account: messages a minute, recipients a day;
+    // "" where it publishes none.
+    std::string_view per_minute = "";
+    std::string_view per_day = "";
 };
 
 // The presets, template i at position i - 1: the six first ones, "Custom" (which has no
@@ -34,14 +42,14 @@ struct ServerTemplateDefault {
 // over TLS: from the first byte at 465, after STARTTLS at 587 (port 25 is blocked on many
 // networks, and the providers refuse a login without encryption).
 inline constexpr std::array<ServerTemplateDefault, 9> kServerTemplates{{
-    {"GMail", "smtp.gmail.com", "465", 1, 1},
+    {"GMail", "smtp.gmail.com", "465", 1, 1, false, "", "500"},
     {"Hotmail", "smtp-mail.outlook.com", "587", 1, 1},
     {"MSN Mail", "smtp-mail.outlook.com", "587", 1, 1},
     {"Yahoo! Mail", "smtp.mail.yahoo.com", "465", 1, 1},
     {"AOL Mail", "smtp.aol.com", "465", 1, 1},
     {"Custom", "", "25", 0, 0},
-    {"Outlook.com / Microsoft 365", "smtp.office365.com", "587", 1, 1, true},
-    {"iCloud Mail", "smtp.mail.me.com", "587", 1, 1},
+    {"Outlook.com / Microsoft 365", "smtp.office365.com", "587", 1, 1, true, "30", "10000"},
+    {"iCloud Mail", "smtp.mail.me.com", "587", 1, 1, false, "", "1000"},
     {"Fastmail", "smtp.fastmail.com", "465", 1, 1},
 }};
 

@@ -30,6 +30,8 @@ const StoredSetting kStoredSettings[] = {
     {stored::kHttp, &formEmailSetup::chkHttp},
     {stored::kHttpPort, &formEmailSetup::txtHttpPort},
     {stored::kTokenCommand, &formEmailSetup::txtTokenCommand},
+    {stored::kPerMinute, &formEmailSetup::txtPerMinute},
+    {stored::kPerDay, &formEmailSetup::txtPerDay},
 };
 
 // A stored check state; anything but 0, 1 or 2 reads as cleared.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -127,6 +128,7 @@ struct Fixture {
     MailWorker worker{[this](std::function<void()> task) { Post(std::move(task)); }};
     MailSettings settings{"Desk", "desk@x.com", "127.0.0.1", "25", 0, 0, "", "", {"broker@x.com"}};
     std::map<size_t, DeliveryState> lines;  // DeliveryState::None until told
+    std::map<size_t, std::string> details;  // each line's tip, as last told
     std::vector<std::tuple<DeliveryState, int32_t, int32_t>> told_counts;  // waiting, delivered
     std::map<size_t, int> safe;
     std::map<size_t, std::string> unsaved_notes;  // what each reply said of an unsaved mail
@@ -143,9 +145,10 @@ struct Fixture {
                                   [this] { return password_pending; }, std::chrono::seconds(5),
                                   milliseconds(300)},
                    journal),
-        [this](std::optional<size_t> line, DeliveryState state, const std::string&) {
+        [this](std::optional<size_t> line, DeliveryState state, const std::string& detail) {
             if (line) {
                 lines[*line] = state;
+                details[*line] = detail;
             }
             // What the tray shows, read when it is told.
             told_counts.emplace_back(state, outbox.Counts().waiting, outbox.Counts().delivered);
@@ -363,6 +366,67 @@ TEST(OutboxTest, AMailThatKeepsWaitingHoldsTheLaterOnesForOneRetryOnly) {
                   "of later orders went first.\r\nline"),
         std::string::npos)
         << late;
+}
+
+// The account's limits hold the mails beyond them, saying why, until the pace allows; they are
+// never refused. A server that asks for a slower pace holds every mail for a while.
+TEST(OutboxTest, MailsGoAtTheAccountsPace) {
+    const SmtpResult rate{7, "refused", false, "451 4.7.1 Too many messages, slow down"};
+    const struct {
+        const char* name;
+        int32_t per_minute, per_day;
+        std::vector<SmtpResult> results;  // of the attempts in turn
+        std::chrono::seconds held;        // how long the third mail waits
+        const char* tip;
+        const char* told = "";  // a notice
+    } cases[] = {
+        {"a minute", 2, 0, {}, std::chrono::seconds(60), "Waiting: paced: 2 a minute."},
+        {"a day",
+         0,
+         2,
+         {},
+         std::chrono::hours(1),
+         "Waiting: daily limit of 2 recipients reached: goes at 00:00.",
+         "Daily sending limit nearly reached | 2 of the 2 recipients a day that the account may "
+         "mail are used today."},
+        {"slower",
+         0,
+         0,
+         {{}, {}, rate},
+         std::chrono::seconds(30),
+         "Waiting: paced: the server asked for a slower pace. Last reason: refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        std::tm eleven_pm{};
+        eleven_pm.tm_hour = 23;
+        eleven_pm.tm_mday = 10;
+        eleven_pm.tm_mon = 11;
+        eleven_pm.tm_year = 126;
+        eleven_pm.tm_isdst = -1;
+        f.now = static_cast<int64_t>(std::mktime(&eleven_pm)) * 1000;  // an hour to midnight
+        f.settings.per_minute = c.per_minute;
+        f.settings.per_day = c.per_day;
+        f.transport.results = c.results;
+        f.Send(1);
+        f.Send(2);
+        f.RunWorkerResults(2);
+        f.Send(3);
+        f.RunWorkerResults(c.results.size() > 2 ? 1 : 0);
+        f.Advance(std::chrono::seconds(c.held) - std::chrono::seconds(1));
+        EXPECT_EQ(f.transport.delivered.size(), c.results.size() > 2 ? 3u : 2u);
+        EXPECT_EQ(f.lines[3], DeliveryState::Waiting);
+        EXPECT_EQ(f.details[3].rfind(c.tip, 0), 0u) << f.details[3];
+        EXPECT_EQ(f.store.entries.size(), 1u);
+        f.Advance(std::chrono::seconds(1));
+        f.RunWorkerResults(1);
+        EXPECT_EQ(f.lines[3], DeliveryState::Delivered);
+        if (*c.told != '\0') {
+            ASSERT_FALSE(f.notes.seen.empty());
+            EXPECT_EQ(f.notes.seen.back().rfind(c.told, 0), 0u) << f.notes.seen.back();
+        }
+    }
 }
 
 // A full disk: the mail stays in memory, and everything that tells of it says it is not safe

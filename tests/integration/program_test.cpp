@@ -144,8 +144,9 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     }
     ASSERT_EQ(lines.size(), 11u) << replies;
     // Before Connect: refused, neither listed nor mailed.
-    EXPECT_EQ(lines[0], "{\"ok\":false,\"error\":\"not listed: the platform is not connected "
-                        "(send Connect first)\"}");
+    EXPECT_EQ(lines[0],
+              "{\"ok\":false,\"error\":\"not listed: the platform is not connected "
+              "(send Connect first)\"}");
     EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
     EXPECT_EQ(lines[2], "{\"ok\":true,\"Mail\":\"kept\"}");
     for (int bad : {3, 4, 5, 6, 7, 8}) {
@@ -663,7 +664,8 @@ void ExpectWholeJournal(const std::string& path, const QString& connection) {
 // A kill -9 at a random moment of a burst of 200 orders, twenty times over: every order the
 // platform was answered for arrives after the next start, at most the one mail under way at
 // each kill twice, and then under its first copy's Message-ID; the journal opens whole after
-// every kill, and no temporary file outlives the next start.
+// every kill, and no temporary file outlives the next start. Every other burst is pipelined, so
+// that its mails' writes share their flushes and the kill comes amid such a group.
 TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
     SmtpTestServer server({});
     Installed quillet(server.port());
@@ -681,9 +683,18 @@ TEST(ProgramTest, KilledAmidBurstsItLosesNothingAnswered) {
             if (!client.Write("{\"event\":\"Connect\"}\n") || !client.ReadLine()) {
                 return;
             }
+            const bool pipelined = run % 2 == 1;
+            std::string all;
+            for (int i = 0; pipelined && i < kBurst; ++i) {
+                all += Order(run * 1000 + i);
+            }
+            if (pipelined && !client.Write(all)) {
+                return;
+            }
             for (int i = 0; i < kBurst; ++i) {
                 const int id = run * 1000 + i;
-                const auto reply = client.Write(Order(id)) ? client.ReadLine() : std::nullopt;
+                const auto reply =
+                    pipelined || client.Write(Order(id)) ? client.ReadLine() : std::nullopt;
                 if (!reply) {
                     break;
                 }
@@ -1005,10 +1016,10 @@ TEST(ProgramTest, EndingWhileAMailIsDeliveredLeavesNothingBehind) {
         Installed quillet(server.port());
         QProcess program;
         ASSERT_TRUE(quillet.Start(program));
-        EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) +
-                               "{\"event\":\"Shutdown\"}\n")
-                      .first,
-                  0);
+        EXPECT_EQ(
+            quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + "{\"event\":\"Shutdown\"}\n")
+                .first,
+            0);
         ASSERT_TRUE(program.waitForFinished(20000));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
@@ -1034,6 +1045,70 @@ TEST(ProgramTest, AMailEveryRecipientRefusesIsMarkedFailedAndNotTriedAgain) {
     EXPECT_EQ(OutboxFiles(quillet).size(), 1u);
     EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
     EXPECT_TRUE(program.waitForFinished(10000));
+}
+
+// One recipient refused for a while does not hold the others: they get the mail at once, and it
+// goes to the refused one alone when it takes it, with the same Message-ID. One refused for good
+// fails alone, is told, and the outbox keeps the mail for it only.
+TEST(ProgramTest, ARecipientRefusedGetsTheMailAloneAndTheOthersAtOnce) {
+    const struct {
+        const char* name;
+        SmtpTestServer::Config server;
+        size_t received;
+        const char* status;
+        const char* told;  // in a notice; empty: none
+    } cases[] = {
+        {"mailbox full",
+         {.deferred_recipients = {"me@example.org"}},
+         2,
+         "\"Waiting\":0,\"Failed\":0,\"NotMailed\":0,\"Delivered\":1,",
+         ""},
+        {"no such user",
+         {.refused_recipients = {"me@example.org"}},
+         1,
+         "\"Waiting\":0,\"Failed\":1,\"NotMailed\":0,\"Delivered\":0,\"FIX\":\"off\","
+         "\"PartlyDelivered\":1}",
+         "Delivered to 1 of 2: me@example.org refused it (550 5.1.1 Recipient refused)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmtpTestServer server(c.server);
+        Installed quillet(server.port());
+        PrivateBus bus;
+        quillet.bus = bus.address();
+        QProcess program;
+        ASSERT_TRUE(quillet.Start(program));
+        EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(5)).first, 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == c.received; }, 10000));
+        const auto mails = server.Received();
+        EXPECT_EQ(mails[0].rcpt_to, std::vector<std::string>{"broker@example.com"});
+        if (c.received == 2) {
+            EXPECT_EQ(mails[1].rcpt_to, std::vector<std::string>{"me@example.org"});
+            const auto id = [](const std::string& mail) {
+                const size_t at = mail.find("Message-ID: ");
+                return mail.substr(at, mail.find('\r', at) - at);
+            };
+            EXPECT_EQ(id(mails[1].content), id(mails[0].content));
+        }
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return quillet.Feed("{\"event\":\"Status\"}\n").second.find(c.status) !=
+                       std::string::npos;
+            },
+            10000))
+            << quillet.Feed("{\"event\":\"Status\"}\n").second;
+        if (*c.told != '\0') {
+            EXPECT_TRUE(bus.Saw(c.told));
+            ASSERT_EQ(OutboxFiles(quillet).size(), 1u);
+            const std::string kept =
+                ReadFile(quillet.Path("quillet.outbox/" + OutboxFiles(quillet)[0]));
+            EXPECT_NE(kept.find("\nRcpt-To: me@example.org\n"), std::string::npos) << kept;
+            EXPECT_NE(kept.find("\nDelivered-Rcpt: broker@example.com\n"), std::string::npos);
+            EXPECT_EQ(kept.find("Rcpt-To: broker"), std::string::npos);
+        }
+        EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+        EXPECT_TRUE(program.waitForFinished(10000));
+    }
 }
 
 // What stands where a file is expected and is no plain file never holds the program: a FIFO or

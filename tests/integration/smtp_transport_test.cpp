@@ -121,7 +121,7 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         };
     };
     const SmtpTestServer::Config no_auth{.offer_auth = false};
-    const SmtpTestServer::Config refusing{.refused_recipients = {"b@example.org"}};
+    const SmtpTestServer::Config refusing{.refused_recipients = {"a@example.com", "b@example.org"}};
     const struct {
         const char* name;
         SmtpTestServer::Config server;
@@ -149,7 +149,7 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         // Asked to log in where the server offers no AUTH, libcurl would send without a login.
         {"login asked, not offered", no_auth,
          [](SmtpDelivery& d, Options&) { LogIn(d, SmtpSecurity::Plain); }, CURLE_LOGIN_DENIED},
-        {"one recipient refused", refusing, [](SmtpDelivery&, Options&) {}},
+        {"every recipient refused", refusing, [](SmtpDelivery&, Options&) {}},
         {"STARTTLS, untrusted CA", Server(Mode::StartTls), use(SmtpSecurity::StartTls, false)},
         {"implicit TLS, untrusted CA", Server(Mode::ImplicitTls),
          use(SmtpSecurity::ImplicitTls, false)},
@@ -196,7 +196,7 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
         {"wrong password", "refused the password: for Gmail and Yahoo use an app password"},
         {"STARTTLS answered 454", "did not start the secure connection (454 4.7.0 TLS not"},
         {"no login where required", "the server answered \"530"},
-        {"one recipient refused", "the server answered \"550"},
+        {"every recipient refused", "the server answered \"550"},
         {"STARTTLS, untrusted CA", "certificate is not trusted"},
         {"closed port", "did not take the connection"},
         {"connection dropped before the answer", "closed the connection"},
@@ -207,7 +207,7 @@ TEST(CurlSmtpTransport, RefusedOrStuckSendsFailInTimeAndNothingArrives) {
     // The server's reply that failed the send, in full; none for a silence or a cut.
     const std::map<std::string, std::string> replies = {
         {"no login where required", "530 5.7.0 Authentication required"},
-        {"one recipient refused", "550 5.1.1 Recipient refused"},
+        {"every recipient refused", "550 5.1.1 Recipient refused"},
         {"connection dropped before the answer", ""},
         {"stalled: reply bound", ""},
     };
@@ -318,12 +318,11 @@ TEST(MailFaultTest, EveryFailureShowsRedInTimeAndTheNextOrderGoesOut) {
         SCOPED_TRACE(c.name);
         SmtpTestServer faulty({.mode = c.mode, .refused_recipients = c.refused});
 
-        CurlSmtpTransport transport(
-            {.connect_timeout = 3s,
-             .reply_timeout = 2s,
-             .total_timeout = 4s,
-             .end_of_data_timeout = 2s,
-             .ca_file = {}});
+        CurlSmtpTransport transport({.connect_timeout = 3s,
+                                     .reply_timeout = 2s,
+                                     .total_timeout = 4s,
+                                     .end_of_data_timeout = 2s,
+                                     .ca_file = {}});
         test::FormRig rig(transport, faulty.port());
         formQuillet& form = rig.form;
         formEmailSetup& settings = rig.settings;

@@ -82,15 +82,20 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
     tray.Show();
     ASSERT_TRUE(QTest::qWaitFor([] { return DockedIcon() != nullptr; }, 10000));
     const struct {
-        int waiting, failed, delivered;
+        int waiting, failed, delivered, partly;
         std::set<QRgb> shown;
         const char* tip;
     } states[] = {
-        {1, 0, 2, {kProgramBlue, kWaitingAmber}, "Quillet: 2 delivered, 1 waiting, 0 failed"},
-        {3, 1, 0, {kProgramBlue, kFailedRed}, "Quillet: 0 delivered, 3 waiting, 1 failed"},
-        {0, 0, 5, {kProgramBlue}, "Quillet: 5 delivered, 0 waiting, 0 failed"}};
+        {1, 0, 2, 0, {kProgramBlue, kWaitingAmber}, "Quillet: 2 delivered, 1 waiting, 0 failed"},
+        {3,
+         1,
+         0,
+         1,
+         {kProgramBlue, kFailedRed},
+         "Quillet: 0 delivered, 3 waiting, 1 failed (1 of them delivered to some recipients only)"},
+        {0, 0, 5, 0, {kProgramBlue}, "Quillet: 5 delivered, 0 waiting, 0 failed"}};
     for (const auto& state : states) {
-        tray.ShowState(state.waiting, state.failed, state.delivered);
+        tray.ShowState(state.waiting, state.failed, state.delivered, state.partly);
         EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(tray.icon()) == state.shown; }, 5000));
         EXPECT_EQ(tray.icon().toolTip().toStdString(), state.tip);
     }
@@ -104,7 +109,7 @@ TEST(TrayIconTest, ShowsTheMailsInARealTrayAndItsMenuReachesTheProgramAndTheSett
     EXPECT_EQ(items.join("|"),
               "Show Quillet|E-mail Setup...|History...|Send Failed Again|-|Start with the "
               "Desktop|Keep Running in the Tray|-|Quit");
-    tray.ShowState(0, 1, 0);
+    tray.ShowState(0, 1, 0, 0);
     tray.menu().actions()[3]->trigger();
     QTest::mouseClick(DockedIcon(), Qt::LeftButton);
     EXPECT_EQ(calls, "show setup history quit again show ");

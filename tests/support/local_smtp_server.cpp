@@ -24,8 +24,8 @@ constexpr const char* kPython = "/usr/bin/python3";
 constexpr const char* kScript = QUILLET_TEST_SUPPORT_DIR "/smtp_test_server.py";
 
 // The mode's name in the server's configuration, in the order of LocalSmtpServer::Mode.
-constexpr const char* kModeNames[] = {"plain",        "starttls",         "implicit_tls",
-                                      "silent",       "stall_after_data", "drop_during_data",
+constexpr const char* kModeNames[] = {"plain",         "starttls",         "implicit_tls",
+                                      "silent",        "stall_after_data", "drop_during_data",
                                       "stall_on_quit", "stall_on_rcpt"};
 
 std::string FromHex(const std::string& hex) {
@@ -51,6 +51,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"require_auth", config.require_auth},
         {"offer_auth", config.offer_auth},
         {"refused_recipients", config.refused_recipients},
+        {"deferred_recipients", config.deferred_recipients},
         {"port", config.port},
         {"idle_limit", config.idle_limit},
         {"mails_per_connection", config.mails_per_connection},

@@ -34,10 +34,12 @@ class LocalSmtpServer {
         bool require_auth = false;  // when true, AUTH is required; only trader/s3cret pass
         bool offer_auth = true;     // when false, EHLO offers no AUTH at all
         std::vector<std::string> refused_recipients = {};  // RCPT TO answered 550 for these
-        int port = 0;                                      // 0: any free port
+        // RCPT TO answered "452 4.2.2 Mailbox full" for these, the first time each is asked.
+        std::vector<std::string> deferred_recipients = {};
+        int port = 0;                  // 0: any free port
         double idle_limit = 0;         // seconds a connection may idle before the server closes it
         int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit
-        std::string token = {};  // not empty: AUTH XOAUTH2 too, passing trader with this token
+        std::string token = {};       // not empty: AUTH XOAUTH2 too, passing trader with this token
         double data_reply_delay = 0;  // seconds between taking a message and answering it
         // Commands answered with a reply of their own and nothing done, as "AUTH" -> "454 ...".
         std::map<std::string, std::string> replies = {};

@@ -68,6 +68,9 @@ class Handler:
             await asyncio.Event().wait()
         if address in self.config["refused_recipients"]:
             return "550 5.1.1 Recipient refused"
+        if address in self.config["deferred_recipients"]:
+            self.config["deferred_recipients"].remove(address)
+            return "452 4.2.2 Mailbox full"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 

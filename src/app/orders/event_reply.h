@@ -18,6 +18,7 @@ struct MailStatus {
     std::string FIX = "off";  // the FIX drop copy's session: "logged on", "connecting" or "off"
     int32_t Unsaved = 0;      // of the waiting and failed: those the outbox could not keep on disk
     int32_t NotMailed = 0;    // orders not mailed since start, as e-mail was not set up
+    int32_t PartlyDelivered = 0;  // of the waiting and failed: those some recipients have
 
     bool operator==(const MailStatus&) const = default;
 };

@@ -139,6 +139,7 @@ MailStatus OrderDesk::Status_Requested() const {
     status.NotMailed = not_mailed_;
     status.Delivered = counts.delivered;
     status.Unsaved = counts.unsaved;
+    status.PartlyDelivered = counts.partly;
     status.FIX = window_.FixState();
     return status;
 }

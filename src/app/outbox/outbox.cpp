@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/outbox/outbox_notices.h"
+#include "app/outbox/recipient_outcome.h"
 #include "mail/settings_check.h"
 
 namespace quillet {
@@ -82,6 +83,7 @@ Outbox::Outbox(OutboxServices services, LineChanged line_changed, FirstOutcome f
 
 void Outbox::Start() {
     const int64_t now = services_.now_ms();
+    pace_.Restore(services_.store.LoadSentToday());
     for (OutboxEntry& entry : services_.store.LoadAll()) {
         last_id_ms_ = std::max(last_id_ms_, entry.created_ms);
         const std::string id = entry.id;
@@ -268,6 +270,7 @@ OutboxCounts Outbox::Counts() const {
     for (const auto& [id, item] : items_) {
         ++(item.entry.failed ? counts.failed : counts.waiting);
         counts.unsaved += item.unsaved.empty() ? 0 : 1;
+        counts.partly += item.entry.delivered_to.empty() ? 0 : 1;
     }
     counts.failed += refused_;
     counts.delivered = delivered_;
@@ -310,6 +313,17 @@ void Outbox::Pump() {
         if (services_.password_pending && services_.password_pending()) {
             break;  // Resume() goes on once the password has come
         }
+        const MailSettings limits = services_.live_settings();
+        const size_t recipients =
+            item.entry.mail ? item.entry.mail->recipients.size() : limits.send_to.size();
+        if (const auto paced = pace_.Before(limits, recipients, now)) {
+            if (std::exchange(item.paced, paced->reason) != paced->reason) {
+                ShowLine(item);
+            }
+            wake = std::min(wake.value_or(paced->until_ms), paced->until_ms);
+            break;  // the account's pace holds this mail and those after it
+        }
+        item.paced.clear();
         Attempt(item);
         return;  // the oldest mail that may go goes first
     }
@@ -339,7 +353,8 @@ std::string Outbox::LateLine(const Item& item, int64_t now) {
 }
 
 bool Outbox::Holds(const Item& item, int64_t now) const {
-    return item.entry.attempts == 0 && now - item.held_since_ms < kMostHeld.count();
+    return item.entry.attempts == 0 && item.entry.delivered_to.empty() &&
+           now - item.held_since_ms < kMostHeld.count();
 }
 
 void Outbox::Attempt(Item& item) {
@@ -355,13 +370,19 @@ void Outbox::Attempt(Item& item) {
         [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry,
          late_line] {
             SendResult result =
-                entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line))
+                entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line),
+                                       entry.delivered_to)
                            : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
                                             entry.message_id_left);
             if (result.composed && !late_line.empty()) {
                 *result.composed = WithoutFirstLine(*result.composed, late_line);
             }
-            if (result.ok()) {
+            const std::optional<RecipientOutcome> split =
+                result.composed ? SplitByRecipient(result.composed->recipients, result)
+                                : std::nullopt;
+            if (result.ok() && split && !split->Remaining().empty()) {
+                KeepUndelivered(store, *gate, entry, *result.composed, *split);
+            } else if (result.ok()) {
                 bool kept = false;
                 {
                     const std::lock_guard lock(gate->mutex);
@@ -412,7 +433,15 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     if (!result.ok()) {
         Say(services_.log, "mail not sent: " + result.reason);
     }
-    if (result.ok()) {
+    const std::optional<RecipientOutcome> split =
+        result.composed ? SplitByRecipient(result.composed->recipients, result) : std::nullopt;
+    const bool partly = split && !split->Remaining().empty();
+    Paced(result, split);
+    if (partly) {
+        Say(services_.log, "mail for " + OrderName(item.entry.order_id) + " " +
+                               split->Describe(item.entry.delivered_to.size()));
+        ByRecipient(item, *split, result.server_reply, new_mail, first);
+    } else if (result.ok()) {
         std::optional<std::string> unremoved;
         {
             const std::lock_guard lock(gate_->mutex);
@@ -442,25 +471,11 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         items_.erase(found);  // before it is told, so that the counts no longer hold it
         line_changed_(line, DeliveryState::Delivered, "");
     } else if (result.permanent) {
-        MarkFailed(item, result.reason, result.server_reply);
+        MarkFailed(item, Partly(item, result.reason), result.server_reply);
     } else {
-        item.entry.reason = result.reason;
-        item.waited = true;
-        item.held_since_ms = item.held_since_ms != 0 ? item.held_since_ms : services_.now_ms();
-        item.next_ms =
-            services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
-        Keep(item);
-        ShowLine(item);
-        Journaled(item, result.server_reply, std::nullopt, new_mail);
-        Watched(item, MailOutcome::Kind::kWaiting, result.server_reply);
-        if (!item.unsaved.empty()) {
-            NotifyUnsaved(item);
-        } else if (first) {
-            ++waiting_told_;
-            TellWaiting();
-        }
+        Wait(item, Partly(item, result.reason), result.server_reply, new_mail, first);
     }
-    if (!result.ok()) {
+    if (!result.ok() || partly) {
         unsaved = item.unsaved;
         if (!item.stored && unsaved.empty()) {
             item.safe = std::exchange(safe, nullptr);  // its write is under way: told then
@@ -468,6 +483,99 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     }
     Pump();
     Tell(std::move(safe), unsaved);
+}
+
+void Outbox::Paced(const SendResult& result, const std::optional<RecipientOutcome>& split) {
+    const int64_t now = services_.now_ms();
+    if (!result.ok() && !result.permanent && SpeaksOfRate(result.server_reply)) {
+        pace_.SlowDown(now);
+        return;
+    }
+    if (!result.ok() && !split) {
+        return;
+    }
+    const MailSettings limits = services_.live_settings();
+    const size_t reached = split             ? split->delivered.size()
+                           : result.composed ? result.composed->recipients.size()
+                                             : 0;
+    if (reached == 0) {
+        return;
+    }
+    if (pace_.Sent(limits, reached, now)) {
+        services_.notifier.Notify(
+            {"Daily sending limit nearly reached",
+             std::to_string(pace_.Today().recipients) + " of the " +
+                 std::to_string(limits.per_day) +
+                 " recipients a day that the account may mail are used today. Mails beyond "
+                 "the limit wait in the outbox until 00:00."});
+    }
+    if (limits.per_day > 0) {
+        services_.store.SaveSentToday(pace_.Today());
+    }
+}
+
+void Outbox::Wait(Item& item, const std::string& reason, const std::string& server_reply,
+                  const std::optional<ComposedMail>& new_mail, bool first) {
+    item.entry.reason = reason;
+    item.waited = true;
+    item.held_since_ms = item.held_since_ms != 0 ? item.held_since_ms : services_.now_ms();
+    item.next_ms =
+        services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
+    Keep(item);
+    ShowLine(item);
+    Journaled(item, server_reply, std::nullopt, new_mail);
+    Watched(item, MailOutcome::Kind::kWaiting, server_reply);
+    if (!item.unsaved.empty()) {
+        NotifyUnsaved(item);
+    } else if (first) {
+        ++waiting_told_;
+        TellWaiting();
+    }
+}
+
+std::string Outbox::Partly(const Item& item, const std::string& reason) {
+    if (item.entry.delivered_to.empty() || !item.entry.mail) {
+        return reason;
+    }
+    const size_t had = item.entry.delivered_to.size();
+    return "delivered to " + std::to_string(had) + " of " +
+           std::to_string(had + item.entry.mail->recipients.size()) + "; " + reason;
+}
+
+void Outbox::ByRecipient(Item& item, const RecipientOutcome& split, const std::string& server_reply,
+                         const std::optional<ComposedMail>& new_mail, bool first) {
+    const std::string reason = split.Describe(item.entry.delivered_to.size());
+    item.entry.delivered_to.insert(item.entry.delivered_to.end(), split.delivered.begin(),
+                                   split.delivered.end());
+    item.entry.mail->recipients = split.Remaining();
+    if (split.waiting.empty()) {
+        MarkFailed(item, reason, server_reply);
+        return;
+    }
+    if (!split.refused.empty()) {
+        // Those refused for good are told now: the mail goes on without them.
+        Notice refused = FailedNotice(item.entry.order_id, reason, item.unsaved);
+        refused.key = FailedNoticeKey(item.entry.id) + " refused";
+        services_.notifier.Notify(refused);
+    }
+    Wait(item, reason, server_reply, new_mail, first);
+}
+
+void Outbox::KeepUndelivered(OutboxStore& store, StoreGate& gate, OutboxEntry entry,
+                             const ComposedMail& sent, const RecipientOutcome& split) {
+    entry.mail = sent;
+    entry.mail->recipients = split.Remaining();
+    entry.delivered_to.insert(entry.delivered_to.end(), split.delivered.begin(),
+                              split.delivered.end());
+    const std::lock_guard lock(gate.mutex);
+    const bool unwritten = gate.unwritten.erase(entry.id) != 0;  // the keeper leaves it now
+    if (const auto w = gate.writing.find(entry.id); w != gate.writing.end()) {
+        w->second = StoreGate::Meanwhile::kChanged;  // written as it is now once that has ended
+        return;
+    }
+    if ((unwritten || gate.stored.contains(entry.id)) && store.Save(entry).ok()) {
+        gate.stored.insert(entry.id);
+    }
 }
 
 void Outbox::KeepNew(Item& item) {
@@ -788,6 +896,11 @@ void Outbox::ShowLine(const Item& item) {
                                          item.unsaved + "), and is in memory only.";
     if (item.entry.failed) {
         line_changed_(item.line, DeliveryState::Failed, "Failed: " + item.entry.reason + unsafe);
+    } else if (!item.paced.empty() && !running) {
+        const std::string last =
+            item.entry.reason.empty() ? "" : " Last reason: " + item.entry.reason;
+        line_changed_(item.line, DeliveryState::Waiting,
+                      "Waiting: " + item.paced + "." + last + unsafe);
     } else if (item.entry.reason.empty()) {
         line_changed_(
             item.line, DeliveryState::Waiting,

@@ -9,10 +9,17 @@
 // mail is late, the later mails go before it, and it keeps its own schedule; when it goes, its
 // text begins with a line saying it was held, and since when. A mail that leaves more than 60 s
 // after its order begins with a line that says when the order came. A mail is given up only
-// once it has been tried. A mail is marked failed, and tried again only when the user asks
-// (SendAgain) or changes the settings (RetryFailed), when an attempt fails in a way that trying
-// again cannot mend (SendResult::permanent: a settings error, an unusable server name, a refused
-// login, an untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still
+// once it has been tried. Mails go at the pace of the account (SendPace): a mail held by its
+// limits waits, its line saying why ("paced: 30 a minute", "daily limit of 500 recipients
+// reached: goes at 00:00"), and is never refused for them; one notice says when the day's
+// recipients reach 90 % of the daily limit; a refusal that asks for a slower pace (SpeaksOfRate)
+// holds every mail for a while. When the server takes a mail for some recipients and refuses
+// others, the mail goes on for those refused for now alone, the same message at its own
+// retries, and holds the later ones no more; those refused for good fail alone and are told
+// (RecipientOutcome); its line says which. A mail is marked failed, and tried again only when the
+// user asks (SendAgain) or changes the settings (RetryFailed), when an attempt fails in a way that
+// trying again cannot mend (SendResult::permanent: a settings error, an unusable server name, a
+// refused login, an untrusted certificate, a 5xx reply to MAIL, RCPT or DATA), or when it is still
 // undelivered `give_up` after its order.
 //
 // Safe: a mail is safe once the store has it, or the server has accepted it. Send writes the
@@ -55,7 +62,9 @@
 #include "app/outbox/mail_outcome.h"
 #include "app/outbox/notifier.h"
 #include "app/outbox/outbox_store.h"
+#include "app/outbox/recipient_outcome.h"
 #include "app/outbox/retry_schedule.h"
+#include "app/outbox/send_pace.h"
 #include "mail/mail_runner.h"
 #include "mail/mail_settings.h"
 #include "mail/smtp_transport.h"
@@ -101,6 +110,7 @@ struct OutboxCounts {
     int32_t failed = 0;     // marked failed, and those the full outbox refused
     int32_t delivered = 0;  // order mails delivered since start
     int32_t unsaved = 0;    // of the waiting and failed: those the store could not keep
+    int32_t partly = 0;     // of the waiting and failed: those some recipients have already
 };
 
 class Outbox {
@@ -177,6 +187,7 @@ class Outbox {
         Safe safe;                  // told once the mail is safe
         std::string unsaved;        // why the store could not keep it; empty once it has
         bool told_failed = false;   // its "failed" notice may still be on the desktop
+        std::string paced;          // why the account's pace holds it now; empty: it does not
     };
     using Items = std::map<std::string, Item>;  // by id, so oldest first
 
@@ -208,6 +219,24 @@ class Outbox {
     static std::string LateLine(const Item& item, int64_t now);
     void Attempt(Item& item);
     void AttemptDone(const std::string& id, SendResult result);
+    // The account's pace after an attempt: the recipients the server took, counted (with one
+    // notice at 90 % of the daily limit), or a slower pace when it asked for one.
+    void Paced(const SendResult& result, const std::optional<RecipientOutcome>& split);
+    // `item` waits for its retry, for `reason`.
+    void Wait(Item& item, const std::string& reason, const std::string& server_reply,
+              const std::optional<ComposedMail>& new_mail, bool first);
+    // `reason`, after "delivered to 4 of 5; " for a mail that some recipients have already.
+    static std::string Partly(const Item& item, const std::string& reason);
+    // The server took `item` for some recipients and refused others: it goes on for those
+    // refused for now, and those refused for good are told; when none waits, it is failed for
+    // those refused for good.
+    void ByRecipient(Item& item, const RecipientOutcome& split, const std::string& server_reply,
+                     const std::optional<ComposedMail>& new_mail, bool first);
+    // The mail thread's part of a mail the server took for some recipients only: the store's
+    // entry (or the one the keeper is still to write) names only those it has still to reach,
+    // before the next mail goes.
+    static void KeepUndelivered(OutboxStore& store, StoreGate& gate, OutboxEntry entry,
+                                const ComposedMail& sent, const RecipientOutcome& split);
     // Writes a new mail to the store: at once without a keeper; else with the next batch.
     void KeepNew(Item& item);
     // Gives the keeper the mails waiting for their write, as one batch, unless one is under way.
@@ -265,6 +294,7 @@ class Outbox {
     std::string first_delivered_after_wait_;  // the order of the first of them
     int32_t waiting_told_ = 0;  // the mails the outage's notice has counted, until it ends
     uint64_t wake_generation_ = 0;
+    SendPace pace_;
     std::vector<std::string> to_keep_;  // new mails waiting for the next batch, oldest first
     bool keeping_ = false;              // a batch is being written
     bool keep_retry_armed_ = false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/orders/delivery_state.h"
 #include "mail/send_plain_text_mail.h"
@@ -25,6 +26,9 @@ struct OutboxEntry {
     // Not empty: what its Message-ID is made of when it is composed (SendRequest), so that a mail
     // that another run may send too has the same one.
     std::string message_id_left = {};
+    // The recipients that have the mail already, from an attempt the server took for them and
+    // not for others: the envelope of `mail` holds only those it has still to reach.
+    std::vector<std::string> delivered_to = {};
 
     bool operator==(const OutboxEntry&) const = default;
 };

@@ -55,6 +55,9 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
         }
         line("Message-Bytes", std::to_string(entry.mail->message.size()));
     }
+    for (const std::string& recipient : entry.delivered_to) {
+        line("Delivered-Rcpt", recipient);
+    }
     out += "\n";
     out += entry.subject;
     out += entry.body;
@@ -71,6 +74,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     bytes.remove_prefix(kMagic.size());
     std::map<std::string, std::string, std::less<>> fields;
     std::vector<std::string> recipients;
+    std::vector<std::string> delivered_to;
     while (true) {
         const size_t end = bytes.find('\n');
         if (end == std::string_view::npos) {
@@ -89,6 +93,8 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
         std::string value(line.substr(colon + 2));
         if (name == "Rcpt-To") {
             recipients.push_back(std::move(value));
+        } else if (name == "Delivered-Rcpt") {
+            delivered_to.push_back(std::move(value));
         } else if (!fields.emplace(std::move(name), std::move(value)).second) {
             return std::nullopt;  // a header given twice
         }
@@ -137,6 +143,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.subject = std::string(bytes.substr(0, subject_size));
     entry.body = std::string(bytes.substr(subject_size, body_size));
     entry.message_id_left = message_id_left ? *message_id_left : "";
+    entry.delivered_to = std::move(delivered_to);
     if (from) {
         const std::string_view message = bytes.substr(subject_size + body_size);
         entry.mail =

@@ -7,6 +7,7 @@
 //   Mail-From, and one Rcpt-To per recipient (only with a message)
 //   Subject-Bytes, Body-Bytes, and Message-Bytes (only with a message)
 //   Message-Id-Left (only when the entry has one)
+//   one Delivered-Rcpt per recipient that has the mail already (none in files of earlier runs)
 // Line breaks in the one-line values (order id, reason, Message-ID's left part) are written as
 // blanks.
 #pragma once

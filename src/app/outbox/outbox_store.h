@@ -1,6 +1,7 @@
 // Where the outbox keeps its entries between runs.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,6 +11,14 @@
 #include "support/result.h"
 
 namespace quillet {
+
+// How many recipients the account's mails reached on one local day ("2026-12-10").
+struct SentToday {
+    std::string day;
+    int64_t recipients = 0;
+
+    bool operator==(const SentToday&) const = default;
+};
 
 class OutboxStore {
   public:
@@ -38,6 +47,11 @@ class OutboxStore {
     // once the store's next flush has come); nothing when there is none. Gives the reason when
     // the entry is still there (a read-only folder, say).
     virtual Result<> Remove(const std::string& id) = 0;
+    // The day's count of recipients, kept beside the entries for the daily limit: what the last
+    // SaveSentToday gave, or nothing (none kept, or it cannot be read). A failed save is passed
+    // over: the count is then the one of the save before.
+    virtual SentToday LoadSentToday() { return {}; }
+    virtual void SaveSentToday(const SentToday&) {}
 };
 
 }  // namespace quillet

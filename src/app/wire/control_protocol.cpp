@@ -7,8 +7,8 @@
 
 #include <array>
 #include <cmath>
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -230,7 +230,11 @@ std::string FormatReply(const OrderEvent& handled, const EventReply& reply) {
                ",\"NotMailed\":" + std::to_string(status.NotMailed) +
                ",\"Delivered\":" + std::to_string(status.Delivered) +
                ",\"FIX\":" + text(status.FIX) +
-               (status.Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status.Unsaved) : "") + "}";
+               (status.Unsaved > 0 ? ",\"Unsaved\":" + std::to_string(status.Unsaved) : "") +
+               (status.PartlyDelivered > 0
+                    ? ",\"PartlyDelivered\":" + std::to_string(status.PartlyDelivered)
+                    : "") +
+               "}";
     }
     // A Shutdown names the orders whose mails were lost.
     if (!reply.lost.empty()) {

@@ -64,7 +64,9 @@ Result<OrderEvent> ReadAnyRequest(std::string_view line);
 // {"ok":true}; for Connect and QueryConnected {"ok":true,"Answer":n} with the reply's Answer, or
 // the request's where the reply has none; for Status
 // {"ok":true,"Connected":bool,"Waiting":n,"Failed":n,"NotMailed":n,"Delivered":n,"FIX":"..."},
-// with ,"Unsaved":n before the brace while some mails could not be kept on disk; for an order whose
+// with ,"Unsaved":n before the brace while some mails could not be kept on disk, and then
+// ,"PartlyDelivered":n while some mails have reached some of their recipients only (the others
+// refused them, for now or for good); for an order whose
 // mail is safe (on disk, or taken by the server) {"ok":true,"Mail":"kept"}; for one whose mail
 // is in memory only {"ok":true,"Unsaved":"why"}; for a Shutdown that lost mails
 // {"ok":true,"Lost":[order ids]}; for a placed order that made no line the error reply
@@ -82,7 +84,8 @@ std::string FormatWatchReply();
 //   {"event":"MailDelivered","OrderId":"77","MessageId":"<...>","ServerReply":"250 ..."}
 //   {"event":"MailWaiting","OrderId":"77","MessageId":"<...>","Reason":"...",
 //    "NextAttempt":"2026-12-10T14:03:17Z","ServerReply":"451 ..."}
-//   {"event":"MailFailed","OrderId":"77","MessageId":"<...>","Reason":"...","ServerReply":"550 ..."}
+//   {"event":"MailFailed","OrderId":"77","MessageId":"<...>","Reason":"...","ServerReply":"550
+//   ..."}
 // MessageId is "" for a mail not yet composed, ServerReply "" where the server said nothing.
 // Bytes that are not valid UTF-8 become U+FFFD. Never throws.
 std::string FormatMailOutcome(const MailOutcome& outcome);

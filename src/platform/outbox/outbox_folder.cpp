@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "app/outbox/outbox_format.h"
 #include "platform/atomic_file.h"
@@ -166,6 +167,27 @@ void OutboxFolder::PutAside(const std::string& name, const std::string& why) con
     } else {
         std::cerr << "quillet: outbox file " << from << " could not be read (" << why
                   << ") nor moved aside: " << std::strerror(errno) << "\n";
+    }
+}
+
+SentToday OutboxFolder::LoadSentToday() {
+    std::string why;
+    const auto content = ReadWhole(folder_ + "/sent-today", why);
+    SentToday today;
+    if (content) {
+        std::istringstream words(*content);
+        if (!(words >> today.day >> today.recipients) || today.recipients < 0) {
+            return {};
+        }
+    }
+    return today;
+}
+
+void OutboxFolder::SaveSentToday(const SentToday& today) {
+    if (owned_ && MakeFolder().ok()) {
+        (void)WriteFileAtomically(folder_ + "/sent-today",
+                                  today.day + " " + std::to_string(today.recipients) + "\n",
+                                  S_IRUSR | S_IWUSR);
     }
 }
 

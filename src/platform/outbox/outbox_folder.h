@@ -26,6 +26,9 @@ class OutboxFolder final : public OutboxStore {
         const std::vector<OutboxEntry>& entries,
         const std::function<bool(const OutboxEntry&)>& still_wanted = nullptr) override;
     Result<> Remove(const std::string& id) override;
+    // In the file "sent-today" of the folder: "2026-12-10 123".
+    SentToday LoadSentToday() override;
+    void SaveSentToday(const SentToday& today) override;
 
     const std::string& folder() const { return folder_; }
 

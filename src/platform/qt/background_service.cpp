@@ -93,7 +93,7 @@ bool BackgroundService::ConfirmQuit() {
 
 void BackgroundService::ShowState() {
     const OutboxCounts counts = form_.MailCounts();
-    tray_->ShowState(counts.waiting, counts.failed, counts.delivered);
+    tray_->ShowState(counts.waiting, counts.failed, counts.delivered, counts.partly);
 }
 
 }  // namespace quillet

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,9 +30,10 @@ namespace {
 
 constexpr double kClientWidth = 7965;
 constexpr double kClientHeight = 6570;
-constexpr double kLogExtraHeight = 450;  // two more lines for the status line, which wraps
-constexpr double kHttpRowHeight = 450;   // the HTTP endpoint's row, below the status line
-constexpr double kTokenRowHeight = 420;  // the token command's row, below the HTTP row
+constexpr double kLogExtraHeight = 450;   // two more lines for the status line, which wraps
+constexpr double kHttpRowHeight = 450;    // the HTTP endpoint's row, below the status line
+constexpr double kTokenRowHeight = 420;   // the token command's row, below the HTTP row
+constexpr double kLimitsRowHeight = 420;  // the limits' row, below the token row
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -138,9 +140,10 @@ void EmailSetupWindow::FitToScreen() {
 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
-    setFixedSize(
-        TwipsToPixels(kClientWidth, ppt),
-        TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight, ppt));
+    setFixedSize(TwipsToPixels(kClientWidth, ppt),
+                 TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
+                                   kLimitsRowHeight,
+                               ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -251,6 +254,38 @@ void EmailSetupWindow::Build() {
     }
     BuildHttpRow(ppt);
     BuildTokenRow(ppt);
+    BuildLimitsRow(ppt);
+}
+
+void EmailSetupWindow::BuildLimitsRow(double ppt) {
+    constexpr double kTop = kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight;
+    const auto caption = [&](const char* text, double left) {
+        auto* label = new QLabel(QString::fromUtf8(text), this);
+        label->setFont(TahomaFont());
+        label->move(TwipsToPixels(left, ppt), TwipsToPixels(kTop + 60, ppt));
+        label->adjustSize();
+        return label;
+    };
+    const auto field = [&](const char* name, const char* spoken, double left) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromUtf8(name));
+        edit->setFont(TahomaFont());
+        edit->setValidator(new QIntValidator(0, 1000000, edit));
+        edit->setAccessibleName(QString::fromUtf8(spoken));
+        edit->setToolTip(
+            QStringLiteral("Blank: no limit. Mails beyond the limits wait in the "
+                           "outbox; they are never refused."));
+        PlaceInTwips(*edit, left, kTop, 735, 315, ppt);
+        return edit;
+    };
+    caption("Send at most", 150)
+        ->setBuddy(txtPerMinute = field("txtPerMinute", "Mails a minute", 1500));
+    caption("mails a minute, and", 2310);
+    txtPerDay = field("txtPerDay", "Recipients a day", 3900);
+    caption("recipients a day.", 4710);
+    setTabOrder(txtTokenCommand, txtPerMinute);
+    setTabOrder(txtPerMinute, txtPerDay);
+    setTabOrder(txtPerDay, cmdCancelTest);
 }
 
 void EmailSetupWindow::BuildTokenRow(double ppt) {
@@ -317,6 +352,8 @@ void EmailSetupWindow::Bind() {
     BindText(txtHttpPort, form.txtHttpPort, form_, subscriptions_);
     BindText(txtHttpToken, form.txtHttpToken, form_, subscriptions_);
     BindText(txtTokenCommand, form.txtTokenCommand, form_, subscriptions_);
+    BindText(txtPerMinute, form.txtPerMinute, form_, subscriptions_);
+    BindText(txtPerDay, form.txtPerDay, form_, subscriptions_);
     connect(cmdCopyToken, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(txtHttpToken->text()); });
 

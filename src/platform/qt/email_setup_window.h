@@ -53,6 +53,9 @@ class EmailSetupWindow final : public QDialog {
     QPushButton* cmdCopyToken = nullptr;
     // The token command's row, below the HTTP row.
     QLineEdit* txtTokenCommand = nullptr;
+    // The limits' row, below the token row: whole numbers only.
+    QLineEdit* txtPerMinute = nullptr;
+    QLineEdit* txtPerDay = nullptr;
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -64,6 +67,7 @@ class EmailSetupWindow final : public QDialog {
     void Build();
     void BuildHttpRow(double ppt);
     void BuildTokenRow(double ppt);
+    void BuildLimitsRow(double ppt);
     // Its size on a screen too small for it: the controls scroll, and every one stays in reach.
     void FitToScreen();
     void Bind();

@@ -72,7 +72,7 @@ TrayIcon::TrayIcon(TrayActions actions)
     connect(icon_.get(), &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);
     icon_->setContextMenu(menu_.get());
     ReadChecks();
-    ShowState(0, 0, 0);
+    ShowState(0, 0, 0, 0);
 }
 
 TrayIcon::~TrayIcon() = default;
@@ -85,7 +85,7 @@ void TrayIcon::Show() {
     icon_->show();
 }
 
-void TrayIcon::ShowState(int waiting, int failed, int delivered) {
+void TrayIcon::ShowState(int waiting, int failed, int delivered, int partly) {
     const TrayState state = failed > 0    ? TrayState::kFailed
                             : waiting > 0 ? TrayState::kWaiting
                                           : TrayState::kDelivered;
@@ -94,8 +94,12 @@ void TrayIcon::ShowState(int waiting, int failed, int delivered) {
         state_ = state;
         drawn_ = true;
     }
-    icon_->setToolTip(
-        tr("Quillet: %1 delivered, %2 waiting, %3 failed").arg(delivered).arg(waiting).arg(failed));
+    QString tip =
+        tr("Quillet: %1 delivered, %2 waiting, %3 failed").arg(delivered).arg(waiting).arg(failed);
+    if (partly > 0) {
+        tip += tr(" (%1 of them delivered to some recipients only)").arg(partly);
+    }
+    icon_->setToolTip(tip);
     send_failed_again_->setEnabled(failed > 0);
 }
 

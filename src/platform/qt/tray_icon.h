@@ -50,9 +50,10 @@ class TrayIcon final : public QObject {
     void Show();
 
     // The icon for the worst of the mails (failed, then waiting, else all delivered), drawn on
-    // the program's window icon, the counts in the tip, and "Send Failed Again" enabled only
+    // the program's window icon, the counts in the tip (with, when there are any, the waiting
+    // and failed mails that reached some recipients only), and "Send Failed Again" enabled only
     // when a mail has failed.
-    void ShowState(int waiting, int failed, int delivered);
+    void ShowState(int waiting, int failed, int delivered, int partly);
 
     // Tells the user, once the window has closed, that the program goes on in the tray, in the
     // tray's own balloon: for a desktop without notifications.

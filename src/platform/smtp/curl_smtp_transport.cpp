@@ -97,6 +97,9 @@ struct Upload {
     bool connected = false;  // a new connection was opened for this message
     std::string last_reply;  // the server's first refusal, else its latest reply line
     std::string latest;      // the server's latest reply line, in full
+    // The recipient of the RCPT command awaiting its reply, and the recipients refused so far.
+    std::optional<std::string> rcpt_awaiting;
+    std::vector<RefusedRecipient> refused;
 
     // The bounds of the exchange, watched by WatchTime.
     const std::atomic<bool>* aborted = nullptr;
@@ -148,13 +151,25 @@ int WatchTime(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 constexpr size_t kLongestReplyLine = 1000;
 
-// Watches the commands libcurl sends for AUTH, and keeps the server's latest reply line (the
-// debug callback sees every one).
+// The address of an RCPT command as libcurl sends it ("RCPT TO:<a@b.example>\r\n"), if it is one.
+std::optional<std::string> RcptAddress(std::string_view command) {
+    constexpr std::string_view kRcpt = "RCPT TO:<";
+    const size_t end = command.find('>');
+    if (!command.starts_with(kRcpt) || end == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(command.substr(kRcpt.size(), end - kRcpt.size()));
+}
+
+// Watches the commands libcurl sends for AUTH and RCPT, and keeps the server's latest reply
+// line and its refusals of recipients (the debug callback sees every line). libcurl sends each
+// RCPT only once the reply to the one before has come.
 int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     auto* upload = static_cast<Upload*>(user);
     if (type == CURLINFO_HEADER_OUT) {
         upload->awaiting_since = Clock::now();
         upload->auth_sent = upload->auth_sent || (size >= 5 && std::memcmp(data, "AUTH ", 5) == 0);
+        upload->rcpt_awaiting = RcptAddress(std::string_view(data, size));
     } else if (type == CURLINFO_HEADER_IN) {
         // A line of a reply that goes on ("250-...") is progress; its last line ends the wait.
         if (size >= 4 && data[3] == '-') {
@@ -173,6 +188,12 @@ int WatchCommands(CURL*, curl_infotype type, char* data, size_t size, void* user
         }
         // A reply line is at most 512 bytes; a longer one is cut rather than kept whole.
         upload->latest.assign(data, std::min<size_t>(end, kLongestReplyLine));
+        if (upload->rcpt_awaiting && !upload->awaiting_since) {
+            if (upload->latest[0] == '4' || upload->latest[0] == '5') {
+                upload->refused.push_back({*upload->rcpt_awaiting, upload->latest});
+            }
+            upload->rcpt_awaiting.reset();
+        }
     }
     return 0;
 }
@@ -479,6 +500,8 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         option(CURLOPT_DEBUGDATA, &upload);
         option(CURLOPT_VERBOSE, 1L);
         option(CURLOPT_UPLOAD, 1L);
+        // A recipient refused goes alone: the message still goes to those the server takes.
+        option(CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
         option(CURLOPT_READFUNCTION, &ReadMessage);
         option(CURLOPT_READDATA, &upload);
         connection.configured = set == CURLE_OK;
@@ -520,6 +543,7 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
         connection.logged_in = upload.auth_sent;
         SmtpResult delivered;
         delivered.server_reply = upload.latest;
+        delivered.refused = std::move(upload.refused);
         return {delivered, false};
     }
     ForgoQuit(curl);
@@ -547,6 +571,9 @@ CurlSmtpTransport::Attempt CurlSmtpTransport::Send(Connection& connection,
     const char kind = upload.last_reply.empty() ? '\0' : upload.last_reply[0];
     if (kind == '4' || kind == '5') {
         failed.server_reply = upload.last_reply;
+    }
+    if (upload.refused.size() == delivery.recipients.size()) {
+        failed.refused = std::move(upload.refused);  // every one: each with its own reply
     }
     const bool retry = reused && !upload.connected && !failed.permanent && !aborted_ &&
                        upload.offset < delivery.message.size();
