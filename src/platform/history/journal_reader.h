@@ -32,7 +32,7 @@ struct HistoryRow {
     QString server_reply;
     QString line;
     bool has_message = false;
-    QString source;  // "socket", "http" or "fix"
+    QString source;  // "socket", "http", "fix", or "quillet" for its own mails
 };
 
 // One attempt to deliver a row's mail.
