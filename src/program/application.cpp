@@ -153,14 +153,20 @@ int Application::Run() {
 }
 
 bool Application::Start(int& status) {
-    // The alarm sees every event and the FIX session's state.
-    watch_.emplace(places_.settings_file,
+    // The alarm sees every event and the FIX session's state; the summary goes before Shutdown.
+    watch_.emplace(places_.settings_file, places_.files.journal,
                    WatchService::Services{main_.outbox, journal_ ? &*journal_ : nullptr, notifier_,
                                           setup_, screen_});
     // Listen first: a second Quillet must stop before it touches the settings.
     dispatcher_.emplace(
         [this](const OrderEvent& event, const EventOrigin& origin, OrderDispatcher::Finish finish) {
             watch_->Saw(event);
+            if (std::holds_alternative<Shutdown>(event)) {  // the day's summary first, if due
+                watch_->BeforeShutdown([this, event, origin, finish = std::move(finish)]() mutable {
+                    main_.desk.Handle(event, origin, std::move(finish));
+                });
+                return;
+            }
             main_.desk.Handle(event, origin, std::move(finish));
         },
         &PostToEventLoop);

@@ -1,11 +1,13 @@
-// The alarm's rules, step by step on a test clock: trading hours Monday to Friday, 09:00 to
-// 17:00, thirty minutes of silence.
+// The alarm's rules, step by step on a test clock (trading hours Monday to Friday, 09:00 to
+// 17:00, thirty minutes of silence), and when the daily summary goes.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/watch/silence_alarm.h"
+#include "app/watch/summary_schedule.h"
 
 namespace quillet {
 namespace {
@@ -113,6 +115,44 @@ TEST(SilenceAlarmTest, AlertsInTradingHoursOnceUntilClearedAndTellsTheClearing) 
             EXPECT_EQ(sent[0].body,
                       "Cleared at 13:10 (Test) on day 4: the platform sent Connect. The alert of "
                       "12:00 (Test) on day 4 said: the platform disconnected.");
+        }
+    }
+}
+
+// A summary at 17:30: at that time in a run that saw the day before it, at a Shutdown once it
+// has come, once a day; a run that starts later sends it at its Shutdown only.
+TEST(SummaryScheduleTest, GoesAtItsTimeOrAtShutdownOncePerDay) {
+    struct Step {
+        int day;
+        const char* time;
+        bool shutdown;
+        const char* due;  // the day due, "" for none
+    };
+    // Day 2's run starts after the time: it did not see the day before it.
+    const Step steps[] = {
+        {0, "17:29", false, ""},      {0, "17:30", false, "day 0"}, {0, "17:31", false, ""},
+        {0, "18:00", true, ""},       {1, "09:00", false, ""},      {1, "10:00", true, ""},
+        {1, "17:35", false, "day 1"}, {2, "18:00", false, ""},      {2, "18:01", true, "day 2"},
+        {2, "18:02", true, ""},
+    };
+    int64_t now = 0;
+    WatchSettings settings;
+    settings.summary_minute = 17 * 60 + 30;
+    std::optional<SummarySchedule> schedule;
+    for (const Step& step : steps) {
+        now = At(step.day, step.time);
+        if (step.day == 2 && !step.shutdown && std::string(step.time) == "18:00") {
+            settings.summary_sent_day = "day 1";  // a new run, told the day that went
+            schedule.reset();
+        }
+        if (!schedule) {
+            schedule.emplace(WatchClock{[&] { return now; }, &TestWall});
+            schedule->SetSettings(settings);
+        }
+        const auto due = step.shutdown ? schedule->DueAtEnd() : schedule->DueNow();
+        EXPECT_EQ(due.value_or(""), step.due) << "day " << step.day << " " << step.time;
+        if (due) {
+            schedule->Sent(*due);
         }
     }
 }

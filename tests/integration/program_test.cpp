@@ -7,6 +7,7 @@
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <QDate>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSqlDatabase>
@@ -450,6 +451,21 @@ std::string Order(int id) {
     return "{\"event\":\"OrderCancelled\",\"OrderId\":\"" + std::to_string(id) + "\"}\n";
 }
 
+// What /usr/bin/python3 prints, line by line, running `script` over `input`.
+QStringList Python(const std::string& script, const std::string& input) {
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", QString::fromStdString(script)});
+    python.write(input.data(), static_cast<qint64>(input.size()));
+    python.closeWriteChannel();
+    EXPECT_TRUE(python.waitForFinished(10000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+    for (QString& line : lines) {
+        line = line.trimmed();  // and the CR of a mail's line
+    }
+    return lines;
+}
+
 // A port on 127.0.0.1 that was free a moment ago, where nothing listens.
 int FreePort() {
     return SmtpTestServer({}).port();
@@ -555,6 +571,7 @@ TEST(ProgramTest, OrdersBeforeEMailIsSetUpAreCountedAsNotMailed) {
 TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     const int port = FreePort();
     Installed quillet(port);
+    WriteFile(quillet.Path("quillet.ini"), quillet.settings() + Stored("SummaryAt", "00:00"));
     PrivateBus bus;
     quillet.bus = bus.address();
     QProcess program;
@@ -573,7 +590,8 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
               0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
 
-    program.kill();  // kill -9, with both mails waiting
+    QTest::qWait(500);  // the journal has written both orders
+    program.kill();     // kill -9, with both mails waiting
     ASSERT_TRUE(program.waitForFinished(10000));
     // What a write killed before its end leaves, and an entry changed on disk: a recipient that
     // would add a parameter to RCPT TO. A retry goes to the settings' recipients instead.
@@ -631,26 +649,51 @@ TEST(ProgramTest, OrderMailsSurviveAnOutageAndAKillAndArriveOnce) {
     EXPECT_TRUE(program.waitForFinished(10000));
     // The journal, exported and read by Python's csv module: order 3 delivered after the
     // outage, with the server's reply, and after it its attempts with their reasons.
+    const std::string order_3 =
+        "    if r['Order'] == '3': print(r['Event'], r['Mail'], r['Server reply'], sep='|')\n";
     const auto [csv_code, csv] = quillet.Run({"--history", "--csv"});
     EXPECT_EQ(csv_code, 0);
-    QProcess python;
-    python.start(
-        "/usr/bin/python3",
-        {"-c",
-         "import csv, io, sys\n"
-         "for r in csv.DictReader(io.TextIOWrapper(sys.stdin.buffer, 'utf-8', newline='')):\n"
-         "    if r['Order'] == '3': print(r['Event'], r['Mail'], r['Server reply'], "
-         "sep='|')"});
-    python.write(csv.data(), static_cast<qint64>(csv.size()));
-    python.closeWriteChannel();
-    ASSERT_TRUE(python.waitForFinished(10000));
-    const QStringList rows = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+    const QStringList rows = Python(
+        "import csv, io, sys\n"
+        "text = sys.stdin.buffer.read().decode('utf-8')\n"
+        "for r in csv.DictReader(io.StringIO(text, newline='')):\n" +
+            order_3,
+        csv);
     ASSERT_GE(rows.size(), 4) << csv;
     EXPECT_EQ(rows[0], "OrderCancelled|Delivered|250 2.0.0 Ok: queued as 4XyZ");
     EXPECT_TRUE(rows[1].startsWith("Attempt|Waiting|") && rows[1].contains("451 4.3.0 Try again"))
         << rows[1].toStdString();
     EXPECT_EQ(rows[rows.size() - 2], "Attempt|Delivered|250 2.0.0 Ok: queued as 4XyZ");
-    EXPECT_TRUE(rows.last().isEmpty());
+    // The day's summary, due since 00:00, went at the Shutdown: the counts, and the record
+    // attached, read by Python's email and csv modules.
+    const auto mails = server->Received();
+    ASSERT_EQ(mails.size(), 2u);
+    const QStringList summary = Python(
+        "import csv, email, io, sys\n"
+        "from email import policy\n"
+        "m = email.message_from_bytes(sys.stdin.buffer.read(), policy=policy.default)\n"
+        "print(m['Subject'])\n"
+        "print(m.get_body(('plain',)).get_content())\n"
+        "for part in m.iter_attachments():\n"
+        "  print(part.get_content_type(), part.get_content_charset(), part.get_filename())\n"
+        "  text = part.get_payload(decode=True).decode('utf-8')\n"
+        "  for r in csv.DictReader(io.StringIO(text, newline='')):\n" +
+            order_3,
+        mails[1].content);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    for (const QString& line :
+         {"Quillet daily summary: " + today, QString("Orders handled: 3"),
+          QString("Mails delivered: 3"), QString("Mails waiting: 0"), QString("Mails failed: 0"),
+          "text/csv utf-8 quillet-" + today + ".csv",
+          QString("OrderCancelled|Delivered|250 2.0.0 Ok: queued as 4XyZ"),
+          QString("Attempt|Delivered|250 2.0.0 Ok: queued as 4XyZ")}) {
+        EXPECT_TRUE(summary.contains(line)) << line.toStdString() << "\n"
+                                            << summary.join('\n').toStdString();
+    }
+    EXPECT_FALSE(summary.filter("Attempt|Waiting|").filter("451 4.3.0 Try again").isEmpty())
+        << summary.join('\n').toStdString();
+    EXPECT_NE(quillet.settings().find(Stored("SummarySentDay", today.toStdString())),
+              std::string::npos);
 }
 
 // The journal at `path` opens whole, and holds no row without its time, event and fields.

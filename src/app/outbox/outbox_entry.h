@@ -25,6 +25,8 @@ struct OutboxEntry {
     // Not empty: what its Message-ID is made of when it is composed (SendRequest), so that a mail
     // that another run may send too has the same one.
     std::string message_id_left = {};
+    // Not empty: sent with the body (a report's; order mails have none).
+    std::optional<MailAttachment> attachment = std::nullopt;
 
     bool operator==(const OutboxEntry&) const = default;
 };

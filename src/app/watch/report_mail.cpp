@@ -12,7 +12,8 @@ MailSettings ReportSettings(MailSettings settings, ReportKind /*kind*/) {
 }
 
 bool SendReport(Outbox& outbox, Journal* journal, const MailSettings& settings, ReportKind kind,
-                const std::string& subject, const std::string& body, int64_t now_ms) {
+                const std::string& subject, const std::string& body, int64_t now_ms,
+                std::optional<MailAttachment> attachment) {
     const MailSettings chosen = ReportSettings(settings, kind);
     if (MailNotSetUp(chosen)) {
         return false;
@@ -26,7 +27,8 @@ bool SendReport(Outbox& outbox, Journal* journal, const MailSettings& settings, 
         row->facts = Disconnect{};  // no fields of an event: "{}"
         row->line = subject;
     }
-    outbox.Send(std::nullopt, "", subject, body, chosen, nullptr, std::move(row));
+    outbox.Send(std::nullopt, "", subject, body, chosen, nullptr, std::move(row), {},
+                std::move(attachment));
     return true;
 }
 

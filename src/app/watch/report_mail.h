@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/journal/journal.h"
@@ -19,8 +20,10 @@ MailSettings ReportSettings(MailSettings settings, ReportKind kind);
 
 // Gives the report to `outbox`, composed with ReportSettings of `settings`, with a journal row
 // of its own (event "Alert" or "Summary", from source "quillet", its subject as the row's line)
-// when `journal` is given. Nothing before e-mail is set up (MailNotSetUp); false then.
+// when `journal` is given, and `attachment` if any. Nothing before e-mail is set up
+// (MailNotSetUp); false then.
 bool SendReport(Outbox& outbox, Journal* journal, const MailSettings& settings, ReportKind kind,
-                const std::string& subject, const std::string& body, int64_t now_ms);
+                const std::string& subject, const std::string& body, int64_t now_ms,
+                std::optional<MailAttachment> attachment = std::nullopt);
 
 }  // namespace quillet
