@@ -1,5 +1,6 @@
 #include "mail/mail_message.h"
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -310,9 +311,23 @@ std::string BuildMessage(const MailContent& content, std::chrono::system_clock::
     out += "Message-ID: " + OneLine(message_id) + "\r\n";
     out += "Subject: " + HeaderText(OneLine(content.subject)) + "\r\n";
     out += "MIME-Version: 1.0\r\n";
+    // The boundary, made of the Message-ID's letters and digits, appears in no base64 line and
+    // in no quoted-printable or 7bit body line that begins with "--=_".
+    std::string boundary;
+    if (content.attachment) {
+        boundary = "=_quillet_";
+        for (const char c : message_id) {
+            if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
+                boundary += c;
+            }
+        }
+        out += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
+        out += "--" + boundary + "\r\n";
+    }
     out += "Content-Type: text/plain; charset=UTF-8\r\n";
     std::string body = ToCrlf(MendUtf8(content.body));
-    if (BodyIs7Bit(body)) {
+    if (BodyIs7Bit(body) &&
+        (boundary.empty() || ("\r\n" + body).find("\r\n--=_") == std::string::npos)) {
         out += "Content-Transfer-Encoding: 7bit\r\n\r\n";
     } else {
         out += "Content-Transfer-Encoding: quoted-printable\r\n\r\n";
@@ -321,6 +336,24 @@ std::string BuildMessage(const MailContent& content, std::chrono::system_clock::
     out += body;
     if (body.size() < 2 || body.compare(body.size() - 2, 2, "\r\n") != 0) {
         out += "\r\n";
+    }
+    if (content.attachment) {
+        std::string name;
+        for (const char c : OneLine(content.attachment->name)) {
+            if (c != '"' && c != '\\') {
+                name += c;
+            }
+        }
+        out += "--" + boundary + "\r\n";
+        out += "Content-Type: " + OneLine(content.attachment->content_type) +
+               "; charset=UTF-8; name=\"" + name + "\"\r\n";
+        out += "Content-Disposition: attachment; filename=\"" + name + "\"\r\n";
+        out += "Content-Transfer-Encoding: base64\r\n\r\n";
+        const std::string encoded = Base64EncodeBytes(content.attachment->data);
+        for (size_t at = 0; at < encoded.size(); at += 76) {
+            out += encoded.substr(at, 76) + "\r\n";
+        }
+        out += "--" + boundary + "--\r\n";
     }
     return out;
 }

@@ -9,11 +9,22 @@
 
 namespace quillet {
 
+// A file sent with a message: its name, its MIME type ("text/csv") and its bytes (UTF-8 text).
+struct MailAttachment {
+    std::string name;
+    std::string content_type;
+    std::string data;
+
+    bool operator==(const MailAttachment&) const = default;
+};
+
 struct MailContent {
     std::string sender_name;     // shown as the From name, blanks kept
     std::string sender_address;  // the From address
     std::string subject;
     std::string body;  // plain text, any line ends
+    // Not empty: the message is multipart/mixed, the body its first part and this the second.
+    std::optional<MailAttachment> attachment = std::nullopt;
 };
 
 // The whole message: From, Date, To, Message-ID, Subject, MIME-Version and Content-Type headers
@@ -22,7 +33,10 @@ struct MailContent {
 // ending in CRLF. CR and LF in the name or subject become blanks; non-ASCII there goes in
 // RFC 2047 encoded words; a name with specials or outer blanks is quoted. The body is sent as
 // 7bit when it is plain ASCII with short lines, otherwise quoted-printable. Texts are UTF-8;
-// bytes that are not valid UTF-8 are sent as U+FFFD.
+// bytes that are not valid UTF-8 are sent as U+FFFD. With an attachment, the message is
+// multipart/mixed: the body as its text/plain part, then the attachment, "charset=UTF-8",
+// Content-Disposition attachment with its file name (quoted, its quotes and backslashes and
+// line breaks dropped), base64 in lines of 76, its bytes as they are.
 std::string BuildMessage(const MailContent& content, std::chrono::system_clock::time_point date,
                          std::string_view message_id);
 

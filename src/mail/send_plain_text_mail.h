@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/mail_message.h"
 #include "mail/smtp_transport.h"
 #include "support/cancel_flag.h"
 
@@ -49,6 +50,8 @@ struct SendRequest {
     std::string message_id_left = {};
     // Set from any thread: the delivery under way ends, as SmtpDelivery's.
     CancelFlag cancel = {};
+    // Not empty: sent with the body, as BuildMessage has it.
+    std::optional<MailAttachment> attachment = std::nullopt;
 };
 
 // A message as first composed, with the envelope it was composed for: what the outbox keeps.

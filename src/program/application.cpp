@@ -95,7 +95,12 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
       setup_({transport_, mail_worker_, settings_file_, screen_, &account_sources_,
               [this] { main_.form.RetryWaitingMail(); },
               [this](bool on, const std::string& port) { return FollowHttpSetting(on, port); },
-              &SayOnStandardError},
+              &SayOnStandardError,
+              [this] {
+                  if (watch_) {
+                      watch_->OpenSettings(QApplication::activeModalWidget());
+                  }
+              }},
              &passwords_),
       // Notices under the installed icon and desktop entry; a click on one opens it.
       notifier_({QUILLET_APP_ID, QUILLET_APP_ID}),
@@ -148,9 +153,20 @@ int Application::Run() {
 }
 
 bool Application::Start(int& status) {
+    // The alarm sees every event and the FIX session's state; the summary goes before Shutdown.
+    watch_.emplace(places_.settings_file, places_.files.journal,
+                   WatchService::Services{main_.outbox, journal_ ? &*journal_ : nullptr, notifier_,
+                                          setup_, screen_});
     // Listen first: a second Quillet must stop before it touches the settings.
     dispatcher_.emplace(
         [this](const OrderEvent& event, const EventOrigin& origin, OrderDispatcher::Finish finish) {
+            watch_->Saw(event);
+            if (std::holds_alternative<Shutdown>(event)) {  // the day's summary first, if due
+                watch_->BeforeShutdown([this, event, origin, finish = std::move(finish)]() mutable {
+                    main_.desk.Handle(event, origin, std::move(finish));
+                });
+                return;
+            }
             main_.desk.Handle(event, origin, std::move(finish));
         },
         &PostToEventLoop);
@@ -174,6 +190,7 @@ bool Application::Start(int& status) {
         *dispatcher_, &PostToEventLoop,
         [this](const std::string& state, const std::string& detail) {
             main_.form.SetFixState(state, detail);
+            watch_->FixState(state, detail);
         },
         FixSourceConfig{places_.files.fix_config, places_.files.fix_config_named,
                         places_.files.fix_store,
@@ -239,6 +256,7 @@ void Application::Stop() {
     }
     server_.reset();
     dispatcher_.reset();
+    watch_.reset();
     timers_.reset();
     // 2. The outbox keeps everything that waits: the window's unload did it, unless the window
     // never stood or the loop ended without it.

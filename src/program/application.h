@@ -47,6 +47,7 @@
 #include "platform/qt/termination_signals.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "program/program_places.h"
+#include "program/watch_service.h"
 #include "settings/setup_dialog_slot.h"
 
 namespace quillet {
@@ -117,6 +118,7 @@ class Application {
     std::optional<HistoryOpener> history_;
     IniFile tray_settings_;  // its own, so that no unsaved edit of the dialog is lost
     std::optional<BackgroundService> background_;
+    std::optional<WatchService> watch_;  // the alarm: from Start until the sources stop
     bool stopped_ = false;
 };
 

@@ -241,6 +241,12 @@ void formEmailSetup::cmdCancelTest_Click() {
     ShowLogWhile(kLogBlack, "Cancelling the test message to " + test_server_ + "\u2026", nullptr);
 }
 
+void formEmailSetup::cmdWatch_Click() {
+    if (services_.watch_settings) {
+        services_.watch_settings();
+    }
+}
+
 void formEmailSetup::cmdGuess_Click() {
     // AccountSelected: whether OK chose an account in this search.
     std::optional<MailAccount> chosen;

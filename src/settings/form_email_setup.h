@@ -58,6 +58,9 @@ struct EmailSetupServices {
     std::function<HttpRowState(bool on, const std::string& port)> http_setting = nullptr;
     // Told why a message was not sent.
     LogSink log = nullptr;
+    // "Alarm and Summary...": opens the settings of the alarm and of the daily summary; none:
+    // the dialog has no such button.
+    std::function<void()> watch_settings = nullptr;
 };
 
 class formEmailSetup {
@@ -158,6 +161,9 @@ class formEmailSetup {
     // into the settings (TakeAccount), and asks for its password when it requires
     // authentication.
     void cmdGuess_Click();
+    // "Alarm and Summary...": opens their settings (watch_settings); nothing without them.
+    void cmdWatch_Click();
+    bool HasWatchSettings() const { return services_.watch_settings != nullptr; }
     // Copies an account that the account dialog chose: the matching template first, then the
     // sender, the server and the login (with its token command); the password is emptied, the
     // recipients stay.

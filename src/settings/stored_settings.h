@@ -48,6 +48,17 @@ inline constexpr StoredKey kRecipientCount{"lstSendTo.ListCount", StoredKind::kW
 // The program's own settings, changed by its menus and commands only.
 inline constexpr StoredKey kKeepInTray{"chkKeepInTray", StoredKind::kCheck, "0"};
 inline constexpr StoredKey kHistoryDays{"HistoryDays", StoredKind::kWholeNumber, ""};
+// The alarm and the daily summary (watch_settings.h): trading days as digits 1 (Monday) to 7,
+// none when trading hours are off; times as HH:MM; an IANA time zone, empty for the system's.
+inline constexpr StoredKey kTradingDays{"TradingDays", StoredKind::kText, ""};
+inline constexpr StoredKey kTradingFrom{"TradingFrom", StoredKind::kText, ""};
+inline constexpr StoredKey kTradingTo{"TradingTo", StoredKind::kText, ""};
+inline constexpr StoredKey kTradingZone{"TradingZone", StoredKind::kText, ""};
+inline constexpr StoredKey kSilenceMinutes{"AlertSilenceMinutes", StoredKind::kWholeNumber, "0"};
+inline constexpr StoredKey kDisconnectAlert{"chkAlertDisconnect", StoredKind::kCheck, "1"};
+inline constexpr StoredKey kSummaryAt{"SummaryAt", StoredKind::kText, ""};
+// The local day (YYYY-MM-DD) whose summary was last handed to the outbox.
+inline constexpr StoredKey kSummarySentDay{"SummarySentDay", StoredKind::kText, ""};
 }  // namespace stored
 
 // The key of the recipient at `position` (1 for the first): "File<position>".

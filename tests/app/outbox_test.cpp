@@ -1,4 +1,5 @@
 #include "app/outbox/outbox.h"
+#include "app/outbox/outbox_format.h"
 #include "app/outbox/outbox_notices.h"
 
 #include <gtest/gtest.h>
@@ -577,6 +578,34 @@ TEST(OutboxTest, WhatWasKeptIsTriedAtStartAndAMailNeverComposedIsComposedThen) {
     EXPECT_NE(second.transport.delivered[0].message.find("Subject: CVT order # 9"),
               std::string::npos);
     EXPECT_TRUE(second.store.entries.empty());
+}
+
+// A kept entry keeps its attachment between its body and its message; an entry written before
+// entries had attachments reads as it did.
+TEST(OutboxFormatTest, AnAttachmentIsKeptAndOldEntriesStillRead) {
+    OutboxEntry entry;
+    entry.id = "1-a";
+    entry.subject = "Quillet daily summary: 2026-12-10";
+    entry.body = "Orders handled: 1\n";
+    entry.mail =
+        ComposedMail{"desk@example.com",
+                     {"broker@example.com"},
+                     "From: d <desk@example.com>\r\nMessage-ID: <1@example.com>\r\n\r\nO\r\n",
+                     "<1@example.com>"};
+    entry.attachment = MailAttachment{"quillet-2026-12-10.csv", "text/csv", "Time,Order\r\n"};
+    const auto kept = DecodeOutboxEntry(EncodeOutboxEntry(entry));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->attachment, entry.attachment);
+    EXPECT_EQ(kept->mail, entry.mail);
+    const std::string header =
+        "Quillet-Outbox: 1\nId: 2-b\nOrder: 7\nCreated: 9\nState: waiting\nAttempts: 0\n"
+        "Reason: \nSubject-Bytes: 1\nBody-Bytes: 2\n";
+    const auto old = DecodeOutboxEntry(header + "\nSBB");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->body, "BB");
+    EXPECT_FALSE(old->attachment);
+    // An attachment's name without its type and length is no entry.
+    EXPECT_FALSE(DecodeOutboxEntry(header + "Attachment-Name: x.csv\n\nSBB"));
 }
 
 }  // namespace

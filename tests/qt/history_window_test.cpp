@@ -107,6 +107,7 @@ TEST_F(History, ExportsWhatTheFilterShows) {
               "Time,Order,Event,Symbol,Side,Quantity,Price,Mail,Delivered at,Server reply\r\n"
               "2026-12-01T11:00:00.000-05:00,100,OrderPlaced,ACME,Sell,5,\"9,75\",Failed,,"
               "\"550 5.7.1 \"\"no\"\", relay denied\"\r\n"
+              "2026-12-01T11:00:00.000-05:00,100,Attempt,,,,,Failed,,relay denied\r\n"
               "2026-12-01T10:00:00.000-05:00,77,OrderPlaced,XYZ,Buy,100,12.5,Delivered,"
               "2026-12-01T10:01:00.000-05:00,250 2.0.0 Ok: queued as 4XyZ\r\n");
     const QModelIndex mail = window.model().index(0, static_cast<int>(HistoryColumn::kMailState));

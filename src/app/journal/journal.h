@@ -12,12 +12,14 @@
 
 namespace quillet {
 
-// One order event as handled, or the platform's Connect or Disconnect.
+// One order event as handled, the platform's Connect or Disconnect, or one of the program's own
+// mails (an alert, the daily summary).
 struct JournalEventRecord {
     int64_t at_ms = 0;              // when it was handled, UTC milliseconds
-    std::string source = "socket";  // where it came from (SourceName)
+    std::string source = "socket";  // where it came from (SourceName); "quillet": its own mail
     // "OrderPlaced", "OrderCancelled", "OrderModified", "OrderFilled", "OrderRejected",
-    // "OrderExpired", "ExecutionReport" (a FIX report not listed), "Connect", "Disconnect"
+    // "OrderExpired", "ExecutionReport" (a FIX report not listed), "Connect", "Disconnect";
+    // "Alert", "Summary"
     std::string event;
     std::string order_id;
     std::string symbol, side, quantity, price;  // as the order line shows them; may be empty

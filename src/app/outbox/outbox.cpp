@@ -102,12 +102,12 @@ void Outbox::Start() {
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body, const MailSettings& settings,
                   Safe safe, std::optional<JournalEventRecord> journal_row,
-                  const std::string& message_id_left) {
+                  const std::string& message_id_left, std::optional<MailAttachment> attachment) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
     SendResult composed =
-        pending ? SendResult{} : ComposeWith(settings, subject, body, message_id_left);
+        pending ? SendResult{} : ComposeWith(settings, subject, body, message_id_left, attachment);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
@@ -130,6 +130,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     item.entry =
         OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
     item.entry.message_id_left = message_id_left;
+    item.entry.attachment = std::move(attachment);
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
@@ -365,7 +366,9 @@ void Outbox::Attempt(Item& item) {
     }
     const MailSettings settings = services_.live_settings();
     SmtpTransport& transport = services_.transport;
-    const std::string late_line = LateLine(item, services_.now_ms());
+    // A report with an attachment says its own day; a first line would fall in its preamble.
+    const std::string late_line =
+        item.entry.attachment ? std::string() : LateLine(item, services_.now_ms());
     services_.mail.Submit(
         [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry,
          late_line] {
@@ -373,7 +376,7 @@ void Outbox::Attempt(Item& item) {
                 entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line),
                                        entry.delivered_to)
                            : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
-                                            entry.message_id_left);
+                                            entry.message_id_left, {}, entry.attachment);
             if (result.composed && !late_line.empty()) {
                 *result.composed = WithoutFirstLine(*result.composed, late_line);
             }

@@ -29,6 +29,8 @@ struct OutboxEntry {
     // The recipients that have the mail already, from an attempt the server took for them and
     // not for others: the envelope of `mail` holds only those it has still to reach.
     std::vector<std::string> delivered_to = {};
+    // Not empty: sent with the body (a report's; order mails have none).
+    std::optional<MailAttachment> attachment = std::nullopt;
 
     bool operator==(const OutboxEntry&) const = default;
 };

@@ -48,6 +48,11 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
     if (!entry.message_id_left.empty()) {
         line("Message-Id-Left", entry.message_id_left);
     }
+    if (entry.attachment) {
+        line("Attachment-Name", entry.attachment->name);
+        line("Attachment-Type", entry.attachment->content_type);
+        line("Attachment-Bytes", std::to_string(entry.attachment->data.size()));
+    }
     if (entry.mail) {
         line("Mail-From", entry.mail->mail_from);
         for (const std::string& recipient : entry.mail->recipients) {
@@ -61,6 +66,9 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
     out += "\n";
     out += entry.subject;
     out += entry.body;
+    if (entry.attachment) {
+        out += entry.attachment->data;
+    }
     if (entry.mail) {
         out += entry.mail->message;
     }
@@ -118,7 +126,16 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     const std::string* message_text = field("Message-Bytes");
     const auto message_bytes = message_text ? ReadNumber<size_t>(*message_text) : std::nullopt;
     const std::string* message_id_left = field("Message-Id-Left");
-    const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0) + (message_id_left ? 1 : 0);
+    const std::string* attachment_name = field("Attachment-Name");
+    const std::string* attachment_type = field("Attachment-Type");
+    const auto attachment_bytes =
+        field("Attachment-Bytes") ? ReadNumber<size_t>(*field("Attachment-Bytes")) : std::nullopt;
+    const bool attached = attachment_name != nullptr;
+    const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0) + (message_id_left ? 1 : 0) +
+                         (attached ? 3 : 0);
+    if (attached && (!attachment_type || !attachment_bytes)) {
+        return std::nullopt;
+    }
     if (!id || !order || !state || !reason || !created || !attempts || !subject_bytes ||
         !body_bytes || (*state != "waiting" && *state != "failed") || fields.size() != known ||
         (from == nullptr) != (message_text == nullptr) || (message_text && !message_bytes) ||
@@ -129,8 +146,10 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     const size_t message_size = message_bytes.value_or(0);
     const size_t subject_size = subject_bytes.value_or(0);
     const size_t body_size = body_bytes.value_or(0);
+    const size_t attachment_size = attachment_bytes.value_or(0);
     if (subject_size > bytes.size() || body_size > bytes.size() - subject_size ||
-        message_size != bytes.size() - subject_size - body_size) {
+        attachment_size > bytes.size() - subject_size - body_size ||
+        message_size != bytes.size() - subject_size - body_size - attachment_size) {
         return std::nullopt;
     }
     OutboxEntry entry;
@@ -144,8 +163,13 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.body = std::string(bytes.substr(subject_size, body_size));
     entry.message_id_left = message_id_left ? *message_id_left : "";
     entry.delivered_to = std::move(delivered_to);
+    if (attached) {
+        entry.attachment =
+            MailAttachment{*attachment_name, *attachment_type,
+                           std::string(bytes.substr(subject_size + body_size, attachment_size))};
+    }
     if (from) {
-        const std::string_view message = bytes.substr(subject_size + body_size);
+        const std::string_view message = bytes.substr(subject_size + body_size + attachment_size);
         entry.mail =
             ComposedMail{*from, std::move(recipients), std::string(message), MessageIdIn(message)};
     }

@@ -1,15 +1,17 @@
 // An outbox entry as the bytes of its file.
 //
-// A header of "Name: value" lines (LF ends), a blank line, then the subject, the body and the
-// message back to back, each as long as its header says:
+// A header of "Name: value" lines (LF ends), a blank line, then the subject, the body, the
+// attachment's bytes and the message back to back, each as long as its header says:
 //   Quillet-Outbox: 1
 //   Id, Order, Created, State (waiting or failed), Attempts, Reason
 //   Mail-From, and one Rcpt-To per recipient (only with a message)
 //   Subject-Bytes, Body-Bytes, and Message-Bytes (only with a message)
 //   Message-Id-Left (only when the entry has one)
 //   one Delivered-Rcpt per recipient that has the mail already (none in files of earlier runs)
-// Line breaks in the one-line values (order id, reason, Message-ID's left part) are written as
-// blanks.
+//   Attachment-Name, Attachment-Type, Attachment-Bytes (only with an attachment; an entry
+//   written before attachments were kept has none, and reads as it always did)
+// Line breaks in the one-line values (order id, reason, Message-ID's left part, the
+// attachment's name and type) are written as blanks.
 #pragma once
 
 #include <optional>

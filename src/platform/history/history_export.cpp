@@ -42,13 +42,33 @@ std::optional<std::string> HistoryText(JournalReader& journal, const HistoryFilt
             HistoryColumnTitle(static_cast<HistoryColumn>(c)).toStdString();
     }
     append(csv, fields);
-    const bool read = journal.ForEachRow(filter, 0, -1, [&](HistoryRow&& row) {
+    const auto attempts = journal.AttemptsOfRows(filter);
+    if (!attempts) {
+        return std::nullopt;
+    }
+    const auto append_row = [&](const HistoryRow& row) {
         for (int c = 0; c < kHistoryColumnCount; ++c) {
             fields[static_cast<size_t>(c)] =
                 HistoryCellText(row, static_cast<HistoryColumn>(c), TimeStyle::kExport)
                     .toStdString();
         }
         append(csv, fields);
+    };
+    const bool read = journal.ForEachRow(filter, 0, -1, [&](HistoryRow&& row) {
+        append_row(row);
+        const auto found = attempts->find(row.id);
+        if (found == attempts->end()) {
+            return;
+        }
+        for (const HistoryAttempt& attempt : found->second) {
+            HistoryRow attempt_row;
+            attempt_row.at_ms = attempt.at_ms;
+            attempt_row.order_id = row.order_id;
+            attempt_row.event = QStringLiteral("Attempt");
+            attempt_row.mail_state = attempt.outcome;
+            attempt_row.server_reply = attempt.reason;
+            append_row(attempt_row);
+        }
     });
     if (!read) {
         return std::nullopt;

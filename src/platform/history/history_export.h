@@ -1,6 +1,9 @@
 // The History window's rows as a CSV file (RFC 4180, UTF-8, CRLF): a title record, then one
 // record per row the filter shows, in its order, with the columns of the window and times in
-// the export's style (see history_cells.h).
+// the export's style (see history_cells.h). After a row whose mail was tried come its attempts,
+// oldest first, one record each: Time is the attempt's, Order the row's, Event "Attempt", Mail
+// the attempt's outcome ("Waiting", "Delivered", "Failed"), Server reply its reason (for a
+// delivery, the server's reply), the other fields empty.
 #pragma once
 
 #include <QString>

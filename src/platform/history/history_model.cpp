@@ -125,9 +125,10 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
             return HistoryTime(row->at_ms, TimeStyle::kExport) +
                    (row->line.isEmpty() ? QString() : "\n" + row->line);
         case HistoryColumn::kEvent:
-            return row->source == QStringLiteral("fix")    ? tr("From the FIX drop copy")
-                   : row->source == QStringLiteral("http") ? tr("From the local HTTP endpoint")
-                                                           : tr("From the control socket");
+            return row->source == QStringLiteral("fix")       ? tr("From the FIX drop copy")
+                   : row->source == QStringLiteral("http")    ? tr("From the local HTTP endpoint")
+                   : row->source == QStringLiteral("quillet") ? tr("Quillet's own mail")
+                                                              : tr("From the control socket");
         case HistoryColumn::kMailState:
             return AttemptsTip(*row);
         case HistoryColumn::kServerReply:

@@ -162,4 +162,13 @@ SqlStatement AttemptsStatement(int64_t id) {
     return {"SELECT at_ms, outcome, reason FROM attempts WHERE event_id = ? ORDER BY id", {id}};
 }
 
+SqlStatement AttemptsOfRowsStatement(const HistoryFilter& filter) {
+    SqlStatement statement;
+    statement.sql =
+        "SELECT event_id, at_ms, outcome, CASE reason WHEN '' THEN server_reply ELSE reason END "
+        "FROM attempts WHERE event_id IN (SELECT id FROM events" +
+        Where(filter, statement) + ") ORDER BY event_id, id";
+    return statement;
+}
+
 }  // namespace quillet

@@ -79,4 +79,9 @@ SqlStatement MessageStatement(int64_t id);
 // The attempts to deliver row `id`'s mail, oldest first: at_ms, outcome, reason.
 SqlStatement AttemptsStatement(int64_t id);
 
+// The attempts of every row `filter` shows (its order and last_id apply, not its sort), by row
+// and oldest first: event_id, at_ms, outcome, and the reason, or the server's reply when the
+// attempt has no reason (a delivery).
+SqlStatement AttemptsOfRowsStatement(const HistoryFilter& filter);
+
 }  // namespace quillet

@@ -173,4 +173,26 @@ std::optional<std::vector<HistoryAttempt>> JournalReader::Attempts(int64_t id) {
     return attempts;
 }
 
+std::optional<std::unordered_map<int64_t, std::vector<HistoryAttempt>>>
+JournalReader::AttemptsOfRows(const HistoryFilter& filter) {
+    if (!Open()) {
+        return std::nullopt;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    if (!Run(AttemptsOfRowsStatement(filter), query)) {
+        return std::nullopt;
+    }
+    std::unordered_map<int64_t, std::vector<HistoryAttempt>> attempts;
+    while (query.next()) {
+        attempts[query.value(0).toLongLong()].push_back(
+            {query.value(1).toLongLong(), query.value(2).toString(), query.value(3).toString()});
+    }
+    if (query.lastError().isValid()) {
+        error_ = QStringLiteral("The journal %1 cannot be read: %2")
+                     .arg(path_, query.lastError().text());
+        return std::nullopt;
+    }
+    return attempts;
+}
+
 }  // namespace quillet

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/history/history_query.h"
@@ -31,7 +32,7 @@ struct HistoryRow {
     QString server_reply;
     QString line;
     bool has_message = false;
-    QString source;  // "socket", "http" or "fix"
+    QString source;  // "socket", "http", "fix", or "quillet" for its own mails
 };
 
 // One attempt to deliver a row's mail.
@@ -73,6 +74,10 @@ class JournalReader {
     std::optional<QByteArray> Message(int64_t id);
     // Row `id`'s attempts, oldest first. Nothing on failure.
     std::optional<std::vector<HistoryAttempt>> Attempts(int64_t id);
+    // The attempts of every row `filter` shows, by row id, each oldest first (an attempt's
+    // reason is the server's reply when it has none). Nothing on failure.
+    std::optional<std::unordered_map<int64_t, std::vector<HistoryAttempt>>> AttemptsOfRows(
+        const HistoryFilter& filter);
 
   private:
     bool Open();

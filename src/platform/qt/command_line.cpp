@@ -79,7 +79,8 @@ CommandLine ReadCommandLine(const QStringList& arguments, const QString& version
     const QCommandLineOption http("http", "Take order events over HTTP on 127.0.0.1:<port>.",
                                   "port");
     const QCommandLineOption http_token("http-token", "Print the HTTP endpoint's token and exit.");
-    const QCommandLineOption history("history", "Print the journal's events and exit.");
+    const QCommandLineOption history(
+        "history", "Print the journal's events, each followed by its mail's attempts, and exit.");
     const QCommandLineOption since("since", "With --history: from <day> (YYYY-MM-DD) on.", "day");
     const QCommandLineOption until("until", "With --history: up to <day> (YYYY-MM-DD).", "day");
     const QCommandLineOption csv("csv", "With --history: print CSV.");

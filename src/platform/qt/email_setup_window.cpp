@@ -34,6 +34,7 @@ constexpr double kLogExtraHeight = 450;   // two more lines for the status line,
 constexpr double kHttpRowHeight = 450;    // the HTTP endpoint's row, below the status line
 constexpr double kTokenRowHeight = 420;   // the token command's row, below the HTTP row
 constexpr double kLimitsRowHeight = 420;  // the limits' row, below the token row
+constexpr double kWatchRowHeight = 450;   // "Alarm and Summary...", below the limits' row
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -140,10 +141,11 @@ void EmailSetupWindow::FitToScreen() {
 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
-    setFixedSize(TwipsToPixels(kClientWidth, ppt),
-                 TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
-                                   kLimitsRowHeight,
-                               ppt));
+    setFixedSize(
+        TwipsToPixels(kClientWidth, ppt),
+        TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
+                          kLimitsRowHeight + (form_->HasWatchSettings() ? kWatchRowHeight : 0),
+                      ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -255,6 +257,7 @@ void EmailSetupWindow::Build() {
     BuildHttpRow(ppt);
     BuildTokenRow(ppt);
     BuildLimitsRow(ppt);
+    BuildWatchRow(ppt);
 }
 
 void EmailSetupWindow::BuildLimitsRow(double ppt) {
@@ -286,6 +289,21 @@ void EmailSetupWindow::BuildLimitsRow(double ppt) {
     setTabOrder(txtTokenCommand, txtPerMinute);
     setTabOrder(txtPerMinute, txtPerDay);
     setTabOrder(txtPerDay, cmdCancelTest);
+}
+
+void EmailSetupWindow::BuildWatchRow(double ppt) {
+    if (!form_->HasWatchSettings()) {
+        return;
+    }
+    constexpr double kTop =
+        kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight + kLimitsRowHeight;
+    cmdWatch = new QPushButton(QStringLiteral("Alarm and Summary..."), this);
+    cmdWatch->setObjectName(QStringLiteral("cmdWatch"));
+    cmdWatch->setFont(SansSerifFont());
+    cmdWatch->setAutoDefault(false);
+    PlaceInTwips(*cmdWatch, 150, kTop + 15, 2325, 375, ppt);
+    setTabOrder(txtPerDay, cmdWatch);
+    setTabOrder(cmdWatch, cmdCancelTest);
 }
 
 void EmailSetupWindow::BuildTokenRow(double ppt) {
@@ -415,6 +433,9 @@ void EmailSetupWindow::Bind() {
     on_click(cmdHelp, [](formEmailSetup& form) { form.cmdHelp_Click(); });
     on_click(Command1, [](formEmailSetup& form) { form.Command1_Click(); });
     on_click(cmdCancelTest, [](formEmailSetup& form) { form.cmdCancelTest_Click(); });
+    if (cmdWatch != nullptr) {
+        on_click(cmdWatch, [](formEmailSetup& form) { form.cmdWatch_Click(); });
+    }
     ShowCancel();
     subscriptions_.push_back(form.cmdCancelTest.Observe([this] { ShowCancel(); }));
 }

@@ -56,6 +56,8 @@ class EmailSetupWindow final : public QDialog {
     // The limits' row, below the token row: whole numbers only.
     QLineEdit* txtPerMinute = nullptr;
     QLineEdit* txtPerDay = nullptr;
+    // "Alarm and Summary...", below the token row, when the form has their settings.
+    QPushButton* cmdWatch = nullptr;
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -68,6 +70,7 @@ class EmailSetupWindow final : public QDialog {
     void BuildHttpRow(double ppt);
     void BuildTokenRow(double ppt);
     void BuildLimitsRow(double ppt);
+    void BuildWatchRow(double ppt);
     // Its size on a screen too small for it: the controls scroll, and every one stays in reach.
     void FitToScreen();
     void Bind();
