@@ -22,6 +22,7 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,8 +145,9 @@ TEST(ProgramTest, OrdersGoOutBadRequestsAreRefusedAndShutdownSaves) {
     }
     ASSERT_EQ(lines.size(), 11u) << replies;
     // Before Connect: refused, neither listed nor mailed.
-    EXPECT_EQ(lines[0], "{\"ok\":false,\"error\":\"not listed: the platform is not connected "
-                        "(send Connect first)\"}");
+    EXPECT_EQ(lines[0],
+              "{\"ok\":false,\"error\":\"not listed: the platform is not connected "
+              "(send Connect first)\"}");
     EXPECT_EQ(lines[1], "{\"ok\":true,\"Answer\":-1}");
     EXPECT_EQ(lines[2], "{\"ok\":true,\"Mail\":\"kept\"}");
     for (int bad : {3, 4, 5, 6, 7, 8}) {
@@ -1005,10 +1007,10 @@ TEST(ProgramTest, EndingWhileAMailIsDeliveredLeavesNothingBehind) {
         Installed quillet(server.port());
         QProcess program;
         ASSERT_TRUE(quillet.Start(program));
-        EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) +
-                               "{\"event\":\"Shutdown\"}\n")
-                      .first,
-                  0);
+        EXPECT_EQ(
+            quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + "{\"event\":\"Shutdown\"}\n")
+                .first,
+            0);
         ASSERT_TRUE(program.waitForFinished(20000));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
@@ -1100,6 +1102,98 @@ TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSecretsAreMadePriv
                   "quillet.ini holds the password and others could read it; it is now the "
                   "user's alone (mode 0600)"),
               std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// What Python's mail parser reads in the headers of each of `mails`: one line per mail of its
+// Message-ID, In-Reply-To, References and the last line of its text.
+std::vector<std::vector<std::string>> ParsedHeaders(const std::vector<test::ReceivedMail>& mails) {
+    QProcess python;
+    python.start("/usr/bin/python3",
+                 {"-c",
+                  "import email, email.policy, sys\n"
+                  "for raw in sys.stdin.buffer.read().split(b'\\0'):\n"
+                  "    m = email.message_from_bytes(raw, policy=email.policy.default)\n"
+                  "    print(m['Message-ID'], m['In-Reply-To'], m['References'],\n"
+                  "          m.get_content().splitlines()[-1], sep='|')\n"});
+    std::string input;
+    for (const auto& mail : mails) {
+        input += (input.empty() ? "" : std::string(1, '\0')) + mail.content;
+    }
+    python.write(input.data(), static_cast<qint64>(input.size()));
+    python.closeWriteChannel();
+    python.waitForFinished(10000);
+    std::vector<std::vector<std::string>> parsed;
+    std::istringstream lines(python.readAllStandardOutput().toStdString());
+    for (std::string line; std::getline(lines, line);) {
+        parsed.emplace_back();
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '|');) {
+            parsed.back().push_back(field);
+        }
+    }
+    return parsed;
+}
+
+// An order's mails are one thread for a mail reader, across a restart: its first mail is kept
+// in the journal, and a later one kept in the outbox through the restart still follows it.
+TEST(ProgramTest, AnOrdersMailsAreOneThreadAcrossARestart) {
+    SmtpTestServer::Config config;
+    config.port = FreePort();
+    std::optional<SmtpTestServer> server(std::in_place, config);
+    Installed quillet(config.port);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const std::string connect = "{\"event\":\"Connect\"}\n";
+    quillet.Feed(connect +
+                 "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
+                 "\"Symbol\":\"XYZ\",\"OrderType\":2,\"StopPrice\":0,\"LimitPrice\":12.5}\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 1; }, 10000));
+    std::vector<test::ReceivedMail> mails = server->Received();
+    server.reset();  // the modification waits in the outbox through the restart
+    quillet.Feed(
+        "{\"event\":\"OrderModified\",\"OrderId\":\"77\",\"NewStopPrice\":0,"
+        "\"NewLimitPrice\":12}\n{\"event\":\"Shutdown\"}\n");
+    ASSERT_TRUE(program.waitForFinished(10000));
+    ASSERT_EQ(OutboxFiles(quillet).size(), 1u);
+
+    server.emplace(config);
+    ASSERT_TRUE(quillet.Start(program));
+    quillet.Feed(connect +
+                 "{\"event\":\"OrderFilled\",\"OrderId\":\"77\",\"Side\":1,\"Symbol\":\"XYZ\","
+                 "\"Quantity\":40,\"FilledQuantity\":40,\"LeavesQuantity\":60,\"FillPrice\":12}\n"
+                 "{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 3; }, 10000));
+    for (const auto& mail : server->Received()) {
+        mails.push_back(mail);
+    }
+    quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    ASSERT_TRUE(program.waitForFinished(10000));
+
+    const auto parsed = ParsedHeaders(mails);
+    ASSERT_EQ(parsed.size(), 4u);
+    const std::string first = parsed[0][0];
+    EXPECT_EQ(parsed[0], (std::vector<std::string>{first, "None", "None",
+                                                   " -  -  - Buy 100 share(s) of XYZ. Limit order "
+                                                   "with Limit price=12.5  (OrderId=77)"}));
+    std::set<std::string> ids;
+    for (size_t i = 1; i < parsed.size(); ++i) {
+        ASSERT_EQ(parsed[i].size(), 4u);
+        EXPECT_EQ(parsed[i][1], first) << i;
+        EXPECT_EQ(parsed[i][2], first) << i;
+        ids.insert(parsed[i][0]);
+    }
+    ids.insert(first);
+    EXPECT_EQ(ids.size(), 4u);
+    // The modification, kept through the restart, goes first; then the fill and the cancel.
+    EXPECT_NE(parsed[1][3].find("Modif"), std::string::npos) << parsed[1][3];
+    EXPECT_NE(parsed[2][3].find(" - Filled: "), std::string::npos) << parsed[2][3];
+    EXPECT_EQ(parsed[3][3], "Cancel Order: Orderid=77");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "app/journal/journal_rows.h"
 #include "app/orders/order_lines.h"
+#include "mail/mail_message.h"
 #include "mail/settings_check.h"
 #include "settings/setup_dialog_slot.h"
 #include "ui/screen.h"
@@ -26,6 +27,10 @@ OrderDesk::OrderDesk(formQuillet& window, Outbox& outbox, SetupDialogSlot& setup
 
 void OrderDesk::Handle(const OrderEvent& event, const EventOrigin& origin,
                        OrderReply::Finish finish) {
+    if (awaiting_threads_) {
+        held_.push_back({event, origin, std::move(finish)});
+        return;
+    }
     Handling handling{origin.source, OrderReply(std::move(finish)), origin.message_id_left};
     struct Dispatch {
         OrderDesk& desk;
@@ -48,6 +53,17 @@ void OrderDesk::Handle(const OrderEvent& event, const EventOrigin& origin,
     };
     std::visit(Dispatch{*this, handling}, event);
     handling.reply();  // unless a mail or the end took it
+}
+
+void OrderDesk::ThreadsKnown(const std::map<std::string, std::string>& first_mails) {
+    // The earlier runs' first mails came before any of this run's.
+    for (const auto& [order_id, message_id] : first_mails) {
+        first_mails_[order_id] = message_id;
+    }
+    awaiting_threads_ = false;
+    for (Held& held : std::exchange(held_, {})) {
+        Handle(held.event, held.origin, std::move(held.finish));
+    }
 }
 
 void OrderDesk::CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling) {
@@ -209,8 +225,15 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
         }
         return;
     }
+    // The Message-ID is settled now, so that the order's later mails can name the first one
+    // even while it waits to be composed.
+    const std::string left =
+        handling.message_id_left.empty() ? NewMessageIdLeft() : handling.message_id_left;
+    const auto [first, is_first] =
+        first_mails_.try_emplace(orderid, MessageIdOf(left, settings.email));
     outbox_.Send(window_.List1.ListCount() - 1, orderid, subject, buf, settings,
-                 std::exchange(handling.reply, {}), std::move(row), handling.message_id_left);
+                 std::exchange(handling.reply, {}), std::move(row), left,
+                 is_first ? std::string() : first->second);
 }
 
 JournalEventRecord OrderDesk::JournalRow(const OrderEvent& event, std::string line,

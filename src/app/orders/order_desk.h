@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +55,14 @@ class OrderDesk {
     // came from.
     void Handle(const OrderEvent& event, const EventOrigin& origin = {},
                 OrderReply::Finish finish = {});
+
+    // Threads: the first mail of an order gets a Message-ID of its own, and every later mail of
+    // the order follows it (In-Reply-To and References). AwaitThreads holds every event from now
+    // on, in its order, until ThreadsKnown gives the first mails of the orders of earlier runs
+    // (order id -> Message-ID, as the journal keeps them); then they are handled. A desk never
+    // told to wait knows only the mails of its own run.
+    void AwaitThreads() { awaiting_threads_ = true; }
+    void ThreadsKnown(const std::map<std::string, std::string>& first_mails);
 
     // The events of the order-notification control. A placed order makes a line only while
     // the platform is connected; one that comes before Connect is refused in its reply, and
@@ -118,6 +127,15 @@ class OrderDesk {
     bool told_not_connected_ = false;  // the notice of an order before Connect has been shown
     bool told_not_mailed_ = false;     // the notice of an order before e-mail was set up, too
     int32_t not_mailed_ = 0;           // orders not mailed, as e-mail was not set up
+    // Each order's first mail's Message-ID, of this run and the earlier ones.
+    std::map<std::string, std::string> first_mails_;
+    struct Held {
+        OrderEvent event;
+        EventOrigin origin;
+        OrderReply::Finish finish;
+    };
+    bool awaiting_threads_ = false;
+    std::vector<Held> held_;  // the events that came while the threads were awaited
 };
 
 }  // namespace quillet

@@ -100,12 +100,12 @@ void Outbox::Start() {
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body, const MailSettings& settings,
                   Safe safe, std::optional<JournalEventRecord> journal_row,
-                  const std::string& message_id_left) {
+                  const std::string& message_id_left, const std::string& in_reply_to) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
     SendResult composed =
-        pending ? SendResult{} : ComposeWith(settings, subject, body, message_id_left);
+        pending ? SendResult{} : ComposeWith(settings, subject, body, message_id_left, in_reply_to);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
@@ -128,6 +128,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
     item.entry =
         OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
     item.entry.message_id_left = message_id_left;
+    item.entry.in_reply_to = in_reply_to;
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
@@ -357,7 +358,7 @@ void Outbox::Attempt(Item& item) {
             SendResult result =
                 entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line))
                            : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
-                                            entry.message_id_left);
+                                            entry.message_id_left, {}, entry.in_reply_to);
             if (result.composed && !late_line.empty()) {
                 *result.composed = WithoutFirstLine(*result.composed, late_line);
             }

@@ -25,6 +25,9 @@ struct OutboxEntry {
     // Not empty: what its Message-ID is made of when it is composed (SendRequest), so that a mail
     // that another run may send too has the same one.
     std::string message_id_left = {};
+    // Not empty: the Message-ID of the first mail of its order, which it follows when it is
+    // composed (In-Reply-To and References).
+    std::string in_reply_to = {};
 
     bool operator==(const OutboxEntry&) const = default;
 };

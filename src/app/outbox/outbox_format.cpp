@@ -48,6 +48,9 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
     if (!entry.message_id_left.empty()) {
         line("Message-Id-Left", entry.message_id_left);
     }
+    if (!entry.in_reply_to.empty()) {
+        line("In-Reply-To", entry.in_reply_to);
+    }
     if (entry.mail) {
         line("Mail-From", entry.mail->mail_from);
         for (const std::string& recipient : entry.mail->recipients) {
@@ -112,7 +115,9 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     const std::string* message_text = field("Message-Bytes");
     const auto message_bytes = message_text ? ReadNumber<size_t>(*message_text) : std::nullopt;
     const std::string* message_id_left = field("Message-Id-Left");
-    const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0) + (message_id_left ? 1 : 0);
+    const std::string* in_reply_to = field("In-Reply-To");
+    const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0) + (message_id_left ? 1 : 0) +
+                         (in_reply_to ? 1 : 0);
     if (!id || !order || !state || !reason || !created || !attempts || !subject_bytes ||
         !body_bytes || (*state != "waiting" && *state != "failed") || fields.size() != known ||
         (from == nullptr) != (message_text == nullptr) || (message_text && !message_bytes) ||
@@ -137,6 +142,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.subject = std::string(bytes.substr(0, subject_size));
     entry.body = std::string(bytes.substr(subject_size, body_size));
     entry.message_id_left = message_id_left ? *message_id_left : "";
+    entry.in_reply_to = in_reply_to ? *in_reply_to : "";
     if (from) {
         const std::string_view message = bytes.substr(subject_size + body_size);
         entry.mail =

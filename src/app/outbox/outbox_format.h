@@ -6,9 +6,9 @@
 //   Id, Order, Created, State (waiting or failed), Attempts, Reason
 //   Mail-From, and one Rcpt-To per recipient (only with a message)
 //   Subject-Bytes, Body-Bytes, and Message-Bytes (only with a message)
-//   Message-Id-Left (only when the entry has one)
-// Line breaks in the one-line values (order id, reason, Message-ID's left part) are written as
-// blanks.
+//   Message-Id-Left and In-Reply-To (each only when the entry has one; entries written before
+//   In-Reply-To existed read as following no mail)
+// Line breaks in the one-line values (order id, reason, Message-IDs) are written as blanks.
 #pragma once
 
 #include <optional>
