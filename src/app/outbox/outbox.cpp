@@ -1,13 +1,13 @@
 #include "app/outbox/outbox.h"
 
 #include <algorithm>
-#include <ctime>
 #include <random>
 #include <thread>
 #include <utility>
 
 #include "app/outbox/outbox_notices.h"
 #include "mail/settings_check.h"
+#include "support/clock_time.h"
 
 namespace quillet {
 namespace {
@@ -18,28 +18,6 @@ constexpr std::chrono::milliseconds kUnderWayShownAfter(250);
 constexpr std::chrono::milliseconds kLateAfter = std::chrono::seconds(60);
 // How long a mail that waits for its first retry may hold the later ones.
 constexpr std::chrono::milliseconds kMostHeld = std::chrono::minutes(2);
-
-// "14:05:09", local time.
-std::string ClockTime(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
-}
-
-// "UTC+01:00": the local time's offset at `ms`.
-std::string UtcOffset(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    const long offset = local.tm_gmtoff / 60;
-    char text[32];
-    std::snprintf(text, sizeof text, "UTC%c%02ld:%02ld", offset < 0 ? '-' : '+',
-                  std::abs(offset) / 60, std::abs(offset) % 60);
-    return text;
-}
 
 // `mail` with `line` (empty: none) as the first line of its text, or without it.
 ComposedMail WithFirstLine(ComposedMail mail, const std::string& line) {
@@ -325,14 +303,12 @@ std::string Outbox::LateLine(const Item& item, int64_t now) {
     const int64_t after_ms = now - item.entry.created_ms;
     std::string line;
     if (after_ms > kLateAfter.count()) {
-        line = "Sent late: the order event came at " + ClockTime(item.entry.created_ms) + " (" +
-               UtcOffset(item.entry.created_ms) + "), " + std::to_string(after_ms / 60000) +
-               " min before this mail.";
+        line = "Sent late: the order event came at " + ClockTimeWithZone(item.entry.created_ms) +
+               ", " + std::to_string(after_ms / 60000) + " min before this mail.";
     }
     if (item.late) {
         line += line.empty()
-                    ? "Sent late: this mail was held from " + ClockTime(item.held_since_ms) + " (" +
-                          UtcOffset(item.held_since_ms) + ")"
+                    ? "Sent late: this mail was held from " + ClockTimeWithZone(item.held_since_ms)
                     : std::string(" It was held");
         line += " while the server did not take it, and the mails of later orders went first.";
     }
