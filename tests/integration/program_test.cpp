@@ -1141,7 +1141,8 @@ std::vector<std::vector<std::string>> ParsedHeaders(const std::vector<test::Rece
 }
 
 // An order's mails are one thread for a mail reader, across a restart: its first mail is kept
-// in the journal, and a later one kept in the outbox through the restart still follows it.
+// in the journal, and a later one kept in the outbox through the restart still follows it. A
+// spam filter finds no header missing.
 TEST(ProgramTest, AnOrdersMailsAreOneThreadAcrossARestart) {
     SmtpTestServer::Config config;
     config.port = FreePort();
@@ -1152,7 +1153,7 @@ TEST(ProgramTest, AnOrdersMailsAreOneThreadAcrossARestart) {
     const std::string connect = "{\"event\":\"Connect\"}\n";
     quillet.Feed(connect +
                  "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
-                 "\"Symbol\":\"XYZ\",\"OrderType\":2,\"StopPrice\":0,\"LimitPrice\":12.5}\n");
+                 "\"Symbol\":\"XYZ\",\"OrderType\":3,\"StopPrice\":0,\"LimitPrice\":12.5}\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 1; }, 10000));
     std::vector<test::ReceivedMail> mails = server->Received();
     server.reset();  // the modification waits in the outbox through the restart
@@ -1194,7 +1195,17 @@ TEST(ProgramTest, AnOrdersMailsAreOneThreadAcrossARestart) {
     EXPECT_NE(parsed[1][3].find("Modif"), std::string::npos) << parsed[1][3];
     EXPECT_NE(parsed[2][3].find(" - Filled: "), std::string::npos) << parsed[2][3];
     EXPECT_EQ(parsed[3][3], "Cancel Order: Orderid=77");
+    // SpamAssassin, offline, finds every header a mail needs.
+    QProcess spam;
+    spam.start("spamassassin", {"-L", "-t", "--cf=use_bayes 0"});
+    spam.write(mails[3].content.data(), static_cast<qint64>(mails[3].content.size()));
+    spam.closeWriteChannel();
+    ASSERT_TRUE(spam.waitForFinished(60000));
+    const std::string report = spam.readAllStandardOutput().toStdString();
+    EXPECT_NE(report.find("Content analysis details:"), std::string::npos) << report;
+    EXPECT_EQ(report.find("MISSING_"), std::string::npos) << report;
 }
+
 
 }  // namespace
 }  // namespace quillet
