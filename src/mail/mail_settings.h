@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct MailSettings {
     // Not blank: the login uses the access token this command line prints (XOAUTH2), and the
     // password is not needed.
     std::string token_command = {};
+    // The recipients' rules (RecipientRule as RuleText), by entry as listed; an entry without one
+    // gets every order mail in the full form.
+    std::map<std::string, std::string> rules = {};
 
     bool operator==(const MailSettings&) const = default;
 };

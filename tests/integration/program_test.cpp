@@ -49,7 +49,8 @@ std::string Stored(const std::string& key, const std::string& value) {
 // A copy of the program with its own settings file and socket.
 class Installed {
   public:
-    explicit Installed(int smtp_port) {
+    // `more` goes at the end of the settings file.
+    explicit Installed(int smtp_port, const std::string& more = "") {
         std::filesystem::copy_file(QUILLET_PATH, dir_.Path("quillet"));
         std::filesystem::permissions(dir_.Path("quillet"), std::filesystem::perms::owner_all);
         WriteFile(dir_.Path("quillet.ini"),
@@ -58,7 +59,7 @@ class Installed {
                       Stored("txtSMTPserver", "127.0.0.1") +
                       Stored("txtPort", std::to_string(smtp_port)) +
                       Stored("lstSendTo.ListCount", "2") + Stored("File1", "broker@example.com") +
-                      Stored("File2", "Doe, Me <me@example.org>"));
+                      Stored("File2", "Doe, Me <me@example.org>") + more);
     }
 
     QProcessEnvironment Environment() const {
@@ -1206,6 +1207,58 @@ TEST(ProgramTest, AnOrdersMailsAreOneThreadAcrossARestart) {
     EXPECT_EQ(report.find("MISSING_"), std::string::npos) << report;
 }
 
+// A recipient whose rule takes fills and rejects only, in the short form, gets exactly those, as
+// short mails; the other gets every mail as before.
+TEST(ProgramTest, ARecipientsRuleChoosesItsMailsAndTheirForm) {
+    SmtpTestServer server({});
+    Installed quillet(server.port(),
+                      Stored("Rule2", "events=OrderFilled,OrderRejected; form=short"));
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto [code, replies] = quillet.Feed(
+        "{\"event\":\"Connect\"}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
+        "\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0,\"Info6\":\"A\"}\n"
+        "{\"event\":\"OrderFilled\",\"OrderId\":\"77\",\"Side\":1,\"Symbol\":\"XYZ\","
+        "\"Quantity\":40,\"FilledQuantity\":40,\"LeavesQuantity\":60,\"FillPrice\":12.5,"
+        "\"Info5\":\"" +
+        std::string(200, 'n') +
+        "\"}\n"
+        "{\"event\":\"OrderRejected\",\"OrderId\":\"78\",\"Reason\":\"halted\"}\n"
+        "{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n");
+    EXPECT_EQ(code, 0) << replies;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 6; }, 10000));
+    QTest::qWait(300);  // and no more
+    const auto mails = server.Received();
+    ASSERT_EQ(mails.size(), 6u);
+    const std::vector<std::string> broker = {"broker@example.com"}, me = {"me@example.org"};
+    std::vector<std::string> short_subjects;
+    for (const auto& mail : mails) {
+        ASSERT_TRUE(mail.rcpt_to == broker || mail.rcpt_to == me) << mail.content;
+        const size_t body = mail.content.find("\r\n\r\n");
+        if (mail.rcpt_to == broker) {
+            EXPECT_NE(mail.content.find("Subject: CVT order # 7"), std::string::npos);
+            EXPECT_GT(mail.content.size(), body + 6) << mail.content;
+        } else {
+            EXPECT_EQ(mail.content.substr(body), "\r\n\r\n\r\n") << mail.content;
+            const size_t subject = mail.content.find("Subject: ") + 9;
+            short_subjects.push_back(
+                mail.content.substr(subject, mail.content.find("\r\n", subject) - subject));
+        }
+    }
+    const std::string filled = " -  - " + std::string(200, 'n') +
+                               " - Filled: Buy 40 of 100 share(s) of XYZ at 12.5; 60 left";
+    EXPECT_EQ(short_subjects,
+              (std::vector<std::string>{filled.substr(0, 160),
+                                        " -  -  - Rejected: halted  (OrderId=78)"}));
+    quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    EXPECT_TRUE(program.waitForFinished(10000));
+    // The rule is saved again with its recipient.
+    EXPECT_NE(
+        quillet.settings().find(Stored("Rule2", "events=OrderFilled,OrderRejected; form=short")),
+        std::string::npos)
+        << quillet.settings();
+}
 
 }  // namespace
 }  // namespace quillet

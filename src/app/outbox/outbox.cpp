@@ -78,7 +78,8 @@ void Outbox::Start() {
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body, const MailSettings& settings,
                   Safe safe, std::optional<JournalEventRecord> journal_row,
-                  const std::string& message_id_left, const std::string& in_reply_to) {
+                  const std::string& message_id_left, const std::string& in_reply_to,
+                  const std::vector<std::string>& send_to) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
@@ -107,6 +108,7 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
     item.entry.message_id_left = message_id_left;
     item.entry.in_reply_to = in_reply_to;
+    item.entry.send_to = send_to;
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
@@ -325,7 +327,10 @@ void Outbox::Attempt(Item& item) {
     if (item.tried) {
         ShowLine(item);
     }
-    const MailSettings settings = services_.live_settings();
+    MailSettings settings = services_.live_settings();
+    if (!item.entry.send_to.empty()) {
+        settings.send_to = item.entry.send_to;  // a rule's mail keeps to its own recipients
+    }
     SmtpTransport& transport = services_.transport;
     const std::string late_line = LateLine(item, services_.now_ms());
     services_.mail.Submit(

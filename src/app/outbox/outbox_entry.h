@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/orders/delivery_state.h"
 #include "mail/send_plain_text_mail.h"
@@ -28,6 +29,9 @@ struct OutboxEntry {
     // Not empty: the Message-ID of the first mail of its order, which it follows when it is
     // composed (In-Reply-To and References).
     std::string in_reply_to = {};
+    // Not empty: the recipient entries it goes to at every attempt, in place of the settings'
+    // recipients (the mail of a recipients' rule); empty: the settings' recipients.
+    std::vector<std::string> send_to = {};
 
     bool operator==(const OutboxEntry&) const = default;
 };

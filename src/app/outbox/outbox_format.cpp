@@ -51,6 +51,9 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
     if (!entry.in_reply_to.empty()) {
         line("In-Reply-To", entry.in_reply_to);
     }
+    for (const std::string& recipient : entry.send_to) {
+        line("Send-To", recipient);
+    }
     if (entry.mail) {
         line("Mail-From", entry.mail->mail_from);
         for (const std::string& recipient : entry.mail->recipients) {
@@ -74,6 +77,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     bytes.remove_prefix(kMagic.size());
     std::map<std::string, std::string, std::less<>> fields;
     std::vector<std::string> recipients;
+    std::vector<std::string> send_to;
     while (true) {
         const size_t end = bytes.find('\n');
         if (end == std::string_view::npos) {
@@ -92,6 +96,8 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
         std::string value(line.substr(colon + 2));
         if (name == "Rcpt-To") {
             recipients.push_back(std::move(value));
+        } else if (name == "Send-To") {
+            send_to.push_back(std::move(value));
         } else if (!fields.emplace(std::move(name), std::move(value)).second) {
             return std::nullopt;  // a header given twice
         }
@@ -143,6 +149,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     entry.body = std::string(bytes.substr(subject_size, body_size));
     entry.message_id_left = message_id_left ? *message_id_left : "";
     entry.in_reply_to = in_reply_to ? *in_reply_to : "";
+    entry.send_to = std::move(send_to);
     if (from) {
         const std::string_view message = bytes.substr(subject_size + body_size);
         entry.mail =

@@ -8,6 +8,8 @@
 //   Subject-Bytes, Body-Bytes, and Message-Bytes (only with a message)
 //   Message-Id-Left and In-Reply-To (each only when the entry has one; entries written before
 //   In-Reply-To existed read as following no mail)
+//   one Send-To per recipient entry of its own (only when it has them; older entries go to the
+//   settings' recipients)
 // Line breaks in the one-line values (order id, reason, Message-IDs) are written as blanks.
 #pragma once
 

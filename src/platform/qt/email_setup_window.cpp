@@ -32,6 +32,7 @@ constexpr double kClientHeight = 6570;
 constexpr double kLogExtraHeight = 450;  // two more lines for the status line, which wraps
 constexpr double kHttpRowHeight = 450;   // the HTTP endpoint's row, below the status line
 constexpr double kTokenRowHeight = 420;  // the token command's row, below the HTTP row
+constexpr double kRulesRowHeight = 450;  // the recipients' rules, below the token row
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -138,9 +139,10 @@ void EmailSetupWindow::FitToScreen() {
 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
-    setFixedSize(
-        TwipsToPixels(kClientWidth, ppt),
-        TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight, ppt));
+    setFixedSize(TwipsToPixels(kClientWidth, ppt),
+                 TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
+                                   kRulesRowHeight,
+                               ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -251,6 +253,23 @@ void EmailSetupWindow::Build() {
     }
     BuildHttpRow(ppt);
     BuildTokenRow(ppt);
+    BuildRulesRow(ppt);
+}
+
+void EmailSetupWindow::BuildRulesRow(double ppt) {
+    constexpr double kTop = kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight;
+    auto* caption = new QLabel(
+        QStringLiteral("Which order mails the selected recipient gets, and in which form:"), this);
+    caption->setFont(TahomaFont());
+    caption->move(TwipsToPixels(150, ppt), TwipsToPixels(kTop + 90, ppt));
+    caption->adjustSize();
+    cmdRules = new QPushButton(QStringLiteral("Rules..."), this);
+    cmdRules->setObjectName(QStringLiteral("cmdRules"));
+    cmdRules->setFont(SansSerifFont());
+    cmdRules->setAutoDefault(false);
+    PlaceInTwips(*cmdRules, 6810, kTop, 1095, 375, ppt);
+    setTabOrder(txtTokenCommand, cmdRules);
+    setTabOrder(cmdRules, cmdCancelTest);
 }
 
 void EmailSetupWindow::BuildTokenRow(double ppt) {
@@ -378,6 +397,7 @@ void EmailSetupWindow::Bind() {
     on_click(cmdHelp, [](formEmailSetup& form) { form.cmdHelp_Click(); });
     on_click(Command1, [](formEmailSetup& form) { form.Command1_Click(); });
     on_click(cmdCancelTest, [](formEmailSetup& form) { form.cmdCancelTest_Click(); });
+    on_click(cmdRules, [](formEmailSetup& form) { form.cmdRules_Click(); });
     ShowCancel();
     subscriptions_.push_back(form.cmdCancelTest.Observe([this] { ShowCancel(); }));
 }
