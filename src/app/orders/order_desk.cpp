@@ -256,6 +256,9 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
         handling.message_id_left.empty() ? NewMessageIdLeft() : handling.message_id_left;
     const auto [first, is_first] =
         first_mails_.try_emplace(orderid, MessageIdOf(left, settings.email));
+    if (row) {
+        row->message_id = MessageIdOf(left, settings.email);  // before its mail is composed, too
+    }
     for (size_t i = 0; i < groups.size(); ++i) {
         const RecipientGroup& group = groups[i];
         MailSettings narrowed = settings;
