@@ -9,7 +9,7 @@ packages=("$@")
     qt6-base-dev libqt6sql6-sqlite libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     libquickfix-dev qt6-httpserver-dev qt6-websockets-dev curl
     qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
-    python3-aiosmtpd openssl ca-certificates
+    python3-aiosmtpd openssl ca-certificates spamassassin
     fonts-dejavu-core fonts-dejavu-extra fp-utils
     clang libclang-rt-14-dev
     dbus-daemon dbus-bin xvfb xauth trayer openbox x11-utils libxcb1-dev

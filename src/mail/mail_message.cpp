@@ -285,13 +285,17 @@ std::string MessageIdOf(std::string_view left, std::string_view sender_address) 
     return "<" + std::string(left) + "@" + domain + ">";
 }
 
-std::string NewMessageId(std::string_view sender_address) {
+std::string NewMessageIdLeft() {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char id[64];
     std::snprintf(id, sizeof id, "%016llx.%016llx", static_cast<unsigned long long>(random()),
                   static_cast<unsigned long long>(
                       std::chrono::system_clock::now().time_since_epoch().count()));
-    return MessageIdOf(id, sender_address);
+    return id;
+}
+
+std::string NewMessageId(std::string_view sender_address) {
+    return MessageIdOf(NewMessageIdLeft(), sender_address);
 }
 
 std::string FromHeader(std::string_view sender_name, std::string_view sender_address) {
@@ -309,6 +313,10 @@ std::string BuildMessage(const MailContent& content, std::chrono::system_clock::
     out += "Date: " + DateHeader(date) + "\r\n";
     out += "To: undisclosed-recipients:;\r\n";  // every recipient is a blind copy
     out += "Message-ID: " + OneLine(message_id) + "\r\n";
+    if (!content.in_reply_to.empty()) {
+        const std::string first = OneLine(content.in_reply_to);
+        out += "In-Reply-To: " + first + "\r\nReferences: " + first + "\r\n";
+    }
     out += "Subject: " + HeaderText(OneLine(content.subject)) + "\r\n";
     out += "MIME-Version: 1.0\r\n";
     // The boundary, made of the Message-ID's letters and digits, appears in no base64 line and

@@ -25,9 +25,13 @@ struct MailContent {
     std::string body;  // plain text, any line ends
     // Not empty: the message is multipart/mixed, the body its first part and this the second.
     std::optional<MailAttachment> attachment = std::nullopt;
+    // Not empty: the Message-ID ("<...@domain>") of the mail this one follows, the first of its
+    // thread, named in its In-Reply-To and References headers.
+    std::string in_reply_to = {};
 };
 
-// The whole message: From, Date, To, Message-ID, Subject, MIME-Version and Content-Type headers
+// The whole message: From, Date, To, Message-ID, In-Reply-To and References (only with
+// `in_reply_to`), Subject, MIME-Version and Content-Type headers
 // (To is "undisclosed-recipients:;" and there is no Cc or Bcc: every recipient is a blind copy,
 // named in the envelope only), a blank line and the body, every line
 // ending in CRLF. CR and LF in the name or subject become blanks; non-ASCII there goes in
@@ -42,6 +46,9 @@ std::string BuildMessage(const MailContent& content, std::chrono::system_clock::
 
 // The message's first line, as BuildMessage writes it: "From: name <address>" and CRLF.
 std::string FromHeader(std::string_view sender_name, std::string_view sender_address);
+
+// A fresh left part of a Message-ID (dot-atom text), unique per call.
+std::string NewMessageIdLeft();
 
 // A fresh "<...@domain>" identifier, unique per call, with the domain of `sender_address`
 // when it has a usable one.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct MailSettings {
     // day; 0: none. Mails beyond them wait in the outbox.
     int32_t per_minute = 0;
     int32_t per_day = 0;
+    // The recipients' rules (RecipientRule as RuleText), by entry as listed; an entry without one
+    // gets every order mail in the full form.
+    std::map<std::string, std::string> rules = {};
 
     bool operator==(const MailSettings&) const = default;
 };

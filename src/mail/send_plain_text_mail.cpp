@@ -49,7 +49,7 @@ SendResult ComposePlainTextMail(const SendRequest& request) {
         return Refuse(SendFailure::kBadAddress, "the address " + bad + " is not a mailbox address");
     }
     const MailContent content{request.sender_name, request.sender_address, request.subject,
-                              request.body, request.attachment};
+                              request.body,        request.attachment,     request.in_reply_to};
     mail.message_id = request.message_id_left.empty()
                           ? NewMessageId(request.sender_address)
                           : MessageIdOf(request.message_id_left, request.sender_address);

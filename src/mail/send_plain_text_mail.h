@@ -48,6 +48,8 @@ struct SendRequest {
     // Not empty: the message's Message-ID is MessageIdOf this and the sender address, the same
     // at every composition (a mail that may be composed again by a later run); empty: a new one.
     std::string message_id_left = {};
+    // Not empty: the Message-ID of the first mail of the thread this one follows (MailContent).
+    std::string in_reply_to = {};
     // Set from any thread: the delivery under way ends, as SmtpDelivery's.
     CancelFlag cancel = {};
     // Not empty: sent with the body, as BuildMessage has it.

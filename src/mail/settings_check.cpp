@@ -103,15 +103,17 @@ SendRequest MailRequestFor(const MailSettings& settings) {
 namespace {
 
 // The request of `settings` for a message of `subject` and `body`, under the Message-ID that
-// `message_id_left` makes, if any.
+// `message_id_left` makes, if any, following the mail `in_reply_to` names, if any.
 SendRequest MessageRequest(const MailSettings& settings, const std::string& subject,
                            const std::string& body, const std::string& message_id_left,
+                           const std::string& in_reply_to,
                            const std::optional<MailAttachment>& attachment) {
     SendRequest request = MailRequestFor(settings);
     request.subject = subject;
     request.body = body;
     request.message_id_left = message_id_left;
     request.attachment = attachment;
+    request.in_reply_to = in_reply_to;
     return request;
 }
 
@@ -139,24 +141,27 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
 
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
                        const std::string& body, const std::string& message_id_left,
+                       const std::string& in_reply_to,
                        const std::optional<MailAttachment>& attachment) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
                           std::nullopt};
     }
     return ComposePlainTextMail(
-        MessageRequest(settings, subject, body, message_id_left, attachment));
+        MessageRequest(settings, subject, body, message_id_left, in_reply_to, attachment));
 }
 
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
                           bool fresh_connection, const std::string& message_id_left,
-                          CancelFlag cancel, const std::optional<MailAttachment>& attachment) {
+                          CancelFlag cancel, const std::string& in_reply_to,
+                          const std::optional<MailAttachment>& attachment) {
     if (const Result<> checked = CheckMailSettings(settings); !checked) {
         return SendResult{SendFailure::kInvalidSettings, checked.error().message, true,
                           std::nullopt};
     }
-    SendRequest request = MessageRequest(settings, subject, body, message_id_left, attachment);
+    SendRequest request =
+        MessageRequest(settings, subject, body, message_id_left, in_reply_to, attachment);
     request.fresh_connection = fresh_connection;
     request.cancel = std::move(cancel);
     return SendPlainTextMail(transport, request);

@@ -45,22 +45,23 @@ SendResult RetryMail(SmtpTransport& transport, const MailSettings& settings,
                      const ComposedMail& mail, const std::vector<std::string>& already = {});
 
 // Composes a message of `subject` and `body` with `settings` (ComposePlainTextMail), sending
-// nothing; with `message_id_left`, under the Message-ID it makes, with `attachment`, sent with
-// it (SendRequest). Settings errors
-// as RetryMail's, with nothing composed.
+// nothing; with `message_id_left`, under the Message-ID it makes, with `in_reply_to`, as a
+// follower of that mail, and with `attachment`, sent with it (SendRequest). Settings errors as
+// RetryMail's, with nothing composed.
 SendResult ComposeWith(const MailSettings& settings, const std::string& subject,
                        const std::string& body, const std::string& message_id_left = {},
+                       const std::string& in_reply_to = {},
                        const std::optional<MailAttachment>& attachment = std::nullopt);
 
 // Composes a message of `subject` and `body` with `settings` as they are now, and sends it to
 // their recipients; with `fresh_connection`, never over a connection kept from an earlier
 // message; with `message_id_left`, under the Message-ID it makes; `cancel`, once set, ends the
-// delivery under way; with `attachment`, sent with it (SendRequest). Settings errors as
-// RetryMail's.
+// delivery under way; with `in_reply_to`, as a follower of that mail; with `attachment`, sent
+// with it (SendRequest). Settings errors as RetryMail's.
 SendResult ComposeAndSend(SmtpTransport& transport, const MailSettings& settings,
                           const std::string& subject, const std::string& body,
                           bool fresh_connection = false, const std::string& message_id_left = {},
-                          CancelFlag cancel = {},
+                          CancelFlag cancel = {}, const std::string& in_reply_to = {},
                           const std::optional<MailAttachment>& attachment = std::nullopt);
 
 }  // namespace quillet

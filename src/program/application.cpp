@@ -10,6 +10,7 @@
 #include "app/shell/program_files.h"
 #include "app/wire/control_protocol.h"
 #include "platform/http/http_token.h"
+#include "platform/journal/journal_first_mails.h"
 #include "platform/profile/history_setting.h"
 #include "platform/profile/settings_folder.h"
 #include "platform/profile/tray_setting.h"
@@ -157,6 +158,21 @@ bool Application::Start(int& status) {
     watch_.emplace(places_.settings_file, places_.files.journal,
                    WatchService::Services{main_.outbox, journal_ ? &*journal_ : nullptr, notifier_,
                                           setup_, screen_});
+    // The orders' first mails, which their later mails follow, are read off this thread; the
+    // events wait for them (a moment: at most the five seconds a busy journal may take).
+    main_.desk.AwaitThreads();
+    auto first_mails = std::make_shared<std::map<std::string, std::string>>();
+    outbox_writes_.Submit(
+        [path = places_.files.journal, first_mails] {
+            if (auto read = ReadFirstMails(path); read.ok()) {
+                *first_mails = std::move(read).value();
+            } else {
+                std::cerr << "quillet: the mails of earlier runs' orders cannot be followed: "
+                          << read.error().message << '\n';
+            }
+            return SendResult{};
+        },
+        [this, first_mails](const SendResult&) { main_.desk.ThreadsKnown(*first_mails); });
     // Listen first: a second Quillet must stop before it touches the settings.
     dispatcher_.emplace(
         [this](const OrderEvent& event, const EventOrigin& origin, OrderDispatcher::Finish finish) {

@@ -17,6 +17,9 @@ MailSettings formEmailSetup::LiveSettings() const {
                           txtTokenCommand.Text()};
     for (int i = 0; i < lstSendTo.ListCount(); ++i) {
         settings.send_to.push_back(lstSendTo.List(i));
+        if (const auto rule = Rules.find(lstSendTo.List(i)); rule != Rules.end()) {
+            settings.rules.insert(*rule);
+        }
     }
     const auto limit = [](const std::string& text) {
         return std::max(ReadWholeNumber(TrimSpaces(text)).value_or(0), 0);

@@ -182,6 +182,26 @@ void formEmailSetup::cmdAddEmail_Click(int16_t Index) {
     }
 }
 
+void formEmailSetup::cmdRules_Click() {
+    const int i = FirstSelected(lstSendTo);
+    if (i < 0) {
+        return;
+    }
+    const std::string entry = lstSendTo.List(i);
+    const auto found = Rules.find(entry);
+    const auto answer =
+        services_.screen.AskRecipientRule(entry, found == Rules.end() ? "" : found->second);
+    if (!answer) {
+        return;
+    }
+    if (answer->empty()) {
+        Rules.erase(entry);
+    } else {
+        Rules[entry] = *answer;
+    }
+    Publish();
+}
+
 void formEmailSetup::cmdHelp_Click() {
     services_.screen.OpenHelp("setup.html");
 }

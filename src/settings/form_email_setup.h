@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,11 @@ class formEmailSetup {
     TextBox txtAccountName;
     TextBox txtPassword;
     ListBox lstSendTo;  // the recipients, one address per entry, first entry first
+    // The recipients' rules (RuleText), by entry: which order mails each gets, and in which
+    // form; an entry without one gets every mail in the full form. Part of the live settings;
+    // kept in the settings file beside the recipients. A rule goes with its entry's text: an
+    // edited entry has the default rule.
+    std::map<std::string, std::string> Rules;
 
     // The server templates, entry p being template p + 1.
     ComboBox cmbServerTemplate;
@@ -139,6 +145,10 @@ class formEmailSetup {
     // The recipient buttons: 0 "Add New", 1 "Delete" (every selected entry), 2 "Edit" (the
     // first selected entry). A blank or cancelled answer changes nothing.
     void cmdAddEmail_Click(int16_t Index);
+    // "Rules...", below the rest: asks for the rule of the first selected recipient
+    // (Screen::AskRecipientRule) and keeps the answer; a cancel changes nothing, and without a
+    // selected recipient nothing is asked.
+    void cmdRules_Click();
     // "Help" (and F1): opens the help at the setup dialog's page (Screen::OpenHelp).
     void cmdHelp_Click();
     // "Close": writes the settings to the settings file, as the unload does (a failed save is

@@ -3,6 +3,7 @@
 #include <string>
 #include <variant>
 
+#include "mail/recipient_rules.h"
 #include "settings/form_email_setup.h"
 #include "settings/profile_file.h"
 #include "settings/stored_settings.h"
@@ -69,8 +70,13 @@ Result<> formEmailSetup::INIfileRead() {
         }
     }
     const int count = Count(INIfileReadOneItem(std::string(stored::kRecipientCount.name)));
+    Rules.clear();
     for (int i = 1; i <= count; ++i) {
         lstSendTo.AddItem(INIfileReadOneItem(RecipientKey(i)));
+        // A file written before rules existed has none: every recipient gets every mail.
+        if (std::string rule = INIfileReadOneItem(RecipientRuleKey(i)); !rule.empty()) {
+            Rules[lstSendTo.List(i - 1)] = RuleText(ReadRule(rule));
+        }
     }
     if (!txtPassword.Text().empty()) {
         services_.settings_file.KeepPrivate();  // no keyring took it: the file is its keeper
@@ -96,11 +102,14 @@ Result<> formEmailSetup::INIfileWrite() {
     const int old_count = Count(INIfileReadOneItem(std::string(stored::kRecipientCount.name)));
     for (int i = 1; i <= old_count; ++i) {
         INIfileWriteOneItem(RecipientKey(i), "");
+        INIfileWriteOneItem(RecipientRuleKey(i), "");
     }
     INIfileWriteOneItem(std::string(stored::kRecipientCount.name),
                         std::to_string(lstSendTo.ListCount()));
     for (int i = 1; i <= lstSendTo.ListCount(); ++i) {
         INIfileWriteOneItem(RecipientKey(i), lstSendTo.List(i - 1));
+        const auto rule = Rules.find(lstSendTo.List(i - 1));
+        INIfileWriteOneItem(RecipientRuleKey(i), rule == Rules.end() ? "" : rule->second);
     }
     return services_.settings_file.Save();
 }

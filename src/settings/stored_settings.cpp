@@ -14,6 +14,10 @@ std::string RecipientKey(int position) {
     return "File" + std::to_string(position);
 }
 
+std::string RecipientRuleKey(int position) {
+    return "Rule" + std::to_string(position);
+}
+
 std::optional<std::string> ReadStoredValue(const ProfileFile& file, std::string_view key) {
     const std::string stored = file.GetString(kSettingsSection, Base64EncodeForINI(key), kMissing);
     if (stored == kMissing) {

@@ -63,6 +63,9 @@ inline constexpr StoredKey kSummarySentDay{"SummarySentDay", StoredKind::kText, 
 
 // The key of the recipient at `position` (1 for the first): "File<position>".
 std::string RecipientKey(int position);
+// The key of the rule of the recipient at `position` (RuleText; missing: the default rule, all
+// events in the full form): "Rule<position>".
+std::string RecipientRuleKey(int position);
 
 // The value stored under `key` in `file` as loaded, decoded; none when the file has no such key.
 std::optional<std::string> ReadStoredValue(const ProfileFile& file, std::string_view key);

@@ -3,6 +3,7 @@
 // script it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace quillet {
@@ -44,6 +45,15 @@ class Screen {
     // Asks for one line of text; empty when cancelled.
     virtual std::string InputBox(const std::string& prompt, const std::string& title,
                                  const std::string& default_text) = 0;
+    // The "Rules" dialog of recipient `entry`, modal, opened on `rule` (a RuleText; empty: the
+    // default rule): the rule chosen (empty for the default), or none when cancelled. Without a
+    // screen that has it, none.
+    virtual std::optional<std::string> AskRecipientRule(const std::string& entry,
+                                                        const std::string& rule) {
+        (void)entry;
+        (void)rule;
+        return std::nullopt;
+    }
     // The hourglass while `busy`, the default pointer otherwise.
     virtual void SetBusyPointer(bool busy) = 0;
     // Opens the help at `page`, a page of the HTML help such as "setup.html": the compiled help

@@ -23,6 +23,7 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,7 +50,8 @@ std::string Stored(const std::string& key, const std::string& value) {
 // A copy of the program with its own settings file and socket.
 class Installed {
   public:
-    explicit Installed(int smtp_port) {
+    // `more` goes at the end of the settings file.
+    explicit Installed(int smtp_port, const std::string& more = "") {
         std::filesystem::copy_file(QUILLET_PATH, dir_.Path("quillet"));
         std::filesystem::permissions(dir_.Path("quillet"), std::filesystem::perms::owner_all);
         WriteFile(dir_.Path("quillet.ini"),
@@ -58,7 +60,7 @@ class Installed {
                       Stored("txtSMTPserver", "127.0.0.1") +
                       Stored("txtPort", std::to_string(smtp_port)) +
                       Stored("lstSendTo.ListCount", "2") + Stored("File1", "broker@example.com") +
-                      Stored("File2", "Doe, Me <me@example.org>"));
+                      Stored("File2", "Doe, Me <me@example.org>") + more);
     }
 
     QProcessEnvironment Environment() const {
@@ -1220,6 +1222,161 @@ TEST(ProgramTest, AFifoOrALinkWhereAFileIsExpectedIsRefusedAndSecretsAreMadePriv
                   "quillet.ini holds the password and others could read it; it is now the "
                   "user's alone (mode 0600)"),
               std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// What Python's mail parser reads in the headers of each of `mails`: one line per mail of its
+// Message-ID, In-Reply-To, References and the last line of its text.
+std::vector<std::vector<std::string>> ParsedHeaders(const std::vector<test::ReceivedMail>& mails) {
+    QProcess python;
+    python.start("/usr/bin/python3",
+                 {"-c",
+                  "import email, email.policy, sys\n"
+                  "for raw in sys.stdin.buffer.read().split(b'\\0'):\n"
+                  "    m = email.message_from_bytes(raw, policy=email.policy.default)\n"
+                  "    print(m['Message-ID'], m['In-Reply-To'], m['References'],\n"
+                  "          m.get_content().splitlines()[-1], sep='|')\n"});
+    std::string input;
+    for (const auto& mail : mails) {
+        input += (input.empty() ? "" : std::string(1, '\0')) + mail.content;
+    }
+    python.write(input.data(), static_cast<qint64>(input.size()));
+    python.closeWriteChannel();
+    python.waitForFinished(10000);
+    std::vector<std::vector<std::string>> parsed;
+    std::istringstream lines(python.readAllStandardOutput().toStdString());
+    for (std::string line; std::getline(lines, line);) {
+        parsed.emplace_back();
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '|');) {
+            parsed.back().push_back(field);
+        }
+    }
+    return parsed;
+}
+
+// An order's mails are one thread for a mail reader, across a restart: its first mail is kept
+// in the journal, and a later one kept in the outbox through the restart still follows it. A
+// spam filter finds no header missing.
+TEST(ProgramTest, AnOrdersMailsAreOneThreadAcrossARestart) {
+    SmtpTestServer::Config config;
+    config.port = FreePort();
+    std::optional<SmtpTestServer> server(std::in_place, config);
+    Installed quillet(config.port);
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const std::string connect = "{\"event\":\"Connect\"}\n";
+    quillet.Feed(connect +
+                 "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
+                 "\"Symbol\":\"XYZ\",\"OrderType\":3,\"StopPrice\":0,\"LimitPrice\":12.5}\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 1; }, 10000));
+    std::vector<test::ReceivedMail> mails = server->Received();
+    server.reset();  // the modification waits in the outbox through the restart
+    quillet.Feed(
+        "{\"event\":\"OrderModified\",\"OrderId\":\"77\",\"NewStopPrice\":0,"
+        "\"NewLimitPrice\":12}\n{\"event\":\"Shutdown\"}\n");
+    ASSERT_TRUE(program.waitForFinished(10000));
+    ASSERT_EQ(OutboxFiles(quillet).size(), 1u);
+
+    server.emplace(config);
+    ASSERT_TRUE(quillet.Start(program));
+    quillet.Feed(connect +
+                 "{\"event\":\"OrderFilled\",\"OrderId\":\"77\",\"Side\":1,\"Symbol\":\"XYZ\","
+                 "\"Quantity\":40,\"FilledQuantity\":40,\"LeavesQuantity\":60,\"FillPrice\":12}\n"
+                 "{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 3; }, 10000));
+    for (const auto& mail : server->Received()) {
+        mails.push_back(mail);
+    }
+    quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    ASSERT_TRUE(program.waitForFinished(10000));
+
+    const auto parsed = ParsedHeaders(mails);
+    ASSERT_EQ(parsed.size(), 4u);
+    const std::string first = parsed[0][0];
+    EXPECT_EQ(parsed[0], (std::vector<std::string>{first, "None", "None",
+                                                   " -  -  - Buy 100 share(s) of XYZ. Limit order "
+                                                   "with Limit price=12.5  (OrderId=77)"}));
+    std::set<std::string> ids;
+    for (size_t i = 1; i < parsed.size(); ++i) {
+        ASSERT_EQ(parsed[i].size(), 4u);
+        EXPECT_EQ(parsed[i][1], first) << i;
+        EXPECT_EQ(parsed[i][2], first) << i;
+        ids.insert(parsed[i][0]);
+    }
+    ids.insert(first);
+    EXPECT_EQ(ids.size(), 4u);
+    // The modification, kept through the restart, goes first; then the fill and the cancel.
+    EXPECT_NE(parsed[1][3].find("Modif"), std::string::npos) << parsed[1][3];
+    EXPECT_NE(parsed[2][3].find(" - Filled: "), std::string::npos) << parsed[2][3];
+    EXPECT_EQ(parsed[3][3], "Cancel Order: Orderid=77");
+    // SpamAssassin, offline, finds every header a mail needs.
+    QProcess spam;
+    spam.start("spamassassin", {"-L", "-t", "--cf=use_bayes 0"});
+    spam.write(mails[3].content.data(), static_cast<qint64>(mails[3].content.size()));
+    spam.closeWriteChannel();
+    ASSERT_TRUE(spam.waitForFinished(60000));
+    const std::string report = spam.readAllStandardOutput().toStdString();
+    EXPECT_NE(report.find("Content analysis details:"), std::string::npos) << report;
+    EXPECT_EQ(report.find("MISSING_"), std::string::npos) << report;
+}
+
+// A recipient whose rule takes fills and rejects only, in the short form, gets exactly those, as
+// short mails; the other gets every mail as before.
+TEST(ProgramTest, ARecipientsRuleChoosesItsMailsAndTheirForm) {
+    SmtpTestServer server({});
+    Installed quillet(server.port(),
+                      Stored("Rule2", "events=OrderFilled,OrderRejected; form=short"));
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto [code, replies] = quillet.Feed(
+        "{\"event\":\"Connect\"}\n"
+        "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":100,"
+        "\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":0,\"Info6\":\"A\"}\n"
+        "{\"event\":\"OrderFilled\",\"OrderId\":\"77\",\"Side\":1,\"Symbol\":\"XYZ\","
+        "\"Quantity\":40,\"FilledQuantity\":40,\"LeavesQuantity\":60,\"FillPrice\":12.5,"
+        "\"Info5\":\"" +
+        std::string(200, 'n') +
+        "\"}\n"
+        "{\"event\":\"OrderRejected\",\"OrderId\":\"78\",\"Reason\":\"halted\"}\n"
+        "{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n");
+    EXPECT_EQ(code, 0) << replies;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 6; }, 10000));
+    QTest::qWait(300);  // and no more
+    const auto mails = server.Received();
+    ASSERT_EQ(mails.size(), 6u);
+    const std::vector<std::string> broker = {"broker@example.com"}, me = {"me@example.org"};
+    std::vector<std::string> short_subjects;
+    for (const auto& mail : mails) {
+        ASSERT_TRUE(mail.rcpt_to == broker || mail.rcpt_to == me) << mail.content;
+        const size_t body = mail.content.find("\r\n\r\n");
+        if (mail.rcpt_to == broker) {
+            EXPECT_NE(mail.content.find("Subject: CVT order # 7"), std::string::npos);
+            EXPECT_GT(mail.content.size(), body + 6) << mail.content;
+        } else {
+            EXPECT_EQ(mail.content.substr(body), "\r\n\r\n\r\n") << mail.content;
+            const size_t subject = mail.content.find("Subject: ") + 9;
+            short_subjects.push_back(
+                mail.content.substr(subject, mail.content.find("\r\n", subject) - subject));
+        }
+    }
+    const std::string filled = " -  - " + std::string(200, 'n') +
+                               " - Filled: Buy 40 of 100 share(s) of XYZ at 12.5; 60 left";
+    EXPECT_EQ(short_subjects,
+              (std::vector<std::string>{filled.substr(0, 160),
+                                        " -  -  - Rejected: halted  (OrderId=78)"}));
+    quillet.Feed("{\"event\":\"Shutdown\"}\n");
+    EXPECT_TRUE(program.waitForFinished(10000));
+    // The rule is saved again with its recipient.
+    EXPECT_NE(
+        quillet.settings().find(Stored("Rule2", "events=OrderFilled,OrderRejected; form=short")),
+        std::string::npos)
+        << quillet.settings();
 }
 
 }  // namespace

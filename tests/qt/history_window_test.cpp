@@ -62,8 +62,8 @@ struct History : testing::Test {
     HistoryWindow window{QString::fromStdString(dir.Path("quillet-journal.sqlite"))};
 };
 
-constexpr char kT1[] = "2026-12-01 10:00:00", kT2[] = "2026-12-01 11:00:00",
-               kT3[] = "2026-12-02 09:00:00", kT4[] = "2026-12-02 10:00:00";
+constexpr char kT1[] = "2026-12-01 10:00:00 (UTC-05:00)", kT2[] = "2026-12-01 11:00:00 (UTC-05:00)",
+               kT3[] = "2026-12-02 09:00:00 (UTC-05:00)", kT4[] = "2026-12-02 10:00:00 (UTC-05:00)";
 
 TEST_F(History, FiltersAndSortsInTheJournal) {
     struct Case {
@@ -111,7 +111,8 @@ TEST_F(History, ExportsWhatTheFilterShows) {
               "2026-12-01T10:00:00.000-05:00,77,OrderPlaced,XYZ,Buy,100,12.5,Delivered,"
               "2026-12-01T10:01:00.000-05:00,250 2.0.0 Ok: queued as 4XyZ\r\n");
     const QModelIndex mail = window.model().index(0, static_cast<int>(HistoryColumn::kMailState));
-    EXPECT_EQ(mail.data(Qt::ToolTipRole).toString(), "2026-12-01 11:00:00  failed: relay denied");
+    EXPECT_EQ(mail.data(Qt::ToolTipRole).toString(),
+              "2026-12-01 11:00:00 (UTC-05:00)  failed: relay denied");
 }
 
 TEST_F(History, ShowOrderSelectsItsNewestRowAndSavesItsMail) {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include "platform/qt/email_setup_window.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_screen.h"
+#include "platform/qt/rules_dialog.h"
 #include "platform/smtp/curl_smtp_transport.h"
 #include "settings/setup_dialog_slot.h"
 #include "support/form_rig.h"
@@ -111,6 +113,23 @@ TEST(SetupWindowTest, WidgetsAndFormStayInStep) {
     QTest::mouseClick(w.cmdAddEmail[1], Qt::LeftButton);  // Delete
     ASSERT_EQ(w.lstSendTo->count(), 1);
     EXPECT_EQ(w.lstSendTo->item(0)->text(), "a@x.com");
+
+    // The rules dialog of a recipient gives the rule chosen, or none when cancelled.
+    for (const bool accept : {true, false}) {
+        QTimer::singleShot(50, [accept] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QComboBox*>("cmbEvents")->setCurrentIndex(2);
+            dialog->findChild<QComboBox*>("cmbForm")->setCurrentIndex(1);
+            dialog->findChild<QLineEdit*>("txtSymbols")->setText("XYZ, EUR*");
+            accept ? dialog->accept() : dialog->reject();
+        });
+        EXPECT_EQ(AskRecipientRuleDialog(&w, "a@x.com", "accounts=A"),
+                  accept ? std::optional<std::string>(
+                               "events=OrderFilled,OrderRejected; accounts=A; symbols=XYZ EUR*; "
+                               "form=short")
+                         : std::nullopt);
+    }
 
     form.chkSSL.SetValue(2);  // grayed, as a settings file may hold it
     EXPECT_EQ(w.chkSSL->checkState(), Qt::PartiallyChecked);

@@ -28,8 +28,8 @@ struct JournalEventRecord {
     OrderEvent facts;
     std::string line;  // the order line listed; empty when none was
     std::string note;  // why no line or no mail came of it; empty when they did
-    // Its mail, when one was made: the outbox's id, then as composed (may be empty until the
-    // first attempt composes it).
+    // Its mail, when one was made: the outbox's id, its Message-ID (settled before the mail is
+    // composed), then as composed (may be empty until the first attempt composes it).
     std::string outbox_id, message_id, recipients, message;
     std::string mail_state;  // "", "waiting", "unsaved", "delivered" or "failed"
 };

@@ -1,9 +1,11 @@
 #include "app/orders/order_desk.h"
 
+#include <memory>
 #include <utility>
 
 #include "app/journal/journal_rows.h"
 #include "app/orders/order_lines.h"
+#include "mail/mail_message.h"
 #include "mail/settings_check.h"
 #include "settings/setup_dialog_slot.h"
 #include "ui/screen.h"
@@ -26,6 +28,10 @@ OrderDesk::OrderDesk(formQuillet& window, Outbox& outbox, SetupDialogSlot& setup
 
 void OrderDesk::Handle(const OrderEvent& event, const EventOrigin& origin,
                        OrderReply::Finish finish) {
+    if (awaiting_threads_) {
+        held_.push_back({event, origin, std::move(finish)});
+        return;
+    }
     Handling handling{origin.source, OrderReply(std::move(finish)), origin.message_id_left};
     struct Dispatch {
         OrderDesk& desk;
@@ -48,6 +54,17 @@ void OrderDesk::Handle(const OrderEvent& event, const EventOrigin& origin,
     };
     std::visit(Dispatch{*this, handling}, event);
     handling.reply();  // unless a mail or the end took it
+}
+
+void OrderDesk::ThreadsKnown(const std::map<std::string, std::string>& first_mails) {
+    // The earlier runs' first mails came before any of this run's.
+    for (const auto& [order_id, message_id] : first_mails) {
+        first_mails_[order_id] = message_id;
+    }
+    awaiting_threads_ = false;
+    for (Held& held : std::exchange(held_, {})) {
+        Handle(held.event, held.origin, std::move(held.finish));
+    }
 }
 
 void OrderDesk::CVTOrders1_OrderPlaced(const OrderPlaced& event, Handling& handling) {
@@ -175,11 +192,12 @@ void OrderDesk::ListAndMail(const OrderEvent& event, const std::string& order_id
     if (services_.journal != nullptr && services_.now_ms) {
         row = JournalRow(event, line, handling.source);
     }
-    SendEmail(order_id, buf, handling, std::move(row));
+    SendEmail(order_id, buf, handling, std::move(row), RouteOf(event), line);
 }
 
 void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Handling& handling,
-                          std::optional<JournalEventRecord> row) {
+                          std::optional<JournalEventRecord> row, std::optional<MailRoute> route,
+                          const std::string& line) {
     const std::string subject = "CVT order # " + orderid;
     const MailSettings& settings = setup_.Settings();
     if (const auto not_set_up = MailNotSetUp(settings)) {
@@ -210,8 +228,74 @@ void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Ha
         }
         return;
     }
-    outbox_.Send(window_.List1.ListCount() - 1, orderid, subject, buf, settings,
-                 std::exchange(handling.reply, {}), std::move(row), handling.message_id_left);
+    const std::vector<RecipientGroup> groups = GroupsOf(orderid, route, settings);
+    if (groups.empty()) {
+        const std::string why = "Not mailed: no recipient's rule takes this event.";
+        window_.ShowDelivery(window_.List1.ListCount() - 1, DeliveryState::NotMailed, why);
+        if (row && services_.journal != nullptr) {
+            row->note = why;
+            services_.journal->RecordEvent(std::move(*row));
+        }
+        return;
+    }
+    // The reply goes once every mail of the event is safe, with the first reason one is not.
+    Outbox::Safe safe = std::exchange(handling.reply, {});
+    if (groups.size() > 1) {
+        auto waiting = std::make_shared<std::pair<size_t, std::string>>(groups.size(), "");
+        safe = [waiting, all = std::move(safe)](const std::string& unsaved) {
+            if (waiting->second.empty()) {
+                waiting->second = unsaved;
+            }
+            if (--waiting->first == 0) {
+                all(waiting->second);
+            }
+        };
+    }
+    // The Message-ID is settled now, so that the order's later mails can name the first one
+    // even while it waits to be composed.
+    const std::string left =
+        handling.message_id_left.empty() ? NewMessageIdLeft() : handling.message_id_left;
+    const auto [first, is_first] =
+        first_mails_.try_emplace(orderid, MessageIdOf(left, settings.email));
+    if (row) {
+        row->message_id = MessageIdOf(left, settings.email);  // before its mail is composed, too
+    }
+    for (size_t i = 0; i < groups.size(); ++i) {
+        const RecipientGroup& group = groups[i];
+        MailSettings narrowed = settings;
+        if (!group.send_to.empty()) {
+            narrowed.send_to = group.send_to;
+        }
+        // The first mail of the event is the one the journal follows, and the order's first.
+        outbox_.Send(window_.List1.ListCount() - 1, orderid,
+                     group.short_form ? CutToCharacters(line, kShortSubjectCharacters) : subject,
+                     group.short_form ? std::string() : buf, narrowed, safe,
+                     i == 0 ? std::move(row) : std::nullopt,
+                     i == 0 ? left : left + "." + std::to_string(i),
+                     is_first && i == 0 ? std::string() : first->second, group.send_to);
+    }
+}
+
+std::vector<RecipientGroup> OrderDesk::GroupsOf(const std::string& order_id,
+                                                std::optional<MailRoute> route,
+                                                const MailSettings& settings) {
+    if (!route) {
+        return {RecipientGroup{false, {}}};  // every recipient, as the settings have them
+    }
+    // An event that does not tell its account or symbol has those its order told before.
+    auto& [account, symbol] = order_facts_[order_id];
+    account = route->account ? route->account : account;
+    symbol = route->symbol ? route->symbol : symbol;
+    if (settings.rules.empty()) {
+        return {RecipientGroup{false, {}}};
+    }
+    std::vector<RecipientGroup> groups =
+        RouteEvent(route->event, account, symbol, settings.send_to, settings.rules);
+    if (groups.size() == 1 && !groups[0].short_form &&
+        groups[0].send_to.size() == settings.send_to.size()) {
+        groups[0].send_to.clear();  // every recipient: the mail is as it would be without rules
+    }
+    return groups;
 }
 
 JournalEventRecord OrderDesk::JournalRow(const OrderEvent& event, std::string line,

@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/journal/journal.h"
+#include "app/orders/mail_route.h"
 #include "app/orders/order_events.h"
 #include "app/orders/order_reply.h"
 #include "app/outbox/notifier.h"
@@ -21,6 +23,9 @@
 #include "app/shell/form_quillet.h"
 
 namespace quillet {
+
+// The most characters of a short mail's subject: the order line, cut.
+inline constexpr size_t kShortSubjectCharacters = 160;
 
 class Screen;
 class SetupDialogSlot;
@@ -54,6 +59,14 @@ class OrderDesk {
     // came from.
     void Handle(const OrderEvent& event, const EventOrigin& origin = {},
                 OrderReply::Finish finish = {});
+
+    // Threads: the first mail of an order gets a Message-ID of its own, and every later mail of
+    // the order follows it (In-Reply-To and References). AwaitThreads holds every event from now
+    // on, in its order, until ThreadsKnown gives the first mails of the orders of earlier runs
+    // (order id -> Message-ID, as the journal keeps them); then they are handled. A desk never
+    // told to wait knows only the mails of its own run.
+    void AwaitThreads() { awaiting_threads_ = true; }
+    void ThreadsKnown(const std::map<std::string, std::string>& first_mails);
 
     // The events of the order-notification control. A placed order makes a line only while
     // the platform is connected; one that comes before Connect is refused in its reply, and
@@ -90,10 +103,23 @@ class OrderDesk {
     // notice, Status counts it as NotMailed, and the journal gets `row` with that note. The
     // first attempt's outcome shows in the status line too, and the mail's state on the newest
     // order line.
+    //
+    // With `route`, the recipients' rules (MailSettings::rules) choose who gets it: one mail per
+    // form, the short one with order line `line` cut to 160 characters as its subject and no
+    // text; the reply goes once all of them are safe, and the journal follows the first. An
+    // event no rule takes is listed as not mailed, with why. Without rules, one mail to every
+    // recipient, as without a route.
     void SendEmail(const std::string& orderid, const std::string& buf, Handling& handling,
-                   std::optional<JournalEventRecord> row = std::nullopt);
+                   std::optional<JournalEventRecord> row = std::nullopt,
+                   std::optional<MailRoute> route = std::nullopt, const std::string& line = {});
 
   private:
+    // The mails of an event of `order_id` along `route`: one group of no entries (every
+    // recipient) without a route or without rules, and when the rules give every recipient the
+    // full mail.
+    std::vector<RecipientGroup> GroupsOf(const std::string& order_id,
+                                         std::optional<MailRoute> route,
+                                         const MailSettings& settings);
     // Lists and mails `line` for order `order_id`, with the journal's row of `event`, while the
     // platform is connected; otherwise refuses it in the reply, notes it in the journal and
     // tells the first such order of a run in a notice.
@@ -118,6 +144,18 @@ class OrderDesk {
     bool told_not_connected_ = false;  // the notice of an order before Connect has been shown
     bool told_not_mailed_ = false;     // the notice of an order before e-mail was set up, too
     int32_t not_mailed_ = 0;           // orders not mailed, as e-mail was not set up
+    // The account and the symbol each order's events have told, for those that do not.
+    std::map<std::string, std::pair<std::optional<std::string>, std::optional<std::string>>>
+        order_facts_;
+    // Each order's first mail's Message-ID, of this run and the earlier ones.
+    std::map<std::string, std::string> first_mails_;
+    struct Held {
+        OrderEvent event;
+        EventOrigin origin;
+        OrderReply::Finish finish;
+    };
+    bool awaiting_threads_ = false;
+    std::vector<Held> held_;  // the events that came while the threads were awaited
 };
 
 }  // namespace quillet

@@ -1,7 +1,6 @@
 #include "app/outbox/outbox.h"
 
 #include <algorithm>
-#include <ctime>
 #include <random>
 #include <thread>
 #include <utility>
@@ -9,6 +8,7 @@
 #include "app/outbox/outbox_notices.h"
 #include "app/outbox/recipient_outcome.h"
 #include "mail/settings_check.h"
+#include "support/clock_time.h"
 
 namespace quillet {
 namespace {
@@ -19,28 +19,6 @@ constexpr std::chrono::milliseconds kUnderWayShownAfter(250);
 constexpr std::chrono::milliseconds kLateAfter = std::chrono::seconds(60);
 // How long a mail that waits for its first retry may hold the later ones.
 constexpr std::chrono::milliseconds kMostHeld = std::chrono::minutes(2);
-
-// "14:05:09", local time.
-std::string ClockTime(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
-}
-
-// "UTC+01:00": the local time's offset at `ms`.
-std::string UtcOffset(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    const long offset = local.tm_gmtoff / 60;
-    char text[32];
-    std::snprintf(text, sizeof text, "UTC%c%02ld:%02ld", offset < 0 ? '-' : '+',
-                  std::abs(offset) / 60, std::abs(offset) % 60);
-    return text;
-}
 
 // `mail` with `line` (empty: none) as the first line of its text, or without it.
 ComposedMail WithFirstLine(ComposedMail mail, const std::string& line) {
@@ -102,12 +80,15 @@ void Outbox::Start() {
 void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
                   const std::string& subject, const std::string& body, const MailSettings& settings,
                   Safe safe, std::optional<JournalEventRecord> journal_row,
-                  const std::string& message_id_left, std::optional<MailAttachment> attachment) {
+                  const std::string& message_id_left, const std::string& in_reply_to,
+                  const std::vector<std::string>& send_to,
+                  std::optional<MailAttachment> attachment) {
     // Settings still waiting for their password are checked, and the mail composed, at its
     // attempt.
     const bool pending = services_.password_pending && services_.password_pending();
     SendResult composed =
-        pending ? SendResult{} : ComposeWith(settings, subject, body, message_id_left, attachment);
+        pending ? SendResult{}
+                : ComposeWith(settings, subject, body, message_id_left, in_reply_to, attachment);
     if (items_.size() >= kMaxOutboxEntries) {
         ++refused_;
         const std::string reason = "The outbox is full (" + std::to_string(kMaxOutboxEntries) +
@@ -131,6 +112,8 @@ void Outbox::Send(std::optional<size_t> line, const std::string& order_id,
         OutboxEntry{NewId(), order_id, subject, body, composed.composed, now, false, 0, ""};
     item.entry.message_id_left = message_id_left;
     item.entry.attachment = std::move(attachment);
+    item.entry.in_reply_to = in_reply_to;
+    item.entry.send_to = send_to;
     item.line = line;
     item.next_ms = now;
     item.safe = std::move(safe);
@@ -339,14 +322,12 @@ std::string Outbox::LateLine(const Item& item, int64_t now) {
     const int64_t after_ms = now - item.entry.created_ms;
     std::string line;
     if (after_ms > kLateAfter.count()) {
-        line = "Sent late: the order event came at " + ClockTime(item.entry.created_ms) + " (" +
-               UtcOffset(item.entry.created_ms) + "), " + std::to_string(after_ms / 60000) +
-               " min before this mail.";
+        line = "Sent late: the order event came at " + ClockTimeWithZone(item.entry.created_ms) +
+               ", " + std::to_string(after_ms / 60000) + " min before this mail.";
     }
     if (item.late) {
         line += line.empty()
-                    ? "Sent late: this mail was held from " + ClockTime(item.held_since_ms) + " (" +
-                          UtcOffset(item.held_since_ms) + ")"
+                    ? "Sent late: this mail was held from " + ClockTimeWithZone(item.held_since_ms)
                     : std::string(" It was held");
         line += " while the server did not take it, and the mails of later orders went first.";
     }
@@ -364,7 +345,10 @@ void Outbox::Attempt(Item& item) {
     if (item.tried) {
         ShowLine(item);
     }
-    const MailSettings settings = services_.live_settings();
+    MailSettings settings = services_.live_settings();
+    if (!item.entry.send_to.empty()) {
+        settings.send_to = item.entry.send_to;  // a rule's mail keeps to its own recipients
+    }
     SmtpTransport& transport = services_.transport;
     // A report with an attachment says its own day; a first line would fall in its preamble.
     const std::string late_line =
@@ -376,7 +360,8 @@ void Outbox::Attempt(Item& item) {
                 entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line),
                                        entry.delivered_to)
                            : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
-                                            entry.message_id_left, {}, entry.attachment);
+                                            entry.message_id_left, {}, entry.in_reply_to,
+                                            entry.attachment);
             if (result.composed && !late_line.empty()) {
                 *result.composed = WithoutFirstLine(*result.composed, late_line);
             }

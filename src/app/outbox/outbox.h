@@ -143,12 +143,16 @@ class Outbox {
     // With `journal_row`, the journal is given that row, completed with the mail, before any
     // state of the mail, and then every state it takes. With `message_id_left`, the mail's
     // Message-ID is the one it makes with the sender address (MessageIdOf), whenever it is
-    // composed, kept or not; without, a new one. With `attachment`, the mail carries it
-    // (BuildMessage), and so does its entry in the store.
+    // composed, kept or not; without, a new one. With `in_reply_to`, the mail follows the mail of
+    // that Message-ID (In-Reply-To and References), whenever it is composed. With `send_to`, the
+    // mail goes to those recipient entries at every attempt (their settings' recipients are
+    // `settings`'); without, to the live settings' recipients, as they are at each attempt. With
+    // `attachment`, the mail carries it (BuildMessage), and so does its entry in the store.
     void Send(std::optional<size_t> line, const std::string& order_id, const std::string& subject,
               const std::string& body, const MailSettings& settings, Safe safe,
               std::optional<JournalEventRecord> journal_row = std::nullopt,
-              const std::string& message_id_left = {},
+              const std::string& message_id_left = {}, const std::string& in_reply_to = {},
+              const std::vector<std::string>& send_to = {},
               std::optional<MailAttachment> attachment = std::nullopt);
 
     // Goes on with the next mail: the password came (password_pending turned false).

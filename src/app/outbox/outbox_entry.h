@@ -31,6 +31,12 @@ struct OutboxEntry {
     std::vector<std::string> delivered_to = {};
     // Not empty: sent with the body (a report's; order mails have none).
     std::optional<MailAttachment> attachment = std::nullopt;
+    // Not empty: the Message-ID of the first mail of its order, which it follows when it is
+    // composed (In-Reply-To and References).
+    std::string in_reply_to = {};
+    // Not empty: the recipient entries it goes to at every attempt, in place of the settings'
+    // recipients (the mail of a recipients' rule); empty: the settings' recipients.
+    std::vector<std::string> send_to = {};
 
     bool operator==(const OutboxEntry&) const = default;
 };

@@ -53,6 +53,12 @@ std::string EncodeOutboxEntry(const OutboxEntry& entry) {
         line("Attachment-Type", entry.attachment->content_type);
         line("Attachment-Bytes", std::to_string(entry.attachment->data.size()));
     }
+    if (!entry.in_reply_to.empty()) {
+        line("In-Reply-To", entry.in_reply_to);
+    }
+    for (const std::string& recipient : entry.send_to) {
+        line("Send-To", recipient);
+    }
     if (entry.mail) {
         line("Mail-From", entry.mail->mail_from);
         for (const std::string& recipient : entry.mail->recipients) {
@@ -83,6 +89,7 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     std::map<std::string, std::string, std::less<>> fields;
     std::vector<std::string> recipients;
     std::vector<std::string> delivered_to;
+    std::vector<std::string> send_to;
     while (true) {
         const size_t end = bytes.find('\n');
         if (end == std::string_view::npos) {
@@ -103,6 +110,8 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
             recipients.push_back(std::move(value));
         } else if (name == "Delivered-Rcpt") {
             delivered_to.push_back(std::move(value));
+        } else if (name == "Send-To") {
+            send_to.push_back(std::move(value));
         } else if (!fields.emplace(std::move(name), std::move(value)).second) {
             return std::nullopt;  // a header given twice
         }
@@ -131,8 +140,9 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
     const auto attachment_bytes =
         field("Attachment-Bytes") ? ReadNumber<size_t>(*field("Attachment-Bytes")) : std::nullopt;
     const bool attached = attachment_name != nullptr;
+    const std::string* in_reply_to = field("In-Reply-To");
     const size_t known = 8 + (from ? 1 : 0) + (message_text ? 1 : 0) + (message_id_left ? 1 : 0) +
-                         (attached ? 3 : 0);
+                         (attached ? 3 : 0) + (in_reply_to ? 1 : 0);
     if (attached && (!attachment_type || !attachment_bytes)) {
         return std::nullopt;
     }
@@ -168,6 +178,8 @@ std::optional<OutboxEntry> DecodeOutboxEntry(std::string_view bytes) {
             MailAttachment{*attachment_name, *attachment_type,
                            std::string(bytes.substr(subject_size + body_size, attachment_size))};
     }
+    entry.in_reply_to = in_reply_to ? *in_reply_to : "";
+    entry.send_to = std::move(send_to);
     if (from) {
         const std::string_view message = bytes.substr(subject_size + body_size + attachment_size);
         entry.mail =

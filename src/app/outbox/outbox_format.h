@@ -6,12 +6,15 @@
 //   Id, Order, Created, State (waiting or failed), Attempts, Reason
 //   Mail-From, and one Rcpt-To per recipient (only with a message)
 //   Subject-Bytes, Body-Bytes, and Message-Bytes (only with a message)
-//   Message-Id-Left (only when the entry has one)
+//   Message-Id-Left and In-Reply-To (each only when the entry has one; entries written before
+//   In-Reply-To existed read as following no mail)
 //   one Delivered-Rcpt per recipient that has the mail already (none in files of earlier runs)
 //   Attachment-Name, Attachment-Type, Attachment-Bytes (only with an attachment; an entry
 //   written before attachments were kept has none, and reads as it always did)
-// Line breaks in the one-line values (order id, reason, Message-ID's left part, the
-// attachment's name and type) are written as blanks.
+//   one Send-To per recipient entry of its own (only when it has them; older entries go to the
+//   settings' recipients)
+// Line breaks in the one-line values (order id, reason, Message-IDs, the attachment's name and
+// type) are written as blanks.
 #pragma once
 
 #include <optional>

@@ -27,8 +27,8 @@ bool SendReport(Outbox& outbox, Journal* journal, const MailSettings& settings, 
         row->facts = Disconnect{};  // no fields of an event: "{}"
         row->line = subject;
     }
-    outbox.Send(std::nullopt, "", subject, body, chosen, nullptr, std::move(row), {},
-                std::move(attachment));
+    outbox.Send(std::nullopt, "", subject, body, chosen, nullptr, std::move(row), {}, {},
+                chosen.send_to, std::move(attachment));
     return true;
 }
 

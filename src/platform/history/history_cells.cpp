@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include "support/clock_time.h"
+
 namespace quillet {
 
 QString HistoryColumnTitle(HistoryColumn column) {
@@ -33,7 +35,8 @@ QString HistoryColumnTitle(HistoryColumn column) {
 QString HistoryTime(int64_t ms, TimeStyle style) {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
     if (style == TimeStyle::kScreen) {
-        return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss (")) +
+               QString::fromStdString(UtcOffset(ms)) + QLatin1Char(')');
     }
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }

@@ -11,7 +11,8 @@ namespace quillet {
 // The column's title ("Time", "Order", ... "Server reply").
 QString HistoryColumnTitle(HistoryColumn column);
 
-// How times read: on the screen, local time to the second ("2026-12-07 14:03:09"); in an
+// How times read: on the screen, local time to the second with its offset from UTC
+// ("2026-12-07 14:03:09 (UTC-05:00)", as the mails' late line has it); in an
 // export, local time to the millisecond with its offset from UTC
 // ("2026-12-07T14:03:09.250-05:00", "...Z" in UTC).
 enum class TimeStyle { kScreen, kExport };

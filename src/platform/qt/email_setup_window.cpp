@@ -33,7 +33,8 @@ constexpr double kClientHeight = 6570;
 constexpr double kLogExtraHeight = 450;   // two more lines for the status line, which wraps
 constexpr double kHttpRowHeight = 450;    // the HTTP endpoint's row, below the status line
 constexpr double kTokenRowHeight = 420;   // the token command's row, below the HTTP row
-constexpr double kLimitsRowHeight = 420;  // the limits' row, below the token row
+constexpr double kRulesRowHeight = 450;   // the recipients' rules, below the token row
+constexpr double kLimitsRowHeight = 420;  // the limits' row, below the rules' row
 constexpr double kWatchRowHeight = 450;   // "Alarm and Summary...", below the limits' row
 
 QString Q(const std::string& text) {
@@ -141,11 +142,11 @@ void EmailSetupWindow::FitToScreen() {
 
 void EmailSetupWindow::Build() {
     const double ppt = PixelsPerTwip(*this);
-    setFixedSize(
-        TwipsToPixels(kClientWidth, ppt),
-        TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
-                          kLimitsRowHeight + (form_->HasWatchSettings() ? kWatchRowHeight : 0),
-                      ppt));
+    setFixedSize(TwipsToPixels(kClientWidth, ppt),
+                 TwipsToPixels(kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
+                                   kRulesRowHeight + kLimitsRowHeight +
+                                   (form_->HasWatchSettings() ? kWatchRowHeight : 0),
+                               ppt));
 
     auto frame = [&](const char* caption, double left, double top, double width, double height) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
@@ -256,12 +257,14 @@ void EmailSetupWindow::Build() {
     }
     BuildHttpRow(ppt);
     BuildTokenRow(ppt);
+    BuildRulesRow(ppt);
     BuildLimitsRow(ppt);
     BuildWatchRow(ppt);
 }
 
 void EmailSetupWindow::BuildLimitsRow(double ppt) {
-    constexpr double kTop = kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight;
+    constexpr double kTop =
+        kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight + kRulesRowHeight;
     const auto caption = [&](const char* text, double left) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setFont(TahomaFont());
@@ -286,7 +289,7 @@ void EmailSetupWindow::BuildLimitsRow(double ppt) {
     caption("mails a minute, and", 2310);
     txtPerDay = field("txtPerDay", "Recipients a day", 3900);
     caption("recipients a day.", 4710);
-    setTabOrder(txtTokenCommand, txtPerMinute);
+    setTabOrder(cmdRules, txtPerMinute);
     setTabOrder(txtPerMinute, txtPerDay);
     setTabOrder(txtPerDay, cmdCancelTest);
 }
@@ -295,8 +298,8 @@ void EmailSetupWindow::BuildWatchRow(double ppt) {
     if (!form_->HasWatchSettings()) {
         return;
     }
-    constexpr double kTop =
-        kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight + kLimitsRowHeight;
+    constexpr double kTop = kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight +
+                            kRulesRowHeight + kLimitsRowHeight;
     cmdWatch = new QPushButton(QStringLiteral("Alarm and Summary..."), this);
     cmdWatch->setObjectName(QStringLiteral("cmdWatch"));
     cmdWatch->setFont(SansSerifFont());
@@ -304,6 +307,22 @@ void EmailSetupWindow::BuildWatchRow(double ppt) {
     PlaceInTwips(*cmdWatch, 150, kTop + 15, 2325, 375, ppt);
     setTabOrder(txtPerDay, cmdWatch);
     setTabOrder(cmdWatch, cmdCancelTest);
+}
+
+void EmailSetupWindow::BuildRulesRow(double ppt) {
+    constexpr double kTop = kClientHeight + kLogExtraHeight + kHttpRowHeight + kTokenRowHeight;
+    auto* caption = new QLabel(
+        QStringLiteral("Which order mails the selected recipient gets, and in which form:"), this);
+    caption->setFont(TahomaFont());
+    caption->move(TwipsToPixels(150, ppt), TwipsToPixels(kTop + 90, ppt));
+    caption->adjustSize();
+    cmdRules = new QPushButton(QStringLiteral("Rules..."), this);
+    cmdRules->setObjectName(QStringLiteral("cmdRules"));
+    cmdRules->setFont(SansSerifFont());
+    cmdRules->setAutoDefault(false);
+    PlaceInTwips(*cmdRules, 6810, kTop, 1095, 375, ppt);
+    setTabOrder(txtTokenCommand, cmdRules);
+    setTabOrder(cmdRules, cmdCancelTest);
 }
 
 void EmailSetupWindow::BuildTokenRow(double ppt) {
@@ -436,6 +455,7 @@ void EmailSetupWindow::Bind() {
     if (cmdWatch != nullptr) {
         on_click(cmdWatch, [](formEmailSetup& form) { form.cmdWatch_Click(); });
     }
+    on_click(cmdRules, [](formEmailSetup& form) { form.cmdRules_Click(); });
     ShowCancel();
     subscriptions_.push_back(form.cmdCancelTest.Observe([this] { ShowCancel(); }));
 }

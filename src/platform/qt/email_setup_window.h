@@ -53,6 +53,8 @@ class EmailSetupWindow final : public QDialog {
     QPushButton* cmdCopyToken = nullptr;
     // The token command's row, below the HTTP row.
     QLineEdit* txtTokenCommand = nullptr;
+    // "Rules..." of the selected recipient, in the row below the token command's.
+    QPushButton* cmdRules = nullptr;
     // The limits' row, below the token row: whole numbers only.
     QLineEdit* txtPerMinute = nullptr;
     QLineEdit* txtPerDay = nullptr;
@@ -69,6 +71,7 @@ class EmailSetupWindow final : public QDialog {
     void Build();
     void BuildHttpRow(double ppt);
     void BuildTokenRow(double ppt);
+    void BuildRulesRow(double ppt);
     void BuildLimitsRow(double ppt);
     void BuildWatchRow(double ppt);
     // Its size on a screen too small for it: the controls scroll, and every one stays in reach.

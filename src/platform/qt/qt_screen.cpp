@@ -14,6 +14,7 @@
 #include "platform/qt/accounts_window.h"
 #include "platform/qt/email_setup_window.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/rules_dialog.h"
 
 namespace quillet {
 
@@ -147,6 +148,15 @@ std::string QtScreen::InputBox(const std::string& prompt, const std::string& tit
         QInputDialog::getText(parent, QString::fromStdString(title), QString::fromStdString(prompt),
                               QLineEdit::Normal, QString::fromStdString(default_text), &ok);
     return ok ? answer.toStdString() : std::string();
+}
+
+std::optional<std::string> QtScreen::AskRecipientRule(const std::string& entry,
+                                                      const std::string& rule) {
+    if (!HasDisplay()) {
+        return std::nullopt;
+    }
+    return AskRecipientRuleDialog(
+        setup_window_ ? static_cast<QWidget*>(setup_window_) : main_window_.data(), entry, rule);
 }
 
 void QtScreen::SetBusyPointer(bool busy) {

@@ -35,6 +35,8 @@ class QtScreen final : public Screen {
     // A message box on a real display; on a display-less platform (offscreen, minimal), where
     // nobody could dismiss it, the message goes to standard error only.
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
+    std::optional<std::string> AskRecipientRule(const std::string& entry,
+                                                const std::string& rule) override;
     std::string InputBox(const std::string& prompt, const std::string& title,
                          const std::string& default_text) override;
     void SetBusyPointer(bool busy) override;
