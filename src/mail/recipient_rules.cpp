@@ -11,8 +11,8 @@ namespace quillet {
 namespace {
 
 constexpr std::array<std::string_view, kMailEventCount> kEventNames = {
-    "OrderPlaced", "OrderModified", "OrderCancelled",
-    "OrderFilled", "OrderRejected", "OrderExpired"};
+    "OrderPlaced",   "OrderModified", "OrderCancelled", "OrderFilled",
+    "OrderRejected", "OrderExpired",  "Alert",          "Summary"};
 
 // The words of `text`, split at blanks and commas.
 std::vector<std::string> Words(std::string_view text) {

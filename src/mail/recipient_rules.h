@@ -11,11 +11,22 @@
 
 namespace quillet {
 
-// The order events that make mails, as a rule names them.
-enum class MailEvent : uint8_t { kPlaced, kModified, kCancelled, kFilled, kRejected, kExpired };
-inline constexpr int kMailEventCount = 6;
+// The order events that make mails, as a rule names them, and the program's own reports: the
+// alarm's alerts and the daily summary.
+enum class MailEvent : uint8_t {
+    kPlaced,
+    kModified,
+    kCancelled,
+    kFilled,
+    kRejected,
+    kExpired,
+    kAlert,
+    kSummary
+};
+inline constexpr int kMailEventCount = 8;
 
-// The events' names as the platform gives them: "OrderPlaced" ... "OrderExpired".
+// The events' names as the platform gives them: "OrderPlaced" ... "OrderExpired"; then "Alert"
+// and "Summary".
 std::string_view MailEventName(MailEvent event);
 
 struct RecipientRule {

@@ -10,7 +10,7 @@ TEST(RecipientRules, AnEventGoesToTheEntriesWhoseRuleTakesItOneMailPerForm) {
     const std::vector<std::string> send_to = {"broker@x.com", "Me <phone@sms.x.com>", "audit@x.com",
                                               "desk@x.com", "ops@x.com"};
     const std::map<std::string, std::string> rules = {
-        {"Me <phone@sms.x.com>", "events=OrderFilled,OrderRejected; form=short"},
+        {"Me <phone@sms.x.com>", "events=OrderFilled,OrderRejected,Alert; form=short"},
         {"audit@x.com", " accounts=ACC-*, B ; symbols=XYZ EUR?USD "},
         {"desk@x.com", "events=OrderPlaced,Bogus; form=long"},  // damaged: the default rule
         {"ops@x.com", "events=OrderCancelled,OrderExpired"},
@@ -33,6 +33,12 @@ TEST(RecipientRules, AnEventGoesToTheEntriesWhoseRuleTakesItOneMailPerForm) {
         {MailEvent::kModified, "B", "GBPUSD", {{false, {broker, desk}}}},
         {MailEvent::kCancelled, "B", "EUR/USD", {{false, {broker, audit, desk, ops}}}},
         {MailEvent::kExpired, "C", std::nullopt, {{false, {broker, desk, ops}}}},
+        // The program's reports: for all by default, as the rules choose them otherwise.
+        {MailEvent::kAlert,
+         std::nullopt,
+         std::nullopt,
+         {{false, {broker, audit, desk}}, {true, {phone}}}},
+        {MailEvent::kSummary, std::nullopt, std::nullopt, {{false, {broker, audit, desk}}}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RouteEvent(c.event, c.account, c.symbol, send_to, rules), c.groups)

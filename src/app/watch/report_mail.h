@@ -9,19 +9,21 @@
 #include "app/journal/journal.h"
 #include "app/outbox/outbox.h"
 #include "mail/mail_settings.h"
+#include "mail/recipient_rules.h"
 
 namespace quillet {
 
 enum class ReportKind { kAlert, kSummary };
 
-// The settings a report of `kind` goes out with: those given, with the recipients it goes to
-// (today every recipient of the list, whatever the kind).
-MailSettings ReportSettings(MailSettings settings, ReportKind kind);
+// The recipients a report of `kind` goes to, by their rules (RouteEvent with the event "Alert"
+// or "Summary"; without rules, every recipient): one group per form, full first.
+std::vector<RecipientGroup> ReportGroups(const MailSettings& settings, ReportKind kind);
 
-// Gives the report to `outbox`, composed with ReportSettings of `settings`, with a journal row
-// of its own (event "Alert" or "Summary", from source "quillet", its subject as the row's line)
-// when `journal` is given, and `attachment` if any. Nothing before e-mail is set up
-// (MailNotSetUp); false then.
+// Gives the report to `outbox`, one mail per group of ReportGroups, each with a journal row of
+// its own (event "Alert" or "Summary", from source "quillet", its subject as the row's line)
+// when `journal` is given: the full form with `body` and `attachment` if any, the short form
+// its subject alone. Nothing before e-mail is set up (MailNotSetUp), nor when no recipient's
+// rule takes the report; false then.
 bool SendReport(Outbox& outbox, Journal* journal, const MailSettings& settings, ReportKind kind,
                 const std::string& subject, const std::string& body, int64_t now_ms,
                 std::optional<MailAttachment> attachment = std::nullopt);
