@@ -148,19 +148,32 @@ TEST(HttpEndpointTest, CurlsOrdersAreListedMailedAndCountedInStatus) {
     EXPECT_EQ(Curl(token, {"-H", "Content-Type: application/json", "-d", R"({"event":"Connect"})",
                            events}),
               "{\"ok\":true,\"Answer\":-1}\n200");
-    EXPECT_EQ(Curl(token, {"-H", "Content-Type: application/x-ndjson", "--data-binary",
-                           "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":"
-                           "100,\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":"
-                           "0}\n{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n",
-                           events}),
-              "{\"ok\":true,\"Mail\":\"kept\"}\n{\"ok\":true,\"Mail\":\"kept\"}\n200");
+    EXPECT_EQ(
+        Curl(token, {"-H", "Content-Type: application/x-ndjson", "--data-binary",
+                     "{\"event\":\"OrderPlaced\",\"OrderId\":\"77\",\"Side\":1,\"Quantity\":"
+                     "100,\"Symbol\":\"XYZ\",\"OrderType\":1,\"StopPrice\":0,\"LimitPrice\":"
+                     "0}\n{\"event\":\"OrderFilled\",\"OrderId\":\"77\",\"Side\":1,"
+                     "\"Symbol\":\"XYZ\",\"Quantity\":40.5,\"FilledQuantity\":40.5,"
+                     "\"LeavesQuantity\":59.5,\"FillPrice\":12.5}\n"
+                     "{\"event\":\"OrderRejected\",\"OrderId\":\"78\",\"Reason\":\"no margin\"}\n"
+                     "{\"event\":\"OrderCancelled\",\"OrderId\":\"77\"}\n",
+                     events}),
+        "{\"ok\":true,\"Mail\":\"kept\"}\n{\"ok\":true,\"Mail\":\"kept\"}\n"
+        "{\"ok\":true,\"Mail\":\"kept\"}\n{\"ok\":true,\"Mail\":\"kept\"}\n200");
     // Replies wait until the mails are safe: delivered, or in the outbox for a retry.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return smtp.Received().size() == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return smtp.Received().size() == 4; }, 10000));
     EXPECT_NE(smtp.Received()[0].content.find("Subject: CVT order # 77\r\n"), std::string::npos);
+    EXPECT_NE(smtp.Received()[1].content.find(
+                  "Filled: Buy 40.5 of 100.0 share(s) of XYZ at 12.5; 59.5 left  (OrderId=77)"),
+              std::string::npos)
+        << smtp.Received()[1].content;
+    EXPECT_NE(smtp.Received()[2].content.find("Rejected: no margin  (OrderId=78)"),
+              std::string::npos)
+        << smtp.Received()[2].content;
     const std::string status =
         Curl(token, {QString("http://localhost:%1/status").arg(quillet.port())});
     EXPECT_NE(status.find("\"Connected\":true"), std::string::npos) << status;
-    EXPECT_NE(status.find("\"Delivered\":2"), std::string::npos) << status;
+    EXPECT_NE(status.find("\"Delivered\":4"), std::string::npos) << status;
 }
 
 TEST(HttpEndpointTest, PipelinedRequestsAreAnsweredInTheirOrder) {
