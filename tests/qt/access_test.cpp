@@ -144,7 +144,8 @@ TEST(AccessTest, StatusColoursStayReadableInTheirHuesOnADarkPalette) {
 }
 
 // A window's frame lies within the available area, and every control in it can be brought
-// into view. Under a window manager, once it has framed the window.
+// into view. Under a window manager, once it has framed the window (which a machine busy with
+// other tests may take seconds to do).
 void ExpectReachable(QWidget& window, const std::vector<QWidget*>& controls) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
@@ -153,7 +154,7 @@ void ExpectReachable(QWidget& window, const std::vector<QWidget*>& controls) {
                 const QRect frame = window.frameGeometry();
                 return frame != window.geometry() && frame.contains(window.geometry());
             },
-            5000);
+            20000);
     }
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.frameGeometry()))
         << window.metaObject()->className() << " at "

@@ -36,8 +36,8 @@ trap 'kill "${helpers[@]}" 2>/dev/null || true' EXIT
 if [ "$manager" = yes ]; then
     openbox --sm-disable >/dev/null 2>&1 &
     helpers+=($!)
-    # Up once it has claimed the screen's window manager selection.
-    for _ in $(seq 100); do
+    # Up once it has claimed the screen's window manager selection (seconds on a busy machine).
+    for _ in $(seq 400); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
         sleep 0.05
     done
@@ -47,7 +47,7 @@ trayer --edge bottom --align left --widthtype request --height 32 --SetDockType 
 helpers+=($!)
 if [ "$manager" = yes ]; then
     # Until the work area leaves the tray's edge out.
-    for _ in $(seq 100); do
+    for _ in $(seq 400); do
         [ "$(xprop -root _NET_WORKAREA | cut -d, -f4 | tr -d ' ')" != "$height" ] && break
         sleep 0.05
     done
