@@ -197,6 +197,20 @@ ControlClient Connected(const InstalledQuillet& quillet) {
     return client;
 }
 
+// The program mailing through the delaying link to the server at `smtp_port`, its platform
+// connected; everything stops when it goes.
+struct OverTheLink {
+    explicit OverTheLink(int smtp_port)
+        : link(smtp_port, kOneWay),
+          quillet(link.port()),
+          program(quillet.Start()),
+          client(Connected(quillet)) {}
+    DelayLink link;
+    InstalledQuillet quillet;
+    ChildProcess program;
+    ControlClient client;
+};
+
 // Sends `orders` orders one at a time over `client`: each reply's time in milliseconds, and
 // when the first went and the last came.
 std::vector<double> SendOneAtATime(ControlClient& client, int orders, Clock::time_point& start,
@@ -218,12 +232,9 @@ std::vector<double> SendOneAtATime(ControlClient& client, int orders, Clock::tim
 // The same against a server that defers every other first attempt, over the link.
 void AgainstADeferringServer(int orders) {
     DeferringServer server;
-    DelayLink link(server.port(), kOneWay);
-    InstalledQuillet quillet(link.port());
-    ChildProcess program = quillet.Start();
-    ControlClient client = Connected(quillet);
+    OverTheLink run(server.port());
     Clock::time_point start, answered;
-    const std::vector<double> replies = SendOneAtATime(client, orders, start, answered);
+    const std::vector<double> replies = SendOneAtATime(run.client, orders, start, answered);
     const double answered_ms = Milliseconds(answered - start);
     const double p99 = Percentile(replies, 99);
     PrintRow("The same, the server deferring half the first attempts: all " +
@@ -233,12 +244,9 @@ void AgainstADeferringServer(int orders) {
 
 void OneAtATime(int orders) {
     SmtpSink sink(0, true);
-    DelayLink link(sink.port(), kOneWay);
-    InstalledQuillet quillet(link.port());
-    ChildProcess program = quillet.Start();
-    ControlClient client = Connected(quillet);
+    OverTheLink run(sink.port());
     Clock::time_point start, answered;
-    const std::vector<double> replies = SendOneAtATime(client, orders, start, answered);
+    const std::vector<double> replies = SendOneAtATime(run.client, orders, start, answered);
     const double answered_ms = Milliseconds(answered - start);
     const auto arrived = AllArrived(sink, static_cast<size_t>(orders), std::chrono::minutes(5));
     if (!arrived) {
@@ -260,7 +268,7 @@ void OneAtATime(int orders) {
              Fixed(Median(replies), 2, "ms") + " / " + Fixed(p99, 2, "ms"), "p99 ≤ 5 ms", p99 <= 5);
     PrintRow("The same: all " + n + " answered", Fixed(answered_ms, 0, "ms"), "≤ 1000 ms",
              answered_ms <= 1000);
-    const double limit_ms = orders * OneMailOverTheLink(mails.at(0), link.port());
+    const double limit_ms = orders * OneMailOverTheLink(mails.at(0), run.link.port());
     const double ratio = Milliseconds(*arrived - start) / limit_ms;
     PrintRow("The same: all " + n + " mails arrived (" + std::to_string(subjects.size()) +
                  " different), against one connection's limit of " + Fixed(limit_ms, 0, "ms"),

@@ -35,4 +35,19 @@ std::string ClockTimeWithZone(int64_t ms) {
     return ClockTime(ms) + " (" + UtcOffset(ms) + ")";
 }
 
+std::string LocalDay(int64_t ms) {
+    const std::tm local = LocalTime(ms);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+int64_t NextLocalMidnight(int64_t ms) {
+    std::tm local = LocalTime(ms);
+    local.tm_mday += 1;
+    local.tm_hour = local.tm_min = local.tm_sec = 0;
+    local.tm_isdst = -1;
+    return static_cast<int64_t>(std::mktime(&local)) * 1000;
+}
+
 }  // namespace quillet

@@ -15,4 +15,10 @@ std::string UtcOffset(int64_t ms);
 // "14:03:07 (UTC+01:00)": ClockTime with its UtcOffset, for a time that must say its zone.
 std::string ClockTimeWithZone(int64_t ms);
 
+// "2026-12-10": the local day of `ms`.
+std::string LocalDay(int64_t ms);
+
+// The first local midnight after `ms`, in milliseconds since 1970 (UTC).
+int64_t NextLocalMidnight(int64_t ms);
+
 }  // namespace quillet

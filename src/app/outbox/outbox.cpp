@@ -297,10 +297,10 @@ void Outbox::Pump() {
         if (services_.password_pending && services_.password_pending()) {
             break;  // Resume() goes on once the password has come
         }
-        const MailSettings limits = services_.live_settings();
+        MailSettings settings = services_.live_settings();
         const size_t recipients =
-            item.entry.mail ? item.entry.mail->recipients.size() : limits.send_to.size();
-        if (const auto paced = pace_.Before(limits, recipients, now)) {
+            item.entry.mail ? item.entry.mail->recipients.size() : settings.send_to.size();
+        if (const auto paced = pace_.Before(settings, recipients, now)) {
             if (std::exchange(item.paced, paced->reason) != paced->reason) {
                 ShowLine(item);
             }
@@ -308,7 +308,7 @@ void Outbox::Pump() {
             break;  // the account's pace holds this mail and those after it
         }
         item.paced.clear();
-        Attempt(item);
+        Attempt(item, std::move(settings));
         return;  // the oldest mail that may go goes first
     }
     if (wake) {
@@ -339,13 +339,12 @@ bool Outbox::Holds(const Item& item, int64_t now) const {
            now - item.held_since_ms < kMostHeld.count();
 }
 
-void Outbox::Attempt(Item& item) {
+void Outbox::Attempt(Item& item, MailSettings settings) {
     running_ = item.entry.id;
     ++wake_generation_;  // a wake set for an earlier retry has nothing left to do
     if (item.tried) {
         ShowLine(item);
     }
-    MailSettings settings = services_.live_settings();
     if (!item.entry.send_to.empty()) {
         settings.send_to = item.entry.send_to;  // a rule's mail keeps to its own recipients
     }
@@ -526,16 +525,13 @@ std::string Outbox::Partly(const Item& item, const std::string& reason) {
         return reason;
     }
     const size_t had = item.entry.delivered_to.size();
-    return "delivered to " + std::to_string(had) + " of " +
-           std::to_string(had + item.entry.mail->recipients.size()) + "; " + reason;
+    return DeliveredTo(had, had + item.entry.mail->recipients.size()) + "; " + reason;
 }
 
 void Outbox::ByRecipient(Item& item, const RecipientOutcome& split, const std::string& server_reply,
                          const std::optional<ComposedMail>& new_mail, bool first) {
     const std::string reason = split.Describe(item.entry.delivered_to.size());
-    item.entry.delivered_to.insert(item.entry.delivered_to.end(), split.delivered.begin(),
-                                   split.delivered.end());
-    item.entry.mail->recipients = split.Remaining();
+    split.LeaveUndelivered(item.entry);
     if (split.waiting.empty()) {
         MarkFailed(item, reason, server_reply);
         return;
@@ -552,9 +548,7 @@ void Outbox::ByRecipient(Item& item, const RecipientOutcome& split, const std::s
 void Outbox::KeepUndelivered(OutboxStore& store, StoreGate& gate, OutboxEntry entry,
                              const ComposedMail& sent, const RecipientOutcome& split) {
     entry.mail = sent;
-    entry.mail->recipients = split.Remaining();
-    entry.delivered_to.insert(entry.delivered_to.end(), split.delivered.begin(),
-                              split.delivered.end());
+    split.LeaveUndelivered(entry);
     const std::lock_guard lock(gate.mutex);
     const bool unwritten = gate.unwritten.erase(entry.id) != 0;  // the keeper leaves it now
     if (const auto w = gate.writing.find(entry.id); w != gate.writing.end()) {

@@ -223,7 +223,8 @@ class Outbox {
     // 60 s after its order, "Sent late: the order event came at 14:03:07 (UTC+01:00), 12 min
     // before this mail.", and for one that later mails went before, why; else empty.
     static std::string LateLine(const Item& item, int64_t now);
-    void Attempt(Item& item);
+    // Sends `item` on the mail thread with `settings`, the live ones as Pump read them.
+    void Attempt(Item& item, MailSettings settings);
     void AttemptDone(const std::string& id, SendResult result);
     // The account's pace after an attempt: the recipients the server took, counted (with one
     // notice at 90 % of the daily limit), or a slower pace when it asked for one.

@@ -12,10 +12,18 @@ std::vector<std::string> RecipientOutcome::Remaining() const {
     return addresses;
 }
 
+void RecipientOutcome::LeaveUndelivered(OutboxEntry& entry) const {
+    entry.delivered_to.insert(entry.delivered_to.end(), delivered.begin(), delivered.end());
+    entry.mail->recipients = Remaining();
+}
+
+std::string DeliveredTo(size_t had, size_t of) {
+    return "delivered to " + std::to_string(had) + " of " + std::to_string(of);
+}
+
 std::string RecipientOutcome::Describe(size_t before) const {
     const size_t had = before + delivered.size();
-    std::string text = "delivered to " + std::to_string(had) + " of " +
-                       std::to_string(had + waiting.size() + refused.size()) + ":";
+    std::string text = DeliveredTo(had, had + waiting.size() + refused.size()) + ":";
     const char* separator = " ";
     for (const auto& [recipients, words] :
          {std::pair{&waiting, " waits ("}, std::pair{&refused, " refused it ("}}) {

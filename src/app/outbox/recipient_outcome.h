@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/outbox/outbox_entry.h"
 #include "mail/send_plain_text_mail.h"
 
 namespace quillet {
@@ -19,11 +20,17 @@ struct RecipientOutcome {
     // The addresses of those still to be tried: the waiting ones, or when none waits the ones
     // refused for good (tried again only when the user asks).
     std::vector<std::string> Remaining() const;
+    // `entry`, whose mail the attempt sent, as the outcome leaves it: those that have the mail
+    // added to its delivered_to, its envelope the Remaining ones.
+    void LeaveUndelivered(OutboxEntry& entry) const;
     // For a person, with `before` the recipients that had the mail from earlier attempts:
     // "delivered to 4 of 5: broker@example.com waits (452 4.2.2 Mailbox full)", each refused
     // recipient named with its reply; "refused it" for one refused for good.
     std::string Describe(size_t before) const;
 };
+
+// "delivered to 4 of 5": `had` of the `of` recipients of a mail have it.
+std::string DeliveredTo(size_t had, size_t of);
 
 // The outcome by recipient of an attempt to deliver to `envelope`: when the server took the
 // mail for some recipients and refused others, or refused every one of them, some for now and

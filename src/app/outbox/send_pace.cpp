@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 
+#include "support/clock_time.h"
 #include "support/fold_case.h"
 
 namespace quillet {
@@ -12,27 +12,6 @@ namespace {
 constexpr int64_t kMinuteMs = 60 * 1000;
 constexpr int64_t kFirstSlowMs = 30 * 1000;
 constexpr int64_t kLongestSlowMs = 15 * 60 * 1000;
-
-// "2026-12-10", the local day of `ms`.
-std::string DayOf(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
-}
-
-// The next local midnight after `ms`.
-int64_t NextMidnight(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    local.tm_mday += 1;
-    local.tm_hour = local.tm_min = local.tm_sec = 0;
-    local.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&local)) * 1000;
-}
 
 bool HasWord(const std::string& text, const std::string& word) {
     for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
@@ -58,13 +37,11 @@ std::optional<SendPace::Wait> SendPace::Before(const MailSettings& limits, size_
     if (slow_until_ms_ > now) {
         return Wait{slow_until_ms_, "paced: the server asked for a slower pace"};
     }
-    if (today_.day != DayOf(now)) {
-        today_ = {DayOf(now), 0};
-    }
+    StartDay(now);
     if (limits.per_day > 0 && today_.recipients > 0 &&
         today_.recipients + static_cast<int64_t>(recipients) > limits.per_day) {
-        return Wait{NextMidnight(now), "daily limit of " + std::to_string(limits.per_day) +
-                                           " recipients reached: goes at 00:00"};
+        return Wait{NextLocalMidnight(now), "daily limit of " + std::to_string(limits.per_day) +
+                                                " recipients reached: goes at 00:00"};
     }
     while (!minute_.empty() && minute_.front() <= now - kMinuteMs) {
         minute_.pop_front();
@@ -79,9 +56,7 @@ std::optional<SendPace::Wait> SendPace::Before(const MailSettings& limits, size_
 bool SendPace::Sent(const MailSettings& limits, size_t recipients, int64_t now) {
     minute_.push_back(now);
     slow_for_ms_ = slow_for_ms_ / 2 < kFirstSlowMs ? 0 : slow_for_ms_ / 2;
-    if (today_.day != DayOf(now)) {
-        today_ = {DayOf(now), 0};
-    }
+    StartDay(now);
     today_.recipients += static_cast<int64_t>(recipients);
     if (limits.per_day <= 0 || today_.recipients * 10 < limits.per_day * 9LL ||
         warned_day_ == today_.day) {
@@ -89,6 +64,12 @@ bool SendPace::Sent(const MailSettings& limits, size_t recipients, int64_t now) 
     }
     warned_day_ = today_.day;
     return true;
+}
+
+void SendPace::StartDay(int64_t now) {
+    if (std::string day = LocalDay(now); day != today_.day) {
+        today_ = {std::move(day), 0};
+    }
 }
 
 void SendPace::SlowDown(int64_t now) {

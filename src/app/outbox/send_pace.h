@@ -43,6 +43,9 @@ class SendPace {
     int64_t SlowUntil() const { return slow_until_ms_; }
 
   private:
+    // The count of `now`'s day: a new day starts at 0.
+    void StartDay(int64_t now);
+
     std::deque<int64_t> minute_;  // when the messages of the last 60 s went
     SentToday today_;
     std::string warned_day_;  // the day whose 90 % notice was given
