@@ -25,6 +25,9 @@ struct MailSettings {
     // day; 0: none. Mails beyond them wait in the outbox.
     int32_t per_minute = 0;
     int32_t per_day = 0;
+    // Order mails that waited go together: the due ones that follow the first, to the same
+    // recipients, as one mail of their lines (at most 100). Off: one mail per order, always.
+    bool merge_waiting = false;
     // The recipients' rules (RecipientRule as RuleText), by entry as listed; an entry without one
     // gets every order mail in the full form.
     std::map<std::string, std::string> rules = {};

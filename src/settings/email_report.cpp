@@ -26,6 +26,7 @@ MailSettings formEmailSetup::LiveSettings() const {
     };
     settings.per_minute = limit(txtPerMinute.Text());
     settings.per_day = limit(txtPerDay.Text());
+    settings.merge_waiting = chkMergeWaiting.IsOn();
     return settings;
 }
 

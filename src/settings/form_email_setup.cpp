@@ -47,7 +47,8 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
     for (Observable* control :
-         std::initializer_list<Observable*>{&txtTokenCommand, &txtPerMinute, &txtPerDay}) {
+         std::initializer_list<Observable*>{&txtTokenCommand, &txtPerMinute, &txtPerDay,
+                                            &chkMergeWaiting}) {
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
     cmdCancelTest.SetEnabled(false);

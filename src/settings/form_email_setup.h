@@ -127,6 +127,10 @@ class formEmailSetup {
     // the settings file.
     TextBox txtPerMinute;
     TextBox txtPerDay;
+    // "When mails wait, send the waiting order lines together.", below them: checked, order
+    // mails that waited go as one mail of their lines (MailSettings::merge_waiting); cleared at
+    // first. A mail setting, kept in the settings file.
+    CheckBox chkMergeWaiting;
 
     // Load: fills the template list, reads the settings file and selects the template that
     // matches the loaded server, which takes over the loaded values; the live settings then

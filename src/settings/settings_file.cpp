@@ -33,6 +33,7 @@ const StoredSetting kStoredSettings[] = {
     {stored::kTokenCommand, &formEmailSetup::txtTokenCommand},
     {stored::kPerMinute, &formEmailSetup::txtPerMinute},
     {stored::kPerDay, &formEmailSetup::txtPerDay},
+    {stored::kMergeWaiting, &formEmailSetup::chkMergeWaiting},
 };
 
 // A stored check state; anything but 0, 1 or 2 reads as cleared.

@@ -43,6 +43,7 @@ inline constexpr StoredKey kHttpPort{"txtHttpPort", StoredKind::kText, ""};
 inline constexpr StoredKey kTokenCommand{"txtTokenCommand", StoredKind::kText, ""};
 inline constexpr StoredKey kPerMinute{"txtPerMinute", StoredKind::kText, ""};
 inline constexpr StoredKey kPerDay{"txtPerDay", StoredKind::kText, ""};
+inline constexpr StoredKey kMergeWaiting{"chkMergeWaiting", StoredKind::kCheck, "0"};
 // How many recipients follow, each under RecipientKey(1 ... count).
 inline constexpr StoredKey kRecipientCount{"lstSendTo.ListCount", StoredKind::kWholeNumber, "0"};
 // The program's own settings, changed by its menus and commands only.

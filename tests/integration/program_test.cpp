@@ -1158,6 +1158,53 @@ TEST(ProgramTest, ARecipientRefusedGetsTheMailAloneAndTheOthersAtOnce) {
     }
 }
 
+// Asked to, the program sends the order mails that an outage held as one mail of their lines, in
+// order, tried again together while the outage lasts; each order is delivered, in the counts and
+// in the journal. A mail that has not waited still goes alone.
+TEST(ProgramTest, MailsAnOutageHeldGoAsOneWhenAsked) {
+    const int port = FreePort();
+    Installed quillet(port, Stored("chkMergeWaiting", "1"));
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    EXPECT_EQ(
+        quillet.Feed("{\"event\":\"Connect\"}\n" + Order(77) + Order(78) + Order(79) + Order(80))
+            .first,
+        0);
+    QTest::qWait(1500);  // several attempts, refused, go by
+    SmtpTestServer::Config config;
+    config.port = port;
+    SmtpTestServer server(config);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.Received().empty(); }, 15000));
+    QTest::qWait(1000);  // nothing more follows
+    ASSERT_EQ(server.Received().size(), 1u);
+    const std::string merged = server.Received()[0].content;
+    EXPECT_NE(merged.find("\r\nSubject: CVT order # 77, 78 and 2 more\r\n"), std::string::npos)
+        << merged;
+    EXPECT_NE(merged.find("\r\n\r\nCancel Order: Orderid=77\r\nCancel Order: Orderid=78\r\n"
+                          "Cancel Order: Orderid=79\r\nCancel Order: Orderid=80\r\n"),
+              std::string::npos)
+        << merged;
+    EXPECT_NE(quillet.Feed("{\"event\":\"Status\"}\n")
+                  .second.find("\"Waiting\":0,\"Failed\":0,\"NotMailed\":0,\"Delivered\":4,"),
+              std::string::npos);
+    EXPECT_EQ(quillet.Feed(Order(81)).first, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 2; }, 10000));
+    EXPECT_NE(server.Received()[1].content.find("\r\nSubject: CVT order # 81\r\n"),
+              std::string::npos);
+    EXPECT_EQ(OutboxFiles(quillet), std::vector<std::string>{});
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+    const QStringList delivered = Python(
+        "import csv, io, sys\n"
+        "text = sys.stdin.buffer.read().decode('utf-8')\n"
+        "for r in csv.DictReader(io.StringIO(text, newline='')):\n"
+        "    if r['Event'] == 'OrderCancelled': print(r['Order'], r['Mail'])\n",
+        quillet.Run({"--history", "--csv"}).second);
+    for (const char* order : {"77 Delivered", "78 Delivered", "79 Delivered", "80 Delivered"}) {
+        EXPECT_TRUE(delivered.contains(order)) << order << "\n" << delivered.join('\n').toStdString();
+    }
+}
+
 // What stands where a file is expected and is no plain file never holds the program: a FIFO or
 // a link is refused and said. A token file, or a settings file holding the password, that
 // others may read is made the user's alone.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/journal/journal_rows.h"
+#include "app/outbox/merged_mail.h"
 #include "app/orders/order_lines.h"
 #include "mail/mail_message.h"
 #include "mail/settings_check.h"
@@ -198,7 +199,7 @@ void OrderDesk::ListAndMail(const OrderEvent& event, const std::string& order_id
 void OrderDesk::SendEmail(const std::string& orderid, const std::string& buf, Handling& handling,
                           std::optional<JournalEventRecord> row, std::optional<MailRoute> route,
                           const std::string& line) {
-    const std::string subject = "CVT order # " + orderid;
+    const std::string subject = std::string(kOrderSubject) + orderid;
     const MailSettings& settings = setup_.Settings();
     if (const auto not_set_up = MailNotSetUp(settings)) {
         // Nothing can be mailed before e-mail is set up; the line, the status line and the

@@ -5,6 +5,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/outbox/merged_mail.h"
 #include "app/outbox/outbox_notices.h"
 #include "app/outbox/recipient_outcome.h"
 #include "mail/settings_check.h"
@@ -186,7 +187,7 @@ std::vector<std::string> Outbox::KeepAll() {
 void Outbox::KeepAllThen(std::function<void(std::vector<std::string>)> then) {
     const bool unsaved = std::any_of(items_.begin(), items_.end(),
                                      [](const auto& entry) { return !entry.second.stored; });
-    if ((!unsaved && !running_) || gave_up_) {
+    if ((!unsaved && running_.empty()) || gave_up_) {
         then(KeepAll());
         return;
     }
@@ -204,7 +205,7 @@ void Outbox::KeepStep(std::chrono::steady_clock::time_point give_up,
             unsaved = true;
         }
     }
-    if ((!unsaved && !running_) || std::chrono::steady_clock::now() >= give_up) {
+    if ((!unsaved && running_.empty()) || std::chrono::steady_clock::now() >= give_up) {
         then(KeepAllUntil(std::chrono::steady_clock::now()));
         return;
     }
@@ -262,12 +263,14 @@ OutboxCounts Outbox::Counts() const {
 }
 
 void Outbox::Pump() {
-    if (running_) {
+    if (!running_.empty()) {
         return;  // one attempt at a time: the next begins when it ends
     }
     const int64_t now = services_.now_ms();
     std::optional<int64_t> wake;
-    for (auto& [id, item] : items_) {
+    std::vector<Item*> passed;  // waiting for their retries, and holding the later ones no more
+    for (auto at = items_.begin(); at != items_.end(); ++at) {
+        Item& item = at->second;
         if (item.entry.failed) {
             continue;
         }
@@ -288,10 +291,7 @@ void Outbox::Pump() {
             if (Holds(item, now)) {
                 break;  // the later mails wait for its retry
             }
-            if (!item.late) {
-                item.late = true;  // the later mails go first
-                ShowLine(item);
-            }
+            passed.push_back(&item);
             continue;
         }
         if (services_.password_pending && services_.password_pending()) {
@@ -308,7 +308,13 @@ void Outbox::Pump() {
             break;  // the account's pace holds this mail and those after it
         }
         item.paced.clear();
-        Attempt(item, std::move(settings));
+        for (Item* held : passed) {
+            if (!std::exchange(held->late, true)) {
+                ShowLine(*held);  // a later mail goes first
+            }
+        }
+        const std::vector<Item*> group = Together(at, settings, now);
+        Attempt(group, std::move(settings));
         return;  // the oldest mail that may go goes first
     }
     if (wake) {
@@ -339,74 +345,150 @@ bool Outbox::Holds(const Item& item, int64_t now) const {
            now - item.held_since_ms < kMostHeld.count();
 }
 
-void Outbox::Attempt(Item& item, MailSettings settings) {
-    running_ = item.entry.id;
+std::vector<Outbox::Item*> Outbox::Together(Items::iterator head, const MailSettings& settings,
+                                            int64_t now) {
+    std::vector<Item*> group{&head->second};
+    const OutboxEntry& first = head->second.entry;
+    if (!settings.merge_waiting || !head->second.waited || !Mergeable(first)) {
+        return group;
+    }
+    for (auto next = std::next(head); next != items_.end() && group.size() < kMostMerged; ++next) {
+        Item& item = next->second;
+        if (item.entry.failed) {
+            continue;  // not in the flow until the user asks for it
+        }
+        if (item.next_ms > now || !MergesWith(first, item.entry)) {
+            break;  // only those that follow one another go together
+        }
+        group.push_back(&item);
+    }
+    return group;
+}
+
+void Outbox::Attempt(const std::vector<Item*>& group, MailSettings settings) {
+    Item& head = *group.front();
     ++wake_generation_;  // a wake set for an earlier retry has nothing left to do
-    if (item.tried) {
-        ShowLine(item);
+    if (!head.entry.send_to.empty()) {
+        settings.send_to = head.entry.send_to;  // a rule's mail keeps to its own recipients
     }
-    if (!item.entry.send_to.empty()) {
-        settings.send_to = item.entry.send_to;  // a rule's mail keeps to its own recipients
-    }
-    SmtpTransport& transport = services_.transport;
     // A report with an attachment says its own day; a first line would fall in its preamble.
     const std::string late_line =
-        item.entry.attachment ? std::string() : LateLine(item, services_.now_ms());
+        head.entry.attachment ? std::string() : LateLine(head, services_.now_ms());
+    std::vector<OutboxEntry> entries;
+    std::optional<ComposedMail> merged;
+    if (group.size() > 1) {
+        std::vector<std::string> orders;
+        std::vector<std::string> bodies;
+        for (const Item* item : group) {
+            orders.push_back(item->entry.order_id);
+            bodies.push_back(item->entry.body);
+        }
+        merged = ComposeWith(settings, MergedSubject(orders), MergedBody(late_line, bodies),
+                             MergedMessageIdLeft(head.entry, group.size()))
+                     .composed;
+    }
+    running_.clear();
+    for (Item* item : merged ? group : std::vector<Item*>{&head}) {
+        running_.push_back(item->entry.id);
+        entries.push_back(item->entry);
+        if (item->tried) {
+            ShowLine(*item);
+        }
+    }
+    SmtpTransport& transport = services_.transport;
     services_.mail.Submit(
-        [&transport, &store = services_.store, gate = gate_, settings, entry = item.entry,
+        [&transport, &store = services_.store, gate = gate_, settings, entries, merged,
          late_line] {
+            const OutboxEntry& entry = entries.front();
             SendResult result =
-                entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line),
-                                       entry.delivered_to)
-                           : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
-                                            entry.message_id_left, {}, entry.in_reply_to,
-                                            entry.attachment);
-            if (result.composed && !late_line.empty()) {
+                merged       ? RetryMail(transport, settings, *merged)
+                : entry.mail ? RetryMail(transport, settings,
+                                         WithFirstLine(*entry.mail, late_line), entry.delivered_to)
+                             : ComposeAndSend(transport, settings, entry.subject, entry.body,
+                                              false, entry.message_id_left, {}, entry.in_reply_to,
+                                              entry.attachment);
+            if (result.composed && !late_line.empty() && !merged) {
                 *result.composed = WithoutFirstLine(*result.composed, late_line);
             }
             const std::optional<RecipientOutcome> split =
                 result.composed ? SplitByRecipient(result.composed->recipients, result)
                                 : std::nullopt;
-            if (result.ok() && split && !split->Remaining().empty()) {
-                KeepUndelivered(store, *gate, entry, *result.composed, *split);
-            } else if (result.ok()) {
-                bool kept = false;
-                {
-                    const std::lock_guard lock(gate->mutex);
-                    gate->delivered.insert(entry.id);
-                    gate->unwritten.erase(entry.id);
-                    if (const auto w = gate->writing.find(entry.id); w != gate->writing.end()) {
-                        w->second = StoreGate::Meanwhile::kDelivered;  // the keeper forgets it
-                    }
-                    kept = gate->stored.erase(entry.id) != 0;
-                }
-                if (const Result<> removed = kept ? store.Remove(entry.id) : Result<>();
-                    !removed.ok()) {
-                    const std::lock_guard lock(gate->mutex);
-                    gate->unremoved.emplace(entry.id, removed.error().message);
+            for (const OutboxEntry& each : entries) {
+                if (result.ok() && split && !split->Remaining().empty()) {
+                    // Those the server took have every order's line; each goes on alone.
+                    ComposedMail sent = merged ? *each.mail : *result.composed;
+                    sent.mail_from = result.composed->mail_from;
+                    sent.recipients = result.composed->recipients;
+                    KeepUndelivered(store, *gate, each, sent, *split);
+                } else if (result.ok()) {
+                    Forget(store, *gate, each.id);
                 }
             }
             return result;
         },
-        [this, id = item.entry.id](SendResult result) { AttemptDone(id, std::move(result)); });
+        [this, ids = running_](SendResult result) { AttemptDone(ids, std::move(result)); });
 }
 
-void Outbox::AttemptDone(const std::string& id, SendResult result) {
-    running_.reset();
-    const auto found = items_.find(id);
-    if (found == items_.end()) {
-        Pump();
-        return;
+void Outbox::Forget(OutboxStore& store, StoreGate& gate, const std::string& id) {
+    bool kept = false;
+    {
+        const std::lock_guard lock(gate.mutex);
+        gate.delivered.insert(id);
+        gate.unwritten.erase(id);
+        if (const auto w = gate.writing.find(id); w != gate.writing.end()) {
+            w->second = StoreGate::Meanwhile::kDelivered;  // the keeper forgets it
+        }
+        kept = gate.stored.erase(id) != 0;
     }
+    if (const Result<> removed = kept ? store.Remove(id) : Result<>(); !removed.ok()) {
+        const std::lock_guard lock(gate.mutex);
+        gate.unremoved.emplace(id, removed.error().message);
+    }
+}
+
+void Outbox::AttemptDone(const std::vector<std::string>& ids, SendResult result) {
+    running_.clear();
+    if (!result.ok()) {
+        Say(services_.log, "mail not sent: " + result.reason);
+    }
+    const std::optional<RecipientOutcome> split =
+        result.composed ? SplitByRecipient(result.composed->recipients, result) : std::nullopt;
+    Paced(result, split);
+    // Mails that went together as one keep their own entries, states and lines; those left
+    // waiting are tried again together, when the first of them is.
+    const bool together = ids.size() > 1;
+    std::optional<int64_t> retry_at;
+    if (const auto head = items_.find(ids.front()); together && head != items_.end()) {
+        const int32_t attempts = head->second.entry.attempts + (head->second.tried ? 1 : 0);
+        retry_at = services_.now_ms() + services_.schedule.DelayBefore(attempts + 1).count();
+    }
+    std::vector<std::pair<Safe, std::string>> told;
+    for (const std::string& id : ids) {
+        if (const auto found = items_.find(id); found != items_.end()) {
+            told.push_back(Outcome(found, result, split, together, retry_at));
+        }
+    }
+    Pump();
+    for (auto& [safe, unsaved] : told) {
+        Tell(std::move(safe), unsaved);
+    }
+}
+
+std::pair<Outbox::Safe, std::string> Outbox::Outcome(Items::iterator found,
+                                                     const SendResult& result,
+                                                     const std::optional<RecipientOutcome>& split,
+                                                     bool together,
+                                                     std::optional<int64_t> retry_at) {
     Item& item = found->second;
     const bool first = !item.tried;
     item.tried = true;
     if (!first) {
         ++item.entry.attempts;
     }
-    // Composed by the attempt, or sent from and to the sender and recipients of new settings.
-    const bool composed_now =
-        result.composed && (!item.entry.mail || *item.entry.mail != *result.composed);
+    // Composed by the attempt, or sent from and to the sender and recipients of new settings;
+    // a mail that went with others keeps its own message for when it goes alone.
+    const bool composed_now = !together && result.composed &&
+                              (!item.entry.mail || *item.entry.mail != *result.composed);
     if (composed_now) {
         item.entry.mail = result.composed;
     }
@@ -417,13 +499,7 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
     }
     Safe safe = std::exchange(item.safe, nullptr);
     std::string unsaved;
-    if (!result.ok()) {
-        Say(services_.log, "mail not sent: " + result.reason);
-    }
-    const std::optional<RecipientOutcome> split =
-        result.composed ? SplitByRecipient(result.composed->recipients, result) : std::nullopt;
     const bool partly = split && !split->Remaining().empty();
-    Paced(result, split);
     if (partly) {
         Say(services_.log, "mail for " + OrderName(item.entry.order_id) + " " +
                                split->Describe(item.entry.delivered_to.size()));
@@ -432,8 +508,9 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
         std::optional<std::string> unremoved;
         {
             const std::lock_guard lock(gate_->mutex);
-            gate_->delivered.erase(id);  // its entry left the store on the mail thread, or:
-            if (const auto left = gate_->unremoved.find(id); left != gate_->unremoved.end()) {
+            gate_->delivered.erase(item.entry.id);  // its entry left the store on the mail
+            if (const auto left = gate_->unremoved.find(item.entry.id);  // thread, or:
+                left != gate_->unremoved.end()) {
                 unremoved = left->second;
             }
         }
@@ -452,24 +529,25 @@ void Outbox::AttemptDone(const std::string& id, SendResult result) {
                 first_delivered_after_wait_ = item.entry.order_id;
             }
         }
-        Journaled(item, result.server_reply, services_.now_ms(), new_mail);
-        Watched(item, MailOutcome::Kind::kDelivered, result.server_reply);
+        // The journal and the watcher have the mail as it went: with the others, it is theirs.
+        Journaled(item, result.server_reply, services_.now_ms(),
+                  together ? result.composed : new_mail);
+        Watched(item, MailOutcome::Kind::kDelivered, result.server_reply,
+                together && result.composed ? result.composed->message_id : std::string());
         const std::optional<size_t> line = item.line;
         items_.erase(found);  // before it is told, so that the counts no longer hold it
         line_changed_(line, DeliveryState::Delivered, "");
+        return {std::move(safe), unsaved};
     } else if (result.permanent) {
         MarkFailed(item, Partly(item, result.reason), result.server_reply);
     } else {
-        Wait(item, Partly(item, result.reason), result.server_reply, new_mail, first);
+        Wait(item, Partly(item, result.reason), result.server_reply, new_mail, first, retry_at);
     }
-    if (!result.ok() || partly) {
-        unsaved = item.unsaved;
-        if (!item.stored && unsaved.empty()) {
-            item.safe = std::exchange(safe, nullptr);  // its write is under way: told then
-        }
+    unsaved = item.unsaved;
+    if (!item.stored && unsaved.empty()) {
+        item.safe = std::exchange(safe, nullptr);  // its write is under way: told then
     }
-    Pump();
-    Tell(std::move(safe), unsaved);
+    return {std::move(safe), unsaved};
 }
 
 void Outbox::Paced(const SendResult& result, const std::optional<RecipientOutcome>& split) {
@@ -502,12 +580,13 @@ void Outbox::Paced(const SendResult& result, const std::optional<RecipientOutcom
 }
 
 void Outbox::Wait(Item& item, const std::string& reason, const std::string& server_reply,
-                  const std::optional<ComposedMail>& new_mail, bool first) {
+                  const std::optional<ComposedMail>& new_mail, bool first,
+                  std::optional<int64_t> retry_at) {
     item.entry.reason = reason;
     item.waited = true;
     item.held_since_ms = item.held_since_ms != 0 ? item.held_since_ms : services_.now_ms();
-    item.next_ms =
-        services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count();
+    item.next_ms = retry_at.value_or(
+        services_.now_ms() + services_.schedule.DelayBefore(item.entry.attempts + 1).count());
     Keep(item);
     ShowLine(item);
     Journaled(item, server_reply, std::nullopt, new_mail);
@@ -697,12 +776,12 @@ void Outbox::BatchKept(const std::vector<std::string>& ids, const std::vector<Re
 void Outbox::Kept(Item& item) {
     // A first attempt under way shows nothing yet: its outcome marks the line, unless it is
     // still under way a moment later (a slow or silent server).
-    if (running_ != item.entry.id || item.tried || !item.unsaved.empty()) {
+    if (!Running(item.entry.id) || item.tried || !item.unsaved.empty()) {
         ShowLine(item);
     } else {
         services_.post_after(kUnderWayShownAfter, [this, id = item.entry.id] {
             const auto found = items_.find(id);
-            if (running_ == id && found != items_.end() && !found->second.tried) {
+            if (Running(id) && found != items_.end() && !found->second.tried) {
                 ShowLine(found->second);
             }
         });
@@ -715,7 +794,7 @@ void Outbox::Kept(Item& item) {
     }
     // Behind an earlier mail that waits for a retry, it is not going anywhere soon.
     const auto head = OldestWaiting();
-    if (head != items_.end() && &head->second != &item && running_ != head->first) {
+    if (head != items_.end() && &head->second != &item && !Running(head->first)) {
         item.waited = true;
         ++waiting_told_;
         TellWaiting();
@@ -736,6 +815,10 @@ void Outbox::TellWaiting() {
 Outbox::Items::const_iterator Outbox::OldestWaiting() const {
     return std::find_if(items_.begin(), items_.end(),
                         [](const auto& entry) { return !entry.second.entry.failed; });
+}
+
+bool Outbox::Running(const std::string& id) const {
+    return std::find(running_.begin(), running_.end(), id) != running_.end();
 }
 
 bool Outbox::AnyWaiting() const {
@@ -788,14 +871,17 @@ void Outbox::Journaled(const Item& item, const std::string& server_reply,
     services_.journal->RecordMail(std::move(record));
 }
 
-void Outbox::Watched(const Item& item, MailOutcome::Kind kind, const std::string& server_reply) {
+void Outbox::Watched(const Item& item, MailOutcome::Kind kind, const std::string& server_reply,
+                     const std::string& message_id) {
     if (!services_.watch) {
         return;
     }
     MailOutcome outcome;
     outcome.kind = kind;
     outcome.order_id = item.entry.order_id;
-    outcome.message_id = item.entry.mail ? item.entry.mail->message_id : std::string();
+    outcome.message_id = !message_id.empty() ? message_id
+                         : item.entry.mail   ? item.entry.mail->message_id
+                                             : std::string();
     outcome.server_reply = server_reply;
     if (kind != MailOutcome::Kind::kDelivered) {
         outcome.reason = item.entry.reason;
@@ -871,7 +957,7 @@ bool Outbox::Keep(Item& item) {
 }
 
 void Outbox::ShowLine(const Item& item) {
-    const bool running = running_ == item.entry.id;
+    const bool running = Running(item.entry.id);
     const std::string unsafe = item.unsaved.empty()
                                    ? std::string()
                                    : " Not safe: it could not be kept in the outbox (" +

@@ -45,6 +45,11 @@
 // Once: a delivered mail's entry leaves the store on the mail thread, right after the server's
 // reply and before the next mail's attempt, so that a kill after the server took the mail does
 // not leave it to be sent again; a mail that is delivered is never written again.
+//
+// Together: with the settings' merge_waiting, a mail that has waited goes with the due order
+// mails after it, to the same recipients, as one new mail of their lines, oldest first
+// (Together); each keeps its own entry, journal row, line and outcome, and one that is left
+// waiting goes alone or with others at its next attempt.
 #pragma once
 
 #include <chrono>
@@ -56,6 +61,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/journal/journal.h"
@@ -223,15 +229,32 @@ class Outbox {
     // 60 s after its order, "Sent late: the order event came at 14:03:07 (UTC+01:00), 12 min
     // before this mail.", and for one that later mails went before, why; else empty.
     static std::string LateLine(const Item& item, int64_t now);
-    // Sends `item` on the mail thread with `settings`, the live ones as Pump read them.
-    void Attempt(Item& item, MailSettings settings);
-    void AttemptDone(const std::string& id, SendResult result);
+    // The mails that go with `head` at `now`: it alone, or, when the settings merge waiting
+    // mails and it has waited, it and the due ones after it that merge with it (MergesWith),
+    // up to the first that does not (the failed ones left aside), at most kMostMerged.
+    std::vector<Item*> Together(Items::iterator head, const MailSettings& settings, int64_t now);
+    // Sends `group` (Together's) on the mail thread with `settings`, the live ones as Pump read
+    // them: its one mail alone, or a new mail of all its lines (MergedSubject, MergedBody).
+    void Attempt(const std::vector<Item*>& group, MailSettings settings);
+    // The mail thread's part of a mail the server took: its entry leaves the store (or is never
+    // written), before the next mail goes.
+    static void Forget(OutboxStore& store, StoreGate& gate, const std::string& id);
+    // The attempt of the mails `ids` has ended: each takes its outcome, then the next goes.
+    void AttemptDone(const std::vector<std::string>& ids, SendResult result);
+    // What the attempt's `result` (`split` by recipient) makes of the mail at `found`, which went
+    // `together` with others or alone: delivered and forgotten, waiting (until `retry_at`, when
+    // given) or failed. Gives back its `safe` to tell, with the reason it is not safe, once the
+    // next attempt has begun.
+    std::pair<Safe, std::string> Outcome(Items::iterator found, const SendResult& result,
+                                         const std::optional<RecipientOutcome>& split,
+                                         bool together, std::optional<int64_t> retry_at);
     // The account's pace after an attempt: the recipients the server took, counted (with one
     // notice at 90 % of the daily limit), or a slower pace when it asked for one.
     void Paced(const SendResult& result, const std::optional<RecipientOutcome>& split);
-    // `item` waits for its retry, for `reason`.
+    // `item` waits for its retry, for `reason`: its schedule's, or `retry_at`.
     void Wait(Item& item, const std::string& reason, const std::string& server_reply,
-              const std::optional<ComposedMail>& new_mail, bool first);
+              const std::optional<ComposedMail>& new_mail, bool first,
+              std::optional<int64_t> retry_at = std::nullopt);
     // `reason`, after "delivered to 4 of 5; " for a mail that some recipients have already.
     static std::string Partly(const Item& item, const std::string& reason);
     // The server took `item` for some recipients and refused others: it goes on for those
@@ -275,7 +298,9 @@ class Outbox {
     void ArmKeepRetry();
     void NotifyUnsaved(const Item& item);
     // Tells the watcher, when there is one, what became of `item`.
-    void Watched(const Item& item, MailOutcome::Kind kind, const std::string& server_reply);
+    // `message_id`: the mail it went in, when that is not its own.
+    void Watched(const Item& item, MailOutcome::Kind kind, const std::string& server_reply,
+                 const std::string& message_id = {});
     // Tries again to forget the entries of delivered mails that the store could not.
     void RemoveDelivered();
     void ShowLine(const Item& item);
@@ -294,7 +319,9 @@ class Outbox {
     FirstOutcome first_outcome_;
     Items items_;
     std::shared_ptr<StoreGate> gate_ = std::make_shared<StoreGate>();
-    std::optional<std::string> running_;  // the mail whose attempt is under way
+    // The mails whose attempt is under way: one, or those that go together.
+    std::vector<std::string> running_;
+    bool Running(const std::string& id) const;
     int32_t delivered_ = 0;
     int32_t refused_ = 0;                     // mails the full outbox refused
     int32_t delivered_after_wait_ = 0;        // not yet told to the user

@@ -34,7 +34,7 @@ constexpr double kLogExtraHeight = 450;   // two more lines for the status line,
 constexpr double kHttpRowHeight = 450;    // the HTTP endpoint's row, below the status line
 constexpr double kTokenRowHeight = 420;   // the token command's row, below the HTTP row
 constexpr double kRulesRowHeight = 450;   // the recipients' rules, below the token row
-constexpr double kLimitsRowHeight = 420;  // the limits' row, below the rules' row
+constexpr double kLimitsRowHeight = 750;  // the limits' rows, below the rules' row
 constexpr double kWatchRowHeight = 450;   // "Alarm and Summary...", below the limits' row
 
 QString Q(const std::string& text) {
@@ -289,9 +289,18 @@ void EmailSetupWindow::BuildLimitsRow(double ppt) {
     caption("mails a minute, and", 2310);
     txtPerDay = field("txtPerDay", "Recipients a day", 3900);
     caption("recipients a day.", 4710);
+    chkMergeWaiting = new QCheckBox(
+        QStringLiteral("When mails wait, send the waiting order lines together."), this);
+    chkMergeWaiting->setObjectName(QStringLiteral("chkMergeWaiting"));
+    chkMergeWaiting->setFont(TahomaFont());
+    chkMergeWaiting->setToolTip(
+        QStringLiteral("Order mails held by an outage or by the limits go as one mail of "
+                       "their lines, to the same recipients. Cleared: one mail per order."));
+    PlaceInTwips(*chkMergeWaiting, 150, kTop + 420, 5600, 255, ppt);
     setTabOrder(cmdRules, txtPerMinute);
     setTabOrder(txtPerMinute, txtPerDay);
-    setTabOrder(txtPerDay, cmdCancelTest);
+    setTabOrder(txtPerDay, chkMergeWaiting);
+    setTabOrder(chkMergeWaiting, cmdCancelTest);
 }
 
 void EmailSetupWindow::BuildWatchRow(double ppt) {
@@ -305,7 +314,7 @@ void EmailSetupWindow::BuildWatchRow(double ppt) {
     cmdWatch->setFont(SansSerifFont());
     cmdWatch->setAutoDefault(false);
     PlaceInTwips(*cmdWatch, 150, kTop + 15, 2325, 375, ppt);
-    setTabOrder(txtPerDay, cmdWatch);
+    setTabOrder(chkMergeWaiting, cmdWatch);
     setTabOrder(cmdWatch, cmdCancelTest);
 }
 
@@ -391,6 +400,7 @@ void EmailSetupWindow::Bind() {
     BindText(txtTokenCommand, form.txtTokenCommand, form_, subscriptions_);
     BindText(txtPerMinute, form.txtPerMinute, form_, subscriptions_);
     BindText(txtPerDay, form.txtPerDay, form_, subscriptions_);
+    BindCheck(chkMergeWaiting, form.chkMergeWaiting, form_, subscriptions_);
     connect(cmdCopyToken, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(txtHttpToken->text()); });
 

@@ -57,6 +57,7 @@ class EmailSetupWindow final : public QDialog {
     QPushButton* cmdRules = nullptr;
     // The limits' row, below the token row: whole numbers only.
     QLineEdit* txtPerMinute = nullptr;
+    QCheckBox* chkMergeWaiting = nullptr;
     QLineEdit* txtPerDay = nullptr;
     // "Alarm and Summary...", below the token row, when the form has their settings.
     QPushButton* cmdWatch = nullptr;
