@@ -277,11 +277,14 @@ void OneAtATime(int orders) {
                  mails.size() == static_cast<size_t>(orders));
 }
 
-// The number strace counted for the calls of its summary's last line ("total").
+// The number strace counted for the calls of its summary's last line ("total"), whose columns
+// are the share of time, the seconds, the microseconds a call, the calls, and the errors when
+// there were any.
 long CountedCalls(const std::string& summary) {
     std::smatch total;
-    if (!std::regex_search(summary, total,
-                           std::regex(R"(\n[-. 0-9]+?\s+(\d+)\s+(\d+\s+)?total)"))) {
+    if (!std::regex_search(
+            summary, total,
+            std::regex(R"(\n\s*[.0-9]+\s+[.0-9]+\s+[0-9]+\s+([0-9]+)\s+([0-9]+\s+)?total)"))) {
         throw std::runtime_error("strace gave no total: " + summary);
     }
     return std::stol(total[1].str());

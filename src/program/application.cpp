@@ -129,7 +129,8 @@ Application::Application(const CommandLine& command, const ProgramPlaces& places
                                if (server_) {
                                    server_->Broadcast(FormatMailOutcome(outcome));
                                }
-                           }}),
+                           },
+                           [this] { return dispatcher_ && dispatcher_->HasWaiting(); }}),
       // Stopped from outside, the program still saves its settings. Taken before the socket
       // appears; a signal is acted on once the event loop runs, when the window stands.
       stop_signals_([this] { screen_.UnloadMainWindow(); }),

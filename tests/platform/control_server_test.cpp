@@ -87,12 +87,18 @@ class ControlServerTest : public testing::Test {
     test::TempDir dir;
     std::string path = dir.Path("q.sock");
     std::function<void(const OrderEvent&)> on_event = [](const OrderEvent&) {};
+    // Whether the reply to an event comes a moment after its handler, as an order's does.
+    std::function<bool(const OrderEvent&)> finish_later = [](const OrderEvent&) { return false; };
     int calls = 0;
     OrderDispatcher dispatcher{
         [this](const OrderEvent& event, const EventOrigin&, const OrderDispatcher::Finish& finish) {
             ++calls;
             on_event(event);
-            finish({});
+            if (finish_later(event)) {
+                QTimer::singleShot(2ms, QCoreApplication::instance(), [finish] { finish({}); });
+            } else {
+                finish({});
+            }
         },
         [](std::function<void()> task) {
             QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
@@ -101,10 +107,13 @@ class ControlServerTest : public testing::Test {
     std::optional<ControlServer> server{std::in_place, dispatcher};
 };
 
-// Each client's replies come in the order of its lines, an error too while the lines before it
-// wait for their handlers.
+// Each client's replies come in the order of its lines, whichever is finished first, an error
+// too while the lines before it wait for their handlers.
 TEST_F(ControlServerTest, ManyClientsOneEventAtATimeEvenAcrossANestedEventLoop) {
     Start();
+    finish_later = [](const OrderEvent& event) {
+        return std::get<QueryConnected>(event).Answer % 3 == 0;
+    };
     constexpr int kClients = 10;
     constexpr int kLines = 20;
     std::vector<int> next(kClients, 0);  // each client's events come in its own order

@@ -44,6 +44,8 @@ class OrderDispatcher {
 
     // Whether an event is being handled (perhaps inside a nested event loop).
     bool Busy() const { return handling_; }
+    // Whether events submitted wait for a later pass.
+    bool HasWaiting() const { return !waiting_.empty(); }
 
   private:
     struct Waiting {

@@ -657,9 +657,22 @@ void Outbox::KeepNew(Item& item) {
 }
 
 void Outbox::KeepBatch() {
-    if (keeping_) {
+    if (keeping_ || to_keep_.empty()) {
         return;  // these go with the next batch
     }
+    const auto now = std::chrono::steady_clock::now();
+    if (services_.more_coming && services_.more_coming() && to_keep_.size() < kMostKeptTogether &&
+        now - batch_waits_since_.value_or(now) < kMostKeepWait) {
+        batch_waits_since_ = batch_waits_since_.value_or(now);
+        if (!std::exchange(batch_posted_, true)) {
+            services_.post_after(std::chrono::milliseconds(0), [this] {
+                batch_posted_ = false;
+                KeepBatch();
+            });
+        }
+        return;  // the events read already bring their mails to this batch
+    }
+    batch_waits_since_.reset();
     std::vector<std::string> ids;
     std::vector<OutboxEntry> entries;
     for (const std::string& id : std::exchange(to_keep_, {})) {

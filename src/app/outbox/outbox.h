@@ -109,7 +109,15 @@ struct OutboxServices {
     // Told of every outcome of an attempt (delivered, waiting for a retry, marked failed), and
     // of a mail refused or failed without one; none: nobody watches.
     std::function<void(const MailOutcome&)> watch = nullptr;
+    // Whether events already read wait to be handled; none: never. While they do, the write of
+    // new mails waits for them, so that their mails share its flush of the disk: for at most
+    // kMostKeptTogether mails and kMostKeepWait.
+    std::function<bool()> more_coming = nullptr;
 };
+
+// The most new mails a write waits for while events wait to be handled, and the longest it waits.
+inline constexpr size_t kMostKeptTogether = 256;
+inline constexpr std::chrono::milliseconds kMostKeepWait{5};
 
 struct OutboxCounts {
     int32_t waiting = 0;    // not yet delivered, and not marked failed: under way included
@@ -269,7 +277,9 @@ class Outbox {
                                 const ComposedMail& sent, const RecipientOutcome& split);
     // Writes a new mail to the store: at once without a keeper; else with the next batch.
     void KeepNew(Item& item);
-    // Gives the keeper the mails waiting for their write, as one batch, unless one is under way.
+    // Gives the keeper the mails waiting for their write, as one batch, unless one is under way
+    // or events wait to be handled (more_coming) within the bounds said there: then once they
+    // have been.
     void KeepBatch();
     // The keeper's work: writes those of `entries` still to be written, each outcome in
     // `outcomes`, in their order.
@@ -331,6 +341,9 @@ class Outbox {
     SendPace pace_;
     std::vector<std::string> to_keep_;  // new mails waiting for the next batch, oldest first
     bool keeping_ = false;              // a batch is being written
+    bool batch_posted_ = false;         // KeepBatch is to run on a later pass
+    // Since when the next batch has waited for events to be handled; none: it has not.
+    std::optional<std::chrono::steady_clock::time_point> batch_waits_since_;
     bool keep_retry_armed_ = false;
     bool gave_up_ = false;    // KeepAll gave mails up: they are lost, and were told so
     int64_t last_id_ms_ = 0;  // ids never go back in time, even when the clock does

@@ -122,42 +122,83 @@ void ControlServer::FinishLeftClients() {
 void ControlServer::Pump(quint64 id) {
     // Looked up afresh for each line: a request handled at once may run a nested event loop
     // in which the client goes.
-    for (ControlConnection* client = Find(id);
-         client != nullptr && !dispatched_.contains(id) && client->HasItem(); client = Find(id)) {
+    for (ControlConnection* client = Find(id); client != nullptr && client->HasItem();
+         client = Find(id)) {
+        if (const Owed& owed = owed_[id];
+            owed.shutdown || owed.dispatched >= kMaxDispatchedLines) {
+            return;  // the next line is taken once a reply has gone
+        }
         const ControlConnection::Item item = client->TakeItem();
         if (item.too_long) {
-            Reply(id, FormatError("line longer than " + std::to_string(kMaxControlLineBytes) +
-                                  " bytes; closing the connection"));
+            Owe(id, FormatError("line longer than " + std::to_string(kMaxControlLineBytes) +
+                                " bytes; closing the connection"));
             continue;
         }
         if (IsWatchRequest(item.line)) {
-            watchers_.insert(id);
-            Reply(id, FormatWatchReply());
+            Owe(id, FormatWatchReply(), true);
             continue;
         }
         Result<OrderEvent> request = ParseControlRequest(item.line);
         if (!request.ok()) {
-            Reply(id, FormatError(request.error().message));
+            Owe(id, FormatError(request.error().message));
             continue;
         }
-        dispatched_.insert(id);
+        Owed& owed = owed_[id];
+        const uint64_t number = owed.first + owed.replies.size();
+        owed.replies.emplace_back();
+        ++owed.dispatched;
+        owed.shutdown = std::holds_alternative<Shutdown>(request.value());
         dispatcher_.Submit(std::move(request).value(), EventSource::kSocket,
-                           [this, alive = QPointer<ControlServer>(this), id](
+                           [this, alive = QPointer<ControlServer>(this), id, number](
                                const OrderEvent& e, const EventReply& reply) {
                                if (alive) {
-                                   Answer(id, e, reply);
+                                   Answer(id, number, e, reply);
                                }
                            });
     }
 }
 
-void ControlServer::Answer(quint64 id, const OrderEvent& event, const EventReply& reply) {
-    dispatched_.erase(id);
-    Reply(id, FormatReply(event, reply));
+void ControlServer::Answer(quint64 id, uint64_t number, const OrderEvent& event,
+                           const EventReply& reply) {
+    const auto found = owed_.find(id);
+    if (found == owed_.end() || number < found->second.first) {
+        return;  // the client has gone
+    }
+    Owed& owed = found->second;
+    owed.replies.at(number - owed.first).line = FormatReply(event, reply);
+    --owed.dispatched;
+    SendOwed(id);
     if (std::holds_alternative<Shutdown>(event)) {
         return;  // the program ends: what is left of the reply goes out in FlushRepliesAtEnd
     }
     Pump(id);
+}
+
+void ControlServer::Owe(quint64 id, std::string line, bool watch) {
+    owed_[id].replies.push_back({std::move(line), watch});
+    SendOwed(id);
+}
+
+void ControlServer::SendOwed(quint64 id) {
+    const auto found = owed_.find(id);
+    if (found == owed_.end()) {
+        return;
+    }
+    // Taken off first: a reply's write may finish the connection, and with it this client's
+    // entry.
+    std::vector<Reply> ready;
+    Owed& owed = found->second;
+    while (!owed.replies.empty() && owed.replies.front().line) {
+        ready.push_back(std::move(owed.replies.front()));
+        owed.replies.pop_front();
+        ++owed.first;
+    }
+    for (const Reply& reply : ready) {
+        if (reply.watch) {
+            watchers_.insert(id);  // its outcomes come after the reply
+        }
+        Send(id, *reply.line);
+    }
 }
 
 void ControlServer::FlushRepliesAtEnd(std::chrono::milliseconds limit) {
@@ -198,6 +239,7 @@ void ControlServer::Broadcast(const std::string& line) {
 
 void ControlServer::OnFinished(quint64 id) {
     watchers_.erase(id);
+    owed_.erase(id);
     const auto found = connections_.find(id);
     if (found != connections_.end()) {
         found->second->deleteLater();
@@ -205,7 +247,7 @@ void ControlServer::OnFinished(quint64 id) {
     }
 }
 
-void ControlServer::Reply(quint64 id, const std::string& reply) {
+void ControlServer::Send(quint64 id, const std::string& reply) {
     if (ControlConnection* client = Find(id)) {
         client->Send(reply);
     }

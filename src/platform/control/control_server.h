@@ -2,11 +2,14 @@
 // socket (see app/control_protocol.h and control_socket_path.h), each event goes to the
 // dispatcher, and the reply goes back once it has been handled.
 //
-// Each client has at most one event with the dispatcher at a time, so its replies come in the
-// order of its lines, and the clients take turns. A request that cannot be read is answered
-// with an error and never reaches the dispatcher. Shutdown is answered once its handler has
-// run, and that client's later lines are left, since the program ends; what the event loop
-// could not write of any reply goes out after it (FlushRepliesAtEnd).
+// A client may send its lines without waiting for their replies: up to kMaxDispatchedLines of
+// its requests are with the dispatcher at once, handled in the order of its lines, so that the
+// mails of a burst share their writes; its replies come in the order of its lines, each once
+// the replies to the lines before it have gone, and the clients take turns. A request that
+// cannot be read is answered with an error and never reaches the dispatcher. Shutdown is
+// answered once its handler has run, and that client's later lines are left, since the program
+// ends; what the event loop could not write of any reply goes out after it
+// (FlushRepliesAtEnd).
 //
 // Bounded, whatever a client does, and the window's thread never waits on one:
 // - A client that does not read its replies is read no further once more than
@@ -18,8 +21,8 @@
 //   client's place is free as soon as it has closed its end and has nothing left under way.
 // - No connection is ever cut for being idle: the platform may hold its own for the whole run.
 //
-// Watch: a client that sends {"event":"Watch"} is answered {"ok":true,"Watching":true} at once,
-// and from then on gets one line per mail outcome (Broadcast), beside the replies to its other
+// Watch: a client that sends {"event":"Watch"} is answered {"ok":true,"Watching":true} once the
+// replies to its earlier lines have gone, and from then on gets one line per mail outcome (Broadcast), beside the replies to its other
 // requests, until it goes. A watcher more than kMaxUnsentReplyBytes behind is told
 // {"ok":false,"error":"watch ended: ..."} and watches no more.
 //
@@ -30,8 +33,11 @@
 #include <QSocketNotifier>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -43,6 +49,8 @@ namespace quillet {
 
 // The clients connected at once; one more is told so and closed.
 inline constexpr size_t kMaxControlConnections = 64;
+// The requests of one client with the dispatcher at once.
+inline constexpr size_t kMaxDispatchedLines = 32;
 
 class ControlConnection;
 
@@ -81,19 +89,38 @@ class ControlServer final : public QObject {
     void ResumeAccepting();
     // Frees the places of clients that have gone with nothing left under way.
     void FinishLeftClients();
-    // Answers the lines client `id` holds, up to the first valid request, which goes to the
-    // dispatcher; nothing while one of its requests is with the dispatcher.
+    // The replies a client is owed, in the order of its lines: none yet for a request still
+    // with the dispatcher.
+    struct Reply {
+        std::optional<std::string> line;  // none: its request is still with the dispatcher
+        bool watch = false;               // the answer to a Watch: it watches once this is sent
+    };
+    struct Owed {
+        std::deque<Reply> replies;
+        uint64_t first = 0;      // the number of the line of the front reply
+        size_t dispatched = 0;   // of them, those still with the dispatcher
+        bool shutdown = false;   // a Shutdown is among them: no later line is taken
+    };
+
+    // Takes the lines client `id` holds, answering those that are no request and handing the
+    // requests to the dispatcher, while it has fewer than kMaxDispatchedLines there and no
+    // Shutdown; a Watch waits until every earlier line is answered.
     void Pump(quint64 id);
-    void Answer(quint64 id, const OrderEvent& event, const EventReply& reply);
+    // The reply to the request of line `number` of client `id`.
+    void Answer(quint64 id, uint64_t number, const OrderEvent& event, const EventReply& reply);
+    // Owes client `id` the reply `line` to the line it took last: sent once those before it are.
+    void Owe(quint64 id, std::string line, bool watch = false);
+    // Sends client `id` the replies it is owed, up to the first still with the dispatcher.
+    void SendOwed(quint64 id);
     void OnFinished(quint64 id);
-    void Reply(quint64 id, const std::string& reply);
+    void Send(quint64 id, const std::string& reply);
     ControlConnection* Find(quint64 id) const;
 
     OrderDispatcher& dispatcher_;
     ControlListeningSocket listener_;
     std::unique_ptr<QSocketNotifier> incoming_;
     std::map<quint64, ControlConnection*> connections_;  // owned as Qt children
-    std::set<quint64> dispatched_;                       // clients with a request at the dispatcher
+    std::map<quint64, Owed> owed_;                       // by client: the replies owed to it
     std::set<quint64> watchers_;                         // clients that sent Watch
     quint64 next_id_ = 1;
 };
