@@ -62,8 +62,10 @@ struct RecordedJournal : Journal {
     std::vector<JournalMailRecord> mails;
 };
 
-OutboxServices Journaling(OutboxServices services, Journal& journal) {
+OutboxServices Journaling(OutboxServices services, Journal& journal,
+                          std::function<bool()> more_coming) {
     services.journal = &journal;
+    services.more_coming = std::move(more_coming);
     return services;
 }
 
@@ -135,6 +137,7 @@ struct Fixture {
     std::map<size_t, std::string> unsaved_notes;  // what each reply said of an unsaved mail
     std::vector<std::string> first_outcomes;
     bool password_pending = false;
+    bool more_coming = false;  // events already read wait to be handled
     RecordedJournal journal;
     MailRunner* keeper;
     Outbox outbox{
@@ -145,7 +148,7 @@ struct Fixture {
                                   [this] { return now; }, RetrySchedule{}, keeper,
                                   [this] { return password_pending; }, std::chrono::seconds(5),
                                   milliseconds(300)},
-                   journal),
+                   journal, [this] { return more_coming; }),
         [this](std::optional<size_t> line, DeliveryState state, const std::string& detail) {
             if (line) {
                 lines[*line] = state;
@@ -241,7 +244,8 @@ struct HeldJobs : MailRunner {
 
 // The mails of orders that come while a write is under way go in the next write, with one
 // flush for them all; each reply waits for its own mail's write, and they keep their order. A
-// mail the server takes before its write begins is not written at all.
+// mail the server takes before its write begins is not written at all. While events already read
+// wait to be handled, a write waits for their mails.
 TEST(OutboxTest, MailsThatComeWhileAWriteIsUnderWayAreWrittenTogether) {
     HeldJobs writes;
     Fixture f(&writes);
@@ -273,6 +277,22 @@ TEST(OutboxTest, MailsThatComeWhileAWriteIsUnderWayAreWrittenTogether) {
     f.RunWorkerResults(1);
     EXPECT_EQ(f.lines[6], DeliveryState::Delivered);
     EXPECT_TRUE(f.store.entries.empty());
+
+    // While events already read wait to be handled, the write waits for their mails too.
+    f.transport.Open(false);
+    f.more_coming = true;
+    for (size_t n = 7; n <= 9; ++n) {
+        f.Send(n);
+    }
+    f.Advance(milliseconds(0));
+    EXPECT_TRUE(writes.held.empty());
+    f.more_coming = false;
+    f.Advance(milliseconds(0));
+    writes.RunOne();
+    EXPECT_EQ(f.store.entries.size(), 3u);
+    EXPECT_EQ(f.safe, (std::map<size_t, int>{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1},
+                                             {7, 1}, {8, 1}, {9, 1}}));
+    EXPECT_TRUE(writes.held.empty());
 }
 
 TEST(OutboxTest, AMailWaitsForThePasswordTheKeyringIsAskedFor) {

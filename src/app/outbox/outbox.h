@@ -117,7 +117,7 @@ struct OutboxServices {
 
 // The most new mails a write waits for while events wait to be handled, and the longest it waits.
 inline constexpr size_t kMostKeptTogether = 256;
-inline constexpr std::chrono::milliseconds kMostKeepWait{5};
+inline constexpr std::chrono::milliseconds kMostKeepWait{20};
 
 struct OutboxCounts {
     int32_t waiting = 0;    // not yet delivered, and not marked failed: under way included
