@@ -1158,6 +1158,40 @@ TEST(ProgramTest, ARecipientRefusedGetsTheMailAloneAndTheOthersAtOnce) {
     }
 }
 
+// A mail the server puts off at every attempt holds the later ones until its first retry only:
+// they go then, and it keeps its own schedule; once the server takes it, its first line says it
+// was held while later mails went first.
+TEST(ProgramTest, AMailPutOffAtEveryAttemptHoldsTheLaterOnesForOneRetry) {
+    SmtpTestServer::Config config;
+    config.deferred_texts = {"Orderid=1\r\n"};
+    std::optional<SmtpTestServer> server(std::in_place, config);
+    Installed quillet(server->port());
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + Order(2) + Order(3)).first, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 2; }, 10000));
+    QTest::qWait(1000);  // several retries of the first go by, and it stays
+    const auto later = server->Received();
+    ASSERT_EQ(later.size(), 2u);
+    EXPECT_NE(later[0].content.find("Subject: CVT order # 2\r\n"), std::string::npos);
+    EXPECT_NE(later[1].content.find("Subject: CVT order # 3\r\n"), std::string::npos);
+    EXPECT_NE(quillet.Feed("{\"event\":\"Status\"}\n")
+                  .second.find("\"Waiting\":1,\"Failed\":0,\"NotMailed\":0,\"Delivered\":2,"),
+              std::string::npos);
+    config.deferred_texts.clear();
+    config.port = server->port();
+    server.reset();
+    server.emplace(config);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->Received().size() == 1; }, 10000));
+    const std::string held = server->Received().at(0).content;
+    EXPECT_NE(held.find("\r\n\r\nSent late: this mail was held from "), std::string::npos) << held;
+    EXPECT_NE(held.find("the mails of later orders went first.\r\nCancel Order: Orderid=1\r\n"),
+              std::string::npos)
+        << held;
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
 // Asked to, the program sends the order mails that an outage held as one mail of their lines, in
 // order, tried again together while the outage lasts; each order is delivered, in the counts and
 // in the journal. A mail that has not waited still goes alone.

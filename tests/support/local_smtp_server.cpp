@@ -52,6 +52,7 @@ LocalSmtpServer::LocalSmtpServer(Config config) {
         {"offer_auth", config.offer_auth},
         {"refused_recipients", config.refused_recipients},
         {"deferred_recipients", config.deferred_recipients},
+        {"deferred_texts", config.deferred_texts},
         {"port", config.port},
         {"idle_limit", config.idle_limit},
         {"mails_per_connection", config.mails_per_connection},

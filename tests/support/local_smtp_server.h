@@ -36,6 +36,8 @@ class LocalSmtpServer {
         std::vector<std::string> refused_recipients = {};  // RCPT TO answered 550 for these
         // RCPT TO answered "452 4.2.2 Mailbox full" for these, the first time each is asked.
         std::vector<std::string> deferred_recipients = {};
+        // The end of a message holding one of these texts answered 451, at every attempt.
+        std::vector<std::string> deferred_texts = {};
         int port = 0;                  // 0: any free port
         double idle_limit = 0;         // seconds a connection may idle before the server closes it
         int mails_per_connection = 0;  // the next MAIL: 421, connection closed; 0: no limit

@@ -80,6 +80,9 @@ class Handler:
                 # The connection goes before the message is answered, as when a server dies.
                 server.transport.abort()
             await asyncio.Event().wait()
+        content = bytes(envelope.original_content).decode("latin-1")
+        if any(text in content for text in self.config["deferred_texts"]):
+            return "451 4.3.0 Try again later"
         user = session.auth_data if isinstance(session.auth_data, str) else ""
         record = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
                   "auth_user": user, "content_hex": bytes(envelope.original_content).hex()}
