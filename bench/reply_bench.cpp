@@ -11,6 +11,7 @@
 // syncfs) the program makes for it, counted by strace, per order. Between them, the replies of
 // the same client while the server defers every other first attempt (bench/deferring_smtp.py).
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -102,6 +103,11 @@ class DelayLink {
                 ::close(server);
                 continue;
             }
+            // A link carries what it is given as it comes: no small write waits for the
+            // acknowledgement of the one before it, as it would with Nagle's algorithm here.
+            const int on = 1;
+            ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            ::setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             Carry(client, server);
             Carry(server, client);
         }
