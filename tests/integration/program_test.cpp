@@ -1158,6 +1158,34 @@ TEST(ProgramTest, ARecipientRefusedGetsTheMailAloneAndTheOthersAtOnce) {
     }
 }
 
+// An account allowed one mail a minute sends the first order's at once; the others wait for the
+// minute to pass and then, asked to, go together as one mail: the limit holds however many
+// orders come. (A test of a minute, since the limit is one.)
+TEST(ProgramTest, APacedAccountsMailsWaitForItsMinuteAndGoTogether) {
+    SmtpTestServer server({});
+    Installed quillet(server.port(), Stored("txtPerMinute", "1") + Stored("chkMergeWaiting", "1"));
+    QProcess program;
+    ASSERT_TRUE(quillet.Start(program));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + Order(2) + Order(3) + Order(4))
+                  .first,
+              0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 1; }, 10000));
+    QTest::qWait(2000);
+    EXPECT_EQ(server.Received().size(), 1u);
+    EXPECT_NE(quillet.Feed("{\"event\":\"Status\"}\n").second.find("\"Waiting\":3,"),
+              std::string::npos);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 2; }, 75000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(59));
+    const auto mails = server.Received();
+    EXPECT_NE(mails[0].content.find("\r\nSubject: CVT order # 1\r\n"), std::string::npos);
+    EXPECT_NE(mails[1].content.find("\r\nSubject: CVT order # 2, 3 and 1 more\r\n"),
+              std::string::npos)
+        << mails[1].content;
+    EXPECT_EQ(quillet.Feed("{\"event\":\"Shutdown\"}\n").first, 0);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
 // A mail the server puts off at every attempt holds the later ones until its first retry only:
 // they go then, and it keeps its own schedule; once the server takes it, its first line says it
 // was held while later mails went first.

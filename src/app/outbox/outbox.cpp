@@ -301,6 +301,7 @@ void Outbox::Pump() {
         const size_t recipients =
             item.entry.mail ? item.entry.mail->recipients.size() : settings.send_to.size();
         if (const auto paced = pace_.Before(settings, recipients, now)) {
+            item.waited = true;  // held by the pace, as by an outage
             if (std::exchange(item.paced, paced->reason) != paced->reason) {
                 ShowLine(item);
             }
