@@ -46,9 +46,8 @@ formEmailSetup::formEmailSetup(const EmailSetupServices& services, LiveMailSetti
              &txtAccountName, &txtPassword, &lstSendTo}) {
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
-    for (Observable* control :
-         std::initializer_list<Observable*>{&txtTokenCommand, &txtPerMinute, &txtPerDay,
-                                            &chkMergeWaiting}) {
+    for (Observable* control : std::initializer_list<Observable*>{&txtTokenCommand, &txtPerMinute,
+                                                                  &txtPerDay, &chkMergeWaiting}) {
         edits_.push_back(control->Observe([this] { Publish(); }));
     }
     cmdCancelTest.SetEnabled(false);

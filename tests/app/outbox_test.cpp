@@ -290,8 +290,8 @@ TEST(OutboxTest, MailsThatComeWhileAWriteIsUnderWayAreWrittenTogether) {
     f.Advance(milliseconds(0));
     writes.RunOne();
     EXPECT_EQ(f.store.entries.size(), 3u);
-    EXPECT_EQ(f.safe, (std::map<size_t, int>{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1},
-                                             {7, 1}, {8, 1}, {9, 1}}));
+    EXPECT_EQ(f.safe, (std::map<size_t, int>{
+                          {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1}}));
     EXPECT_TRUE(writes.held.empty());
 }
 

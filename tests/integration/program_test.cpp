@@ -1167,9 +1167,9 @@ TEST(ProgramTest, APacedAccountsMailsWaitForItsMinuteAndGoTogether) {
     QProcess program;
     ASSERT_TRUE(quillet.Start(program));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + Order(2) + Order(3) + Order(4))
-                  .first,
-              0);
+    EXPECT_EQ(
+        quillet.Feed("{\"event\":\"Connect\"}\n" + Order(1) + Order(2) + Order(3) + Order(4)).first,
+        0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.Received().size() == 1; }, 10000));
     QTest::qWait(2000);
     EXPECT_EQ(server.Received().size(), 1u);
@@ -1263,7 +1263,8 @@ TEST(ProgramTest, MailsAnOutageHeldGoAsOneWhenAsked) {
         "    if r['Event'] == 'OrderCancelled': print(r['Order'], r['Mail'])\n",
         quillet.Run({"--history", "--csv"}).second);
     for (const char* order : {"77 Delivered", "78 Delivered", "79 Delivered", "80 Delivered"}) {
-        EXPECT_TRUE(delivered.contains(order)) << order << "\n" << delivered.join('\n').toStdString();
+        EXPECT_TRUE(delivered.contains(order)) << order << "\n"
+                                               << delivered.join('\n').toStdString();
     }
 }
 

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "app/journal/journal_rows.h"
-#include "app/outbox/merged_mail.h"
 #include "app/orders/order_lines.h"
+#include "app/outbox/merged_mail.h"
 #include "mail/mail_message.h"
 #include "mail/settings_check.h"
 #include "settings/setup_dialog_slot.h"

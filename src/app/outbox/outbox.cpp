@@ -398,15 +398,14 @@ void Outbox::Attempt(const std::vector<Item*>& group, MailSettings settings) {
     }
     SmtpTransport& transport = services_.transport;
     services_.mail.Submit(
-        [&transport, &store = services_.store, gate = gate_, settings, entries, merged,
-         late_line] {
+        [&transport, &store = services_.store, gate = gate_, settings, entries, merged, late_line] {
             const OutboxEntry& entry = entries.front();
             SendResult result =
                 merged       ? RetryMail(transport, settings, *merged)
-                : entry.mail ? RetryMail(transport, settings,
-                                         WithFirstLine(*entry.mail, late_line), entry.delivered_to)
-                             : ComposeAndSend(transport, settings, entry.subject, entry.body,
-                                              false, entry.message_id_left, {}, entry.in_reply_to,
+                : entry.mail ? RetryMail(transport, settings, WithFirstLine(*entry.mail, late_line),
+                                         entry.delivered_to)
+                             : ComposeAndSend(transport, settings, entry.subject, entry.body, false,
+                                              entry.message_id_left, {}, entry.in_reply_to,
                                               entry.attachment);
             if (result.composed && !late_line.empty() && !merged) {
                 *result.composed = WithoutFirstLine(*result.composed, late_line);
@@ -488,8 +487,8 @@ std::pair<Outbox::Safe, std::string> Outbox::Outcome(Items::iterator found,
     }
     // Composed by the attempt, or sent from and to the sender and recipients of new settings;
     // a mail that went with others keeps its own message for when it goes alone.
-    const bool composed_now = !together && result.composed &&
-                              (!item.entry.mail || *item.entry.mail != *result.composed);
+    const bool composed_now =
+        !together && result.composed && (!item.entry.mail || *item.entry.mail != *result.composed);
     if (composed_now) {
         item.entry.mail = result.composed;
     }

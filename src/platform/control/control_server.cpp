@@ -124,8 +124,7 @@ void ControlServer::Pump(quint64 id) {
     // in which the client goes.
     for (ControlConnection* client = Find(id); client != nullptr && client->HasItem();
          client = Find(id)) {
-        if (const Owed& owed = owed_[id];
-            owed.shutdown || owed.dispatched >= kMaxDispatchedLines) {
+        if (const Owed& owed = owed_[id]; owed.shutdown || owed.dispatched >= kMaxDispatchedLines) {
             return;  // the next line is taken once a reply has gone
         }
         const ControlConnection::Item item = client->TakeItem();

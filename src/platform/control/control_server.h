@@ -22,8 +22,9 @@
 // - No connection is ever cut for being idle: the platform may hold its own for the whole run.
 //
 // Watch: a client that sends {"event":"Watch"} is answered {"ok":true,"Watching":true} once the
-// replies to its earlier lines have gone, and from then on gets one line per mail outcome (Broadcast), beside the replies to its other
-// requests, until it goes. A watcher more than kMaxUnsentReplyBytes behind is told
+// replies to its earlier lines have gone, and from then on gets one line per mail outcome
+// (Broadcast), beside the replies to its other requests, until it goes. A watcher more than
+// kMaxUnsentReplyBytes behind is told
 // {"ok":false,"error":"watch ended: ..."} and watches no more.
 //
 // Lives on the thread that runs its Qt event loop (the user-interface thread).
@@ -89,22 +90,22 @@ class ControlServer final : public QObject {
     void ResumeAccepting();
     // Frees the places of clients that have gone with nothing left under way.
     void FinishLeftClients();
-    // The replies a client is owed, in the order of its lines: none yet for a request still
-    // with the dispatcher.
+    // A reply a client is owed.
     struct Reply {
         std::optional<std::string> line;  // none: its request is still with the dispatcher
         bool watch = false;               // the answer to a Watch: it watches once this is sent
     };
+    // The replies a client is owed, in the order of its lines.
     struct Owed {
         std::deque<Reply> replies;
-        uint64_t first = 0;      // the number of the line of the front reply
-        size_t dispatched = 0;   // of them, those still with the dispatcher
-        bool shutdown = false;   // a Shutdown is among them: no later line is taken
+        uint64_t first = 0;     // the number of the line of the front reply
+        size_t dispatched = 0;  // of them, those still with the dispatcher
+        bool shutdown = false;  // a Shutdown is among them: no later line is taken
     };
 
     // Takes the lines client `id` holds, answering those that are no request and handing the
     // requests to the dispatcher, while it has fewer than kMaxDispatchedLines there and no
-    // Shutdown; a Watch waits until every earlier line is answered.
+    // Shutdown; a Watch's client watches once the reply to it has gone.
     void Pump(quint64 id);
     // The reply to the request of line `number` of client `id`.
     void Answer(quint64 id, uint64_t number, const OrderEvent& event, const EventReply& reply);

@@ -57,8 +57,9 @@ class EmailSetupWindow final : public QDialog {
     QPushButton* cmdRules = nullptr;
     // The limits' row, below the token row: whole numbers only.
     QLineEdit* txtPerMinute = nullptr;
-    QCheckBox* chkMergeWaiting = nullptr;
     QLineEdit* txtPerDay = nullptr;
+    // Below them: whether waiting order mails go together.
+    QCheckBox* chkMergeWaiting = nullptr;
     // "Alarm and Summary...", below the token row, when the form has their settings.
     QPushButton* cmdWatch = nullptr;
 
