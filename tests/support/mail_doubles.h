@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <ranges>
 #include <string>
 #include <vector>
@@ -17,12 +18,16 @@ struct InlineRunner : MailRunner {
     }
 };
 
+// Used by the outbox from several threads at once, as a folder on the disk is; the test reads
+// `entries` and the counts only while the outbox's threads are still.
 struct MemoryStore : OutboxStore {
     std::vector<OutboxEntry> LoadAll() override {
+        const std::lock_guard lock(mutex);
         const auto all = std::views::values(entries);
         return {all.begin(), all.end()};
     }
     Result<> Save(const OutboxEntry& entry) override {
+        const std::lock_guard lock(mutex);
         ++saves;
         if (save_error) {
             return Fail(*save_error);
@@ -33,16 +38,21 @@ struct MemoryStore : OutboxStore {
     std::vector<Result<>> SaveAll(
         const std::vector<OutboxEntry>& batch,
         const std::function<bool(const OutboxEntry&)>& still_wanted = nullptr) override {
-        batches += batch.empty() ? 0 : 1;
+        {
+            const std::lock_guard lock(mutex);
+            batches += batch.empty() ? 0 : 1;
+        }
         return OutboxStore::SaveAll(batch, still_wanted);
     }
     Result<> Remove(const std::string& id) override {
+        const std::lock_guard lock(mutex);
         if (remove_error) {
             return Fail(*remove_error);
         }
         entries.erase(id);
         return {};
     }
+    std::mutex mutex;
     std::map<std::string, OutboxEntry> entries;
     int saves = 0;
     int batches = 0;  // of SaveAll: one flush each

@@ -20,6 +20,8 @@ struct SentToday {
     bool operator==(const SentToday&) const = default;
 };
 
+// Used from several threads at once (the user-interface thread, the mail thread and the
+// outbox's writer), never two of them on the same entry at once: an implementation allows it.
 class OutboxStore {
   public:
     virtual ~OutboxStore() = default;
