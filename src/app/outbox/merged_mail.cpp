@@ -8,7 +8,7 @@ bool Mergeable(const OutboxEntry& entry) {
 }
 
 bool MergesWith(const OutboxEntry& first, const OutboxEntry& next) {
-    return Mergeable(first) && Mergeable(next) && first.send_to == next.send_to;
+    return Mergeable(next) && first.send_to == next.send_to;
 }
 
 std::string MergedSubject(const std::vector<std::string>& order_ids) {

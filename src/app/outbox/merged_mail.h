@@ -19,7 +19,8 @@ inline constexpr size_t kMostMerged = 100;
 // Whether `entry` may go together with others: an order's mail, composed, without an
 // attachment, that no recipient has yet.
 bool Mergeable(const OutboxEntry& entry);
-// Whether `next` may go in the same mail as `first`: both mergeable, to the same recipients.
+// Whether `next` may go in the same mail as `first`, which is Mergeable: it is too, and goes to
+// the same recipients.
 bool MergesWith(const OutboxEntry& first, const OutboxEntry& next);
 
 // The subject of the mail of the orders `order_ids` (two or more, oldest first): "CVT order #

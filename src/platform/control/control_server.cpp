@@ -124,7 +124,8 @@ void ControlServer::Pump(quint64 id) {
     // in which the client goes.
     for (ControlConnection* client = Find(id); client != nullptr && client->HasItem();
          client = Find(id)) {
-        if (const Owed& owed = owed_[id]; owed.shutdown || owed.dispatched >= kMaxDispatchedLines) {
+        if (const Owed& owed = owed_[id];
+            owed.shutdown || Dispatched(owed) >= kMaxDispatchedLines) {
             return;  // the next line is taken once a reply has gone
         }
         const ControlConnection::Item item = client->TakeItem();
@@ -145,7 +146,6 @@ void ControlServer::Pump(quint64 id) {
         Owed& owed = owed_[id];
         const uint64_t number = owed.first + owed.replies.size();
         owed.replies.emplace_back();
-        ++owed.dispatched;
         owed.shutdown = std::holds_alternative<Shutdown>(request.value());
         dispatcher_.Submit(std::move(request).value(), EventSource::kSocket,
                            [this, alive = QPointer<ControlServer>(this), id, number](
@@ -165,12 +165,16 @@ void ControlServer::Answer(quint64 id, uint64_t number, const OrderEvent& event,
     }
     Owed& owed = found->second;
     owed.replies.at(number - owed.first).line = FormatReply(event, reply);
-    --owed.dispatched;
     SendOwed(id);
     if (std::holds_alternative<Shutdown>(event)) {
         return;  // the program ends: what is left of the reply goes out in FlushRepliesAtEnd
     }
     Pump(id);
+}
+
+size_t ControlServer::Dispatched(const Owed& owed) {
+    return static_cast<size_t>(std::count_if(owed.replies.begin(), owed.replies.end(),
+                                             [](const Reply& reply) { return !reply.line; }));
 }
 
 void ControlServer::Owe(quint64 id, std::string line, bool watch) {

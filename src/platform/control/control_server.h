@@ -99,7 +99,6 @@ class ControlServer final : public QObject {
     struct Owed {
         std::deque<Reply> replies;
         uint64_t first = 0;     // the number of the line of the front reply
-        size_t dispatched = 0;  // of them, those still with the dispatcher
         bool shutdown = false;  // a Shutdown is among them: no later line is taken
     };
 
@@ -109,6 +108,8 @@ class ControlServer final : public QObject {
     void Pump(quint64 id);
     // The reply to the request of line `number` of client `id`.
     void Answer(quint64 id, uint64_t number, const OrderEvent& event, const EventReply& reply);
+    // How many of `owed`'s requests are still with the dispatcher: those without a reply yet.
+    static size_t Dispatched(const Owed& owed);
     // Owes client `id` the reply `line` to the line it took last: sent once those before it are.
     void Owe(quint64 id, std::string line, bool watch = false);
     // Sends client `id` the replies it is owed, up to the first still with the dispatcher.
